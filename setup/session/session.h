@@ -1,0 +1,100 @@
+// The session record: the one process-wide state that every part of the installer
+// reads and writes. The program holds a single instance; functions take it as
+// `Session&` so that every test can make its own.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace qv {
+
+// One language offered by the CD's language list.
+struct LanguageRec {
+    std::string Name;         // shown in the list, e.g. "English"
+    std::string Code;         // e.g. "ENG"; selects catalogue names and is written to the configuration
+    int16_t ResOffset = 0;    // added to every resource-string id while the language is in use
+};
+
+// One product of the catalogue, as read from its "QVSETUP.SKU".
+struct ProductRec {
+    std::string ProductName;
+    std::string ModuleType;     // the install type under which the product is listed
+    std::string DefaultDir;     // proposed install-to directory; "x:..." carries its own drive
+    std::string ProductDir;     // SourceDir + directory name + "\"
+    std::string Release;
+    int32_t Size = 0;           // bytes the product needs on disk
+    int16_t Chosen = 0;         // -1 while listed and chosen by the main window
+    int16_t InstallOrder = 0;
+    std::string ProductCode;
+    int16_t Compress = 0;       // 1: files come as self-extracting archives
+    std::string DbPlatform;
+    std::string SoftwareType;   // "Application", "Database", "Marrowtools", "Supply Chain", ...
+    int16_t BaseDelta = 0;      // non-zero: a common part plus a per-platform part
+    int16_t ProdNum = 0;
+    int16_t ToolsOpt = 0;
+    int16_t SplitDB = 0;
+    std::string CommonDB;
+    std::string DescrDB;
+    int16_t Selected = 0;       // non-zero: starts out selected when listed
+    std::string QVInstallField;
+    int16_t IncludeSys = 0;
+    std::string LaunchProg;
+};
+
+// Products and ListedProducts hold 65 records; index 0 is never used.
+inline constexpr int kMaxProducts = 64;
+using ProductTable = std::array<ProductRec, kMaxProducts + 1>;
+
+// Allocation unit to which byte counts are rounded for the progress figures.
+inline constexpr int32_t kClusterSize = 16384;
+
+struct Session {
+    // Start-up, catalogue, platform and language.
+    std::string SourceDir;      // no trailing "\" after the command line; with one after the scan
+    std::string TempDir;        // no trailing "\"
+    std::string InstallDir;
+    int16_t LangOffset = 0;
+    std::vector<LanguageRec> Languages;
+    int16_t LangIndex = 0;
+    std::string DbPlatformCode;
+    std::string DbPlatformName;
+    std::string DbConfigName;
+    ProductTable Products{};
+    int16_t ProductCount = 0;
+    ProductTable ListedProducts{};
+    int16_t ScanModuleCount = 0;
+    double ScanTotalBytes = 0;
+    int32_t ClusterSize = 0;
+    bool NoCrcCheck = false;    // true: copied files are not checked against their checksum
+
+    // Install engine.
+    std::string CurrentFileSpec;
+    bool CopyRetried = false;
+    bool InstallAborted = false;
+    int16_t CurrentProduct = 0;
+    int16_t HasCompressed = 0;
+    bool ToolsInstalled = false;
+    int32_t ModuleBytes = 0;
+    int32_t ModuleBytesDone = 0;
+
+    // Progress and time estimate; times are in days, as date-time values.
+    double ElapsedTime = 0;
+    double EstimatedTotalTime = 0;
+    double SmoothedTotalTime = 0;
+    double RemainingTime = 0;
+
+    // Main window.
+    double ProductBytes = 0;
+    double InstallStartTime = 0;
+    int32_t BytesDone = 0;
+    int16_t ConfirmResult = 0;
+
+    // Configuration profile and dialogs.
+    std::vector<std::string> ConfigLines;
+    bool CreateGroup = false;
+    int16_t DirSeekOk = 0;
+};
+
+}  // namespace qv

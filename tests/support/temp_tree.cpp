@@ -1,0 +1,76 @@
+#include "support/temp_tree.h"
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <stdexcept>
+
+#include "setup/engine/dir_path.h"
+#include "setup/session/file_system.h"
+
+namespace qvtest {
+namespace {
+
+// The same path in the form of the machine the test runs on.
+std::filesystem::path HostPath(const std::string& path) {
+#ifdef _WIN32
+    return std::filesystem::path(path);
+#else
+    std::string p = path;
+    for (char& c : p)
+        if (c == '\\') c = '/';
+    return std::filesystem::path(p);
+#endif
+}
+
+std::string ParentOf(const std::string& path) {
+    const size_t slash = path.rfind('\\');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash);
+}
+
+}  // namespace
+
+TempTree::TempTree() {
+    static std::atomic<int> counter{0};
+    const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+    root_ = qv::fs::SystemTempDir() + "\\qvtest-" + std::to_string(stamp % 100000000) + "-" +
+            std::to_string(counter++);
+    if (!qv::fs::CreateDir(root_)) throw std::runtime_error("cannot create " + root_);
+}
+
+TempTree::~TempTree() { RemoveTree(root_); }
+
+std::string TempTree::path(const std::string& relative) const { return root_ + "\\" + relative; }
+
+void TempTree::write(const std::string& relative, const std::string& content) const {
+    WriteFile(path(relative), content);
+}
+
+void TempTree::mkdir(const std::string& relative) const {
+    if (!qv::MakeDirPath(path(relative))) throw std::runtime_error("cannot create " + path(relative));
+}
+
+std::string TempTree::read(const std::string& relative) const {
+    std::string content;
+    if (!qv::fs::ReadWholeFile(path(relative), content)) throw std::runtime_error("cannot read " + relative);
+    return content;
+}
+
+bool TempTree::exists(const std::string& relative) const { return qv::fs::Exists(path(relative)); }
+
+void RemoveTree(const std::string& path) {
+    std::error_code ignored;
+    std::filesystem::remove_all(HostPath(path), ignored);
+}
+
+void WriteFile(const std::string& path, const std::string& content) {
+    const std::string parent = ParentOf(path);
+    if (!parent.empty() && !qv::MakeDirPath(parent)) throw std::runtime_error("cannot create " + parent);
+    std::FILE* f = qv::fs::OpenFile(path, "wb");
+    if (!f) throw std::runtime_error("cannot write " + path);
+    const bool ok = std::fwrite(content.data(), 1, content.size(), f) == content.size();
+    if (std::fclose(f) != 0 || !ok) throw std::runtime_error("cannot write " + path);
+}
+
+}  // namespace qvtest

@@ -1,0 +1,38 @@
+// Scratch folders for tests: each TempTree is a fresh folder below the system's
+// temporary folder, removed with everything in it when the test ends. Paths are
+// Windows paths ("\" separators), as the logic uses them.
+#pragma once
+
+#include <string>
+
+namespace qvtest {
+
+class TempTree {
+public:
+    TempTree();
+    ~TempTree();
+    TempTree(const TempTree&) = delete;
+    TempTree& operator=(const TempTree&) = delete;
+
+    // The folder itself, without a trailing "\".
+    const std::string& root() const { return root_; }
+    // root + "\" + relative.
+    std::string path(const std::string& relative) const;
+
+    // Writes a file (making its folders); the content is written as it stands.
+    void write(const std::string& relative, const std::string& content) const;
+    void mkdir(const std::string& relative) const;
+    std::string read(const std::string& relative) const;
+    bool exists(const std::string& relative) const;
+
+private:
+    std::string root_;
+};
+
+// Removes a folder and everything below it.
+void RemoveTree(const std::string& path);
+
+// Writes a file with this content, creating its folders.
+void WriteFile(const std::string& path, const std::string& content);
+
+}  // namespace qvtest
