@@ -51,7 +51,7 @@ bool TestWriteAccess(const std::string& dir) {
     if (!MakeDirPath(probeDir)) return false;
     const std::string probeFile = probeDir + "\\~qvtmpf.tmp";
     if (!WriteProbe(probeFile) || !ProbeReadsBack(probeFile)) return false;
-    fs::DeleteFile(probeFile);
+    fs::RemoveFile(probeFile);
     fs::RemoveDir(probeDir);
     fs::RemoveDir(dir);  // succeeds only when the directory is empty
     return true;

@@ -25,7 +25,7 @@ std::vector<std::string> ListSubdirectories(const std::string& dir);
 
 bool CreateDir(const std::string& path);     // one level
 bool RemoveDir(const std::string& path);     // only when empty
-bool DeleteFile(const std::string& path);
+bool RemoveFile(const std::string& path);
 
 // Opens a file with fopen's modes ("rb", "wb", ...); nullptr on failure.
 std::FILE* OpenFile(const std::string& path, const char* mode);

@@ -66,7 +66,7 @@ std::vector<std::string> ListSubdirectories(const std::string& dir) {
 
 bool CreateDir(const std::string& path) { return mkdir(Native(path).c_str(), 0777) == 0 || Fail(); }
 bool RemoveDir(const std::string& path) { return rmdir(Native(path).c_str()) == 0 || Fail(); }
-bool DeleteFile(const std::string& path) { return unlink(Native(path).c_str()) == 0 || Fail(); }
+bool RemoveFile(const std::string& path) { return unlink(Native(path).c_str()) == 0 || Fail(); }
 
 std::FILE* OpenFile(const std::string& path, const char* mode) {
     std::FILE* f = std::fopen(Native(path).c_str(), mode);

@@ -58,7 +58,7 @@ std::vector<std::string> ListSubdirectories(const std::string& dir) {
 
 bool CreateDir(const std::string& path) { return CreateDirectoryA(path.c_str(), nullptr) || Fail(); }
 bool RemoveDir(const std::string& path) { return RemoveDirectoryA(path.c_str()) || Fail(); }
-bool DeleteFile(const std::string& path) { return DeleteFileA(path.c_str()) || Fail(); }
+bool RemoveFile(const std::string& path) { return DeleteFileA(path.c_str()) || Fail(); }
 
 std::FILE* OpenFile(const std::string& path, const char* mode) {
     std::FILE* f = std::fopen(path.c_str(), mode);

@@ -85,6 +85,18 @@ struct Session {
     double SmoothedTotalTime = 0;
     double RemainingTime = 0;
 
+    // What the progress window shows at the moment, so that a control is set only when
+    // its value changes. kNotShown: nothing shown yet (or shown in another form).
+    struct ProgressShown {
+        static constexpr int64_t kNotShown = INT64_MIN;
+        int64_t modulePercent = kNotShown;
+        int64_t totalPercent = kNotShown;
+        int64_t spentSeconds = kNotShown;
+        int64_t remainingSeconds = kNotShown;
+        std::string moduleName;
+        std::string fileName;
+    } Shown;
+
     // Main window.
     double ProductBytes = 0;
     double InstallStartTime = 0;

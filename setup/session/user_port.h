@@ -33,7 +33,32 @@ public:
     // The three counters of the CD scan dialog; totalBytes is already formatted.
     virtual void ShowScanDirectories(int /*count*/) {}
     virtual void ShowScanModules(int /*count*/, const std::string& /*totalBytes*/) {}
+
+    // The progress window of an install. The engine calls each of these only when the
+    // shown value changes, so a window can set its control at once.
+    // The product being installed, to be repainted at once.
+    virtual void ShowModuleName(const std::string& /*name*/) {}
+    // The file being installed (a destination path, or the entry an archive program expands).
+    virtual void ShowFileName(const std::string& /*path*/) {}
+    // The percentage of the current product: the bar's value (0 to 100) and the label's text.
+    virtual void ShowModulePercent(int /*bar*/, const std::string& /*label*/) {}
+    // The percentage of the whole install: the bar's value (0 to 100) and the label's text.
+    virtual void ShowTotalPercent(int /*bar*/, const std::string& /*label*/) {}
+    // The elapsed and the estimated remaining time, each as "hh:mm:ss".
+    virtual void ShowTimeSpent(const std::string& /*text*/) {}
+    virtual void ShowTimeRemaining(const std::string& /*text*/) {}
+    // Repaints the progress window now, before a long step starts.
+    virtual void RepaintProgress() {}
+    // The install was given up in a copy dialog: the progress window may unload.
+    virtual void UnloadProgress() {}
+
+    // The current local date and time as a date-time value: days since 30 December 1899,
+    // the fraction being the time of day, with sub-second resolution. Tests replace it.
+    virtual double Now();
 };
+
+// The system clock as a date-time value (what UserPort::Now returns unless replaced).
+double CurrentDateTime();
 
 // The title of every message box that has none of its own.
 inline constexpr const char* kAppTitle = "Marrowvale CD-ROM Installation";

@@ -1,0 +1,82 @@
+// The language list in its quoted-field form, and applying a choice.
+#include <gtest/gtest.h>
+
+#include "setup/session/languages.h"
+#include "setup/session/res_strings.h"
+#include "setup/session/startup.h"
+#include "support/temp_tree.h"
+
+namespace qv {
+namespace {
+
+using qvtest::TempTree;
+
+TEST(QuotedFields, SplitsAsTheRecordsAreWritten) {
+    using V = std::vector<std::string>;
+    EXPECT_EQ(SplitQuotedFields("\"English\",\"ENG\",0"), (V{"English", "ENG", "0"}));
+    EXPECT_EQ(SplitQuotedFields("\"Fran, cais\" , \"FRA\" , 1000 "), (V{"Fran, cais", "FRA", "1000"}));
+    EXPECT_EQ(SplitQuotedFields("\"Only\""), (V{"Only"}));
+    EXPECT_EQ(SplitQuotedFields("\"\",\"\",\"\""), (V{"", "", ""}));
+    EXPECT_EQ(SplitQuotedFields("\"Open quote"), (V{"Open quote"}));
+}
+
+TEST(LanguageList, ReadsEveryRecordInFileOrder) {
+    TempTree tree;
+    tree.write("qvlang.inf", "\"English\",\"ENG\",0\r\n\"Deutsch\",\"DEU\",1000\r\n\r\n\"Francais\",\"FRA\",2000\r\n");
+    std::vector<LanguageRec> languages;
+    ASSERT_TRUE(ReadLanguageList(tree.root(), languages));
+    ASSERT_EQ(languages.size(), 3u);
+    EXPECT_EQ(languages[1].Name, "Deutsch");
+    EXPECT_EQ(languages[1].Code, "DEU");
+    EXPECT_EQ(languages[1].ResOffset, 1000);
+    EXPECT_EQ(languages[2].Name, "Francais");
+    EXPECT_EQ(languages[2].ResOffset, 2000);
+}
+
+TEST(LanguageList, ShortAndBrokenRecordsStillGiveEntries) {
+    TempTree tree;
+    tree.write("qvlang.inf", "\"Short\",\"SHO\"\n\"Words\",\"WOR\",abc\n\"Huge\",\"HUG\",99999\n\"Last\",\"LAS\",7");
+    std::vector<LanguageRec> languages;
+    ASSERT_TRUE(ReadLanguageList(tree.root(), languages));
+    ASSERT_EQ(languages.size(), 4u);
+    EXPECT_EQ(languages[0].Name, "Short");
+    EXPECT_EQ(languages[0].ResOffset, 0);
+    EXPECT_EQ(languages[1].ResOffset, 0);
+    EXPECT_EQ(languages[2].ResOffset, 0);  // past 16 bits: not taken
+    EXPECT_EQ(languages[3].ResOffset, 7);  // no line end after the last record
+}
+
+TEST(LanguageList, MissingAndEmptyLists) {
+    TempTree tree;
+    Session session;
+    session.SourceDir = tree.root();
+    EXPECT_FALSE(LoadLanguages(session));  // no list: English at once
+    ASSERT_EQ(session.Languages.size(), 1u);
+    EXPECT_EQ(session.Languages[0].Name, "English");
+    EXPECT_EQ(session.Languages[0].Code, "ENG");
+
+    tree.write("qvlang.inf", "");
+    EXPECT_TRUE(LoadLanguages(session));
+    EXPECT_TRUE(session.Languages.empty());
+    ApplyLanguage(session, 0);  // OK on an empty list takes English
+    ASSERT_EQ(session.Languages.size(), 1u);
+    EXPECT_EQ(session.Languages[0].Code, "ENG");
+    EXPECT_EQ(session.LangOffset, 0);
+}
+
+TEST(LanguageList, ApplyingAChoiceOffsetsEveryStringButTheRelease) {
+    Session session;
+    session.Languages = {{"English", "ENG", 0}, {"Other", "OTH", 1000}};
+    ApplyLanguage(session, 1);
+    EXPECT_EQ(session.LangIndex, 1);
+    EXPECT_EQ(session.LangOffset, 1000);
+    // Only English texts are built in: id 1050 has none.
+    EXPECT_EQ(Res(session, Str::InstallToDirectory), LoadResString(1050));
+    ApplyLanguage(session, 0);
+    EXPECT_EQ(Res(session, Str::InstallToDirectory), "Install to Directory:");
+    session.LangOffset = 32767;  // past the 16-bit id range: nothing, not a wrapped id
+    EXPECT_EQ(Res(session, Str::Ok), "");
+}
+
+}  // namespace
+}  // namespace qv
