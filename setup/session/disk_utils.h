@@ -6,6 +6,12 @@
 
 #include "setup/session/session.h"
 
+// windows.h still defines GetFreeSpace as a macro of the 16-bit days; the name here is
+// ours. Files that need both include windows.h first.
+#ifdef GetFreeSpace
+#undef GetFreeSpace
+#endif
+
 namespace qv {
 
 // True when a file can be written below dir and read back. Leaves no probe behind and
