@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "setup/session/catalogue.h"
+#include "setup/session/file_system.h"
 #include "setup/session/platforms.h"
 #include "setup/session/startup.h"
 #include "support/recording_port.h"
@@ -207,6 +208,34 @@ TEST_F(CatalogueTest, PrepareScansWithThePlatformAndSorts) {
     EXPECT_EQ(session.ScanModuleCount, 0);
     EXPECT_EQ(session.ScanTotalBytes, 0);
     EXPECT_EQ(session.SourceDir, tree.path("cd\\"));
+}
+
+TEST(GetKeyValueTest, AReadErrorIsReportedAndGivesEmptyText) {
+    TempTree tree;
+    tree.write("QVSETUP.SKU", "ProdNum=1\r\n");
+    std::FILE* writeOnly = fs::OpenFile(tree.path("QVSETUP.SKU"), "ab");  // reading it fails
+    ASSERT_NE(writeOnly, nullptr);
+    RecordingPort port;
+    EXPECT_EQ(GetKeyValue(writeOnly, "ProdNum", port), "");
+    std::fclose(writeOnly);
+    ASSERT_EQ(port.messages.size(), 1u);
+    EXPECT_EQ(port.messages[0].text.rfind("ReadLine Error : ", 0), 0u);
+    EXPECT_NE(port.messages[0].text.find("\r\nKey : ProdNum"), std::string::npos);
+    EXPECT_EQ(port.messages[0].icon, Icon::Exclamation);
+}
+
+TEST(GetKeyValueTest, RereadsFromTheFirstLineEveryTime) {
+    TempTree tree;
+    tree.write("QVSETUP.SKU", "B=2\nA=1\nno equals sign\nC = three = 3 \n");
+    std::FILE* file = fs::OpenFile(tree.path("QVSETUP.SKU"), "rb");
+    ASSERT_NE(file, nullptr);
+    RecordingPort port;
+    EXPECT_EQ(GetKeyValue(file, "a", port), "1");
+    EXPECT_EQ(GetKeyValue(file, "B", port), "2");
+    EXPECT_EQ(GetKeyValue(file, "c", port), "three = 3");
+    EXPECT_EQ(GetKeyValue(file, "no equals sign", port), "");
+    std::fclose(file);
+    EXPECT_TRUE(port.messages.empty());
 }
 
 TEST(SortProducts, EqualOrdersKeepTheirScanOrder) {
