@@ -26,6 +26,8 @@ std::vector<std::string> ListSubdirectories(const std::string& dir);
 bool CreateDir(const std::string& path);     // one level
 bool RemoveDir(const std::string& path);     // only when empty
 bool RemoveFile(const std::string& path);
+// Puts the file `from` in the place of `to`, replacing an existing `to` in one step.
+bool MoveReplacing(const std::string& from, const std::string& to);
 
 // Opens a file with fopen's modes ("rb", "wb", ...); nullptr on failure.
 std::FILE* OpenFile(const std::string& path, const char* mode);

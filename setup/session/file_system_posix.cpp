@@ -68,6 +68,10 @@ bool CreateDir(const std::string& path) { return mkdir(Native(path).c_str(), 077
 bool RemoveDir(const std::string& path) { return rmdir(Native(path).c_str()) == 0 || Fail(); }
 bool RemoveFile(const std::string& path) { return unlink(Native(path).c_str()) == 0 || Fail(); }
 
+bool MoveReplacing(const std::string& from, const std::string& to) {
+    return std::rename(Native(from).c_str(), Native(to).c_str()) == 0 || Fail();
+}
+
 std::FILE* OpenFile(const std::string& path, const char* mode) {
     std::FILE* f = std::fopen(Native(path).c_str(), mode);
     if (!f) Fail();

@@ -60,6 +60,10 @@ bool CreateDir(const std::string& path) { return CreateDirectoryA(path.c_str(), 
 bool RemoveDir(const std::string& path) { return RemoveDirectoryA(path.c_str()) || Fail(); }
 bool RemoveFile(const std::string& path) { return DeleteFileA(path.c_str()) || Fail(); }
 
+bool MoveReplacing(const std::string& from, const std::string& to) {
+    return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) || Fail();
+}
+
 std::FILE* OpenFile(const std::string& path, const char* mode) {
     std::FILE* f = std::fopen(path.c_str(), mode);
     if (!f) lastError = errno == EACCES ? ERROR_ACCESS_DENIED : ERROR_FILE_NOT_FOUND;

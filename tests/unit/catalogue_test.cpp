@@ -210,6 +210,9 @@ TEST_F(CatalogueTest, PrepareScansWithThePlatformAndSorts) {
     EXPECT_EQ(session.SourceDir, tree.path("cd\\"));
 }
 
+// The C runtime of Windows reports no error for reads from a write-only stream, so the
+// failure can be provoked only natively.
+#ifndef _WIN32
 TEST(GetKeyValueTest, AReadErrorIsReportedAndGivesEmptyText) {
     TempTree tree;
     tree.write("QVSETUP.SKU", "ProdNum=1\r\n");
@@ -223,6 +226,7 @@ TEST(GetKeyValueTest, AReadErrorIsReportedAndGivesEmptyText) {
     EXPECT_NE(port.messages[0].text.find("\r\nKey : ProdNum"), std::string::npos);
     EXPECT_EQ(port.messages[0].icon, Icon::Exclamation);
 }
+#endif
 
 TEST(GetKeyValueTest, RereadsFromTheFirstLineEveryTime) {
     TempTree tree;

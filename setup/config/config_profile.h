@@ -1,0 +1,33 @@
+// The workstation configuration "qvtools8.cfg": a text file of sections and entries
+// "key=type=value", edited in memory as session.ConfigLines and written back.
+#pragma once
+
+#include <string>
+
+#include "setup/session/session.h"
+#include "setup/session/user_port.h"
+
+namespace qv {
+
+inline constexpr const char* kWorkstationConfigName = "qvtools8.cfg";
+
+// Reads the file into session.ConfigLines, each line trimmed. False when it cannot be
+// read; a missing file is not reported, other failures are when showErrors is true.
+bool LoadFile(Session& session, UserPort& port, const std::string& path, bool showErrors = true);
+
+// Sets key to value in section ("[Startup]"): rewrites the entry keeping its type, or
+// inserts a new "key=REG_SZ=value" before the next section, or appends the section.
+void SetREGParm(Session& session, const std::string& key, const std::string& value, const std::string& section);
+
+// Writes session.ConfigLines to path, each line ended by CR LF, and empties them. The new
+// content goes to a scratch file beside the old one, which it replaces only once it is
+// whole: a failed save leaves the old file as it was.
+bool SaveFile(Session& session, UserPort& port, const std::string& path);
+
+// Sets the 29 entries of this installation in the configuration file at path and saves
+// it; does nothing when the file cannot be read. connectivityDir is the database client's
+// programs directory chosen in the program group dialog.
+void WriteWorkstationConfig(Session& session, UserPort& port, const std::string& path,
+                            const std::string& connectivityDir);
+
+}  // namespace qv
