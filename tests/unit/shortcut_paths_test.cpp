@@ -199,42 +199,6 @@ TEST_F(MakeShortCutTest, NoProgramsFolderMakesNothing) {
     EXPECT_TRUE(shell.links.empty());
 }
 
-TEST_F(MakeShortCutTest, GroupFolderProblemsFailWithoutALink) {
-    shell.files.insert(kCommonPrograms + "\\Taken");
-    EXPECT_EQ(MakeShortCut(shell, Request(1, "Taken", "N")), 0);
-    // Only one level is created.
-    EXPECT_EQ(MakeShortCut(shell, Request(1, "Outer\\Inner", "N")), 0);
-    EXPECT_TRUE(shell.links.empty());
-    EXPECT_TRUE(shell.created.empty());
-
-    // An existing group is reused.
-    shell.directories.insert(kCommonPrograms + "\\Outer");
-    EXPECT_EQ(MakeShortCut(shell, Request(1, "Outer", "N")), 1);
-    EXPECT_TRUE(shell.created.empty());
-}
-
-TEST_F(MakeShortCutTest, TheLinkCarriesTheRequest) {
-    ShortcutRequest r = Request(1, "G", std::string(300, 'x'));
-    r.args = "-clean";
-    EXPECT_EQ(MakeShortCut(shell, r), 1);
-    ASSERT_EQ(shell.links.size(), 1u);
-    const LinkSpec& link = shell.links.front();
-    EXPECT_EQ(link.target, r.target);
-    EXPECT_EQ(link.description, r.name);  // whole, while the file name is cut
-    EXPECT_EQ(link.path.size(), kMaxLinkStem + 4);
-    EXPECT_EQ(link.workdir, "C:\\qv\\bin\\client\\winx86");
-    EXPECT_EQ(link.args, std::optional<std::string>("-clean"));
-
-    r = Request(1, "G", "Data Ferry");
-    r.workdir = "D:\\dbclient";
-    EXPECT_EQ(MakeShortCut(shell, r), 1);
-    EXPECT_EQ(shell.links.back().workdir, "D:\\dbclient");
-    EXPECT_FALSE(shell.links.back().args.has_value());
-
-    shell.saveFails = true;
-    EXPECT_EQ(MakeShortCut(shell, r), 0);
-}
-
 // Records what OleInit asked of the OLE library.
 class FakeBinder : public OleBinder {
 public:
