@@ -13,6 +13,7 @@ COleClient::CoInitializeFn COleClient::s_coInitialize = nullptr;
 COleClient::CoUninitializeFn COleClient::s_coUninitialize = nullptr;
 HMODULE COleClient::s_oleLibrary = nullptr;
 int COleClient::s_initCount = 0;
+int COleClient::s_comInitCount = 0;
 
 namespace {
 
@@ -73,7 +74,9 @@ public:
         COleClient::s_coUninitialize = coUninitialize_;
         COleClient::s_oleLibrary = library_;
         ++COleClient::s_initCount;
-        return static_cast<int32_t>(coInitialize_(nullptr));
+        const HRESULT result = coInitialize_(nullptr);
+        if (SUCCEEDED(result)) ++COleClient::s_comInitCount;
+        return static_cast<int32_t>(result);
     }
     int32_t ShowError(const char* text) override { return theApp.ShowMessage(text); }
 
@@ -145,7 +148,10 @@ int32_t COleClient::Init() {
 
 int32_t COleClient::Uninit() {
     if (s_initCount == 0) return 0;
-    s_coUninitialize();
+    if (s_comInitCount > 0) {
+        s_coUninitialize();
+        --s_comInitCount;
+    }
     const BOOL released = FreeLibrary(s_oleLibrary);
     if (--s_initCount == 0) {
         // The last reference is gone: nothing may call into the library any more.

@@ -16,7 +16,7 @@ public:
     // when the thread already was initialised); on a failure shows a message box and
     // returns its result.
     int32_t Init();
-    // Uninitialises OLE on the calling thread and releases the OLE library once for each
+    // Uninitialises OLE on the calling thread and releases the OLE library, undoing one
     // successful Init. Returns nonzero when the library was released; 0 without a
     // successful Init to undo.
     int32_t Uninit();
@@ -39,8 +39,11 @@ private:
     static CoUninitializeFn s_coUninitialize;
     static HMODULE s_oleLibrary;
     // Successful Init calls not yet undone by Uninit; each holds a reference to the
-    // library and one CoInitialize of the thread.
+    // library.
     static int s_initCount;
+    // Of those, the ones whose CoInitialize succeeded and so must be balanced by
+    // CoUninitialize (a failed CoInitialize must not be).
+    static int s_comInitCount;
 
     friend class OleLibraryBinder;
     friend class WinShortcutShell;
