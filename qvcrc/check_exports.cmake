@@ -1,0 +1,21 @@
+# Checks that a DLL exports exactly the names in EXPECTED (a list), undecorated.
+#   cmake -DOBJDUMP=<objdump> -DDLL=<file> -DEXPECTED=<names> -P check_exports.cmake
+execute_process(COMMAND ${OBJDUMP} -p ${DLL} OUTPUT_VARIABLE dump RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "${OBJDUMP} -p ${DLL} failed")
+endif()
+# The name table lines read "\t[   0] +base[   1] GetCRC" (or "[   0] GetCRC" in older binutils).
+string(REGEX MATCH "\\[Ordinal/Name Pointer\\] Table[^\n]*\n(([ \t]*\\[[^\n]*\n)*)" table "${dump}")
+set(names)
+string(REGEX MATCHALL "[^\n]+" lines "${CMAKE_MATCH_1}")
+foreach(line IN LISTS lines)
+  string(REGEX REPLACE "^.*\\][ \t]*" "" name "${line}")
+  string(STRIP "${name}" name)
+  list(APPEND names ${name})
+endforeach()
+list(SORT names)
+set(want ${EXPECTED})
+list(SORT want)
+if(NOT names STREQUAL want)
+  message(FATAL_ERROR "${DLL} exports '${names}', expected '${want}'")
+endif()
