@@ -188,6 +188,29 @@ TEST(FileListTool, CheckReportsEveryFaultWithItsLine) {
     EXPECT_EQ(result.notes[0].substr(0, 2), "D:");
 }
 
+TEST(FileListTool, MastersEveryProductFolderOfACd) {
+    TempTree tree;
+    tree.write("TOOLS\\QVSETUP.SKU", kSimpleSku);
+    tree.write("TOOLS\\bin\\a.exe", "a");
+    tree.write("DB\\QVSETUP.SKU", "ProdNum=2\r\nSize=0\r\n");  // lists nothing on any platform
+    tree.write("DB\\data.dbs", "d");
+    tree.write("HELP\\qvinseng.hlp", "no catalogue");
+    std::string error;
+    ASSERT_TRUE(WriteFileLists(tree.root(), error)) << error;
+    EXPECT_TRUE(tree.exists("TOOLS\\QVSETUP.INF"));
+    EXPECT_TRUE(tree.exists("DB\\QVSETUP.INF"));
+    EXPECT_FALSE(tree.exists("HELP\\QVSETUP.INF"));
+
+    std::string report;
+    EXPECT_EQ(CheckCd(tree.root(), report), 1) << report;
+    EXPECT_NE(report.find("QVSETUP.SKU:0: gives no size above 0 on any platform"), std::string::npos) << report;
+
+    tree.write("DB\\QVSETUP.SKU", "ProdNum=2\r\nSize=1\r\n");
+    tree.write("TOOLS\\bin\\a.exe", "b");  // changed after mastering
+    EXPECT_EQ(CheckCd(tree.root(), report), 1) << report;
+    EXPECT_NE(report.find("checksum of bin\\a.exe is"), std::string::npos) << report;
+}
+
 #ifndef _WIN32
 TEST(FileListTool, NamesDifferingOnlyInCaseAreRejected) {
     TempTree tree;

@@ -411,22 +411,55 @@ bool WriteFileList(const std::string& productDir, std::string& error) {
     return true;
 }
 
-CdCheckResult CheckCd(const std::string& cdDir) {
-    CdCheckResult result;
+namespace {
+
+// The immediate subfolders of a CD, sorted by name; false when it cannot be listed.
+bool ListFolders(const std::string& cdDir, std::vector<std::string>& folders, std::string& error) {
+    folders.clear();
     const stdfs::path root = HostPath(cdDir);
     std::error_code ec;
     if (!stdfs::is_directory(root, ec)) {
-        result.problems.push_back({Display(cdDir), 0, "not a folder"});
-        return result;
+        error = "not a folder";
+        return false;
     }
-    std::vector<std::string> folders;
-    for (stdfs::directory_iterator it(root, ec), end; !ec && it != end; it.increment(ec))
-        if (it->is_directory(ec)) folders.push_back(it->path().filename().string());
+    for (stdfs::directory_iterator it(root, ec), end; !ec && it != end; it.increment(ec)) {
+        std::error_code entryError;
+        if (it->is_directory(entryError)) folders.push_back(it->path().filename().string());
+    }
     if (ec) {
-        result.problems.push_back({Display(cdDir), 0, "cannot be listed: " + ec.message()});
-        return result;
+        error = "cannot be listed: " + ec.message();
+        return false;
     }
     std::sort(folders.begin(), folders.end());
+    return true;
+}
+
+}  // namespace
+
+bool WriteFileLists(const std::string& cdDir, std::string& error) {
+    std::vector<std::string> folders;
+    if (!ListFolders(cdDir, folders, error)) {
+        error = Display(cdDir) + ": " + error;
+        return false;
+    }
+    error.clear();
+    for (const std::string& folder : folders) {
+        const std::string productDir = cdDir + "\\" + folder;
+        if (!qv::fs::IsFile(productDir + "\\" + qv::kCatalogueName)) continue;
+        std::string folderError;
+        if (!WriteFileList(productDir, folderError)) error += (error.empty() ? "" : "\n") + folderError;
+    }
+    return error.empty();
+}
+
+CdCheckResult CheckCd(const std::string& cdDir) {
+    CdCheckResult result;
+    std::vector<std::string> folders;
+    std::string error;
+    if (!ListFolders(cdDir, folders, error)) {
+        result.problems.push_back({Display(cdDir), 0, error});
+        return result;
+    }
 
     for (const std::string& folder : folders) {
         const std::string productDir = cdDir + "\\" + folder;
@@ -443,6 +476,13 @@ CdCheckResult CheckCd(const std::string& cdDir) {
         CheckFileList(productDir, IsBaseDelta(productDir), result);
     }
     return result;
+}
+
+int CheckCd(const std::string& cdDir, std::string& report) {
+    const CdCheckResult result = CheckCd(cdDir);
+    report.clear();
+    for (const CdProblem& p : result.problems) report += FormatProblem(p) + "\n";
+    return static_cast<int>(result.problems.size());
 }
 
 std::string FormatProblem(const CdProblem& problem) {

@@ -51,6 +51,11 @@ bool ListProductFiles(const std::string& productDir, std::vector<FileListEntry>&
 // by CR LF. Nothing is written when any file cannot be listed.
 bool WriteFileList(const std::string& productDir, std::string& error);
 
+// Writes the list of every immediate subfolder of cdDir that holds a "QVSETUP.SKU", as
+// a CD is mastered. False with the messages of the folders that failed (one per line);
+// the other folders still get their lists.
+bool WriteFileLists(const std::string& cdDir, std::string& error);
+
 struct CdProblem {
     std::string file;   // the catalogue or file list concerned
     int line = 0;       // 1-based line of the file list; 0 for the file as a whole
@@ -69,6 +74,10 @@ struct CdCheckResult {
 // entry of its "QVSETUP.INF" must name an existing file with the listed size and
 // checksum, in the form the installer compares.
 CdCheckResult CheckCd(const std::string& cdDir);
+
+// The same check with its problems as text, one "<file>:<line>: <text>" line each;
+// returns the number of problems.
+int CheckCd(const std::string& cdDir, std::string& report);
 
 // "<file>:<line>: <text>".
 std::string FormatProblem(const CdProblem& problem);
