@@ -1,5 +1,7 @@
 #include "setup/session/user_port_win.h"
 
+#include "setup/dialogs/form.h"
+
 namespace qv {
 namespace {
 
@@ -54,18 +56,14 @@ Answer WinUserPort::ShowMessage(const Message& message) {
     return ToAnswer(MessageBoxA(owner_, message.text.c_str(), message.title.c_str(), flags));
 }
 
-void WinUserPort::DoEvents() { PumpPendingMessages(); }
-
-void PumpPendingMessages() {
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        if (msg.message == WM_QUIT) {
-            PostQuitMessage(static_cast<int>(msg.wParam));
-            return;
-        }
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-    }
+void WinUserPort::DoEvents() {
+    const DWORD now = GetTickCount();
+    if (eventsRun_ && now - lastEvents_ < kEventInterval) return;
+    eventsRun_ = true;
+    lastEvents_ = now;
+    PumpPendingMessages();
 }
+
+void PumpPendingMessages() { ui::PumpPendingMessages(); }
 
 }  // namespace qv

@@ -12,15 +12,23 @@ class WinUserPort : public UserPort {
 public:
     // Message boxes are owned by this window (none: the desktop).
     void SetOwner(HWND owner) { owner_ = owner; }
+    HWND Owner() const { return owner_; }
 
     Answer ShowMessage(const Message& message) override;
+    // Lets pending events run, at most once in kEventInterval milliseconds: the engine
+    // calls this after every copied block, and a person notices no delay of that size.
     void DoEvents() override;
+
+    static constexpr DWORD kEventInterval = 10;
 
 private:
     HWND owner_ = nullptr;
+    DWORD lastEvents_ = 0;
+    bool eventsRun_ = false;
 };
 
-// Lets every pending message of this thread run.
+// Lets every pending message of this thread run, through the windows' keyboard
+// handling (accelerators, dialog keys).
 void PumpPendingMessages();
 
 }  // namespace qv
