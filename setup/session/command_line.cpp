@@ -26,6 +26,10 @@ std::string PlatformCodes() {
 // left alone, as the installer has always ignored its further text.
 bool ReadSwitches(Session& session, UserPort& port, const std::string& text, StartupOptions& options) {
     for (const std::string& word : SplitSwitchWords(text)) {
+        if (EqualsNoCase(word, "/CRC")) {
+            options.crcCheck = true;
+            continue;
+        }
         if (!StartsWithNoCase(word, "/DB=")) continue;
         const std::string code = UpperAscii(Trim(word.substr(4)));
         if (!FindDbPlatform(code)) {

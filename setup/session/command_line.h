@@ -1,6 +1,7 @@
 // The installer's command line: the CD's source directory in double quotes, a blank,
 // then further text. The further text may carry switches:
 //   /DB=<code>   the database platform, one of the codes of the platform table (SBS if absent)
+//   /CRC         copied files are checked against their checksums in this run
 #pragma once
 
 #include <string>
@@ -13,6 +14,7 @@ namespace qv {
 
 struct StartupOptions {
     std::string dbPlatformCode = "SBS";
+    bool crcCheck = false;  // /CRC: turn checksum checking on (start-up turns it off)
 };
 
 // Splits the further text into words: blanks separate them, double quotes group blanks

@@ -92,6 +92,14 @@ TEST_F(CommandLineTest, DatabaseSwitch) {
     EXPECT_EQ(port.messages[0].icon, Icon::Exclamation);
 }
 
+TEST_F(CommandLineTest, ChecksumSwitch) {
+    ASSERT_TRUE(Parse("\"D:\\cd\" x /DB=ora"));
+    EXPECT_FALSE(options.crcCheck);
+    ASSERT_TRUE(Parse("\"D:\\cd\" x /crc /DB=ora"));
+    EXPECT_TRUE(options.crcCheck);
+    EXPECT_EQ(options.dbPlatformCode, "ORA");
+}
+
 TEST_F(CommandLineTest, TemporaryDirectoryVariablesInOrder) {
     temp.Set("TEMP", "");
     temp.Set("tmp", tree.path("only-tmp\\"));
