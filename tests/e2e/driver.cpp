@@ -1,5 +1,8 @@
 #include "e2e/driver.h"
 
+#include <tlhelp32.h>
+#include <winioctl.h>
+
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
@@ -663,6 +666,26 @@ bool AnswerMessageBox(const MessageBoxInfo& box, const std::string& buttonCaptio
 
 // ---- Screenshots ----
 
+bool WaitForStillScreen(Millis still, Millis limit) {
+    const int left = GetSystemMetrics(SM_XVIRTUALSCREEN), top = GetSystemMetrics(SM_YVIRTUALSCREEN);
+    const int width = GetSystemMetrics(SM_CXVIRTUALSCREEN), height = GetSystemMetrics(SM_CYVIRTUALSCREEN);
+    std::vector<uint32_t> previous, current;
+    auto changed = Clock::now();
+    const auto deadline = changed + limit;
+    for (;;) {
+        if (!CaptureScreen(left, top, width, height, current, nullptr)) return false;
+        const auto now = Clock::now();
+        if (current != previous) {
+            previous.swap(current);
+            changed = now;
+        } else if (now - changed >= still) {
+            return true;
+        }
+        if (now >= deadline) return false;
+        Sleep(kPollMs);
+    }
+}
+
 bool SaveScreenshot(const std::string& pngPath, std::string* error) {
     const int left = GetSystemMetrics(SM_XVIRTUALSCREEN), top = GetSystemMetrics(SM_YVIRTUALSCREEN);
     const int width = GetSystemMetrics(SM_CXVIRTUALSCREEN), height = GetSystemMetrics(SM_CYVIRTUALSCREEN);
@@ -734,6 +757,167 @@ bool UseUnmanagedWindows(const std::string& exeName) {
     RegCloseKey(key);
     return written == ERROR_SUCCESS;
 }
+
+// ---- More controls, input and processes ----
+
+bool IsEnabled(HWND window) { return IsWindow(window) && IsWindowEnabled(window); }
+
+bool ListBoxItemSelected(HWND listBox, int index) {
+    LRESULT selected = 0;
+    return Send(listBox, LB_GETSEL, static_cast<WPARAM>(index), 0, &selected) && selected > 0;
+}
+
+bool SetListBoxItemSelected(HWND listBox, int index, bool selected) {
+    LRESULT result = LB_ERR;
+    if (!Send(listBox, LB_SETSEL, selected ? TRUE : FALSE, index, &result) || result == LB_ERR) return false;
+    return PostMessageA(GetParent(listBox), WM_COMMAND, MAKEWPARAM(ControlId(listBox), LBN_SELCHANGE),
+                        reinterpret_cast<LPARAM>(listBox)) != 0;
+}
+
+std::optional<uint32_t> PixelOf(HWND window, int x, int y) {
+    POINT point{x, y};
+    if (!ClientToScreen(window, &point)) return std::nullopt;
+    std::vector<uint32_t> pixels;
+    if (!CaptureScreen(point.x, point.y, 1, 1, pixels, nullptr) || pixels.empty()) return std::nullopt;
+    return pixels[0];
+}
+
+bool PostKey(HWND window, WORD virtualKey) {
+    const UINT scan = MapVirtualKeyA(virtualKey, MAPVK_VK_TO_VSC);
+    const LPARAM down = 1 | (LPARAM(scan) << 16);
+    const LPARAM up = down | (LPARAM(1) << 30) | (LPARAM(1) << 31);
+    return PostMessageA(window, WM_KEYDOWN, virtualKey, down) && PostMessageA(window, WM_KEYUP, virtualKey, up);
+}
+
+bool ClickWithKeys(HWND control, MouseButton button, std::initializer_list<WORD> keys) {
+    RECT place{};
+    if (!IsVisible(control) || !GetWindowRect(control, &place)) return false;
+    // Real input goes to the window under the pointer of the active program.
+    HWND root = GetAncestor(control, GA_ROOT);
+    SetForegroundWindow(root);
+    if (!WaitUntil([&] { return GetForegroundWindow() == root; }, Millis(2000))) return false;
+    const int x = (place.left + place.right) / 2, y = (place.top + place.bottom) / 2;
+    if (!SetCursorPos(x, y)) return false;
+    POINT at{};
+    if (!WaitUntil([&] { return GetCursorPos(&at) && at.x == x && at.y == y; }, Millis(2000))) return false;
+    // Under Wine the window system's own focus and pointer events, which also set the
+    // program's key state, must have reached the program before the keys go down.
+    DWORD processId = 0;
+    GetWindowThreadProcessId(control, &processId);
+    if (HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, processId)) {
+        WaitForInputIdle(process, 2000);
+        CloseHandle(process);
+    }
+
+    std::vector<INPUT> inputs;
+    auto key = [&](WORD vk, bool up) {
+        INPUT input{};
+        input.type = INPUT_KEYBOARD;
+        input.ki.wVk = vk;
+        input.ki.wScan = static_cast<WORD>(MapVirtualKeyA(vk, MAPVK_VK_TO_VSC));
+        input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+        inputs.push_back(input);
+    };
+    auto mouse = [&](DWORD flags) {
+        INPUT input{};
+        input.type = INPUT_MOUSE;
+        input.mi.dwFlags = flags;
+        inputs.push_back(input);
+    };
+    for (WORD vk : keys) key(vk, false);
+    mouse(button == MouseButton::Left ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_RIGHTDOWN);
+    mouse(button == MouseButton::Left ? MOUSEEVENTF_LEFTUP : MOUSEEVENTF_RIGHTUP);
+    for (WORD vk : keys) key(vk, true);
+    return SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT)) == inputs.size();
+}
+
+ProcessPause::ProcessPause(const Process& process) {
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return;
+    THREADENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
+        if (entry.th32OwnerProcessID != process.Id()) continue;
+        HANDLE thread = OpenThread(THREAD_SUSPEND_RESUME, FALSE, entry.th32ThreadID);
+        if (!thread) continue;
+        if (SuspendThread(thread) == DWORD(-1)) {
+            CloseHandle(thread);
+            continue;
+        }
+        threads_.push_back(thread);
+    }
+    CloseHandle(snapshot);
+}
+
+ProcessPause::~ProcessPause() {
+    for (HANDLE thread : threads_) {
+        ResumeThread(thread);
+        CloseHandle(thread);
+    }
+}
+
+namespace {
+
+// The mount manager's request that defines or removes a drive of a Wine prefix.
+constexpr DWORD kDefineUnixDrive = CTL_CODE(0x6d, 32, METHOD_BUFFERED, FILE_READ_ACCESS | FILE_WRITE_ACCESS);
+
+struct UnixDriveRequest {
+    ULONG size;
+    ULONG type;
+    ULONG fsType;
+    DWORD serial;
+    ULONGLONG unixDevice;
+    WCHAR letter;
+    USHORT mountPointOffset;
+    USHORT deviceOffset;
+    USHORT labelOffset;
+};
+
+bool DefineUnixDrive(char letter, UINT type, const std::string& unixPath) {
+    if (!RunningUnderWine()) return false;
+    std::vector<char> buffer(sizeof(UnixDriveRequest) + unixPath.size() + 1, '\0');
+    auto* request = reinterpret_cast<UnixDriveRequest*>(buffer.data());
+    request->size = static_cast<ULONG>(buffer.size());
+    request->type = type;
+    request->letter = static_cast<WCHAR>(std::tolower(static_cast<unsigned char>(letter)));
+    if (!unixPath.empty()) {
+        std::memcpy(buffer.data() + sizeof(UnixDriveRequest), unixPath.c_str(), unixPath.size() + 1);
+        request->mountPointOffset = static_cast<USHORT>(sizeof(UnixDriveRequest));
+    }
+    HANDLE manager = CreateFileA("\\\\.\\MountPointManager", GENERIC_READ | GENERIC_WRITE,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (manager == INVALID_HANDLE_VALUE) return false;
+    DWORD returned = 0;
+    const BOOL ok = DeviceIoControl(manager, kDefineUnixDrive, buffer.data(), static_cast<DWORD>(buffer.size()),
+                                    nullptr, 0, &returned, nullptr);
+    CloseHandle(manager);
+    return ok != FALSE;
+}
+
+// The Unix path of a Windows path, from Wine's own kernel32.
+std::string UnixPathOf(const std::string& windowsPath) {
+    using Convert = char*(CDECL*)(const WCHAR*);
+    HMODULE kernel = GetModuleHandleA("kernel32.dll");
+    auto convert = kernel ? reinterpret_cast<Convert>(GetProcAddress(kernel, "wine_get_unix_file_name")) : nullptr;
+    if (!convert) return {};
+    const int length = MultiByteToWideChar(CP_ACP, 0, windowsPath.c_str(), -1, nullptr, 0);
+    std::wstring wide(static_cast<size_t>(length > 0 ? length : 1), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, windowsPath.c_str(), -1, wide.data(), length);
+    char* unixPath = convert(wide.c_str());
+    if (!unixPath) return {};
+    std::string result = unixPath;
+    HeapFree(GetProcessHeap(), 0, unixPath);
+    return result;
+}
+
+}  // namespace
+
+bool MapWineDrive(char letter, const std::string& folder) {
+    const std::string unixPath = UnixPathOf(folder);
+    return !unixPath.empty() && DefineUnixDrive(letter, DRIVE_FIXED, unixPath);
+}
+
+bool UnmapWineDrive(char letter) { return DefineUnixDrive(letter, DRIVE_NO_ROOT_DIR, {}); }
 
 // ---- Paths ----
 

@@ -198,6 +198,10 @@ bool AnswerMessageBox(const MessageBoxInfo& box, const std::string& buttonCaptio
 
 // ---- Screenshots ------------------------------------------------------------------
 
+// Waits until the screen has not changed for `still` (what a program has drawn reaches
+// the screen a moment after it has drawn it); false when it still changes at the limit.
+bool WaitForStillScreen(Millis still = Millis(150), Millis limit = Millis(5000));
+
 // Saves the whole screen as a PNG file. False with a reason on failure.
 bool SaveScreenshot(const std::string& pngPath, std::string* error = nullptr);
 
@@ -228,6 +232,49 @@ bool RunningUnderWine();
 // for the manager that never answers; the program would stall at every window it
 // closes. Does nothing on Windows. False when the setting cannot be written.
 bool UseUnmanagedWindows(const std::string& exeName);
+
+// ---- More controls, input and processes --------------------------------------------
+
+bool IsEnabled(HWND window);
+// Whether an item of a multi-selection list box is selected (LB_GETSEL).
+bool ListBoxItemSelected(HWND listBox, int index);
+// Selects or clears an item of a multi-selection list box as a click would: LB_SETSEL,
+// then LBN_SELCHANGE to the owner.
+bool SetListBoxItemSelected(HWND listBox, int index, bool selected);
+
+// The colour (0x00RRGGBB) of the screen at a point of a window's client area.
+std::optional<uint32_t> PixelOf(HWND window, int x, int y);
+
+// Posts a key press (WM_KEYDOWN, WM_KEYUP) to a window, the way the keyboard delivers it
+// to the control with the focus: the program's dialog keys (Enter, Esc, Tab) act on it.
+bool PostKey(HWND window, WORD virtualKey);
+
+enum class MouseButton { Left, Right };
+// Clicks the middle of a control with real input (SendInput): holds the keys down
+// (VK_MENU, VK_CONTROL, VK_SHIFT), presses and releases the button, lets the keys go.
+// The control's window is brought to the front first.
+bool ClickWithKeys(HWND control, MouseButton button, std::initializer_list<WORD> keys);
+
+// Holds every thread of a process still while it lives, so that messages posted to the
+// program meanwhile wait for it; the threads run on when it goes.
+class ProcessPause {
+public:
+    explicit ProcessPause(const Process& process);
+    ~ProcessPause();
+    ProcessPause(const ProcessPause&) = delete;
+    ProcessPause& operator=(const ProcessPause&) = delete;
+    bool ok() const { return !threads_.empty(); }
+
+private:
+    std::vector<HANDLE> threads_;
+};
+
+// Under Wine, makes a drive letter of the prefix stand for a folder (given by its
+// Windows path), as a fixed drive, through the mount manager; UnmapWineDrive takes it
+// away again. The prefix keeps the drive until it is taken away. False on Windows and
+// when the mount manager refuses.
+bool MapWineDrive(char letter, const std::string& folder);
+bool UnmapWineDrive(char letter);
 
 // ---- Paths -------------------------------------------------------------------------
 
