@@ -93,7 +93,6 @@ struct Session {
         int64_t totalPercent = kNotShown;
         int64_t spentSeconds = kNotShown;
         int64_t remainingSeconds = kNotShown;
-        std::string moduleName;
         std::string fileName;
     } Shown;
 

@@ -1,0 +1,32 @@
+// Starting the self-extracting archive program of a compressed product for one entry of
+// its file list. The program is "<product directory><product code>.exe" on the CD; it is
+// started hidden and not waited for.
+#pragma once
+
+#include <string>
+
+#include "setup/session/session.h"
+#include "setup/session/user_port.h"
+
+namespace qv {
+
+struct ArchiveCommand {
+    std::string commandLine;  // what the archive program is started with
+    std::string targetDir;    // destination root + "\" + the entry's subdirectory
+    std::string shownPath;    // destination root + "\" + the spec without its first component
+};
+
+// The command line that makes the archive program put the entry fileSpec into its target
+// directory: the program path, " -silent ", " -over=all ", "-pass=" and the password, then
+// the quoted spec and the quoted target directory.
+ArchiveCommand BuildArchiveCommand(const std::string& productDir, const std::string& destRoot,
+                                   const std::string& productCode, const std::string& fileSpec);
+
+// Starts the archive program for one entry: makes its target directory, starts it hidden
+// without waiting, shows the entry in the progress window, counts one cluster-rounded
+// block of progress and lets pending events run once. False, with nothing counted, when
+// the program cannot be started.
+bool RunArchiveProgram(Session& session, UserPort& port, const std::string& productDir, const std::string& destRoot,
+                       const std::string& productCode, const std::string& fileSpec);
+
+}  // namespace qv

@@ -1,0 +1,23 @@
+#include "setup/config/db_codes.h"
+
+#include "setup/config/profile_write.h"
+#include "setup/engine/dir_path.h"
+
+namespace qv {
+
+std::string DbCodesValue(const ProductRec& product) {
+    const std::string& description = product.DescrDB.empty() ? product.ProductName : product.DescrDB;
+    return description + "," + product.QVInstallField + "," + std::to_string(product.IncludeSys);
+}
+
+void WriteDbCodes(Session& session, int index) {
+    if (index < 0 || index > kMaxProducts) return;
+    const ProductRec& product = session.ListedProducts[static_cast<size_t>(index)];
+    if (product.ProductCode.empty()) return;
+    std::string root = session.InstallDir;
+    if (!root.empty() && root.back() == '\\') root.pop_back();
+    MakeDirPath(root + "\\setup");
+    WriteProfileString("dbcodes", product.ProductCode, DbCodesValue(product), root + "\\setup\\dbcodes.inf");
+}
+
+}  // namespace qv

@@ -1,0 +1,25 @@
+// The running checksum of the copied bytes, from the checksum library. In Windows the
+// library "qvcrc.dll" is bound by name (its export "GetCRC") at the first call and stays
+// bound until the installer ends; natively the same checksum is linked in.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "setup/session/run_error.h"
+
+namespace qv {
+
+// Advances the running value over one block, as GetCRC(block, length, running) does.
+// False, with the error to report, when the library or its entry point cannot be bound;
+// the running value is then left as it was.
+bool GetCRC(const void* block, int32_t length, int32_t& running, RunError& error);
+
+// The errors a missing library reports.
+inline RunError DllLoadError() { return {48, "Error in loading DLL"}; }
+inline RunError DllEntryPointError() { return {453, "Specified DLL function not found"}; }
+
+// The checksum as the file lists write it: the decimal text of a signed 32-bit value.
+inline std::string ChecksumText(int32_t checksum) { return std::to_string(checksum); }
+
+}  // namespace qv

@@ -1,0 +1,33 @@
+// Copying one file from the CD to the install directory in 32767-byte blocks, with a
+// running checksum, the source's file times carried over, and the Abort/Retry/Ignore
+// dialogs of a failed copy and of a checksum that does not match the file list.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "setup/session/session.h"
+#include "setup/session/user_port.h"
+
+namespace qv {
+
+// The size of every read and write of a copy but the last, shorter one.
+inline constexpr int32_t kBlockSize = 32767;
+
+// Copies source to dest and returns the checksum of the copied bytes: 0 when NoCrcCheck
+// is set, when the source is empty, or when the copy was given up. Every block is counted
+// with UpdateProgress; after every full block pending events run and the copy stops when
+// InstallAborted has been set (the Cancel button). A failure shows the "FileCP" dialog:
+// Abort sets InstallAborted, Retry starts the copy again, Ignore gives it up; both of the
+// latter set CopyRetried. Files of any size are copied.
+int32_t FileCP(Session& session, UserPort& port, const std::string& source, const std::string& dest);
+
+// Copies one entry of a file list and compares its checksum with `expected` (the list's
+// text; not compared when NoCrcCheck is set). On a mismatch the "File Copy Error" dialog
+// offers Abort (InstallAborted), Retry (the file's `size` is taken back out of the
+// progress and the copy is made again) and Ignore (the entry is skipped); each deletes the
+// copy first.
+void VerifiedCopy(Session& session, UserPort& port, const std::string& sourceFile, const std::string& destFile,
+                  const std::string& expected, int64_t size);
+
+}  // namespace qv

@@ -1,0 +1,58 @@
+// The file list "QVSETUP.INF" of a product and the two passes over it: the copy pass,
+// which copies and verifies every selected entry, and the expansion pass of a compressed
+// product, which starts the product's archive program once for every selected entry.
+//
+// A list line is a comment when it starts with "#"; otherwise its fields are separated
+// by commas: 1 the file spec (relative to the product directory, "\" separators, for a
+// product with BaseDelta a three-letter part directory first), 2 not used, 3 the size in
+// bytes, 4 the checksum as signed decimal text.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "setup/session/session.h"
+#include "setup/session/user_port.h"
+
+namespace qv {
+
+inline constexpr const char* kFileListName = "QVSETUP.INF";
+
+// Field n (1-based) of a list line, without surrounding blanks; empty when the line has
+// fewer than n - 1 commas.
+std::string ReadListField(const std::string& line, int n);
+
+// The text before the last "\" of path; empty when it has none or only a leading one.
+std::string ParentPath(const std::string& path);
+
+// True when a list line (not a comment) is installed for this product on the session's
+// platform: with BaseDelta its first three characters must name the common part "BSE" or
+// the platform; on MSS and DB4 the UNIX interfaces and the non-Windows server programs
+// are left out.
+bool IsLineSelected(const Session& session, const ProductRec& product, const std::string& line);
+
+// True when a file spec stays inside the directory it is installed into and can be
+// passed on a command line: not empty, relative (no leading "\", no drive, no ":"), no
+// component made only of dots (".."), and no character that a file name cannot hold
+// (double quote, "<", ">", "|", "?", "*", "/", control characters).
+bool IsSafeFileSpec(const std::string& spec);
+
+// Where an entry with spec S of a product goes.
+struct EntryPaths {
+    std::string sourceFile;  // productDir + S
+    std::string destFile;    // destRoot + "\" + S (with BaseDelta: S without its part directory)
+    std::string destDir;     // the directory of destFile (destRoot itself for a plain file name)
+};
+EntryPaths MakeEntryPaths(const ProductRec& product, const std::string& productDir, const std::string& destRoot,
+                          const std::string& spec);
+
+// The copy pass over the list in productDir for the product ListedProducts(CurrentProduct);
+// destRoot is the install directory without a trailing "\". Failures are reported here or
+// in the copy; the outcome is InstallAborted.
+void InstallDirectory(Session& session, UserPort& port, const std::string& productDir, const std::string& destRoot);
+
+// The expansion pass of a compressed product: the archive program is started for every
+// selected entry. The outcome is InstallAborted.
+void ExpandDirectory(Session& session, UserPort& port, const std::string& productDir, const std::string& destRoot);
+
+}  // namespace qv

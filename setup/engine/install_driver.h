@@ -1,0 +1,31 @@
+// The install proper: every chosen product of the listed ones, in list order, through its
+// file list, with the database codes of every listed application or database product,
+// then the install completion; and the closing message.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "setup/session/session.h"
+#include "setup/session/user_port.h"
+
+namespace qv {
+
+// What runs after the last product when nothing was aborted: the install completion, given
+// the install directory without a trailing "\" and whether a Supply Chain product was
+// installed.
+using InstallCompletion = std::function<void(const std::string& destRoot, bool supplyChain)>;
+
+// ToolsInstalled = false.
+void ResetInstallFlags(Session& session);
+
+// Installs the chosen products of ListedProducts(1..ProductCount). Stops at once when a
+// product's pass sets InstallAborted (the completion does not run then); the outcome is
+// InstallAborted.
+void RunInstall(Session& session, UserPort& port, const InstallCompletion& completion = {});
+
+// The closing message: a warning that the install has not completed when InstallAborted
+// is set, the success message otherwise.
+void ShowInstallResult(Session& session, UserPort& port);
+
+}  // namespace qv

@@ -1,0 +1,82 @@
+// Every file that the installer holds open, in one registry, so that the file-list
+// passes, the copy and the Cancel button can close them all at once. A file is
+// registered while it is open and leaves the registry when it is closed, by its owner or
+// by CloseAllOpenFiles; after that its owner sees it as closed and stops using it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "setup/engine/file_io.h"
+
+namespace qv {
+
+class OpenFile;
+
+// Closes every file the installer holds open (their owners see them closed).
+void CloseAllOpenFiles();
+// How many files are open now.
+int OpenFileCount();
+
+// A file opened through the engine's file services, registered while open.
+class OpenFile {
+public:
+    OpenFile() = default;
+    ~OpenFile();
+    OpenFile(const OpenFile&) = delete;
+    OpenFile& operator=(const OpenFile&) = delete;
+
+    // Open an existing file for reading, or create (empty) one for writing. Any file this
+    // object had open is closed first.
+    bool OpenRead(const std::string& path, RunError& error);
+    bool CreateWrite(const std::string& path, RunError& error);
+
+    // False once closed, whoever closed it.
+    bool IsOpen() const { return handle_ != io::kNoHandle; }
+
+    bool Read(void* buffer, uint32_t want, uint32_t& got, RunError& error);
+    bool Write(const void* buffer, uint32_t count, RunError& error);
+    bool Seek(int64_t offset, RunError& error);
+    bool Size(int64_t& size, RunError& error);
+
+    // Closes the file; false when the system reports a failure on closing.
+    bool Close(RunError& error);
+    void Close();
+
+private:
+    friend void CloseAllOpenFiles();
+    bool Adopt(io::Handle handle);
+    bool NotOpen(RunError& error) const;
+
+    io::Handle handle_ = io::kNoHandle;
+};
+
+// Reads a text file line by line, the way the file lists are read: a line ends with
+// CR LF, a lone CR or a lone LF, and a last line without an end still counts. Position()
+// is the byte offset after the last line read, from which ReopenAt continues.
+class LineReader {
+public:
+    bool Open(const std::string& path, RunError& error);
+    // Opens the file again and continues after `position` bytes.
+    bool ReopenAt(const std::string& path, int64_t position, RunError& error);
+    bool IsOpen() const { return file_.IsOpen(); }
+    void Close() { file_.Close(); }
+
+    // True at the end of the file (also when the file was closed under the reader).
+    bool AtEnd();
+    // The next line without its end; false at the end of the file or on a read error
+    // (error tells which: number 0 at the end).
+    bool ReadLine(std::string& line, RunError& error);
+    int64_t Position() const { return position_; }
+
+private:
+    bool Fill(RunError& error);
+
+    OpenFile file_;
+    std::string buffer_;
+    size_t next_ = 0;     // first unread byte in buffer_
+    int64_t position_ = 0;
+    bool eof_ = false;
+};
+
+}  // namespace qv
