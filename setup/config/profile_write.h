@@ -7,6 +7,12 @@
 
 #include <string>
 
+// windows.h defines WriteProfileString as a macro (WriteProfileStringA); the name here is
+// ours, so a file that includes windows.h first still defines and calls this function.
+#ifdef WriteProfileString
+#undef WriteProfileString
+#endif
+
 namespace qv {
 
 bool WriteProfileString(const std::string& section, const std::string& key, const std::string& value,
