@@ -93,8 +93,6 @@ HWND DirList::Create(HWND parent, int id, const RECT& place, HFONT font) {
     if (font) SendMessageA(list_, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     SendMessageA(list_, LB_SETITEMHEIGHT, 0, kIconSize + 2);
     SetWindowSubclass(list_, &DirList::KeyProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this));
-    if (!openIcon_) openIcon_ = FolderIcon(true);
-    if (!closedIcon_) closedIcon_ = FolderIcon(false);
     return list_;
 }
 
@@ -204,6 +202,12 @@ void DirList::DrawItem(const DRAWITEMSTRUCT& item) {
     const bool selected = (item.itemState & ODS_SELECTED) != 0;
     FillRect(dc, &r, GetSysColorBrush(COLOR_WINDOW));
 
+    // The folder icons are fetched when the list is first drawn.
+    if (!iconsFetched_) {
+        iconsFetched_ = true;
+        openIcon_ = FolderIcon(true);
+        closedIcon_ = FolderIcon(false);
+    }
     const int indent = TwipsToPixelsX(180);
     int x = r.left + 2 + entry.level * indent;
     HICON icon = entry.open ? openIcon_ : closedIcon_;

@@ -58,6 +58,7 @@ private:
     int currentEntry_ = -1;
     HICON openIcon_ = nullptr;
     HICON closedIcon_ = nullptr;
+    bool iconsFetched_ = false;
 };
 
 }  // namespace qv::ui

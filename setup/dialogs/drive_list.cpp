@@ -62,9 +62,10 @@ std::string DriveList::DriveText(char letter) {
 DriveList::~DriveList() { ClearIcons(); }
 
 void DriveList::ClearIcons() {
-    for (HICON& icon : icons_) {
-        if (icon) DestroyIcon(icon);
-        icon = nullptr;
+    for (int i = 0; i < 26; ++i) {
+        if (icons_[i]) DestroyIcon(icons_[i]);
+        icons_[i] = nullptr;
+        iconFetched_[i] = false;
     }
 }
 
@@ -94,7 +95,6 @@ void DriveList::Fill() {
         if (!(drives & (1u << i))) continue;
         const char letter = static_cast<char>('a' + i);
         items_.push_back(DriveText(letter));
-        icons_[i] = DriveIcon(letter);
         SendMessageA(combo_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(items_.back().c_str()));
     }
     const int shown = drive_.empty() ? -1 : IndexOfLetter(drive_[0]);
@@ -179,6 +179,12 @@ void DriveList::DrawItem(const DRAWITEMSTRUCT& item) {
     const std::string& text = items_[item.itemID];
     const int letter = text[0] - 'a';
     int x = r.left + 2;
+    // The shell's icons are fetched when a drive is first drawn: start-up needs the list's
+    // drives, not its pictures.
+    if (letter >= 0 && letter < 26 && !iconFetched_[letter]) {
+        iconFetched_[letter] = true;
+        icons_[letter] = DriveIcon(text[0]);
+    }
     if (letter >= 0 && letter < 26 && icons_[letter]) {
         DrawIconEx(dc, x, r.top + (r.bottom - r.top - kIconSize) / 2, icons_[letter], kIconSize, kIconSize, 0,
                    nullptr, DI_NORMAL);

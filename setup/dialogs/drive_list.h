@@ -55,6 +55,7 @@ private:
     std::string drive_;
     std::vector<std::string> items_;
     HICON icons_[26] = {};  // the small shell icon of each drive shown, by letter
+    bool iconFetched_[26] = {};
 };
 
 }  // namespace qv::ui
