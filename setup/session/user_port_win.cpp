@@ -61,6 +61,7 @@ void WinUserPort::DoEvents() {
     if (eventsRun_ && now - lastEvents_ < kEventInterval) return;
     eventsRun_ = true;
     lastEvents_ = now;
+    BeforeEvents();
     PumpPendingMessages();
 }
 

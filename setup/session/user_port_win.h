@@ -16,10 +16,14 @@ public:
 
     Answer ShowMessage(const Message& message) override;
     // Lets pending events run, at most once in kEventInterval milliseconds: the engine
-    // calls this after every copied block, and a person notices no delay of that size.
+    // calls this after every copied block; a person notices no delay of that size.
     void DoEvents() override;
 
-    static constexpr DWORD kEventInterval = 10;
+    static constexpr DWORD kEventInterval = 20;
+
+protected:
+    // Runs just before pending events run (a window shows what it has been told since).
+    virtual void BeforeEvents() {}
 
 private:
     HWND owner_ = nullptr;

@@ -1,0 +1,55 @@
+// InstallStatus, the modal progress window in which an install runs: its first
+// activation runs the install driver on the user-interface thread, the driver reports
+// progress through this window's interaction port (bars, percentages, times, module and
+// file names), and the closing message is shown before the window unloads. Cancel (Esc,
+// the close box) asks whether to stop; the install stops after the block in progress.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "setup/dialogs/form.h"
+#include "setup/session/session.h"
+#include "setup/session/user_port_win.h"
+
+namespace qv {
+
+// What runs after the last product of an install that was not aborted (the install
+// completion), with the port of the progress window.
+using StatusCompletion = std::function<void(UserPort& port, const std::string& destRoot, bool supplyChain)>;
+
+class InstallStatus : public ui::Form {
+public:
+    explicit InstallStatus(Session& session);
+    ~InstallStatus() override;
+
+    void SetCompletion(StatusCompletion completion);
+
+    // Loads the window and shows it modally over owner; the install runs on its first
+    // activation and the window unloads when it is done.
+    void Run(HWND owner);
+
+    UserPort& Port();
+
+protected:
+    void OnLoad() override;
+    void OnActivate() override;
+    bool OnCommand(int id, int code, HWND control) override;
+    bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+
+private:
+    class StatusPort;
+    void RunFirstActivation();
+    // Takes the window off the screen while the install still runs; the owner stays
+    // disabled until the install has ended and the window unloads.
+    void HideForUnload();
+
+    Session& session_;
+    std::unique_ptr<StatusPort> port_;
+    StatusCompletion completion_;
+    HWND owner_ = nullptr;
+    bool started_ = false;
+};
+
+}  // namespace qv
