@@ -20,6 +20,7 @@ Answer ButtonAt(Buttons buttons, int position) {
 
 Answer RecordingPort::ShowMessage(const qv::Message& message) {
     messages.push_back(message);
+    if (onMessage) onMessage(message);
     if (answers.empty()) return ButtonAt(message.buttons, message.defaultButton);
     const Answer answer = answers.front();
     answers.pop_front();

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -20,8 +21,45 @@ public:
     std::vector<std::pair<int, std::string>> scanModules;
     int doEventsCalls = 0;
 
+    // Called with every message before it is answered, and at every DoEvents (after the
+    // count), so that a test can act at that moment (press Cancel, remove a file).
+    std::function<void(const qv::Message&)> onMessage;
+    std::function<void()> onDoEvents;
+
+    // What the progress window was given, in order.
+    std::vector<std::string> moduleNames;
+    std::vector<std::string> fileNames;
+    std::vector<std::pair<int, std::string>> modulePercents;
+    std::vector<std::pair<int, std::string>> totalPercents;
+    std::vector<std::string> timesSpent;
+    std::vector<std::string> timesRemaining;
+    int repaints = 0;
+    int unloads = 0;
+
+    // The clock: when set, Now() returns its value instead of the system's; every call is
+    // counted and may be observed (onNow runs before the value is returned).
+    std::function<double()> clock;
+    std::function<void()> onNow;
+    int nowCalls = 0;
+
     qv::Answer ShowMessage(const qv::Message& message) override;
-    void DoEvents() override { ++doEventsCalls; }
+    void DoEvents() override {
+        ++doEventsCalls;
+        if (onDoEvents) onDoEvents();
+    }
+    void ShowModuleName(const std::string& name) override { moduleNames.push_back(name); }
+    void ShowFileName(const std::string& path) override { fileNames.push_back(path); }
+    void ShowModulePercent(int bar, const std::string& label) override { modulePercents.emplace_back(bar, label); }
+    void ShowTotalPercent(int bar, const std::string& label) override { totalPercents.emplace_back(bar, label); }
+    void ShowTimeSpent(const std::string& text) override { timesSpent.push_back(text); }
+    void ShowTimeRemaining(const std::string& text) override { timesRemaining.push_back(text); }
+    void RepaintProgress() override { ++repaints; }
+    void UnloadProgress() override { ++unloads; }
+    double Now() override {
+        ++nowCalls;
+        if (onNow) onNow();
+        return clock ? clock() : qv::UserPort::Now();
+    }
     void ShowScanDirectories(int count) override { scanDirectories.push_back(count); }
     void ShowScanModules(int count, const std::string& totalBytes) override {
         scanModules.emplace_back(count, totalBytes);
