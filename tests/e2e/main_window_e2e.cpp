@@ -178,6 +178,50 @@ TEST_F(MainWindowTest, CtrlRightClickOnTheInstallFromLabelTurnsChecksumsOff) {
     ExpectBox(kTitle, "Disabled File CRC checking", {"OK"}, BoxIcon::None, "OK", "crc-off");
 }
 
+// The window of another program that shows up (the help viewer); nullptr at the limit.
+HWND WaitForOtherProgramWindow(DWORD ownProcess, DWORD& process) {
+    struct Search {
+        DWORD own, test;
+        HWND found = nullptr;
+        DWORD process = 0;
+    } search{ownProcess, GetCurrentProcessId()};
+    WaitUntil([&] {
+        EnumWindows(
+            [](HWND w, LPARAM context) -> BOOL {
+                auto* s = reinterpret_cast<Search*>(context);
+                DWORD pid = 0;
+                GetWindowThreadProcessId(w, &pid);
+                if (pid == s->own || pid == s->test || !IsWindowVisible(w)) return TRUE;
+                s->found = w;
+                s->process = pid;
+                return FALSE;
+            },
+            reinterpret_cast<LPARAM>(&search));
+        return search.found != nullptr;
+    });
+    process = search.process;
+    return search.found;
+}
+
+TEST_F(MainWindowTest, F1OpensTheHelpFileOfTheCd) {
+    AddSmallCatalogue(cd);
+    StartSetup();
+    WaitForMain();
+    ASSERT_TRUE(PostKey(Main(mw::ProductBox), VK_F1));
+    DWORD viewer = 0;
+    HWND window = WaitForOtherProgramWindow(app.Id(), viewer);
+    ASSERT_NE(window, nullptr) << "no help viewer";
+    Shot("help");
+    // The CD has no help file: the viewer says so, naming the file the installer gave it.
+    if (const std::optional<MessageBoxInfo> box = ReadMessageBox(window))
+        EXPECT_NE(box->text.find("qvinseng.hlp"), std::string::npos) << box->text;
+    if (HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, viewer)) {
+        TerminateProcess(process, 0);
+        WaitForSingleObject(process, 5000);
+        CloseHandle(process);
+    }
+}
+
 // A drive N: of the prefix makes "n:\qv" the default install-to directory.
 class DriveNTest : public MainWindowTest {
 protected:
