@@ -2,7 +2,7 @@
 //  1. An install of the benchmark CD through the windows of qvsetup.exe (driven as a person
 //     would: the install-to directory, Install, Proceed, up to the closing message) against
 //     the same install through the engine alone (RunInstall with a port that shows nothing),
-//     in this process. Median of several runs each, page cache warm.
+//     in this process. Median and best of five runs each, alternating, page cache warm.
 //  2. Start-up of qvsetup.exe on a CD of 64 products up to a main window that waits for the
 //     user, with the wineserver already running. Median of several runs.
 // The benchmark CD is the tree the copy was measured on: 200 files of 5 MiB and 2000 files
@@ -86,15 +86,20 @@ bool InstallThroughWindows(const std::string& cd, const std::string& target, dou
     if (!confirmation) return Fail("no confirmation: " + DescribeWindows(app.Id()));
     const auto start = Clock::now();
     if (!ClickButton(confirmation, "Proceed")) return Fail("cannot proceed");
-    // The moment the closing message appears; it is read afterwards.
-    HWND shown = nullptr;
-    WaitUntil(
-        [&] {
-            for (HWND w : TopLevelWindows(app.Id()))
-                if (ClassName(w) == "#32770") shown = w;
-            return shown != nullptr;
-        },
-        Millis(600000));
+    // The moment the closing message appears; it is read afterwards. A cheap look for a
+    // dialog of the program every few milliseconds keeps the bench from slowing the install.
+    const auto deadline = Clock::now() + std::chrono::minutes(10);
+    for (;;) {
+        bool shown = false;
+        for (HWND w = FindWindowExA(nullptr, nullptr, "#32770", nullptr); w && !shown;
+             w = FindWindowExA(nullptr, w, "#32770", nullptr)) {
+            DWORD owner = 0;
+            GetWindowThreadProcessId(w, &owner);
+            shown = owner == app.Id() && IsWindowVisible(w);
+        }
+        if (shown || Clock::now() > deadline) break;
+        Sleep(5);
+    }
     seconds = Seconds(Clock::now() - start);
     const std::optional<MessageBoxInfo> box = WaitForMessageBox(app);
     if (!box) return Fail("no closing message: " + app.Describe());
@@ -151,7 +156,7 @@ int main() {
     std::string error;
     if (!cd.Master(error)) return Fail(error), 1;
 
-    const int runs = 3;
+    const int runs = 5;
     std::vector<double> engine, windows;
     qvtest::TempTree targets;
     for (int run = 0; run <= runs; ++run) {  // run 0 warms the caches and is not counted
@@ -171,6 +176,10 @@ int main() {
     std::printf("Install of %.0f MB (median of %d): engine alone %.3f s (%.0f MB/s), through the windows %.3f s "
                 "(%.0f MB/s): the windows cost %+.1f %%\n",
                 total / 1e6, runs, e, total / 1e6 / e, w, total / 1e6 / w, (w / e - 1) * 100);
+    const double eBest = *std::min_element(engine.begin(), engine.end());
+    const double wBest = *std::min_element(windows.begin(), windows.end());
+    std::printf("Best runs: engine alone %.3f s, through the windows %.3f s: the windows cost %+.1f %%\n", eBest, wBest,
+                (wBest / eBest - 1) * 100);
 
     TestCd many;
     for (int p = 0; p < 64; ++p)
