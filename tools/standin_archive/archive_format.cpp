@@ -1,8 +1,14 @@
 #include "tools/standin_archive/archive_format.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <sys/stat.h>
+#endif
+
 #include <algorithm>
 #include <cctype>
-#include <chrono>
 #include <filesystem>
 #include <fstream>
 
@@ -20,7 +26,6 @@ constexpr uint32_t kVersion = 1;
 constexpr size_t kTrailerSize = 16;
 // 100-ns ticks from 1 January 1601 to 1 January 1970.
 constexpr int64_t kUnixEpochTicks = 116444736000000000LL;
-using Ticks = std::chrono::duration<int64_t, std::ratio<1, 10000000>>;
 
 fsys::path HostPath(const std::string& path) {
 #ifdef _WIN32
@@ -32,14 +37,50 @@ fsys::path HostPath(const std::string& path) {
 #endif
 }
 
-int64_t ToFileTime(fsys::file_time_type t) {
-    const auto sys = std::chrono::file_clock::to_sys(t);
-    return std::chrono::duration_cast<Ticks>(sys.time_since_epoch()).count() + kUnixEpochTicks;
+// The last-write time of a file in 100-ns units since 1601, to the full precision of the
+// file system (the library's own calls keep whole seconds only on some systems).
+bool WriteTimeOf(const fsys::path& path, int64_t& ticks) {
+#ifdef _WIN32
+    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    FILETIME written;
+    const bool ok = GetFileTime(h, nullptr, nullptr, &written) != 0;
+    CloseHandle(h);
+    ticks = static_cast<int64_t>((uint64_t{written.dwHighDateTime} << 32) | written.dwLowDateTime);
+    return ok;
+#else
+    struct stat st;
+    if (stat(path.c_str(), &st) != 0) return false;
+    ticks = static_cast<int64_t>(st.st_mtim.tv_sec) * 10000000 + st.st_mtim.tv_nsec / 100 + kUnixEpochTicks;
+    return true;
+#endif
 }
 
-fsys::file_time_type FromFileTime(int64_t ticks) {
-    const std::chrono::sys_time<Ticks> sys{Ticks(ticks - kUnixEpochTicks)};
-    return std::chrono::file_clock::from_sys(sys);
+bool SetWriteTime(const fsys::path& path, int64_t ticks) {
+#ifdef _WIN32
+    HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    FILETIME written;
+    written.dwLowDateTime = static_cast<DWORD>(ticks);
+    written.dwHighDateTime = static_cast<DWORD>(static_cast<uint64_t>(ticks) >> 32);
+    const bool ok = SetFileTime(h, nullptr, nullptr, &written) != 0;
+    CloseHandle(h);
+    return ok;
+#else
+    const int64_t sinceEpoch = ticks - kUnixEpochTicks;
+    struct timespec times[2];
+    times[0].tv_sec = 0;
+    times[0].tv_nsec = UTIME_OMIT;
+    times[1].tv_sec = static_cast<time_t>(sinceEpoch / 10000000);
+    times[1].tv_nsec = static_cast<long>(sinceEpoch % 10000000) * 100;
+    if (times[1].tv_nsec < 0) {
+        times[1].tv_nsec += 1000000000;
+        times[1].tv_sec -= 1;
+    }
+    return utimensat(AT_FDCWD, path.c_str(), times, 0) == 0;
+#endif
 }
 
 void PutU32(std::string& out, uint32_t v) {
@@ -128,9 +169,9 @@ bool PackArchive(const std::string& stubPath, const std::string& outPath, const 
         std::error_code ec;
         const fsys::path source = HostPath(m.sourcePath);
         const uint64_t size = fsys::file_size(source, ec);
-        const auto time = fsys::last_write_time(source, ec);
+        int64_t time = 0;
         std::ifstream in(source, std::ios::binary);
-        if (ec || !in) {
+        if (ec || !in || !WriteTimeOf(source, time)) {
             error = "cannot read " + m.sourcePath;
             return false;
         }
@@ -139,7 +180,7 @@ bool PackArchive(const std::string& stubPath, const std::string& outPath, const 
         PutU32(entry, static_cast<uint32_t>(m.spec.size()));
         entry += m.spec;
         PutU64(entry, size);
-        PutU64(entry, static_cast<uint64_t>(ToFileTime(time)));
+        PutU64(entry, static_cast<uint64_t>(time));
         out.write(entry.data(), static_cast<std::streamsize>(entry.size()));
         const auto crcAt = out.tellp();
         out.write("\0\0\0\0", 4);
@@ -329,7 +370,7 @@ ExitCode Extract(const std::string& archivePath, const Request& request, std::st
                 return kDamagedArchive;
             }
         }
-        fsys::last_write_time(scratch, FromFileTime(time), ec);
+        SetWriteTime(scratch, time);
         fsys::remove(final, ec);  // -over=all: an older file is replaced
         fsys::rename(scratch, final, ec);
         if (ec) {
