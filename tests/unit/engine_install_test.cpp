@@ -320,6 +320,26 @@ TEST_F(Engine, ListLevelFailures) {
         << text;
 }
 
+TEST_F(Engine, ListThatCannotBeOpened) {
+    // A folder where the list should be: it exists, but cannot be opened as a file.
+    ProductRec& p = AddProduct(1, "P", {{"a.txt", "alpha"}});
+    qv::io::Remove(p.ProductDir + "QVSETUP.INF");
+    tree.mkdir("cd\\P\\QVSETUP.INF");
+    Install(1);
+    EXPECT_TRUE(s.InstallAborted);
+    ASSERT_EQ(port.messages.size(), 1u);
+    EXPECT_EQ(port.messages[0].title, kAppTitle);
+    EXPECT_EQ(port.messages[0].icon, Icon::Exclamation);
+    EXPECT_EQ(port.messages[0].text, "Error : 70\rPermission denied\rReading : " + p.ProductDir + "QVSETUP.INF\rLine 0");
+
+    // The expansion pass says it in its own words.
+    port.messages.clear();
+    s.InstallAborted = false;
+    ExpandDirectory(s, port, p.ProductDir, dest);
+    EXPECT_TRUE(s.InstallAborted);
+    EXPECT_EQ(port.messages.at(0).text, "There are too many users trying to install.  Please try again later.");
+}
+
 TEST_F(Engine, UnsafeSpecsEndTheInstallBeforeAnythingOfThemIsDone) {
     AddProduct(1, "P", {{"a.txt", "alpha"}});
     const std::string& dir = s.ListedProducts[1].ProductDir;
