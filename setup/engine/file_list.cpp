@@ -37,8 +37,7 @@ bool ParseSize(const std::string& text, int64_t& size) {
 }
 
 // What the two passes share: the list, the product and the messages of list failures.
-class ListPass {
-public:
+struct ListPass {
     ListPass(Session& session, UserPort& port, const std::string& productDir, const std::string& destRoot)
         : session_(session), port_(port), productDir_(productDir), destRoot_(destRoot),
           listPath_(productDir + kFileListName) {}
