@@ -99,6 +99,10 @@ LRESULT CALLBACK InstallFromLabelProc(HWND window, UINT message, WPARAM wParam, 
 class QVSetup::MainPort final : public WinUserPort {
 public:
     explicit MainPort(GetProdForm& scan) : scan_(scan) {}
+    Answer ShowMessage(const Message& message) override {
+        if (pending_) ShowScanCounters();  // a box over the scan dialog finds it up to date
+        return WinUserPort::ShowMessage(message);
+    }
     void ShowScanDirectories(int count) override {
         directories_ = count;
         Changed();
@@ -111,6 +115,7 @@ public:
     }
     // Shows the counters as they stand.
     void ShowScanCounters() {
+        pending_ = false;
         lastShown_ = GetTickCount();
         if (!scan_.IsLoaded()) return;
         if (directories_ >= 0) scan_.ShowDirectories(directories_);
@@ -121,6 +126,7 @@ private:
     static constexpr DWORD kScanDisplayInterval = 50;
 
     void Changed() {
+        pending_ = true;
         if (GetTickCount() - lastShown_ >= kScanDisplayInterval) ShowScanCounters();
     }
 
@@ -129,6 +135,7 @@ private:
     int modules_ = 0;
     std::string totalBytes_;
     bool modulesSeen_ = false;
+    bool pending_ = false;
     DWORD lastShown_ = 0;
 };
 
