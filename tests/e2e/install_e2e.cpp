@@ -100,7 +100,7 @@ TEST_F(InstallTest, CancelInTheProgressWindowAnsweredNoThenYes) {
     // Many small files: each one lets the window's events run.
     std::vector<TestProduct> products;
     for (int p = 0; p < 2; ++p) {
-        TestProduct product{"many" + std::to_string(p), "Many Files " + std::to_string(p), kFileServer, p + 1};
+        TestProduct product = MakeProduct("many" + std::to_string(p), "Many Files " + std::to_string(p), p + 1);
         for (int i = 0; i < 700; ++i)
             product.files.push_back({product.folder + "\\f" + std::to_string(i) + ".dat",
                                      FileBytes(3000 + static_cast<size_t>(i), static_cast<uint32_t>(p * 1000 + i))});

@@ -65,6 +65,31 @@ TEST_F(MainWindowTest, CaptionsProductsAndFiguresAtStartUp) {
     ExpectExitCode(0);
 }
 
+TEST_F(MainWindowTest, ACatalogueErrorIsReportedOverTheScanDialogAndTheScanGoesOn) {
+    AddSmallCatalogue(cd);
+    cd.Add({"BROKEN", "Broken", kFileServer, 5, "", "", "8.01", "12 MB", {{"x.txt", "x"}}});
+    StartSetup();
+    const std::optional<MessageBoxInfo> box = WaitForMessageBox(app);
+    ASSERT_TRUE(box.has_value()) << DescribeWindows(app.Id());
+    HWND scan = FindWindowOf(app.Id(), {ids::kGetProdFormClass});
+    ASSERT_NE(scan, nullptr) << "the scan dialog is not shown: " << DescribeWindows(app.Id());
+    Shot("scan-error");
+    EXPECT_EQ(box->title, "ReadSKU");
+    EXPECT_EQ(box->text, "Size : 13\r\nType mismatch\r\n" + cd.tree().path("BROKEN\\QVSETUP.SKU"));
+    EXPECT_EQ(Text(scan), "Scanning CD-ROM");
+    namespace gp = ids::get_prod_form;
+    EXPECT_EQ(Text(Control(scan, gp::Label1)), "Directories Found");
+    EXPECT_EQ(Text(Control(scan, gp::Label2)), "Modules Found");
+    EXPECT_EQ(Text(Control(scan, gp::Label3)), "Total Bytes");
+    EXPECT_EQ(Text(Control(scan, gp::txtDirectoriesFound)), "4");
+    ASSERT_TRUE(AnswerMessageBox(*box, "OK"));
+
+    // The other products are listed; the scan dialog is gone.
+    WaitForMain();
+    EXPECT_EQ(ProductItems().size(), 2u);
+    EXPECT_EQ(FindWindowOf(app.Id(), {ids::kGetProdFormClass, "", false}), nullptr);
+}
+
 TEST_F(MainWindowTest, InstallTypesShownByTheCatalogueAndTheirDefaultDirectories) {
     AddSmallCatalogue(cd);
     StartSetup();
@@ -178,25 +203,28 @@ TEST_F(MainWindowTest, CtrlRightClickOnTheInstallFromLabelTurnsChecksumsOff) {
     ExpectBox(kTitle, "Disabled File CRC checking", {"OK"}, BoxIcon::None, "OK", "crc-off");
 }
 
+// A visible top-level window of a program other than these two.
+struct OtherWindowSearch {
+    DWORD own, test;
+    HWND found = nullptr;
+    DWORD process = 0;
+};
+
+BOOL CALLBACK FindOtherProgramWindow(HWND window, LPARAM context) {
+    auto* search = reinterpret_cast<OtherWindowSearch*>(context);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    if (pid == search->own || pid == search->test || !IsWindowVisible(window)) return TRUE;
+    search->found = window;
+    search->process = pid;
+    return FALSE;
+}
+
 // The window of another program that shows up (the help viewer); nullptr at the limit.
 HWND WaitForOtherProgramWindow(DWORD ownProcess, DWORD& process) {
-    struct Search {
-        DWORD own, test;
-        HWND found = nullptr;
-        DWORD process = 0;
-    } search{ownProcess, GetCurrentProcessId()};
+    OtherWindowSearch search{ownProcess, GetCurrentProcessId()};
     WaitUntil([&] {
-        EnumWindows(
-            [](HWND w, LPARAM context) -> BOOL {
-                auto* s = reinterpret_cast<Search*>(context);
-                DWORD pid = 0;
-                GetWindowThreadProcessId(w, &pid);
-                if (pid == s->own || pid == s->test || !IsWindowVisible(w)) return TRUE;
-                s->found = w;
-                s->process = pid;
-                return FALSE;
-            },
-            reinterpret_cast<LPARAM>(&search));
+        EnumWindows(&FindOtherProgramWindow, reinterpret_cast<LPARAM>(&search));
         return search.found != nullptr;
     });
     process = search.process;
@@ -213,8 +241,9 @@ TEST_F(MainWindowTest, F1OpensTheHelpFileOfTheCd) {
     ASSERT_NE(window, nullptr) << "no help viewer";
     Shot("help");
     // The CD has no help file: the viewer says so, naming the file the installer gave it.
-    if (const std::optional<MessageBoxInfo> box = ReadMessageBox(window))
+    if (const std::optional<MessageBoxInfo> box = ReadMessageBox(window)) {
         EXPECT_NE(box->text.find("qvinseng.hlp"), std::string::npos) << box->text;
+    }
     if (HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, viewer)) {
         TerminateProcess(process, 0);
         WaitForSingleObject(process, 5000);
@@ -226,7 +255,9 @@ TEST_F(MainWindowTest, F1OpensTheHelpFileOfTheCd) {
 class DriveNTest : public MainWindowTest {
 protected:
     void TearDown() override {
-        if (mapped_) EXPECT_TRUE(UnmapWineDrive('n'));
+        if (mapped_) {
+            EXPECT_TRUE(UnmapWineDrive('n'));
+        }
         MainWindowTest::TearDown();
     }
     qvtest::TempTree drive_;

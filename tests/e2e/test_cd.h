@@ -34,6 +34,15 @@ struct TestProduct {
     std::vector<TestFile> files;
 };
 
+// A product of the default install type in this folder, with this name and install order.
+inline TestProduct MakeProduct(const std::string& folder, const std::string& name, int installOrder) {
+    TestProduct product;
+    product.folder = folder;
+    product.name = name;
+    product.installOrder = installOrder;
+    return product;
+}
+
 // A file of `size` bytes whose content depends on seed.
 inline std::string FileBytes(size_t size, uint32_t seed) {
     std::string bytes(size, '\0');
@@ -64,11 +73,12 @@ public:
             tree_.write(product.folder + "\\" + file.path, file.content);
             bytes += file.content.size();
         }
+        const int number = ++products_;
         std::ostringstream sku;
-        sku << "[Product]\r\nProdNum=" << ++products_ << "\r\nProductName=" << product.name
+        sku << "[Product]\r\nProdNum=" << number << "\r\nProductName=" << product.name
             << "\r\nRelease=" << product.release << "\r\nModuleType=" << product.moduleType
             << "\r\nSoftwareType=Documentation\r\nInstallOrder=" << product.installOrder
-            << "\r\nProductCode=P" << products_ << "\r\nCompress=0\r\nDbPlatform=ALL\r\nBaseDelta=0\r\n"
+            << "\r\nProductCode=P" << number << "\r\nCompress=0\r\nDbPlatform=ALL\r\nBaseDelta=0\r\n"
             << "Size=" << (product.size.empty() ? std::to_string(bytes > 0 ? bytes : 1) : product.size) << "\r\n";
         if (!product.defaultDir.empty()) sku << "DefaultDir=" << product.defaultDir << "\r\n";
         if (!product.selected.empty()) sku << "Selected=" << product.selected << "\r\n";

@@ -142,8 +142,7 @@ int main() {
     TestCd cd;
     uint64_t total = 0;
     for (int p = 0; p < 4; ++p) {
-        TestProduct product{"BENCH" + std::to_string(p), "Benchmark " + std::to_string(p), "Software to File Server",
-                            p + 1};
+        TestProduct product = MakeProduct("BENCH" + std::to_string(p), "Benchmark " + std::to_string(p), p + 1);
         for (int i = 0; i < 50 / scale; ++i)
             product.files.push_back({"big\\p" + std::to_string(p) + "_" + std::to_string(i) + ".dat",
                                      FileBytes(5 << 20, static_cast<uint32_t>(p * 100000 + i))});
