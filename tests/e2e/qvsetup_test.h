@@ -20,6 +20,15 @@ inline constexpr const char* kDbFileServer = "Database to File Server";
 
 class SetupTest : public EndToEndTest {
 protected:
+    void SetUp() override {
+        EndToEndTest::SetUp();
+        // Drives that a test which was stopped half-way may have left in the prefix.
+        if (RunningUnderWine()) {
+            UnmapWineDrive('n');
+            UnmapWineDrive('q');
+        }
+    }
+
     // Masters the CD and starts the installer on it: "\"<cd>\" x" and the switches.
     void StartSetup(const std::string& switches = "") {
         std::string error;
