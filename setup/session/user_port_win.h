@@ -19,7 +19,7 @@ public:
     // calls this after every copied block; a person notices no delay of that size.
     void DoEvents() override;
 
-    static constexpr DWORD kEventInterval = 20;
+    static constexpr DWORD kEventInterval = 40;
 
 protected:
     // Runs just before pending events run (a window shows what it has been told since).
