@@ -1,0 +1,49 @@
+// What follows the last copied file of an install that was not aborted: the hand-over to
+// a Supply Chain product's own setup, or the program group dialog, the transfer and
+// workstation configuration and the five shortcuts of the program group.
+#pragma once
+
+#include <string>
+
+#include "setup/engine/shortcut_library.h"
+#include "setup/session/session.h"
+#include "setup/session/user_port.h"
+
+namespace qv {
+
+// What the program group dialog leaves behind when it has been closed.
+struct GroupChoice {
+    bool createGroup = true;
+    std::string groupTitle;       // the folder of the shortcuts below Programs
+    std::string connectivityDir;  // the database client's programs directory
+};
+
+// The windows and system services that the completion uses.
+class CompletionServices {
+public:
+    virtual ~CompletionServices() = default;
+    // Shows the program group dialog modally; after OK the wait window may stay on screen.
+    virtual GroupChoice ShowGroupDialog() = 0;
+    virtual void CloseWaitWindow() {}
+    // Starts a program in a normal window with the focus, not awaited.
+    virtual bool StartProgram(const std::string& path) = 0;
+    virtual ShortcutLibrary& Shortcuts() = 0;
+};
+
+enum class CompletionOutcome {
+    Returned,    // the install ends with its closing message
+    HandedOver,  // a Supply Chain setup program was started: the installer ends at once
+};
+
+// The default connectivity programs directory of the session's platform.
+std::string DefaultConnectivityDir(const Session& session);
+
+// destRoot is the install directory without a trailing "\"; supplyChain tells whether a
+// chosen Supply Chain product was installed.
+CompletionOutcome FinishInstall(Session& session, UserPort& port, CompletionServices& services,
+                                const std::string& destRoot, bool supplyChain);
+
+// The five shortcuts of the program group, in the order they are made.
+void MakeGroupShortcuts(ShortcutLibrary& library, const std::string& destRoot, const GroupChoice& choice);
+
+}  // namespace qv

@@ -1,0 +1,56 @@
+#include <windows.h>
+
+#include "setup/engine/shortcut_library.h"
+
+namespace qv {
+namespace {
+
+using OleInitFn = int32_t(WINAPI*)();
+using OleUninitFn = int32_t(WINAPI*)();
+using MakeShortCutFn = int32_t(WINAPI*)(int32_t, const char*, const char*, const char*, const char*, const char*);
+
+class Qvole : public ShortcutLibrary {
+public:
+    void OleInit() override {
+        if (Bind()) oleInit_();
+    }
+    void MakeShortCut(int32_t common, const std::string& group, const std::string& name, const std::string& target,
+                      const std::string& workdir, const std::string& args) override {
+        if (Bind()) makeShortCut_(common, group.c_str(), name.c_str(), target.c_str(), workdir.c_str(), args.c_str());
+    }
+    void OleUninit() override {
+        if (Bind()) oleUninit_();
+    }
+
+private:
+    // Loads the library once; true when all three entry points are there. A library or
+    // entry point that is missing leaves the shortcut step without effect, silently.
+    bool Bind() {
+        if (!tried_) {
+            tried_ = true;
+            const HMODULE module = LoadLibraryA("qvole.dll");
+            if (module) {
+                oleInit_ = reinterpret_cast<OleInitFn>(reinterpret_cast<void*>(GetProcAddress(module, "OleInit")));
+                oleUninit_ =
+                    reinterpret_cast<OleUninitFn>(reinterpret_cast<void*>(GetProcAddress(module, "OleUninit")));
+                makeShortCut_ = reinterpret_cast<MakeShortCutFn>(
+                    reinterpret_cast<void*>(GetProcAddress(module, "MakeShortCut")));
+            }
+        }
+        return oleInit_ && oleUninit_ && makeShortCut_;
+    }
+
+    bool tried_ = false;
+    OleInitFn oleInit_ = nullptr;
+    OleUninitFn oleUninit_ = nullptr;
+    MakeShortCutFn makeShortCut_ = nullptr;
+};
+
+}  // namespace
+
+ShortcutLibrary& QvoleLibrary() {
+    static Qvole library;
+    return library;
+}
+
+}  // namespace qv

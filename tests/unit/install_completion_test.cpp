@@ -1,0 +1,146 @@
+// The end of an install: Supply Chain hand-over, program group dialog, configuration
+// files and the five shortcuts.
+#include <gtest/gtest.h>
+
+#include "setup/engine/install_completion.h"
+#include "setup/session/platforms.h"
+#include "support/recording_port.h"
+#include "support/temp_tree.h"
+
+namespace qv {
+namespace {
+
+using qvtest::RecordingPort;
+using qvtest::TempTree;
+
+struct FakeShortcuts : ShortcutLibrary {
+    std::vector<std::string> calls;
+    void OleInit() override { calls.push_back("OleInit"); }
+    void MakeShortCut(int32_t common, const std::string& group, const std::string& name, const std::string& target,
+                      const std::string& workdir, const std::string& args) override {
+        calls.push_back(std::to_string(common) + "|" + group + "|" + name + "|" + target + "|" + workdir + "|" + args);
+    }
+    void OleUninit() override { calls.push_back("OleUninit"); }
+};
+
+struct FakeServices : CompletionServices {
+    GroupChoice choice;
+    int dialogs = 0;
+    int waitClosed = 0;
+    bool startSucceeds = true;
+    std::vector<std::string> started;
+    FakeShortcuts shortcuts;
+
+    GroupChoice ShowGroupDialog() override {
+        ++dialogs;
+        return choice;
+    }
+    void CloseWaitWindow() override { ++waitClosed; }
+    bool StartProgram(const std::string& path) override {
+        started.push_back(path);
+        return startSucceeds;
+    }
+    ShortcutLibrary& Shortcuts() override { return shortcuts; }
+};
+
+class CompletionTest : public ::testing::Test {
+protected:
+    TempTree tree;
+    Session session;
+    RecordingPort port;
+    FakeServices services;
+    std::string dest;
+
+    CompletionTest() {
+        dest = tree.path("qv");
+        session.InstallDir = dest;
+        session.TempDir = tree.path("temp");
+        tree.mkdir("temp");
+        session.Languages = {{"English", "ENG", 0}};
+        SetDbPlatform(session, *FindDbPlatform("ORA"));
+        services.choice = {true, "Marrowvale 8.01 Installation", "c:\\orawin\\bin"};
+    }
+};
+
+TEST_F(CompletionTest, ToolsInstallEndsWithConfigurationAndFiveShortcuts) {
+    session.ToolsInstalled = true;
+    tree.write("qv\\setup\\qvtools8.cfg", "[Startup]\r\nDBType=REG_SZ=SQLBASE\r\n");
+    EXPECT_EQ(FinishInstall(session, port, services, dest, false), CompletionOutcome::Returned);
+    EXPECT_EQ(services.dialogs, 1);
+    EXPECT_TRUE(session.CreateGroup);
+    EXPECT_NE(tree.read("qv\\setup\\qvtools8.cfg").find("DBBIN=REG_SZ=c:\\orawin\\bin\r\n"), std::string::npos);
+    EXPECT_TRUE(tree.exists("temp\\qvxfr.cfg"));
+
+    const std::string bin = dest + "\\bin\\client\\winx86";
+    const std::string g = "1|Marrowvale 8.01 Installation|";
+    const std::vector<std::string> expected = {
+        "OleInit",
+        g + "Setup Workstation|" + bin + "\\qvcfg.exe|" + bin + "|",
+        g + "Uninstall Workstation|" + bin + "\\qvcfg.exe|" + bin + "|-clean",
+        g + "Database Setup|" + dest + "\\setup\\dbsetup\\setup.exe|" + dest + "\\setup\\dbsetup|",
+        g + "Data Ferry|" + bin + "\\qvdft.exe|c:\\orawin\\bin|",
+        g + "Server Transfer|" + bin + "\\qvtrans|" + bin + "|",
+        "OleUninit",
+    };
+    EXPECT_EQ(services.shortcuts.calls, expected);
+    EXPECT_EQ(services.waitClosed, 1);
+}
+
+TEST_F(CompletionTest, ClearedGroupBoxWritesConfigurationButNoShortcut) {
+    session.ToolsInstalled = true;
+    services.choice.createGroup = false;
+    tree.write("qv\\setup\\qvtools8.cfg", "");
+    FinishInstall(session, port, services, dest, false);
+    EXPECT_FALSE(session.CreateGroup);
+    EXPECT_NE(tree.read("qv\\setup\\qvtools8.cfg").find("[Startup]\r\nDBType=REG_SZ=ORACLE\r\n"), std::string::npos);
+    EXPECT_TRUE(tree.exists("temp\\qvxfr.cfg"));
+    EXPECT_TRUE(services.shortcuts.calls.empty());
+}
+
+TEST_F(CompletionTest, WithoutTheToolsThereIsNoDialogAndNoGroup) {
+    session.CreateGroup = true;
+    FinishInstall(session, port, services, dest, false);
+    EXPECT_EQ(services.dialogs, 0);
+    EXPECT_FALSE(session.CreateGroup);
+    EXPECT_TRUE(services.shortcuts.calls.empty());
+    EXPECT_FALSE(tree.exists("temp\\qvxfr.cfg"));
+    EXPECT_TRUE(port.messages.empty());
+}
+
+TEST_F(CompletionTest, SupplyChainSetupIsHandedOver) {
+    session.ToolsInstalled = true;
+    tree.write("qv\\setup.exe", "MZ");
+    EXPECT_EQ(FinishInstall(session, port, services, dest, true), CompletionOutcome::HandedOver);
+    EXPECT_EQ(services.started, std::vector<std::string>{dest + "\\setup.exe"});
+    EXPECT_EQ(services.dialogs, 0);
+    EXPECT_TRUE(services.shortcuts.calls.empty());
+}
+
+TEST_F(CompletionTest, SupplyChainWithoutItsSetupGoesOnNormally) {
+    session.ToolsInstalled = true;
+    EXPECT_EQ(FinishInstall(session, port, services, dest, true), CompletionOutcome::Returned);
+    EXPECT_TRUE(services.started.empty());
+    EXPECT_EQ(services.dialogs, 1);
+
+    // A setup program that cannot be started is no hand-over either.
+    tree.write("qv\\setup.exe", "MZ");
+    services.startSucceeds = false;
+    EXPECT_EQ(FinishInstall(session, port, services, dest, true), CompletionOutcome::Returned);
+    EXPECT_EQ(services.dialogs, 2);
+}
+
+TEST(ConnectivityDefaults, ByPlatformCode) {
+    Session s;
+    const std::pair<const char*, const char*> rows[] = {
+        {"SBS", "c:\\sqlbase"}, {"ora", "c:\\orawin\\bin"}, {"INF", "c:\\informix\\bin"}, {"DB4", ""},
+        {"DBX", "c:\\db2cae\\bin"}, {"SYB", "c:\\sql10\\dll"}, {"MSS", "c:\\mssql\\binn"},
+        {"DB2", "c:\\sqllib\\bin"}, {"XYZ", "c:\\"}, {"", "c:\\"},
+    };
+    for (const auto& [code, dir] : rows) {
+        s.DbPlatformCode = code;
+        EXPECT_EQ(DefaultConnectivityDir(s), dir) << code;
+    }
+}
+
+}  // namespace
+}  // namespace qv
