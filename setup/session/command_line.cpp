@@ -22,23 +22,130 @@ std::string PlatformCodes() {
     return codes;
 }
 
-// Applies the switches of the further text. Words that are not switches of ours are
-// left alone, as the installer has always ignored its further text.
-bool ReadSwitches(Session& session, UserPort& port, const std::string& text, StartupOptions& options) {
-    for (const std::string& word : SplitSwitchWords(text)) {
-        if (EqualsNoCase(word, "/CRC")) {
-            options.crcCheck = true;
-            continue;
+const char* const kValidSwitches =
+    "Valid switches: /S /LANG=<code> /DB=<code> /TYPE=<0-6> /PRODUCTS=<code>,<code> /DIR=<path> "
+    "/GROUP=<title> /NOGROUP /DBDIR=<path> /CRC /LOG=<file>";
+
+enum class Sw { Silent, Lang, Db, Type, Products, Dir, Group, NoGroup, DbDir, Crc, Log };
+
+struct SwitchSpec {
+    Sw id;
+    const char* name;   // as the user writes it, without "=" and value
+    const char* usage;  // how it is written, for the messages
+    bool takesValue;
+};
+
+constexpr SwitchSpec kSwitches[] = {
+    {Sw::Silent, "/S", "/S", false},
+    {Sw::Lang, "/LANG", "/LANG=<code>", true},
+    {Sw::Db, "/DB", "/DB=<code>", true},
+    {Sw::Type, "/TYPE", "/TYPE=<0-6>", true},
+    {Sw::Products, "/PRODUCTS", "/PRODUCTS=<code>,<code>", true},
+    {Sw::Dir, "/DIR", "/DIR=<path>", true},
+    {Sw::Group, "/GROUP", "/GROUP=<title>", true},
+    {Sw::NoGroup, "/NOGROUP", "/NOGROUP", false},
+    {Sw::DbDir, "/DBDIR", "/DBDIR=<path>", true},
+    {Sw::Crc, "/CRC", "/CRC", false},
+    {Sw::Log, "/LOG", "/LOG=<file>", true},
+};
+
+const SwitchSpec* FindSwitch(const std::string& name) {
+    for (const SwitchSpec& spec : kSwitches)
+        if (EqualsNoCase(name, spec.name)) return &spec;
+    return nullptr;
+}
+
+// An install type is one of the digits 0 to 6 (leading zeros allowed).
+bool ParseInstallType(const std::string& text, int& type) {
+    if (text.empty()) return false;
+    int value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return false;
+        value = value * 10 + (c - '0');
+        if (value > 6) return false;
+    }
+    type = value;
+    return true;
+}
+
+// The product codes of a /PRODUCTS= value: split on commas, each trimmed, none empty.
+bool SplitProductCodes(const std::string& text, std::vector<std::string>& codes) {
+    codes.clear();
+    size_t start = 0;
+    while (true) {
+        const size_t comma = text.find(',', start);
+        const std::string code = Trim(text.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
+        if (code.empty()) return false;
+        codes.push_back(code);
+        if (comma == std::string::npos) return true;
+        start = comma + 1;
+    }
+}
+
+// Applies one switch word to options; false with `problem` set when it cannot.
+bool ApplySwitch(const std::string& word, StartupOptions& options, std::string& problem) {
+    const size_t equals = word.find('=');
+    const bool hasValue = equals != std::string::npos;
+    const std::string name = word.substr(0, equals);
+    const std::string raw = hasValue ? word.substr(equals + 1) : std::string();
+    const std::string value = Trim(raw);
+
+    const SwitchSpec* spec = FindSwitch(name);
+    if (!spec) {
+        problem = "Unknown switch \"" + word + "\".\r\n" + kValidSwitches + ".";
+        return false;
+    }
+    if (!spec->takesValue && hasValue) {
+        problem = "Switch \"" + word + "\" takes no value.\r\nUse " + spec->usage + ".";
+        return false;
+    }
+    // /DB= and /TYPE= have messages of their own for a missing value; /GROUP= may be empty.
+    const bool valueRequired = spec->id != Sw::Db && spec->id != Sw::Type && spec->id != Sw::Group;
+    if (spec->takesValue && (!hasValue || (valueRequired && value.empty()))) {
+        problem = "Switch \"" + word + "\" needs a value.\r\nUse " + spec->usage + ".";
+        return false;
+    }
+
+    switch (spec->id) {
+        case Sw::Silent: options.silent = true; break;
+        case Sw::Crc: options.crcCheck = true; break;
+        case Sw::NoGroup: options.noGroup = true; break;
+        case Sw::Lang: options.languageCode = value; break;
+        case Sw::Dir: options.installDir = value; break;
+        case Sw::DbDir: options.dbDir = value; break;
+        case Sw::Log: options.logPath = value; break;
+        case Sw::Db: {
+            const std::string code = UpperAscii(value);
+            if (!FindDbPlatform(code)) {
+                problem = "Unknown database platform \"" + raw + "\" in " + word + ".\r\nUse one of " +
+                          PlatformCodes() + ".";
+                return false;
+            }
+            options.dbPlatformCode = code;
+            break;
         }
-        if (!StartsWithNoCase(word, "/DB=")) continue;
-        const std::string code = UpperAscii(Trim(word.substr(4)));
-        if (!FindDbPlatform(code)) {
-            TellUser(port,
-                     Res(session, Str::LoadError) + "\r\nUnknown database platform \"" + word.substr(4) +
-                         "\" in " + word + ".\r\nUse one of " + PlatformCodes() + ".");
-            return false;
-        }
-        options.dbPlatformCode = code;
+        case Sw::Type:
+            if (!ParseInstallType(value, options.installType)) {
+                problem = "Invalid install type \"" + raw + "\" in " + word + ".\r\nUse a number from 0 to 6.";
+                return false;
+            }
+            break;
+        case Sw::Products:
+            if (!SplitProductCodes(raw, options.productCodes)) {
+                problem = "Empty product code in " + word + ".\r\nUse " + spec->usage + ".";
+                return false;
+            }
+            options.productsGiven = true;
+            break;
+        case Sw::Group:
+            if (raw.size() > kMaxGroupTitle) {
+                problem = "Group title longer than " + std::to_string(kMaxGroupTitle) + " characters in " + word +
+                          ".\r\nUse a title of at most " + std::to_string(kMaxGroupTitle) + " characters.";
+                return false;
+            }
+            options.groupGiven = true;
+            options.groupTitle = raw;
+            break;
     }
     return true;
 }
@@ -52,6 +159,45 @@ std::string FindTempDir() {
 }
 
 }  // namespace
+
+bool ReadSwitches(const std::string& furtherText, StartupOptions& options, std::string& problem) {
+    // Words that do not begin with "/" are left alone: the installer has always been
+    // started with a word of further text that it ignores.
+    StartupOptions result = options;
+    std::string groupWord, noGroupWord;
+    for (const std::string& word : SplitSwitchWords(furtherText)) {
+        if (word.empty() || word[0] != '/') continue;
+        if (!ApplySwitch(word, result, problem)) return false;
+        if (StartsWithNoCase(word, "/GROUP=")) groupWord = word;
+        if (EqualsNoCase(word, "/NOGROUP")) noGroupWord = word;
+    }
+    if (result.groupGiven && result.noGroup) {
+        problem = "Switches " + groupWord + " and " + noGroupWord +
+                  " exclude each other.\r\nUse /GROUP=<title> or /NOGROUP, not both.";
+        return false;
+    }
+    options = result;
+    problem.clear();
+    return true;
+}
+
+StartupOptions PeekSwitches(const std::string& commandLine) {
+    // The switches follow the quoted source directory. Without a closing quote, or
+    // without quotes at all, every word is looked at: a source directory does not
+    // begin with "/".
+    const std::string line = Trim(commandLine);
+    std::string rest = line;
+    if (!line.empty() && line[0] == '"') {
+        const size_t quote = line.find('"', 1);
+        rest = quote == std::string::npos ? line.substr(1) : line.substr(quote + 1);
+    }
+    StartupOptions options;
+    for (const std::string& word : SplitSwitchWords(rest)) {
+        if (EqualsNoCase(word, "/S")) options.silent = true;
+        else if (StartsWithNoCase(word, "/LOG=")) options.logPath = Trim(word.substr(5));
+    }
+    return options;
+}
 
 std::vector<std::string> SplitSwitchWords(const std::string& text) {
     std::vector<std::string> words;
@@ -102,7 +248,11 @@ bool ParseCommandLine(Session& session, UserPort& port, const std::string& comma
     if (!source.empty() && source.back() == '\\') source.pop_back();
     session.SourceDir = source;
 
-    if (!ReadSwitches(session, port, line.substr(blank + 1), options)) return false;
+    std::string problem;
+    if (!ReadSwitches(line.substr(blank + 1), options, problem)) {
+        TellUser(port, Res(session, Str::LoadError) + "\r\n" + problem);
+        return false;
+    }
 
     std::string temp = FindTempDir();
     if (temp.empty()) {

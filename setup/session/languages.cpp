@@ -58,6 +58,14 @@ bool ReadLanguageList(const std::string& sourceDir, std::vector<LanguageRec>& la
 
 LanguageRec EnglishLanguage() { return {"English", "ENG", 0}; }
 
+int FindLanguageByCode(const Session& session, const std::string& code) {
+    const std::string wanted = Trim(code);
+    if (wanted.empty()) return -1;
+    for (size_t i = 0; i < session.Languages.size(); ++i)
+        if (EqualsNoCase(Trim(session.Languages[i].Code), wanted)) return static_cast<int>(i);
+    return -1;
+}
+
 void ApplyLanguage(Session& session, int index) {
     if (index < 0 || index >= static_cast<int>(session.Languages.size())) index = 0;
     if (session.Languages.empty()) session.Languages.push_back(EnglishLanguage());

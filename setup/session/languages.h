@@ -23,6 +23,10 @@ bool ReadLanguageList(const std::string& sourceDir, std::vector<LanguageRec>& la
 // The entry used when the CD has no language list, or a list without records.
 LanguageRec EnglishLanguage();
 
+// The index in session.Languages of the language whose code matches `code` (case and
+// surrounding blanks ignored); -1 when none does or the code is empty.
+int FindLanguageByCode(const Session& session, const std::string& code);
+
 // Makes entry `index` of session.Languages the session's language.
 void ApplyLanguage(Session& session, int index);
 

@@ -52,6 +52,10 @@ public:
     // The install was given up in a copy dialog: the progress window may unload.
     virtual void UnloadProgress() {}
 
+    // A step of the install that the install log records (a file copied, a program
+    // started, a configuration file written); the windows show nothing for it.
+    virtual void LogStep(const std::string& /*line*/) {}
+
     // The current local date and time as a date-time value: days since 30 December 1899,
     // the fraction being the time of day, with sub-second resolution. Tests replace it.
     virtual double Now();

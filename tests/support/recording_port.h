@@ -35,6 +35,8 @@ public:
     std::vector<std::string> timesRemaining;
     int repaints = 0;
     int unloads = 0;
+    // The steps reported for the install log.
+    std::vector<std::string> steps;
 
     // The clock: when set, Now() returns its value instead of the system's; every call is
     // counted and may be observed (onNow runs before the value is returned).
@@ -55,6 +57,7 @@ public:
     void ShowTimeRemaining(const std::string& text) override { timesRemaining.push_back(text); }
     void RepaintProgress() override { ++repaints; }
     void UnloadProgress() override { ++unloads; }
+    void LogStep(const std::string& line) override { steps.push_back(line); }
     double Now() override {
         ++nowCalls;
         if (onNow) onNow();

@@ -1,11 +1,13 @@
 // The command line: the quoted source directory, the blank after it, the switches,
-// and the temporary directory.
+// and the temporary directory; the lenient first look at the switches; the language
+// that /LANG= names.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 
 #include "setup/session/command_line.h"
 #include "setup/session/file_system.h"
+#include "setup/session/languages.h"
 #include "support/recording_port.h"
 #include "support/temp_tree.h"
 
@@ -81,7 +83,7 @@ TEST_F(CommandLineTest, MissingParameterCases) {
 TEST_F(CommandLineTest, DatabaseSwitch) {
     ASSERT_TRUE(Parse("\"D:\\cd\" x /db=ora"));
     EXPECT_EQ(options.dbPlatformCode, "ORA");
-    ASSERT_TRUE(Parse("\"D:\\cd\" /DB=DB4 /other"));
+    ASSERT_TRUE(Parse("\"D:\\cd\" /DB=DB4 other"));
     EXPECT_EQ(options.dbPlatformCode, "DB4");
 
     EXPECT_FALSE(Parse("\"D:\\cd\" /DB=XYZ"));
@@ -121,6 +123,167 @@ TEST(SwitchWords, QuotesGroupBlanks) {
     EXPECT_EQ(SplitSwitchWords("  /a  /DIR=\"c:\\my dir\" b"), (V{"/a", "/DIR=c:\\my dir", "b"}));
     EXPECT_EQ(SplitSwitchWords(""), V{});
     EXPECT_EQ(SplitSwitchWords("\"\""), (V{""}));
+}
+
+TEST_F(CommandLineTest, WithoutSwitchesEverythingKeepsItsDefault) {
+    ASSERT_TRUE(Parse("\"D:\\cd\" x"));
+    EXPECT_FALSE(options.silent);
+    EXPECT_EQ(options.languageCode, "");
+    EXPECT_EQ(options.installType, 1);
+    EXPECT_FALSE(options.productsGiven);
+    EXPECT_TRUE(options.productCodes.empty());
+    EXPECT_EQ(options.installDir, "");
+    EXPECT_FALSE(options.groupGiven);
+    EXPECT_FALSE(options.noGroup);
+    EXPECT_EQ(options.dbDir, "");
+    EXPECT_EQ(options.logPath, "");
+    EXPECT_FALSE(options.crcCheck);
+}
+
+TEST_F(CommandLineTest, EverySwitchInAnyCaseWithQuotedValues) {
+    ASSERT_TRUE(Parse("\"D:\\cd\" x /s /Lang=deu /db=inf /TYPE=0 /products=\" ab1 , Cd2,x-3\" "
+                      "/dir=\"C:\\Program Files\\MV\" /Group=\"My Group\" /DBDIR=\"C:\\db dir\" "
+                      "/Crc \"/LOG=C:\\logs\\run 1.log\""));
+    EXPECT_TRUE(options.silent);
+    EXPECT_EQ(options.languageCode, "deu");  // matched without case later
+    EXPECT_EQ(options.dbPlatformCode, "INF");
+    EXPECT_EQ(options.installType, 0);
+    EXPECT_TRUE(options.productsGiven);
+    EXPECT_EQ(options.productCodes, (std::vector<std::string>{"ab1", "Cd2", "x-3"}));
+    EXPECT_EQ(options.installDir, "C:\\Program Files\\MV");
+    EXPECT_TRUE(options.groupGiven);
+    EXPECT_EQ(options.groupTitle, "My Group");
+    EXPECT_FALSE(options.noGroup);
+    EXPECT_EQ(options.dbDir, "C:\\db dir");
+    EXPECT_TRUE(options.crcCheck);
+    EXPECT_EQ(options.logPath, "C:\\logs\\run 1.log");
+    EXPECT_TRUE(port.messages.empty());
+}
+
+TEST(Switches, ValuesAtTheirLimitsAndRepeatedSwitches) {
+    StartupOptions options;
+    std::string problem = "stale";
+    ASSERT_TRUE(ReadSwitches("/TYPE=6 /TYPE=06 /PRODUCTS=A /PRODUCTS=B,C /NOGROUP /LANG=ENG /LANG=FRA", options,
+                             problem));
+    EXPECT_EQ(problem, "");
+    EXPECT_EQ(options.installType, 6);
+    EXPECT_EQ(options.productCodes, (std::vector<std::string>{"B", "C"}));
+    EXPECT_TRUE(options.noGroup);
+    EXPECT_FALSE(options.groupGiven);
+    EXPECT_EQ(options.languageCode, "FRA");
+
+    // An empty group title is a title (the shortcuts go straight into the Programs
+    // folder); thirty characters are the most it may have.
+    StartupOptions group;
+    ASSERT_TRUE(ReadSwitches("/GROUP=", group, problem));
+    EXPECT_TRUE(group.groupGiven);
+    EXPECT_EQ(group.groupTitle, "");
+    ASSERT_TRUE(ReadSwitches("\"/GROUP=" + std::string(30, 'g') + "\"", group, problem));
+    EXPECT_EQ(group.groupTitle, std::string(30, 'g'));
+}
+
+TEST(Switches, EachBadWordIsNamedAndLeavesTheOptionsAlone) {
+    const std::string valid =
+        "Valid switches: /S /LANG=<code> /DB=<code> /TYPE=<0-6> /PRODUCTS=<code>,<code> /DIR=<path> "
+        "/GROUP=<title> /NOGROUP /DBDIR=<path> /CRC /LOG=<file>.";
+    const std::string title31(31, 't');
+    const std::pair<std::string, std::string> cases[] = {
+        {"x /FOO", "Unknown switch \"/FOO\".\r\n" + valid},
+        {"/SILENT", "Unknown switch \"/SILENT\".\r\n" + valid},
+        {"/", "Unknown switch \"/\".\r\n" + valid},
+        {"/DIRX=c:\\a", "Unknown switch \"/DIRX=c:\\a\".\r\n" + valid},
+        {"/S=1", "Switch \"/S=1\" takes no value.\r\nUse /S."},
+        {"/crc=on", "Switch \"/crc=on\" takes no value.\r\nUse /CRC."},
+        {"/NOGROUP=", "Switch \"/NOGROUP=\" takes no value.\r\nUse /NOGROUP."},
+        {"/TYPE=7", "Invalid install type \"7\" in /TYPE=7.\r\nUse a number from 0 to 6."},
+        {"/TYPE=-1", "Invalid install type \"-1\" in /TYPE=-1.\r\nUse a number from 0 to 6."},
+        {"/TYPE=1.5", "Invalid install type \"1.5\" in /TYPE=1.5.\r\nUse a number from 0 to 6."},
+        {"/TYPE=", "Invalid install type \"\" in /TYPE=.\r\nUse a number from 0 to 6."},
+        {"/TYPE=99999999999", "Invalid install type \"99999999999\" in /TYPE=99999999999.\r\nUse a number from 0 to 6."},
+        {"/TYPE", "Switch \"/TYPE\" needs a value.\r\nUse /TYPE=<0-6>."},
+        {"/LANG=", "Switch \"/LANG=\" needs a value.\r\nUse /LANG=<code>."},
+        {"\"/LANG=  \"", "Switch \"/LANG=  \" needs a value.\r\nUse /LANG=<code>."},
+        {"/LANG", "Switch \"/LANG\" needs a value.\r\nUse /LANG=<code>."},
+        {"/PRODUCTS=", "Switch \"/PRODUCTS=\" needs a value.\r\nUse /PRODUCTS=<code>,<code>."},
+        {"/DIR=", "Switch \"/DIR=\" needs a value.\r\nUse /DIR=<path>."},
+        {"/DBDIR=\"\"", "Switch \"/DBDIR=\" needs a value.\r\nUse /DBDIR=<path>."},
+        {"/log=", "Switch \"/log=\" needs a value.\r\nUse /LOG=<file>."},
+        {"/GROUP", "Switch \"/GROUP\" needs a value.\r\nUse /GROUP=<title>."},
+        {"/PRODUCTS=A,,B", "Empty product code in /PRODUCTS=A,,B.\r\nUse /PRODUCTS=<code>,<code>."},
+        {"/PRODUCTS=A,", "Empty product code in /PRODUCTS=A,.\r\nUse /PRODUCTS=<code>,<code>."},
+        {"\"/PRODUCTS=, A\"", "Empty product code in /PRODUCTS=, A.\r\nUse /PRODUCTS=<code>,<code>."},
+        {"/GROUP=" + title31,
+         "Group title longer than 30 characters in /GROUP=" + title31 + ".\r\nUse a title of at most 30 characters."},
+        {"/nogroup /GROUP=G", "Switches /GROUP=G and /nogroup exclude each other.\r\nUse /GROUP=<title> or /NOGROUP, not both."},
+        {"/GROUP=G /NOGROUP /GROUP=H",
+         "Switches /GROUP=H and /NOGROUP exclude each other.\r\nUse /GROUP=<title> or /NOGROUP, not both."},
+        {"/DB=", "Unknown database platform \"\" in /DB=.\r\nUse one of SBS, ORA, INF, DBX, SYB, MSS, DB4, DB2."},
+    };
+    for (const auto& [text, expected] : cases) {
+        SCOPED_TRACE(text);
+        StartupOptions options;
+        options.installType = 3;
+        std::string problem;
+        EXPECT_FALSE(ReadSwitches("/S /TYPE=2 /LOG=a.log " + text, options, problem));
+        EXPECT_EQ(problem, expected);
+        EXPECT_FALSE(options.silent);  // nothing applied from a line with a bad word
+        EXPECT_EQ(options.installType, 3);
+        EXPECT_EQ(options.logPath, "");
+    }
+}
+
+TEST_F(CommandLineTest, BadSwitchIsToldInOneLoadErrorBox) {
+    EXPECT_FALSE(Parse("\"D:\\cd\" x /S /foo"));
+    ASSERT_EQ(port.messages.size(), 1u);
+    EXPECT_EQ(port.messages[0].text,
+              "Load Error\r\nUnknown switch \"/foo\".\r\nValid switches: /S /LANG=<code> /DB=<code> /TYPE=<0-6> "
+              "/PRODUCTS=<code>,<code> /DIR=<path> /GROUP=<title> /NOGROUP /DBDIR=<path> /CRC /LOG=<file>.");
+    EXPECT_EQ(port.messages[0].title, "Marrowvale CD-ROM Installation");
+    EXPECT_EQ(port.messages[0].icon, Icon::Exclamation);
+    EXPECT_EQ(port.messages[0].buttons, Buttons::Ok);
+    EXPECT_FALSE(options.silent);
+}
+
+TEST(PeekSwitches, FindsSilentAndLogEvenOnLinesTheFullReadingRefuses) {
+    struct Case {
+        const char* line;
+        bool silent;
+        const char* log;
+    };
+    const Case cases[] = {
+        {"\"D:\\cd\" x /s \"/log=C:\\my logs\\a.log\"", true, "C:\\my logs\\a.log"},
+        {"\"D:\\cd\" /LOG=first.log /FOO /TYPE=9 /Log=second.log", false, "second.log"},
+        {"\"D:\\cd\"/S", true, ""},                    // no blank after the quote
+        {"D:\\cd /S /LOG=x.log", true, "x.log"},        // no quotes at all
+        {"\"D:\\my cd /S /LOG=x.log", true, "x.log"},  // no closing quote
+        {"\"D:\\S\" /LOG=", false, ""},                // the directory is not a switch
+        {"\"/S\" x", false, ""},
+        {"", false, ""},
+        {"\"", false, ""},
+        {"   /S   ", true, ""},
+        {"\"D:\\cd\" /SILENT /S=1 /LOGS=y", false, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
+        const StartupOptions options = PeekSwitches(c.line);
+        EXPECT_EQ(options.silent, c.silent);
+        EXPECT_EQ(options.logPath, c.log);
+        EXPECT_EQ(options.installType, 1);  // nothing else is taken
+        EXPECT_FALSE(options.crcCheck);
+    }
+    EXPECT_FALSE(PeekSwitches("\"D:\\cd\" /CRC /TYPE=3 /NOGROUP").noGroup);
+}
+
+TEST(LanguageSwitch, FindsTheLanguageByItsCode) {
+    Session session;
+    session.Languages = {{"English", "ENG", 0}, {"Deutsch", " deu ", 1000}, {"Francais", "FRA", 2000}, {"None", "", 0}};
+    EXPECT_EQ(FindLanguageByCode(session, "ENG"), 0);
+    EXPECT_EQ(FindLanguageByCode(session, "Deu"), 1);
+    EXPECT_EQ(FindLanguageByCode(session, " fra\t"), 2);
+    EXPECT_EQ(FindLanguageByCode(session, "FR"), -1);
+    EXPECT_EQ(FindLanguageByCode(session, "ITA"), -1);
+    EXPECT_EQ(FindLanguageByCode(session, ""), -1);  // not the record without a code
+    EXPECT_EQ(FindLanguageByCode(Session{}, "ENG"), -1);
 }
 
 }  // namespace

@@ -1,0 +1,136 @@
+// The ports of an unattended run: the fixed answers of the policy, and the logging
+// port that writes every message box and step to the log while forwarding all calls.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+#include "setup/session/file_system.h"
+#include "setup/session/policy_port.h"
+#include "support/recording_port.h"
+#include "support/temp_tree.h"
+
+namespace qv {
+namespace {
+
+using qvtest::RecordingPort;
+using qvtest::TempTree;
+
+// The log's content while it may still be open: read through the C library, which
+// shares the file with its writer (a reader that denies writing cannot open it in
+// Windows while the log is open).
+std::string ReadLog(const std::string& path) {
+    std::string content;
+    std::FILE* f = fs::OpenFile(path, "rb");
+    if (!f) return "(cannot open " + path + ")";
+    char buffer[4096];
+    size_t got = 0;
+    while ((got = std::fread(buffer, 1, sizeof buffer, f)) > 0) content.append(buffer, got);
+    std::fclose(f);
+    return content;
+}
+
+TEST(Policy, StopsWhereItMayAndConfirmsWhatOnlyInforms) {
+    EXPECT_EQ(PolicyAnswer(Buttons::Ok), Answer::Ok);
+    EXPECT_EQ(PolicyAnswer(Buttons::OkCancel), Answer::Cancel);
+    EXPECT_EQ(PolicyAnswer(Buttons::AbortRetryIgnore), Answer::Abort);
+    EXPECT_EQ(PolicyAnswer(Buttons::YesNo), Answer::No);
+    EXPECT_EQ(PolicyAnswer(Buttons::YesNoCancel), Answer::Cancel);
+    EXPECT_EQ(PolicyAnswer(Buttons::RetryCancel), Answer::Cancel);
+
+    // The policy port answers by the table whatever the default button.
+    PolicyPort port;
+    EXPECT_EQ(port.ShowMessage({"t", "T", Buttons::AbortRetryIgnore, Icon::Critical, 3}), Answer::Abort);
+    EXPECT_EQ(port.ShowMessage({"t", "T", Buttons::YesNo, Icon::Question, 1}), Answer::No);
+    const double before = CurrentDateTime();
+    const double now = port.Now();
+    EXPECT_GE(now, before);
+    EXPECT_LT(now - before, 1.0 / 24);
+}
+
+class LoggingPortTest : public ::testing::Test {
+protected:
+    TempTree tree;
+    InstallLog log;
+    RecordingPort inner;
+    LoggingPort port{inner, log};
+
+    LoggingPortTest() {
+        log.SetClock([] { return 45658.5; });
+        inner.clock = [] { return 12345.25; };
+    }
+};
+
+TEST_F(LoggingPortTest, MessagesAndStepsAreForwardedAndLogged) {
+    std::string error;
+    ASSERT_TRUE(log.Open(tree.path("run.log"), error));
+
+    inner.answers = {Answer::Retry};
+    const Message box{"File Copy Error\r\nFile Not Found", "Install Error", Buttons::AbortRetryIgnore,
+                      Icon::Critical, 1};
+    EXPECT_EQ(port.ShowMessage(box), Answer::Retry);
+    EXPECT_EQ(port.ShowMessage({"Done.", "Marrowvale", Buttons::YesNo, Icon::Question, 2}), Answer::No);
+    port.LogStep("Copied C:\\MV\\a.dll (1,024 bytes, checksum correct)");
+
+    ASSERT_EQ(inner.messages.size(), 2u);
+    EXPECT_EQ(inner.messages[0].text, box.text);
+    EXPECT_EQ(inner.messages[0].title, box.title);
+    EXPECT_EQ(inner.messages[0].icon, Icon::Critical);
+    EXPECT_EQ(inner.messages[1].defaultButton, 2);
+    EXPECT_EQ(inner.steps, (std::vector<std::string>{"Copied C:\\MV\\a.dll (1,024 bytes, checksum correct)"}));
+    EXPECT_EQ(ReadLog(tree.path("run.log")),
+              "2025-01-01 12:00:00.000  Message box \"Install Error\": File Copy Error\\r\\nFile Not Found -> Retry\r\n"
+              "2025-01-01 12:00:00.000  Message box \"Marrowvale\": Done. -> No\r\n"
+              "2025-01-01 12:00:00.000  Copied C:\\MV\\a.dll (1,024 bytes, checksum correct)\r\n");
+}
+
+TEST_F(LoggingPortTest, EveryOtherCallReachesTheInnerPortUnchanged) {
+    port.DoEvents();
+    port.ShowScanDirectories(4);
+    port.ShowScanModules(2, "1,234");
+    port.ShowModuleName("Finance");
+    port.ShowFileName("C:\\MV\\a.dll");
+    port.ShowModulePercent(50, "50%");
+    port.ShowTotalPercent(7, "7%");
+    port.ShowTimeSpent("00:00:01");
+    port.ShowTimeRemaining("00:00:09");
+    port.RepaintProgress();
+    port.UnloadProgress();
+    EXPECT_EQ(port.Now(), 12345.25);
+
+    EXPECT_EQ(inner.doEventsCalls, 1);
+    EXPECT_EQ(inner.scanDirectories, std::vector<int>{4});
+    EXPECT_EQ(inner.scanModules, (std::vector<std::pair<int, std::string>>{{2, "1,234"}}));
+    EXPECT_EQ(inner.moduleNames, std::vector<std::string>{"Finance"});
+    EXPECT_EQ(inner.fileNames, std::vector<std::string>{"C:\\MV\\a.dll"});
+    EXPECT_EQ(inner.modulePercents, (std::vector<std::pair<int, std::string>>{{50, "50%"}}));
+    EXPECT_EQ(inner.totalPercents, (std::vector<std::pair<int, std::string>>{{7, "7%"}}));
+    EXPECT_EQ(inner.timesSpent, std::vector<std::string>{"00:00:01"});
+    EXPECT_EQ(inner.timesRemaining, std::vector<std::string>{"00:00:09"});
+    EXPECT_EQ(inner.repaints, 1);
+    EXPECT_EQ(inner.unloads, 1);
+    EXPECT_EQ(inner.nowCalls, 1);
+}
+
+TEST_F(LoggingPortTest, WithoutAnOpenLogOnlyForwards) {
+    EXPECT_EQ(port.ShowMessage({"Informs", "T", Buttons::Ok, Icon::Information, 1}), Answer::Ok);
+    port.LogStep("step");
+    EXPECT_EQ(inner.messages.size(), 1u);
+    EXPECT_EQ(inner.steps, std::vector<std::string>{"step"});
+}
+
+// The unattended combination: the policy answers, the log records the answer given.
+TEST(PolicyWithLog, LogsThePolicyAnswer) {
+    TempTree tree;
+    InstallLog log;
+    log.SetClock([] { return 2.0; });
+    std::string error;
+    ASSERT_TRUE(log.Open(tree.path("silent.log"), error));
+    PolicyPort policy;
+    LoggingPort port(policy, log);
+    EXPECT_EQ(port.ShowMessage({"Do you wish to Cancel?", "Cancel", Buttons::YesNoCancel, Icon::Question, 1}),
+              Answer::Cancel);
+    EXPECT_EQ(ReadLog(tree.path("silent.log")), "1900-01-01 00:00:00.000  Message box \"Cancel\": Do you wish to Cancel? -> Cancel\r\n");
+}
+
+}  // namespace
+}  // namespace qv
