@@ -6,13 +6,22 @@
 #include "setup/dialogs/dir_seek.h"
 #include "setup/dialogs/form.h"
 #include "setup/dialogs/frm_about.h"
+#include "setup/dialogs/frm_group.h"
 #include "setup/dialogs/frm_lang.h"
 #include "setup/dialogs/frm_wait.h"
 #include "setup/dialogs/get_prod_form.h"
 #include "setup/dialogs/install_status.h"
+#include "setup/engine/file_io.h"
+#include "setup/engine/install_completion.h"
+#include "setup/engine/shortcut_library.h"
 #include "setup/mainwindow/qv_setup.h"
+#include "setup/mainwindow/unattended.h"
 #include "setup/session/command_line.h"
+#include "setup/session/exit_codes.h"
+#include "setup/session/install_log.h"
 #include "setup/session/languages.h"
+#include "setup/session/policy_port.h"
+#include "setup/session/res_strings.h"
 #include "setup/session/session.h"
 #include "setup/session/startup.h"
 #include "setup/session/user_port_win.h"
@@ -21,14 +30,74 @@
 namespace qv {
 namespace {
 
+// What the install completion uses of the windows and the system: the program group
+// dialog over the main window, the wait window it leaves on screen, programs started in
+// a normal window, and qvole.dll.
+class WindowCompletion : public CompletionServices {
+public:
+    WindowCompletion(FrmGroup& group, FrmWait& wait, const ui::Form& owner)
+        : group_(group), wait_(wait), owner_(owner) {}
+
+    GroupChoice ShowGroupDialog() override {
+        group_.Run(owner_.hwnd());
+        return {group_.CreateGroupChecked(), group_.GroupTitle(), group_.DbDir()};
+    }
+    void CloseWaitWindow() override {
+        wait_.Unload();
+        ui::SetBusy(false);
+    }
+    bool StartProgram(const std::string& path) override {
+        RunError error;
+        return io::StartProgram("\"" + path + "\"", false, error);
+    }
+    ShortcutLibrary& Shortcuts() override { return QvoleLibrary(); }
+
+private:
+    FrmGroup& group_;
+    FrmWait& wait_;
+    const ui::Form& owner_;
+};
+
 // The installer: the session and every window, each existing once and created on first use.
 class SetupApp {
 public:
     int Run(const std::string& arguments) {
+        // The log and the kind of run are known before the command line is read in full,
+        // so that its errors reach the log, and no window appears in a silent run.
+        const StartupOptions early = PeekSwitches(arguments);
+        if (!early.logPath.empty()) {
+            std::string error;
+            if (!log_.Open(early.logPath, error)) {
+                UserPort& port = early.silent ? static_cast<UserPort&>(policy_) : port_;
+                port.ShowMessage(
+                    {Res(session_, Str::LoadError) + "\r\n" + error, kAppTitle, Buttons::Ok, Icon::Exclamation, 1});
+                return static_cast<int>(ExitCode::StartupFailed);
+            }
+            WinUserPort::SetLog(&log_);
+        }
+        log_.Write("Command line: " + arguments);
+        const ExitCode code = early.silent ? RunSilent(arguments) : RunWindows(arguments);
+        log_.Write("Exit code " + std::to_string(static_cast<int>(code)) + ": " + ExitCodeMeaning(code));
+        WinUserPort::SetLog(nullptr);
+        return static_cast<int>(code);
+    }
+
+private:
+    ExitCode RunSilent(const std::string& arguments) {
+        LoggingPort port(policy_, log_);
+        if (!ParseCommandLine(session_, port, arguments, options_)) return ExitCode::StartupFailed;
+        return RunUnattended(session_, port, options_, QvoleLibrary());
+    }
+
+    ExitCode RunWindows(const std::string& arguments) {
         INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS};
         InitCommonControlsEx(&controls);
 
-        if (!ParseCommandLine(session_, port_, arguments, options_)) return 1;
+        if (!ParseCommandLine(session_, port_, arguments, options_)) return ExitCode::StartupFailed;
+        installStatus_.SetCompletion([this](UserPort& port, const std::string& destRoot, bool supplyChain) {
+            ui::SetBusy(true);
+            return FinishInstall(session_, port, completion_, destRoot, supplyChain);
+        });
         if (LoadLanguages(session_)) {
             lang_.Show();
         } else {
@@ -36,10 +105,12 @@ public:
             ApplyLanguage(session_, 0);
             LanguageChosen();
         }
-        return ui::RunMessageLoop();
+        ui::RunMessageLoop();
+        // How the last install that ran ended; without one, the run ended before installing.
+        if (installStatus_.HandedOver()) return ExitCode::Installed;
+        return installStatus_.InstallsRun() > 0 ? InstallExitCode(session_) : ExitCode::EndedBeforeInstall;
     }
 
-private:
     // The language is applied: the main window loads (the whole start-up), the language
     // window goes, and the main window is shown.
     void LanguageChosen() {
@@ -53,6 +124,8 @@ private:
     static void Exit() { PostQuitMessage(0); }
 
     Session session_;
+    InstallLog log_;
+    PolicyPort policy_;
     WinUserPort port_;
     StartupOptions options_;
     DirSeek dirSeek_{session_};
@@ -61,8 +134,10 @@ private:
     InstallStatus installStatus_{session_};
     FrmAbout about_{session_};
     FrmWait wait_{session_};
+    FrmGroup group_{session_, wait_};
     QVSetup main_{session_, options_, {dirSeek_, getProdForm_, confirmation_, installStatus_, about_}, &Exit};
     FrmLang lang_{session_, [this] { LanguageChosen(); }, &Exit};
+    WindowCompletion completion_{group_, wait_, main_};
 };
 
 }  // namespace

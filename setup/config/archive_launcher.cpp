@@ -31,8 +31,10 @@ ArchiveCommand BuildArchiveCommand(const std::string& productDir, const std::str
     ArchiveCommand command;
     command.targetDir = destRoot + "\\" + subdirectory;
     command.shownPath = destRoot + "\\" + remainder;
-    command.commandLine = productDir + productCode + ".exe " + " -silent " + " -over=all " + "-pass=" +
-                          ArchivePassword(productCode) + " \"" + fileSpec + "\"" + " \"" + command.targetDir + "\"";
+    const std::string program = productDir + productCode + ".exe " + " -silent " + " -over=all " + "-pass=";
+    const std::string operands = " \"" + fileSpec + "\"" + " \"" + command.targetDir + "\"";
+    command.commandLine = program + ArchivePassword(productCode) + operands;
+    command.loggedLine = program + "********" + operands;
     return command;
 }
 
@@ -41,7 +43,11 @@ bool RunArchiveProgram(Session& session, UserPort& port, const std::string& prod
     const ArchiveCommand command = BuildArchiveCommand(productDir, destRoot, productCode, fileSpec);
     if (!fs::Exists(command.targetDir)) MakeDirPath(command.targetDir);
     RunError error;
-    if (!io::StartProgram(command.commandLine, /*hidden=*/true, error)) return false;
+    if (!io::StartProgram(command.commandLine, /*hidden=*/true, error)) {
+        port.LogStep("Could not start " + command.loggedLine + " (" + error.description + ")");
+        return false;
+    }
+    port.LogStep("Started " + command.loggedLine);
     ShowFileName(session, port, command.shownPath);
     UpdateProgress(session, port, ClusterRounded(session, kBlockSize));
     port.DoEvents();

@@ -12,6 +12,7 @@ namespace qv {
 
 struct ArchiveCommand {
     std::string commandLine;  // what the archive program is started with
+    std::string loggedLine;   // the same with the password replaced by asterisks
     std::string targetDir;    // destination root + "\" + the entry's subdirectory
     std::string shownPath;    // destination root + "\" + the spec without its first component
 };
@@ -25,7 +26,8 @@ ArchiveCommand BuildArchiveCommand(const std::string& productDir, const std::str
 // Starts the archive program for one entry: makes its target directory, starts it hidden
 // without waiting, shows the entry in the progress window, counts one cluster-rounded
 // block of progress and lets pending events run once. False, with nothing counted, when
-// the program cannot be started.
+// the program cannot be started. Either way the install log gets the command line,
+// without the password.
 bool RunArchiveProgram(Session& session, UserPort& port, const std::string& productDir, const std::string& destRoot,
                        const std::string& productCode, const std::string& fileSpec);
 

@@ -110,9 +110,9 @@ bool SaveFile(Session& session, UserPort& port, const std::string& path) {
     return true;
 }
 
-void WriteWorkstationConfig(Session& session, UserPort& port, const std::string& path,
+bool WriteWorkstationConfig(Session& session, UserPort& port, const std::string& path,
                             const std::string& connectivityDir) {
-    if (!LoadFile(session, port, path)) return;
+    if (!LoadFile(session, port, path)) return false;
     const std::string& d = session.InstallDir;
     const std::string language =
         session.LangIndex >= 0 && session.LangIndex < static_cast<int>(session.Languages.size())
@@ -157,7 +157,7 @@ void WriteWorkstationConfig(Session& session, UserPort& port, const std::string&
         {"[QVIDE]", "ReportOutputDir", session.TempDir},
     };
     for (const auto& e : entries) SetREGParm(session, e.key, e.value, e.section);
-    SaveFile(session, port, path);
+    return SaveFile(session, port, path);
 }
 
 }  // namespace qv

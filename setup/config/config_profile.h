@@ -26,8 +26,8 @@ bool SaveFile(Session& session, UserPort& port, const std::string& path);
 
 // Sets the 29 entries of this installation in the configuration file at path and saves
 // it; does nothing when the file cannot be read. connectivityDir is the database client's
-// programs directory chosen in the program group dialog.
-void WriteWorkstationConfig(Session& session, UserPort& port, const std::string& path,
+// programs directory chosen in the program group dialog. True when the file was saved.
+bool WriteWorkstationConfig(Session& session, UserPort& port, const std::string& path,
                             const std::string& connectivityDir);
 
 }  // namespace qv

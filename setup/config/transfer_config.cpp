@@ -6,17 +6,21 @@
 
 namespace qv {
 
-void WriteTransferConfig(const Session& session, const std::string& dir) {
+std::string TransferConfigPath(const std::string& dir) {
     std::string path = dir;
     if (path.empty() || path.back() != '\\') path += '\\';
-    path += "qvxfr.cfg";
+    return path + kTransferConfigName;
+}
+
+bool WriteTransferConfig(const Session& session, const std::string& dir) {
+    const std::string path = TransferConfigPath(dir);
     const bool db2 = session.DbPlatformCode == "DB4" || session.DbPlatformCode == "DB2";
     const std::string text = "SET RDBMS=" + session.DbPlatformCode + "\r\n" + "SET QVHLD=" + session.InstallDir +
                              "\r\n" + (db2 ? "SET XFRMTH=MSFTDB2" : "SET XFRMTH=MSFT") + "\r\n";
     std::FILE* f = fs::OpenFile(path, "wb");
-    if (!f) return;
-    std::fwrite(text.data(), 1, text.size(), f);
-    std::fclose(f);
+    if (!f) return false;
+    const bool written = std::fwrite(text.data(), 1, text.size(), f) == text.size();
+    return std::fclose(f) == 0 && written;
 }
 
 }  // namespace qv

@@ -194,10 +194,20 @@ bool InstallStatus::OnMessage(UINT message, WPARAM /*wParam*/, LPARAM /*lParam*/
 void InstallStatus::RunFirstActivation() {
     if (started_) return;
     started_ = true;
+    CompletionOutcome outcome = CompletionOutcome::Returned;
     InstallCompletion completion;
     if (completion_)
-        completion = [this](const std::string& destRoot, bool supplyChain) { completion_(*port_, destRoot, supplyChain); };
+        completion = [this, &outcome](const std::string& destRoot, bool supplyChain) {
+            outcome = completion_(*port_, destRoot, supplyChain);
+        };
+    ++installsRun_;
     RunInstall(session_, *port_, completion);
+    handedOver_ = outcome == CompletionOutcome::HandedOver;
+    if (handedOver_) {
+        Unload();
+        PostQuitMessage(0);
+        return;
+    }
     port_->ShowPending();
     if (!session_.InstallAborted) ui::SetBusy(false);
     ShowInstallResult(session_, *port_);

@@ -10,14 +10,17 @@
 #include <string>
 
 #include "setup/dialogs/form.h"
+#include "setup/engine/install_completion.h"
 #include "setup/session/session.h"
 #include "setup/session/user_port_win.h"
 
 namespace qv {
 
 // What runs after the last product of an install that was not aborted (the install
-// completion), with the port of the progress window.
-using StatusCompletion = std::function<void(UserPort& port, const std::string& destRoot, bool supplyChain)>;
+// completion), with the port of the progress window. When it hands over to another
+// setup program, the window ends the installer without its closing message.
+using StatusCompletion =
+    std::function<CompletionOutcome(UserPort& port, const std::string& destRoot, bool supplyChain)>;
 
 class InstallStatus : public ui::Form {
 public:
@@ -31,6 +34,11 @@ public:
     void Run(HWND owner);
 
     UserPort& Port();
+
+    // How many installs this window has run, and whether the last one handed over to
+    // another setup program.
+    int InstallsRun() const { return installsRun_; }
+    bool HandedOver() const { return handedOver_; }
 
 protected:
     void OnLoad() override;
@@ -50,6 +58,8 @@ private:
     StatusCompletion completion_;
     HWND owner_ = nullptr;
     bool started_ = false;
+    int installsRun_ = 0;
+    bool handedOver_ = false;
 };
 
 }  // namespace qv

@@ -111,44 +111,68 @@ Answer AskAfterChecksumMismatch(Session& session, UserPort& port, const std::str
     return port.ShowMessage(box);
 }
 
-}  // namespace
+// FileCP, telling also whether the copy failed and the failure was ignored.
+struct CopyResult {
+    int32_t checksum = 0;
+    bool copied = false;
+};
 
-int32_t FileCP(Session& session, UserPort& port, const std::string& source, const std::string& dest) {
+CopyResult CopyAnswering(Session& session, UserPort& port, const std::string& source, const std::string& dest) {
     io::Remove(dest);  // an old copy that cannot be deleted is simply overwritten
     for (;;) {
         CopyAttempt attempt(session, port, source, dest);
         int32_t checksum = 0;
         RunError error;
         switch (attempt.Run(checksum, error)) {
-            case Outcome::Copied: return checksum;
-            case Outcome::Cancelled: return 0;
+            case Outcome::Copied: return {checksum, true};
+            case Outcome::Cancelled: return {};
             case Outcome::Failed: break;
         }
         attempt.CloseBoth();
         // Any answer but Retry or Ignore (a box that could not be shown) gives the install up.
         switch (AskAfterCopyFailure(session, port, source, dest, error)) {
             case Answer::Retry: session.CopyRetried = true; continue;
-            case Answer::Ignore: session.CopyRetried = true; return 0;
+            case Answer::Ignore:
+                session.CopyRetried = true;
+                port.LogStep("Not installed: " + dest + " (copy error ignored)");
+                return {};
             default:
                 session.InstallAborted = true;
                 port.UnloadProgress();
-                return 0;
+                return {};
         }
     }
+}
+
+}  // namespace
+
+int32_t FileCP(Session& session, UserPort& port, const std::string& source, const std::string& dest) {
+    return CopyAnswering(session, port, source, dest).checksum;
 }
 
 void VerifiedCopy(Session& session, UserPort& port, const std::string& sourceFile, const std::string& destFile,
                   const std::string& expected, int64_t size) {
     for (;;) {
-        const std::string actual = ChecksumText(FileCP(session, port, sourceFile, destFile));
+        const CopyResult copy = CopyAnswering(session, port, sourceFile, destFile);
         if (session.InstallAborted) return;
+        const std::string actual = ChecksumText(copy.checksum);
         const std::string& wanted = session.NoCrcCheck ? actual : expected;
-        if (actual == wanted) return;
+        if (actual == wanted) {
+            if (copy.copied)
+                port.LogStep("Copied " + destFile + " (" + std::to_string(size) + " bytes, checksum " +
+                             (session.NoCrcCheck ? "not checked" : actual + " verified") + ")");
+            return;
+        }
         const Answer answer = AskAfterChecksumMismatch(session, port, destFile, expected, actual);
         io::Remove(destFile);
-        if (answer == Answer::Ignore) return;
+        if (answer == Answer::Ignore) {
+            port.LogStep("Not installed: " + destFile + " (checksum " + actual + " instead of " + expected +
+                         ", ignored)");
+            return;
+        }
         if (answer != Answer::Retry) {
             session.InstallAborted = true;
+            port.LogStep("Removed " + destFile + " (checksum " + actual + " instead of " + expected + ")");
             return;
         }
         UpdateProgress(session, port, -ClusterRounded(session, size));

@@ -47,12 +47,12 @@ struct ListPass {
         session_.CopyRetried = false;
         CloseAllOpenFiles();
         if (session_.CurrentProduct < 1 || session_.CurrentProduct > kMaxProducts) {
-            session_.InstallAborted = true;
+            session_.InstallAborted = session_.InstallFailed = true;
             return false;
         }
         product_ = &session_.ListedProducts[static_cast<size_t>(session_.CurrentProduct)];
         if (!fs::Exists(listPath_)) {
-            session_.InstallAborted = true;
+            session_.InstallAborted = session_.InstallFailed = true;
             Show(product_->ProductName + "\n" + listPath_ + "\n" + Res(session_, Str::FileNotFound), kPassTitle,
                  Icon::Exclamation);
             return false;
@@ -82,7 +82,7 @@ struct ListPass {
             return true;
         }
         CloseAllOpenFiles();
-        session_.InstallAborted = true;
+        session_.InstallAborted = session_.InstallFailed = true;
         Show(product_->ProductName + "\n" + listPath_ + "\n" + "Invalid File Name : " + session_.CurrentFileSpec +
                  "\n" + "Line " + std::to_string(lineNumber_),
              kPassTitle, Icon::Exclamation);
@@ -94,7 +94,7 @@ struct ListPass {
         if (fs::Exists(paths_.destDir) || MakeDirPath(paths_.destDir)) return true;
         const RunError error = fs::LastError();
         CloseAllOpenFiles();
-        session_.InstallAborted = true;
+        session_.InstallAborted = session_.InstallFailed = true;
         Show(Res(session_, Str::DirectoryError) + " : " + std::to_string(error.number) + "\r" + productDir_ + "\r" +
                  error.description + "\r" + "sourcefilepath : " + sourceShown + "\n" +
                  "destfilepath : " + paths_.destFile + "\r" + "Line: " + std::to_string(lineNumber_),
@@ -125,7 +125,7 @@ struct ListPass {
 // The copy pass's report of a list that cannot be opened or read.
 void ReportListFailure(ListPass& pass, const RunError& error) {
     CloseAllOpenFiles();
-    pass.session_.InstallAborted = true;
+    pass.session_.InstallAborted = pass.session_.InstallFailed = true;
     pass.Show(Res(pass.session_, Str::Error) + " : " + std::to_string(error.number) + "\r" + error.description + "\r" +
                   Res(pass.session_, Str::Reading) + " : " + pass.listPath_ + "\r" + "Line " +
                   std::to_string(pass.lineNumber_),
@@ -135,7 +135,7 @@ void ReportListFailure(ListPass& pass, const RunError& error) {
 // The expansion pass's report of any failure other than a directory error.
 void ReportTooManyUsers(ListPass& pass) {
     CloseAllOpenFiles();
-    pass.session_.InstallAborted = true;
+    pass.session_.InstallAborted = pass.session_.InstallFailed = true;
     pass.Show("There are too many users trying to install.  Please try again later.", kAppTitle, Icon::None);
 }
 

@@ -22,16 +22,30 @@ std::string DefaultConnectivityDir(const Session& session) {
     return "c:\\";
 }
 
-void MakeGroupShortcuts(ShortcutLibrary& library, const std::string& destRoot, const GroupChoice& choice) {
+void MakeGroupShortcuts(ShortcutLibrary& library, UserPort& port, const std::string& destRoot,
+                        const GroupChoice& choice) {
     const std::string bin = destRoot + "\\bin\\client\\winx86";
     const std::string setup = destRoot + "\\setup";
     const std::string& group = choice.groupTitle;
+    const struct {
+        const char* name;
+        std::string target, workdir;
+        const char* args;
+    } shortcuts[] = {
+        {"Setup Workstation", bin + "\\qvcfg.exe", bin, ""},
+        {"Uninstall Workstation", bin + "\\qvcfg.exe", bin, "-clean"},
+        {"Database Setup", setup + "\\dbsetup\\setup.exe", setup + "\\dbsetup", ""},
+        {"Data Ferry", bin + "\\qvdft.exe", choice.connectivityDir, ""},
+        {"Server Transfer", bin + "\\qvtrans", bin, ""},  // the name goes without its extension
+    };
     library.OleInit();
-    library.MakeShortCut(1, group, "Setup Workstation", bin + "\\qvcfg.exe", bin, "");
-    library.MakeShortCut(1, group, "Uninstall Workstation", bin + "\\qvcfg.exe", bin, "-clean");
-    library.MakeShortCut(1, group, "Database Setup", setup + "\\dbsetup\\setup.exe", setup + "\\dbsetup", "");
-    library.MakeShortCut(1, group, "Data Ferry", bin + "\\qvdft.exe", choice.connectivityDir, "");
-    library.MakeShortCut(1, group, "Server Transfer", bin + "\\qvtrans", bin, "");
+    for (const auto& s : shortcuts) {
+        const ShortcutResult result = library.MakeShortCut(1, group, s.name, s.target, s.workdir, s.args);
+        port.LogStep("Shortcut \"" + group + "\\" + s.name + "\" to " + s.target + ": " +
+                     (result == ShortcutResult::Made      ? "made"
+                      : result == ShortcutResult::NotMade ? "not made"
+                                                          : "not made, qvole.dll cannot be loaded"));
+    }
     library.OleUninit();
 }
 
@@ -41,22 +55,34 @@ CompletionOutcome FinishInstall(Session& session, UserPort& port, CompletionServ
     port.DoEvents();
 
     const std::string supplyChainSetup = destRoot + "\\setup.exe";
-    if (supplyChain && fs::IsFile(supplyChainSetup) && services.StartProgram(supplyChainSetup))
-        return CompletionOutcome::HandedOver;
+    if (supplyChain && fs::IsFile(supplyChainSetup)) {
+        if (services.StartProgram(supplyChainSetup)) {
+            port.LogStep("Started " + supplyChainSetup + ": the installer ends here");
+            return CompletionOutcome::HandedOver;
+        }
+        port.LogStep("Could not start " + supplyChainSetup);
+    }
 
     GroupChoice choice;
     if (session.ToolsInstalled) {
         choice = services.ShowGroupDialog();
         session.CreateGroup = choice.createGroup;
-        WriteTransferConfig(session, session.TempDir);
-        WriteWorkstationConfig(session, port, session.InstallDir + "\\setup\\" + kWorkstationConfigName,
-                               choice.connectivityDir);
+        port.LogStep(std::string("Program group: ") +
+                     (choice.createGroup ? "\"" + choice.groupTitle + "\"" : std::string("none")) +
+                     ", connectivity directory " + choice.connectivityDir);
+        const std::string transfer = TransferConfigPath(session.TempDir);
+        port.LogStep((WriteTransferConfig(session, session.TempDir) ? "Wrote " : "Could not write ") + transfer);
+        const std::string workstation = session.InstallDir + "\\setup\\" + kWorkstationConfigName;
+        port.LogStep((WriteWorkstationConfig(session, port, workstation, choice.connectivityDir)
+                          ? "Wrote "
+                          : "Could not write (missing or unreadable) ") +
+                     workstation);
     } else {
         session.CreateGroup = false;
     }
 
     if (session.CreateGroup) {
-        MakeGroupShortcuts(services.Shortcuts(), destRoot, choice);
+        MakeGroupShortcuts(services.Shortcuts(), port, destRoot, choice);
         services.CloseWaitWindow();
     }
     return CompletionOutcome::Returned;

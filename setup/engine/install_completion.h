@@ -43,7 +43,9 @@ std::string DefaultConnectivityDir(const Session& session);
 CompletionOutcome FinishInstall(Session& session, UserPort& port, CompletionServices& services,
                                 const std::string& destRoot, bool supplyChain);
 
-// The five shortcuts of the program group, in the order they are made.
-void MakeGroupShortcuts(ShortcutLibrary& library, const std::string& destRoot, const GroupChoice& choice);
+// The five shortcuts of the program group, in the order they are made; the install log
+// gets each one's result.
+void MakeGroupShortcuts(ShortcutLibrary& library, UserPort& port, const std::string& destRoot,
+                        const GroupChoice& choice);
 
 }  // namespace qv

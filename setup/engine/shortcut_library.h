@@ -1,5 +1,5 @@
-// The shortcut library as the installer sees it: the three calls of qvole.dll. Every
-// result is ignored; a library that cannot be loaded makes every call do nothing.
+// The shortcut library as the installer sees it: the three calls of qvole.dll. A library
+// that cannot be loaded makes every call do nothing. The results go to the install log.
 #pragma once
 
 #include <cstdint>
@@ -7,11 +7,13 @@
 
 namespace qv {
 
+enum class ShortcutResult { Made, NotMade, NoLibrary };
+
 class ShortcutLibrary {
 public:
     virtual ~ShortcutLibrary() = default;
     virtual void OleInit() = 0;
-    virtual void MakeShortCut(int32_t common, const std::string& group, const std::string& name,
+    virtual ShortcutResult MakeShortCut(int32_t common, const std::string& group, const std::string& name,
                               const std::string& target, const std::string& workdir, const std::string& args) = 0;
     virtual void OleUninit() = 0;
 };

@@ -14,9 +14,13 @@ public:
     void OleInit() override {
         if (Bind()) oleInit_();
     }
-    void MakeShortCut(int32_t common, const std::string& group, const std::string& name, const std::string& target,
-                      const std::string& workdir, const std::string& args) override {
-        if (Bind()) makeShortCut_(common, group.c_str(), name.c_str(), target.c_str(), workdir.c_str(), args.c_str());
+    ShortcutResult MakeShortCut(int32_t common, const std::string& group, const std::string& name,
+                                const std::string& target, const std::string& workdir,
+                                const std::string& args) override {
+        if (!Bind()) return ShortcutResult::NoLibrary;
+        return makeShortCut_(common, group.c_str(), name.c_str(), target.c_str(), workdir.c_str(), args.c_str())
+                   ? ShortcutResult::Made
+                   : ShortcutResult::NotMade;
     }
     void OleUninit() override {
         if (Bind()) oleUninit_();

@@ -213,7 +213,7 @@ void MainWindowLogic::InstallClick() {
     view_.SetBusy(false);
     ShowMessage(Res(session_, Str::InstallError) + " : " + std::to_string(error.number) + "\r" + error.description,
                 kAppTitle, Icon::Exclamation);
-    session_.InstallAborted = true;
+    session_.InstallAborted = session_.InstallFailed = true;
 }
 
 void MainWindowLogic::RunInstallFlow() {

@@ -16,6 +16,7 @@ inline constexpr const char* kGetProdFormClass = "GetProdForm";
 inline constexpr const char* kDirSeekClass = "DirSeek";
 inline constexpr const char* kConfirmationClass = "Confirmation";
 inline constexpr const char* kInstallStatusClass = "InstallStatus";
+inline constexpr const char* kFrmGroupClass = "frmGroup";
 inline constexpr const char* kFrmWaitClass = "frmWait";
 inline constexpr const char* kFrmAboutClass = "frmAbout";
 
@@ -99,6 +100,20 @@ inline constexpr int ModuleName = 710;
 inline constexpr int ModulePercentComplete = 711;
 inline constexpr int PercentComplete = 712;
 }  // namespace install_status
+
+namespace frm_group {
+inline constexpr int btnOk = kIdOk;
+inline constexpr int lblDbDir = 1000;
+inline constexpr int txtDbdir = 1001;
+inline constexpr int Dir1 = 1002;
+inline constexpr int Drive1 = 1003;
+inline constexpr int lblDrives = 1004;
+inline constexpr int Frame1 = 1005;
+inline constexpr int chkGroup = 1006;
+inline constexpr int txtGroupTitle = 1007;
+inline constexpr int lblGroup = 1008;
+inline constexpr int lblMax = 1009;
+}  // namespace frm_group
 
 namespace frm_wait {
 inline constexpr int lblMsg = 800;

@@ -23,6 +23,10 @@ bool IsFile(const std::string& path);
 // system returns them. Empty when dir cannot be listed.
 std::vector<std::string> ListSubdirectories(const std::string& dir);
 
+// Whether a file search pattern ("c:\sql*", "c:\orawin\bin") matches at least one
+// file or directory. A pattern that ends in "\" stands for the entries of that folder.
+bool MatchesAnyEntry(const std::string& pattern);
+
 bool CreateDir(const std::string& path);     // one level
 bool RemoveDir(const std::string& path);     // only when empty
 bool RemoveFile(const std::string& path);

@@ -1,6 +1,7 @@
 // Native implementation of the file-system services: Windows paths are mapped onto the
 // build machine's by turning every "\" into "/".
 #include <dirent.h>
+#include <glob.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -62,6 +63,16 @@ std::vector<std::string> ListSubdirectories(const std::string& dir) {
     }
     closedir(d);
     return names;
+}
+
+bool MatchesAnyEntry(const std::string& pattern) {
+    if (pattern.empty()) return false;
+    const std::string search = Native(pattern.back() == '\\' ? pattern + "*" : pattern);
+    glob_t found{};
+    const int result = glob(search.c_str(), GLOB_NOSORT, nullptr, &found);
+    globfree(&found);
+    if (result != 0) errno = ENOENT;
+    return result == 0 || Fail();
 }
 
 bool CreateDir(const std::string& path) { return mkdir(Native(path).c_str(), 0777) == 0 || Fail(); }

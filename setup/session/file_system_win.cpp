@@ -56,6 +56,16 @@ std::vector<std::string> ListSubdirectories(const std::string& dir) {
     return names;
 }
 
+bool MatchesAnyEntry(const std::string& pattern) {
+    if (pattern.empty()) return false;
+    const std::string search = pattern.back() == '\\' ? pattern + "*" : pattern;
+    WIN32_FIND_DATAA found;
+    HANDLE find = FindFirstFileA(search.c_str(), &found);
+    if (find == INVALID_HANDLE_VALUE) return Fail();
+    FindClose(find);
+    return true;
+}
+
 bool CreateDir(const std::string& path) { return CreateDirectoryA(path.c_str(), nullptr) || Fail(); }
 bool RemoveDir(const std::string& path) { return RemoveDirectoryA(path.c_str()) || Fail(); }
 bool RemoveFile(const std::string& path) { return DeleteFileA(path.c_str()) || Fail(); }

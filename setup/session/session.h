@@ -73,6 +73,9 @@ struct Session {
     std::string CurrentFileSpec;
     bool CopyRetried = false;
     bool InstallAborted = false;
+    // Set with InstallAborted when the install ended on a failure (a file list, a folder,
+    // the program itself) rather than by the user's Cancel or Abort.
+    bool InstallFailed = false;
     int16_t CurrentProduct = 0;
     int16_t HasCompressed = 0;
     bool ToolsInstalled = false;

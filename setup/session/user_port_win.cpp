@@ -1,9 +1,12 @@
 #include "setup/session/user_port_win.h"
 
 #include "setup/dialogs/form.h"
+#include "setup/session/policy_port.h"
 
 namespace qv {
 namespace {
+
+InstallLog* runLog = nullptr;
 
 UINT ButtonFlags(Buttons buttons) {
     switch (buttons) {
@@ -53,7 +56,15 @@ Answer ToAnswer(int id) {
 Answer WinUserPort::ShowMessage(const Message& message) {
     const UINT flags = ButtonFlags(message.buttons) | IconFlags(message.icon) |
                        DefaultButtonFlags(message.defaultButton) | (owner_ ? MB_APPLMODAL : MB_TASKMODAL);
-    return ToAnswer(MessageBoxA(owner_, message.text.c_str(), message.title.c_str(), flags));
+    const Answer answer = ToAnswer(MessageBoxA(owner_, message.text.c_str(), message.title.c_str(), flags));
+    if (runLog) runLog->Write(MessageLogLine(message, answer));
+    return answer;
+}
+
+void WinUserPort::SetLog(InstallLog* log) { runLog = log; }
+
+void WinUserPort::LogStep(const std::string& line) {
+    if (runLog) runLog->Write(line);
 }
 
 void WinUserPort::DoEvents() {

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include "setup/session/install_log.h"
 #include "setup/session/user_port.h"
 
 namespace qv {
@@ -14,7 +15,12 @@ public:
     void SetOwner(HWND owner) { owner_ = owner; }
     HWND Owner() const { return owner_; }
 
+    // The install log of the run (/LOG): every message box with its answer and every
+    // install step go there, from whichever window's port they come. nullptr: none.
+    static void SetLog(InstallLog* log);
+
     Answer ShowMessage(const Message& message) override;
+    void LogStep(const std::string& line) override;
     // Lets pending events run, at most once in kEventInterval milliseconds: the engine
     // calls this after every copied block; a person notices no delay of that size.
     void DoEvents() override;

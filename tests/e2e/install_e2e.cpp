@@ -2,9 +2,6 @@
 // progress window to the success message with every file on disk, Cancel in the
 // progress window answered No and then Yes, and a checksum mismatch answered Retry and
 // then Ignore when /CRC turns checking on.
-#include <fstream>
-#include <iterator>
-
 #include "e2e/qvsetup_test.h"
 
 namespace qve2e {
@@ -17,12 +14,6 @@ constexpr const char* kSuccess = "\rThe Marrowvale CD-ROM has been successfully 
 constexpr const char* kNotCompleted =
     "\nWARNING:  The Marrowvale CD-ROM has NOT completed installation.\n"
     "You may continue the installation process at a later date by restarting SETUP.EXE.\n";
-
-std::optional<std::string> ReadFile(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) return std::nullopt;
-    return std::string(std::istreambuf_iterator<char>(file), {});
-}
 
 class InstallTest : public SetupTest {
 protected:
@@ -94,6 +85,8 @@ TEST_F(InstallTest, ConfirmationCancelThenProceedInstallsEveryFile) {
     ExpectInstalled(first);
     ExpectInstalled(second);
     Shot("after-install");
+    ASSERT_TRUE(ClickButton(main, "Exit"));
+    ExpectExitCode(0);
 }
 
 TEST_F(InstallTest, CancelInTheProgressWindowAnsweredNoThenYes) {
@@ -143,6 +136,9 @@ TEST_F(InstallTest, CancelInTheProgressWindowAnsweredNoThenYes) {
     ExpectBox(kTitle, kNotCompleted, {"OK"}, BoxIcon::Exclamation, "OK", "not-completed");
     EXPECT_TRUE(WaitUntil([&] { return IsEnabled(main); }));
     EXPECT_EQ(FindWindowOf(app.Id(), {ids::kInstallStatusClass}), nullptr);
+    // The run's exit code tells that its install was cancelled.
+    ASSERT_TRUE(ClickButton(main, "Exit"));
+    ExpectExitCode(5);
 
     // Every file that was copied is whole, but for the one the cancel interrupted,
     // which holds the first part of its source; files after it were not copied.

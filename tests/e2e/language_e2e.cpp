@@ -89,7 +89,7 @@ TEST_F(LanguageTest, ExitEndsTheProgram) {
     HWND window = WaitForForm(ids::kFrmLangClass);
     ASSERT_NE(window, nullptr);
     ASSERT_TRUE(ClickButton(window, "Exit"));
-    ExpectExitCode(0);
+    ExpectExitCode(2);  // ended before installing
 }
 
 }  // namespace

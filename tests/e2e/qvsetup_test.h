@@ -3,6 +3,9 @@
 // the installer gives them.
 #pragma once
 
+#include <fstream>
+#include <iterator>
+#include <optional>
 #include <string>
 
 #include "e2e/e2e_test.h"
@@ -18,6 +21,13 @@ inline constexpr const char* kTitle = "Marrowvale CD-ROM Installation";
 inline constexpr const char* kFileServer = "Software to File Server";
 inline constexpr const char* kDbFileServer = "Database to File Server";
 
+// The bytes of a file; nothing when it cannot be read.
+inline std::optional<std::string> ReadFile(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file) return std::nullopt;
+    return std::string(std::istreambuf_iterator<char>(file), {});
+}
+
 class SetupTest : public EndToEndTest {
 protected:
     void SetUp() override {
@@ -30,10 +40,10 @@ protected:
     }
 
     // Masters the CD and starts the installer on it: "\"<cd>\" x" and the switches.
-    void StartSetup(const std::string& switches = "") {
+    void StartSetup(const std::string& switches = "", const Environment* environment = nullptr) {
         std::string error;
         ASSERT_TRUE(cd.Master(error)) << error;
-        Start(kSetupExe, "\"" + cd.root() + "\" x" + (switches.empty() ? "" : " " + switches));
+        Start(kSetupExe, "\"" + cd.root() + "\" x" + (switches.empty() ? "" : " " + switches), environment);
     }
 
     // Waits for a window of the installer by its class.

@@ -84,7 +84,7 @@ TEST_F(StartupTest, ValidCommandLineReadsTheCdWithoutAnyMessage) {
     EXPECT_EQ(FindWindowOf(app.Id(), {"#32770"}), nullptr) << "unexpected message box";
     Shot("main-window");
     ASSERT_TRUE(ClickButton(main, "Exit"));
-    ExpectExitCode(0);
+    ExpectExitCode(2);
     Shot("ended");
 }
 

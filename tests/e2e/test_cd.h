@@ -32,6 +32,7 @@ struct TestProduct {
     std::string release = "8.01";
     std::string size;          // Size as written; empty: the bytes of the files
     std::vector<TestFile> files;
+    std::string softwareType = "Documentation";
 };
 
 // A product of the default install type in this folder, with this name and install order.
@@ -77,7 +78,7 @@ public:
         std::ostringstream sku;
         sku << "[Product]\r\nProdNum=" << number << "\r\nProductName=" << product.name
             << "\r\nRelease=" << product.release << "\r\nModuleType=" << product.moduleType
-            << "\r\nSoftwareType=Documentation\r\nInstallOrder=" << product.installOrder
+            << "\r\nSoftwareType=" << product.softwareType << "\r\nInstallOrder=" << product.installOrder
             << "\r\nProductCode=P" << number << "\r\nCompress=0\r\nDbPlatform=ALL\r\nBaseDelta=0\r\n"
             << "Size=" << (product.size.empty() ? std::to_string(bytes > 0 ? bytes : 1) : product.size) << "\r\n";
         if (!product.defaultDir.empty()) sku << "DefaultDir=" << product.defaultDir << "\r\n";

@@ -100,6 +100,10 @@ TEST_F(Engine, CopyCountsEveryBlockAndKeepsBytesAndTimes) {
         {f(5), 32768}, {f(5), 32768}, {f(5), 32768}, {f(5), 16384}};          // three and 1699 bytes
     EXPECT_EQ(amounts, expected);
     EXPECT_EQ(port.doEventsCalls, 1 + 1 + 1 + 2 + 3);  // after full blocks only
+    // The install log hears of every file with its size and checksum.
+    ASSERT_EQ(port.steps.size(), sizes.size());
+    EXPECT_EQ(port.steps[5].rfind("Copied " + f(5) + " (100000 bytes, checksum ", 0), 0u) << port.steps[5];
+    EXPECT_TRUE(EndsWith(port.steps[5], " verified)")) << port.steps[5];
     EXPECT_EQ(ReadTree(dest), qvtest::ListedFiles(cd + "\\P"));  // also the empty file; nothing else
 
     const auto timeOf = [](const std::string& path) { return std::filesystem::last_write_time(qvtest::HostPath(path)); };
@@ -178,6 +182,9 @@ TEST_F(Engine, ChecksumMismatchAbortRetryIgnore) {
     EXPECT_FALSE(s.InstallAborted);
     EXPECT_FALSE(tree.exists("inst\\b.txt"));
     EXPECT_EQ(tree.read("inst\\c.txt"), "gamma");
+    ASSERT_EQ(port.steps.size(), 3u);
+    EXPECT_EQ(port.steps[1].rfind("Not installed: " + Dst("b.txt") + " (checksum ", 0), 0u) << port.steps[1];
+    EXPECT_TRUE(EndsWith(port.steps[1], ", ignored)")) << port.steps[1];
 
     // Retry: the file's bytes are taken back out of the count before the next attempt,
     // which here reads a good CD.
@@ -201,10 +208,14 @@ TEST_F(Engine, ChecksumMismatchAbortRetryIgnore) {
     port.messages.clear();
     port.onMessage = nullptr;
     port.answers = {Answer::Abort};
+    port.steps.clear();
     Install(1);
     EXPECT_TRUE(s.InstallAborted);
+    EXPECT_FALSE(s.InstallFailed) << "Abort is the user's choice, not a failure";
     EXPECT_EQ(port.messages.size(), 1u);
     EXPECT_EQ(ReadTree(dest), (std::map<std::string, std::string>{{"a.txt", "alpha"}}));
+    ASSERT_EQ(port.steps.size(), 2u);
+    EXPECT_EQ(port.steps[1].rfind("Removed " + Dst("b.txt") + " (checksum ", 0), 0u) << port.steps[1];
 }
 
 TEST_F(Engine, SourceThatVanishesMidList) {
@@ -297,6 +308,7 @@ TEST_F(Engine, ListLevelFailures) {
     qv::io::Remove(cd + "\\P\\QVSETUP.INF");
     Install(1);
     EXPECT_TRUE(s.InstallAborted);
+    EXPECT_TRUE(s.InstallFailed);
     ASSERT_EQ(port.messages.size(), 1u);
     EXPECT_EQ(port.messages[0].title, "InstallDirectory");
     EXPECT_EQ(port.messages[0].text, "Product P\n" + p.ProductDir + "QVSETUP.INF\nFile Not Found");
@@ -377,9 +389,15 @@ TEST_F(Engine, ExpansionReportsAnArchiveProgramThatCannotStart) {
     s.CurrentProduct = 1;
     ExpandDirectory(s, port, p.ProductDir, dest);
     EXPECT_TRUE(s.InstallAborted);
+    EXPECT_TRUE(s.InstallFailed);
     ASSERT_EQ(port.messages.size(), 1u);
     EXPECT_EQ(port.messages[0].text, "There are too many users trying to install.  Please try again later.");
     EXPECT_EQ(port.messages[0].title, kAppTitle);
+    // The log names the program it could not start, without the archive's password.
+    ASSERT_EQ(port.steps.size(), 1u);
+    EXPECT_EQ(port.steps[0].rfind("Could not start " + p.ProductDir + "Z.exe  -silent  -over=all -pass=******** ", 0),
+              0u)
+        << port.steps[0];
     EXPECT_EQ(port.messages[0].buttons, Buttons::Ok);
     EXPECT_EQ(port.messages[0].icon, Icon::None);
 }

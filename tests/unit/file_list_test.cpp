@@ -88,6 +88,10 @@ TEST(ArchiveCommand, LineTargetAndShownPath) {
               "\"C:\\qv\\reports\\monthly\"");
     EXPECT_EQ(c.targetDir, "C:\\qv\\reports\\monthly");
     EXPECT_EQ(c.shownPath, "C:\\qv\\reports\\monthly\\a.rpt");
+    // The install log gets the line without the password.
+    EXPECT_EQ(c.loggedLine,
+              "D:\\cd\\QVRPT\\QVR.exe  -silent  -over=all -pass=******** \"QVR\\reports\\monthly\\a.rpt\" "
+              "\"C:\\qv\\reports\\monthly\"");
 
     c = BuildArchiveCommand("D:\\cd\\QVRPT\\", "C:\\qv", "QVR", "QVR\\a.rpt");
     EXPECT_EQ(c.commandLine, "D:\\cd\\QVRPT\\QVR.exe  -silent  -over=all -pass=QVRQQVR \"QVR\\a.rpt\" \"C:\\qv\\\"");

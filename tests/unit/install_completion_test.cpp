@@ -16,9 +16,11 @@ using qvtest::TempTree;
 struct FakeShortcuts : ShortcutLibrary {
     std::vector<std::string> calls;
     void OleInit() override { calls.push_back("OleInit"); }
-    void MakeShortCut(int32_t common, const std::string& group, const std::string& name, const std::string& target,
-                      const std::string& workdir, const std::string& args) override {
+    ShortcutResult MakeShortCut(int32_t common, const std::string& group, const std::string& name,
+                                const std::string& target, const std::string& workdir,
+                                const std::string& args) override {
         calls.push_back(std::to_string(common) + "|" + group + "|" + name + "|" + target + "|" + workdir + "|" + args);
+        return name == "Server Transfer" ? ShortcutResult::NotMade : ShortcutResult::Made;
     }
     void OleUninit() override { calls.push_back("OleUninit"); }
 };
@@ -84,6 +86,19 @@ TEST_F(CompletionTest, ToolsInstallEndsWithConfigurationAndFiveShortcuts) {
     };
     EXPECT_EQ(services.shortcuts.calls, expected);
     EXPECT_EQ(services.waitClosed, 1);
+
+    // The install log hears of the choice, both files and every shortcut's result.
+    const std::vector<std::string> steps = {
+        "Program group: \"Marrowvale 8.01 Installation\", connectivity directory c:\\orawin\\bin",
+        "Wrote " + tree.path("temp\\qvxfr.cfg"),
+        "Wrote " + tree.path("qv\\setup\\qvtools8.cfg"),
+        "Shortcut \"Marrowvale 8.01 Installation\\Setup Workstation\" to " + bin + "\\qvcfg.exe: made",
+        "Shortcut \"Marrowvale 8.01 Installation\\Uninstall Workstation\" to " + bin + "\\qvcfg.exe: made",
+        "Shortcut \"Marrowvale 8.01 Installation\\Database Setup\" to " + dest + "\\setup\\dbsetup\\setup.exe: made",
+        "Shortcut \"Marrowvale 8.01 Installation\\Data Ferry\" to " + bin + "\\qvdft.exe: made",
+        "Shortcut \"Marrowvale 8.01 Installation\\Server Transfer\" to " + bin + "\\qvtrans: not made",
+    };
+    EXPECT_EQ(port.steps, steps);
 }
 
 TEST_F(CompletionTest, ClearedGroupBoxWritesConfigurationButNoShortcut) {

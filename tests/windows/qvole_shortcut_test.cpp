@@ -16,10 +16,13 @@
 #include <string>
 #include <vector>
 
+#include "support/link_reader_win.h"
 #include "support/temp_tree.h"
 
 namespace {
 
+using qvtest::LinkFields;
+using qvtest::ReadLink;
 using OleInitFn = int32_t(__stdcall*)();
 using OleUninitFn = int32_t(__stdcall*)();
 using MakeShortCutFn = int32_t(__stdcall*)(int32_t, const char*, const char*, const char*,
@@ -56,38 +59,6 @@ std::vector<std::string> FilesIn(const std::string& folder) {
     } while (FindNextFileA(find, &found));
     FindClose(find);
     return names;
-}
-
-struct LinkFields {
-    std::string target, args, workdir, description;
-};
-
-// Loads a .LNK file through the shell's link object.
-std::optional<LinkFields> ReadLink(const std::string& file) {
-    const HRESULT init = CoInitialize(nullptr);
-    std::optional<LinkFields> fields;
-    IShellLinkA* link = nullptr;
-    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
-                                   reinterpret_cast<void**>(&link)))) {
-        IPersistFile* persist = nullptr;
-        if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&persist)))) {
-            wchar_t wide[MAX_PATH];
-            if (MultiByteToWideChar(CP_ACP, 0, file.c_str(), -1, wide, MAX_PATH) &&
-                SUCCEEDED(persist->Load(wide, STGM_READ))) {
-                char buffer[1024];
-                LinkFields f;
-                if (SUCCEEDED(link->GetPath(buffer, sizeof buffer, nullptr, SLGP_RAWPATH))) f.target = buffer;
-                if (SUCCEEDED(link->GetArguments(buffer, sizeof buffer))) f.args = buffer;
-                if (SUCCEEDED(link->GetWorkingDirectory(buffer, sizeof buffer))) f.workdir = buffer;
-                if (SUCCEEDED(link->GetDescription(buffer, sizeof buffer))) f.description = buffer;
-                fields = f;
-            }
-            persist->Release();
-        }
-        link->Release();
-    }
-    if (SUCCEEDED(init)) CoUninitialize();
-    return fields;
 }
 
 std::string UniqueName(const char* what) {

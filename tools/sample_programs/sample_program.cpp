@@ -37,14 +37,18 @@ std::string Arguments() {
     return p;
 }
 
-// The tool this copy stands for, by its file name.
-std::string ToolName(const std::string& file, const std::string& arguments) {
+// The tool this copy stands for, by its file name (and, for a setup program, its folder:
+// the database setup lies in "dbsetup", a product's own setup in the install directory).
+std::string ToolName(const std::string& program, const std::string& arguments) {
+    const std::string file = FileName(program);
     const std::string name = Lower(file);
+    const std::string path = Lower(program);
     if (name == "qvcfg.exe") return Lower(arguments).find("-clean") != std::string::npos ? "Uninstall Workstation"
                                                                                          : "Setup Workstation";
     if (name == "qvdft.exe") return "Data Ferry";
     if (name == "qvtrans.exe") return "Server Transfer";
-    if (name == "setup.exe") return "Database Setup";
+    if (name == "setup.exe")
+        return path.find("\\dbsetup\\setup.exe") != std::string::npos ? "Database Setup" : "Supply Chain Setup";
     return file;
 }
 
@@ -74,7 +78,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     if (logLength > 0 && logLength < sizeof log)
         return AppendLog(log, FileName(program) + "|" + arguments + "|" + workDir + "\r\n") ? 0 : 1;
 
-    const std::string title = "Marrowvale " + ToolName(FileName(program), arguments);
+    const std::string title = "Marrowvale " + ToolName(program, arguments);
     const std::string text = title + "\r\n\r\nProgram: " + program +
                              "\r\nArguments: " + (arguments.empty() ? "(none)" : arguments) +
                              "\r\nWorking directory: " + workDir;

@@ -1,0 +1,240 @@
+#include "setup/mainwindow/unattended.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "setup/dialogs/dialog_texts.h"
+#include "setup/engine/file_io.h"
+#include "setup/engine/install_completion.h"
+#include "setup/engine/install_driver.h"
+#include "setup/engine/progress.h"
+#include "setup/mainwindow/main_window_logic.h"
+#include "setup/session/disk_utils.h"
+#include "setup/session/file_system.h"
+#include "setup/session/languages.h"
+#include "setup/session/platforms.h"
+#include "setup/session/res_strings.h"
+#include "setup/session/startup.h"
+#include "setup/session/text_util.h"
+
+namespace qv {
+namespace {
+
+// The completion's services without windows: the group as the command line gives it.
+class CommandLineCompletion : public CompletionServices {
+public:
+    CommandLineCompletion(Session& session, UserPort& port, const StartupOptions& options, ShortcutLibrary& shortcuts)
+        : session_(session), port_(port), options_(options), shortcuts_(shortcuts) {}
+
+    GroupChoice ShowGroupDialog() override {
+        GroupChoice choice;
+        choice.createGroup = !options_.noGroup;
+        choice.groupTitle = options_.groupGiven ? options_.groupTitle : Res(session_, Str::DefaultGroupTitle);
+        // Where the connectivity directory is not the user's choice, /DBDIR has no say.
+        choice.connectivityDir = InitialConnectivityDir(session_);
+        if (!options_.dbDir.empty()) {
+            if (ConnectivityControlsEnabled(session_))
+                choice.connectivityDir = options_.dbDir;
+            else
+                port_.LogStep("/DBDIR passed over: the " + session_.DbPlatformName +
+                              " client programs lie below the install directory");
+        }
+        // The dialog would not close over a missing directory; unattended, the group is
+        // left out and the configuration is still written.
+        if (choice.createGroup && !ConnectivityDirFound(choice.connectivityDir)) {
+            port_.ShowMessage({Res(session_, Str::NoConnectivityDir), kAppTitle, Buttons::Ok, Icon::None, 1});
+            port_.LogStep("No program group: the connectivity directory " + choice.connectivityDir +
+                          " does not exist");
+            choice.createGroup = false;
+        }
+        return choice;
+    }
+    bool StartProgram(const std::string& path) override {
+        RunError error;
+        return io::StartProgram("\"" + path + "\"", false, error);
+    }
+    ShortcutLibrary& Shortcuts() override { return shortcuts_; }
+
+private:
+    Session& session_;
+    UserPort& port_;
+    const StartupOptions& options_;
+    ShortcutLibrary& shortcuts_;
+};
+
+// The main window as the logic sees it, without a window: it remembers the product list,
+// the install-to text, the figures and whether Install may be pressed; the confirmation
+// proceeds and the progress "window" runs the install on the port.
+class HeadlessMainView : public MainView {
+public:
+    HeadlessMainView(Session& session, UserPort& port, CompletionServices& completion)
+        : session_(session), port_(port), completion_(completion) {}
+
+    void ShowInstallTypeEntry(int) override {}
+    void CheckInstallTypeEntry(int, bool) override {}
+    void SetInstallSpec(const std::string&) override {}
+
+    void ClearProductList() override { selected_.clear(); }
+    void AddProductListItem(const std::string&) override { selected_.push_back(false); }
+    void SetProductSelected(int entry, bool selected) override {
+        if (entry >= 0 && entry < ProductEntryCount()) selected_[static_cast<size_t>(entry)] = selected;
+    }
+    void SetProductCursor(int) override {}
+    int ProductEntryCount() override { return static_cast<int>(selected_.size()); }
+    bool IsProductSelected(int entry) override {
+        return entry >= 0 && entry < ProductEntryCount() && selected_[static_cast<size_t>(entry)];
+    }
+
+    void SetInstallToText(const std::string& text) override { installTo_ = text; }
+    std::string InstallToText() override { return installTo_; }
+    void FocusInstallToAtEnd() override {}
+
+    // The drive list knows the drives whose root can be read.
+    std::string ChooserDrive() override { return drive_; }
+    void SetChooserDrive(char letter) override {
+        const std::string drive = std::string(1, static_cast<char>(std::tolower(static_cast<unsigned char>(letter)))) + ":";
+        if (fs::IsDirectory(drive + "\\")) drive_ = drive;
+    }
+    bool ChooseDirectory(const std::string&, const std::string&, char, std::string&) override { return false; }
+
+    void ShowDiskSize(const std::string& text) override { diskSize_ = text; }
+    void ShowProductSize(const std::string&) override {}
+    void ShowSpaceRemaining(const std::string&, bool) override {}
+    void EnableInstall(bool enabled) override { installEnabled_ = enabled; }
+
+    double FreeSpace(const std::string& root) override { return GetFreeSpace(root); }
+    bool TestWriteAccess(const std::string& dir) override { return qv::TestWriteAccess(dir); }
+
+    void SetBusy(bool) override {}
+    void DoEvents() override { port_.DoEvents(); }
+    double Now() override { return port_.Now(); }
+
+    void ShowConfirmation(const std::string& installLine, const std::string& configureLine) override {
+        port_.LogStep("Confirmed: " + installLine + (configureLine.empty() ? "" : ", " + configureLine));
+        session_.ConfirmResult = -1;
+    }
+    void ShowInstallStatus() override {
+        installRan_ = true;
+        BeginInstallStatus(session_, port_);
+        RunInstall(session_, port_, [this](const std::string& destRoot, bool supplyChain) {
+            handedOver_ = FinishInstall(session_, port_, completion_, destRoot, supplyChain) ==
+                          CompletionOutcome::HandedOver;
+        });
+        if (!handedOver_) ShowInstallResult(session_, port_);
+    }
+    void ReloadMainWindow() override {}
+
+    bool installEnabled() const { return installEnabled_; }
+    bool installRan() const { return installRan_; }
+    bool handedOver() const { return handedOver_; }
+    const std::string& diskSize() const { return diskSize_; }
+
+private:
+    Session& session_;
+    UserPort& port_;
+    CompletionServices& completion_;
+    std::vector<bool> selected_;
+    std::string installTo_;
+    std::string drive_;
+    std::string diskSize_;
+    bool installEnabled_ = false;
+    bool installRan_ = false;
+    bool handedOver_ = false;
+};
+
+// A value of the command line that this CD or machine does not have: reported like the
+// command line's own errors, and the run ends.
+ExitCode RefuseValue(Session& session, UserPort& port, const std::string& problem) {
+    port.ShowMessage({Res(session, Str::LoadError) + "\r\n" + problem, kAppTitle, Buttons::Ok, Icon::Exclamation, 1});
+    return ExitCode::StartupFailed;
+}
+
+bool ApplyLanguageOption(Session& session, UserPort& port, const StartupOptions& options) {
+    LoadLanguages(session);
+    int index = 0;
+    if (!options.languageCode.empty()) {
+        index = FindLanguageByCode(session, options.languageCode);
+        if (index < 0) return false;
+    }
+    ApplyLanguage(session, index);
+    port.LogStep("Language: " + session.Languages[static_cast<size_t>(index)].Name + " (" +
+                 session.Languages[static_cast<size_t>(index)].Code + ")");
+    return true;
+}
+
+// The codes of /PRODUCTS that no listed product has; the listed products are chosen
+// exactly as the codes say.
+std::vector<std::string> ChooseProducts(Session& session, HeadlessMainView& view, const StartupOptions& options) {
+    std::vector<std::string> unknown;
+    for (const std::string& code : options.productCodes) {
+        bool found = false;
+        for (int i = 1; i <= view.ProductEntryCount(); ++i)
+            found = found || EqualsNoCase(session.ListedProducts[static_cast<size_t>(i)].ProductCode, code);
+        if (!found) unknown.push_back(code);
+    }
+    for (int i = 1; i <= view.ProductEntryCount(); ++i) {
+        const std::string& code = session.ListedProducts[static_cast<size_t>(i)].ProductCode;
+        const bool chosen = std::any_of(options.productCodes.begin(), options.productCodes.end(),
+                                        [&](const std::string& c) { return EqualsNoCase(c, code); });
+        view.SetProductSelected(i - 1, chosen);
+    }
+    return unknown;
+}
+
+void LogProducts(Session& session, UserPort& port, HeadlessMainView& view) {
+    for (int i = 1; i <= view.ProductEntryCount(); ++i) {
+        const ProductRec& p = session.ListedProducts[static_cast<size_t>(i)];
+        port.LogStep(std::string(p.Chosen == -1 ? "Chosen: " : "Listed: ") + p.ProductCode + " " + p.ProductName +
+                     " (" + FormatThousands(static_cast<double>(p.Size)) + " bytes)");
+    }
+}
+
+}  // namespace
+
+ExitCode InstallExitCode(const Session& session) {
+    if (!session.InstallAborted) return ExitCode::Installed;
+    return session.InstallFailed ? ExitCode::InstallFailed : ExitCode::InstallCancelled;
+}
+
+ExitCode RunUnattended(Session& session, UserPort& port, const StartupOptions& options, ShortcutLibrary& shortcuts) {
+    if (!ApplyLanguageOption(session, port, options))
+        return RefuseValue(session, port, "Unknown language \"" + options.languageCode + "\" in /LANG=.");
+
+    PrepareCatalogue(session, port, options.dbPlatformCode);
+    if (options.crcCheck) session.NoCrcCheck = false;
+    port.LogStep("Database platform: " + session.DbPlatformName + " (" + session.DbPlatformCode + ")");
+    port.LogStep("Source directory: " + session.SourceDir + ", " + std::to_string(session.ProductCount) +
+                 " products; checksums " + (session.NoCrcCheck ? "not checked" : "checked"));
+
+    CommandLineCompletion completion(session, port, options, shortcuts);
+    HeadlessMainView view(session, port, completion);
+    MainWindowLogic logic(session, port, view);
+    logic.ProposeDefaultInstallDir();
+    logic.ShowInstallTypeMenus();
+    if (options.installType != kAllProductsType && !logic.IsInstallTypeVisible(options.installType))
+        return RefuseValue(session, port,
+                           "No product of install type " + std::to_string(options.installType) + " in /TYPE=.");
+    logic.FillProductList(options.installType);
+
+    if (options.productsGiven) {
+        const std::vector<std::string> unknown = ChooseProducts(session, view, options);
+        if (!unknown.empty())
+            return RefuseValue(session, port, "Unknown product code \"" + unknown.front() + "\" in /PRODUCTS=.");
+        logic.ProductBoxClick();
+    }
+    if (!options.installDir.empty()) logic.SetInstallTo(options.installDir);
+    logic.InstallToLostFocus(session.InstallDir);
+    logic.ShowSpaceRemaining();
+    LogProducts(session, port, view);
+    port.LogStep("Install to: " + session.InstallDir + " (" + view.diskSize() + " bytes free)");
+
+    if (!view.installEnabled() && logic.ProductTotal() > 0) {
+        port.LogStep("Not enough free space: " + FormatThousands(session.ProductBytes) + " bytes needed");
+        return ExitCode::EndedBeforeInstall;
+    }
+    logic.InstallClick();
+    if (!view.installRan()) return ExitCode::EndedBeforeInstall;
+    return view.handedOver() ? ExitCode::Installed : InstallExitCode(session);
+}
+
+}  // namespace qv

@@ -1,0 +1,24 @@
+// An install without a window (/S): the same start-up, main window logic, engine and
+// completion as the windows run, with every answer taken from the command line. The main
+// window's behaviour runs against a view that only remembers what it was told; the
+// confirmation proceeds; the program group comes from /GROUP, /NOGROUP and /DBDIR.
+// Message boxes go to the interaction port, which answers them by the fixed policy of an
+// unattended run and writes them to the install log.
+#pragma once
+
+#include "setup/engine/shortcut_library.h"
+#include "setup/session/command_line.h"
+#include "setup/session/exit_codes.h"
+#include "setup/session/session.h"
+#include "setup/session/user_port.h"
+
+namespace qv {
+
+// Runs the whole install for a session whose command line has been read (SourceDir,
+// TempDir) and returns how it ended. Every step goes to port.LogStep.
+ExitCode RunUnattended(Session& session, UserPort& port, const StartupOptions& options, ShortcutLibrary& shortcuts);
+
+// The exit code of an install that ran: 0, or 4 after a failure, or 5 after Cancel or Abort.
+ExitCode InstallExitCode(const Session& session);
+
+}  // namespace qv

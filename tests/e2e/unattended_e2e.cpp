@@ -1,0 +1,234 @@
+// Unattended installs (/S): no window at all, every answer from the command line, a log
+// of every step and an exit code for each way a run can end.
+#include <shlobj.h>
+
+#include <regex>
+#include <sstream>
+
+#include "e2e/qvsetup_test.h"
+
+namespace qve2e {
+namespace {
+
+TestProduct ToolsProduct() {
+    TestProduct tools = MakeProduct("tools", "Marrowtools", 1);
+    tools.softwareType = "Marrowtools";
+    tools.files = {{"setup\\qvtools8.cfg", "[Startup]\r\nDBType=REG_SZ=SQLBASE\r\n"},
+                   {"bin\\client\\winx86\\qvcfg.exe", FileBytes(70000, 1)},
+                   {"bin\\client\\winx86\\qvdft.exe", FileBytes(5000, 2)}};
+    return tools;
+}
+
+TestProduct DataProduct(const std::string& folder, int order, const std::string& selected = "") {
+    TestProduct product = MakeProduct(folder, "Product " + folder, order);
+    product.selected = selected;
+    product.files = {{folder + "\\a.dat", FileBytes(40000, static_cast<uint32_t>(order * 10))},
+                     {folder + "\\b.dat", FileBytes(90000, static_cast<uint32_t>(order * 10 + 1))},
+                     {folder + "\\c.dat", FileBytes(1000, static_cast<uint32_t>(order * 10 + 2))}};
+    return product;
+}
+
+// The lines of a log, each checked for its time stamp and its CR LF, without the stamp.
+std::vector<std::string> LogLines(const std::string& text) {
+    static const std::regex stamp(R"(^\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2}\.\d{3}  )");
+    std::vector<std::string> lines;
+    size_t begin = 0;
+    while (begin < text.size()) {
+        const size_t end = text.find("\r\n", begin);
+        EXPECT_NE(end, std::string::npos) << "a log line without CR LF: " << text.substr(begin);
+        const std::string line = text.substr(begin, end == std::string::npos ? std::string::npos : end - begin);
+        EXPECT_TRUE(std::regex_search(line, stamp)) << "no time stamp: " << line;
+        lines.push_back(line.size() > 25 ? line.substr(25) : line);
+        if (end == std::string::npos) break;
+        begin = end + 2;
+    }
+    return lines;
+}
+
+bool HasLine(const std::vector<std::string>& lines, const std::string& line) {
+    return std::find(lines.begin(), lines.end(), line) != lines.end();
+}
+
+bool HasLineStarting(const std::vector<std::string>& lines, const std::string& start) {
+    return std::any_of(lines.begin(), lines.end(), [&](const std::string& l) { return l.rfind(start, 0) == 0; });
+}
+
+class UnattendedTest : public SetupTest {
+protected:
+    void TearDown() override {
+        SetupTest::TearDown();
+        if (!group_.empty()) {
+            char programs[MAX_PATH];
+            if (SUCCEEDED(SHGetFolderPathA(nullptr, CSIDL_COMMON_PROGRAMS, nullptr, SHGFP_TYPE_CURRENT, programs)))
+                qvtest::RemoveTree(std::string(programs) + "\\" + group_);
+        }
+    }
+
+    std::string Target() const { return target_.path("silent target"); }
+    std::string LogPath() const { return scratch_.path("install.log"); }
+
+    // Runs the installer silently with these switches and returns its exit code; fails
+    // the test when a window of the installer shows meanwhile. The CD is mastered first
+    // unless the test has mastered (and then changed) it itself.
+    DWORD RunSilent(const std::string& switches, bool master = true) {
+        std::string error;
+        if (master && !cd.Master(error)) {
+            ADD_FAILURE() << error;
+            return kKilledExitCode;
+        }
+        Environment environment = WithoutVariables(CurrentEnvironment(), {"TEMP", "TMP"});
+        environment.push_back("TEMP=" + scratch_.root());
+        Start(kSetupExe, "\"" + cd.root() + "\" x /S /LOG=\"" + LogPath() + "\" " + switches, &environment);
+        if (!app.Started()) return kKilledExitCode;
+        bool windowSeen = false;
+        WaitUntil([&] {
+            windowSeen = windowSeen || !TopLevelWindows(app.Id(), true).empty();
+            return !app.Running();
+        }, Millis(60000));
+        EXPECT_FALSE(windowSeen) << "a silent run showed a window";
+        const std::optional<DWORD> code = app.WaitForExit(Millis(1000));
+        EXPECT_TRUE(code.has_value()) << "the silent run did not end: " << app.Describe();
+        return code.value_or(kKilledExitCode);
+    }
+
+    std::vector<std::string> Log() {
+        const std::optional<std::string> text = ReadFile(LogPath());
+        EXPECT_TRUE(text.has_value()) << "no log at " << LogPath();
+        return text ? LogLines(*text) : std::vector<std::string>{};
+    }
+
+    void ExpectInstalled(const TestProduct& product, bool installed = true) {
+        for (const TestFile& file : product.files) {
+            const std::optional<std::string> copied = ReadFile(Target() + "\\" + file.path);
+            if (installed && file.path == "setup\\qvtools8.cfg") {  // edited after the copy
+                EXPECT_TRUE(copied.has_value());
+                continue;
+            }
+            if (!installed) {
+                EXPECT_FALSE(copied.has_value()) << file.path << " was installed";
+                continue;
+            }
+            ASSERT_TRUE(copied.has_value()) << file.path << " was not installed";
+            EXPECT_TRUE(*copied == file.content) << file.path << " differs from the CD";
+        }
+    }
+
+    qvtest::TempTree target_;
+    qvtest::TempTree scratch_;
+    std::string group_;
+};
+
+TEST_F(UnattendedTest, InstallsTheChosenProductsWithGroupAndLogsEveryStep) {
+    const TestProduct tools = ToolsProduct();
+    const TestProduct first = DataProduct("first", 2);
+    const TestProduct skipped = DataProduct("skipped", 3, "0");
+    cd.Add(tools);
+    cd.Add(first);
+    cd.Add(skipped);
+    scratch_.write("client\\dbnt.dll", "client");
+    group_ = "QV Silent " + std::to_string(GetCurrentProcessId() % 100000);
+
+    const DWORD code = RunSilent("/CRC /DB=ora /DIR=\"" + Target() + "\" /GROUP=\"" + group_ + "\" /DBDIR=\"" +
+                                 scratch_.path("client") + "\"");
+    EXPECT_EQ(code, 0u);
+    ExpectInstalled(tools);
+    ExpectInstalled(first);
+    ExpectInstalled(skipped, false);
+
+    const std::optional<std::string> config = ReadFile(Target() + "\\setup\\qvtools8.cfg");
+    ASSERT_TRUE(config.has_value());
+    EXPECT_NE(config->find("DBType=REG_SZ=ORACLE\r\n"), std::string::npos) << *config;
+    EXPECT_NE(config->find("DBBIN=REG_SZ=" + scratch_.path("client") + "\r\n"), std::string::npos) << *config;
+    EXPECT_TRUE(ReadFile(scratch_.path("qvxfr.cfg")).has_value());
+
+    const std::vector<std::string> log = Log();
+    EXPECT_TRUE(HasLineStarting(log, "Command line: \"" + cd.root())) << ::testing::PrintToString(log);
+    EXPECT_TRUE(HasLine(log, "Database platform: Oracle (ORA)"));
+    EXPECT_TRUE(HasLineStarting(log, "Chosen: P1 Marrowtools ("));
+    EXPECT_TRUE(HasLineStarting(log, "Chosen: P2 Product first ("));
+    EXPECT_TRUE(HasLineStarting(log, "Listed: P3 Product skipped ("));
+    for (const TestProduct* product : {&tools, &first})
+        for (const TestFile& file : product->files)
+            EXPECT_TRUE(HasLineStarting(log, "Copied " + Target() + "\\" + file.path + " (" +
+                                                 std::to_string(file.content.size()) + " bytes, checksum "))
+                << file.path;
+    EXPECT_TRUE(HasLine(log, "Message box \"Marrowvale CD-ROM Installation\": "
+                             "\\rThe Marrowvale CD-ROM has been successfully installed.\\r -> OK"));
+    EXPECT_TRUE(HasLine(log, "Wrote " + scratch_.path("qvxfr.cfg")));
+    EXPECT_TRUE(HasLine(log, "Wrote " + Target() + "\\setup\\qvtools8.cfg"));
+    for (const char* name : {"Setup Workstation", "Uninstall Workstation", "Database Setup", "Data Ferry"})
+        EXPECT_TRUE(HasLineStarting(log, "Shortcut \"" + group_ + "\\" + name + "\" to ")) << name;
+    EXPECT_TRUE(HasLineStarting(log, "Shortcut \"" + group_ + "\\Server Transfer\" to "));
+    const size_t made = std::count_if(log.begin(), log.end(), [](const std::string& l) {
+        return l.rfind("Shortcut ", 0) == 0 && l.size() > 6 && l.substr(l.size() - 6) == ": made";
+    });
+    EXPECT_EQ(made, 5u) << ::testing::PrintToString(log);
+    EXPECT_EQ(log.back(), "Exit code 0: installed");
+}
+
+TEST_F(UnattendedTest, MissingConnectivityDirectoryMeansNoGroupButConfiguration) {
+    cd.Add(ToolsProduct());
+    const DWORD code = RunSilent("/DIR=\"" + Target() + "\" /DBDIR=\"" + scratch_.path("no client") + "\"");
+    EXPECT_EQ(code, 0u);
+    const std::vector<std::string> log = Log();
+    EXPECT_TRUE(HasLine(log, "Message box \"Marrowvale CD-ROM Installation\": "
+                             "Error - Connectivity Programs Directory does not exist. -> OK"))
+        << ::testing::PrintToString(log);
+    EXPECT_FALSE(HasLineStarting(log, "Shortcut "));
+    EXPECT_TRUE(HasLine(log, "Wrote " + Target() + "\\setup\\qvtools8.cfg"));
+}
+
+TEST_F(UnattendedTest, StartUpFailuresEndWithOne) {
+    cd.Add(DataProduct("first", 1));
+    EXPECT_EQ(RunSilent("/DIR=\"" + Target() + "\" /BOGUS"), 1u);
+    std::vector<std::string> log = Log();
+    EXPECT_TRUE(HasLineStarting(log, "Message box \"Marrowvale CD-ROM Installation\": Load Error\\r\\n"
+                                     "Unknown switch \"/BOGUS\"."))
+        << ::testing::PrintToString(log);
+    EXPECT_EQ(log.back(), "Exit code 1: start-up failed");
+
+    EXPECT_EQ(RunSilent("/DIR=\"" + Target() + "\" /PRODUCTS=P1,NOPE"), 1u);
+    log = Log();
+    EXPECT_TRUE(HasLine(log, "Message box \"Marrowvale CD-ROM Installation\": Load Error\\r\\n"
+                             "Unknown product code \"NOPE\" in /PRODUCTS=. -> OK"))
+        << ::testing::PrintToString(log);
+    ExpectInstalled(DataProduct("first", 1), false);
+}
+
+TEST_F(UnattendedTest, RefusedChecksEndWithTwoAndListFailuresWithFour) {
+    const TestProduct first = DataProduct("first", 1);
+    cd.Add(first);
+    EXPECT_EQ(RunSilent("/DIR=c:\\"), 2u);
+    EXPECT_TRUE(HasLineStarting(Log(), "Message box \"Marrowvale CD-ROM Installation\": "))
+        << "the refusal was not logged";
+
+    // A second product whose file list is missing from the CD.
+    cd.Add(DataProduct("broken", 2));
+    std::string error;
+    ASSERT_TRUE(cd.Master(error)) << error;
+    ASSERT_TRUE(DeleteFileA(cd.tree().path("broken\\QVSETUP.INF").c_str()));
+    EXPECT_EQ(RunSilent("/DIR=\"" + Target() + "\"", false), 4u);
+    const std::vector<std::string> log = Log();
+    EXPECT_TRUE(HasLineStarting(log, "Message box \"InstallDirectory\": ")) << ::testing::PrintToString(log);
+    EXPECT_EQ(log.back(), "Exit code 4: the install failed");
+    ExpectInstalled(first);
+}
+
+TEST_F(UnattendedTest, DamagedFileWithChecksumsOnEndsWithFiveAndKeepsEarlierFiles) {
+    const TestProduct product = DataProduct("first", 1);
+    cd.Add(product);
+    std::string error;
+    ASSERT_TRUE(cd.Master(error)) << error;
+    ASSERT_TRUE(cd.SpoilChecksum("first", "first\\b.dat"));
+    EXPECT_EQ(RunSilent("/CRC /DIR=\"" + Target() + "\"", false), 5u);
+    EXPECT_EQ(ReadFile(Target() + "\\first\\a.dat"), std::optional<std::string>(product.files[0].content));
+    EXPECT_FALSE(ReadFile(Target() + "\\first\\b.dat").has_value()) << "the damaged file stayed";
+    EXPECT_FALSE(ReadFile(Target() + "\\first\\c.dat").has_value()) << "the install went on after Abort";
+    const std::vector<std::string> log = Log();
+    EXPECT_TRUE(HasLineStarting(log, "Message box \"File Copy Error\": ")) << ::testing::PrintToString(log);
+    EXPECT_TRUE(HasLineStarting(log, "Removed " + Target() + "\\first\\b.dat (checksum "));
+    EXPECT_EQ(log.back(), "Exit code 5: cancelled during the install");
+}
+
+}  // namespace
+}  // namespace qve2e
