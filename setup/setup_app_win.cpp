@@ -11,7 +11,6 @@
 #include "setup/dialogs/frm_wait.h"
 #include "setup/dialogs/get_prod_form.h"
 #include "setup/dialogs/install_status.h"
-#include "setup/engine/file_io.h"
 #include "setup/engine/install_completion.h"
 #include "setup/engine/shortcut_library.h"
 #include "setup/mainwindow/qv_setup.h"
@@ -30,9 +29,8 @@
 namespace qv {
 namespace {
 
-// What the install completion uses of the windows and the system: the program group
-// dialog over the main window, the wait window it leaves on screen, programs started in
-// a normal window, and qvole.dll.
+// What the install completion uses of the windows: the program group dialog over the
+// main window, the wait window it leaves on screen, and qvole.dll.
 class WindowCompletion : public CompletionServices {
 public:
     WindowCompletion(FrmGroup& group, FrmWait& wait, const ui::Form& owner)
@@ -45,10 +43,6 @@ public:
     void CloseWaitWindow() override {
         wait_.Unload();
         ui::SetBusy(false);
-    }
-    bool StartProgram(const std::string& path) override {
-        RunError error;
-        return io::StartProgram("\"" + path + "\"", false, error);
     }
     ShortcutLibrary& Shortcuts() override { return QvoleLibrary(); }
 

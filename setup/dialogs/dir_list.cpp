@@ -224,9 +224,11 @@ void DirList::DrawItem(const DRAWITEMSTRUCT& item) {
     textRect.bottom = r.bottom;
     textRect.right = std::min<LONG>(textRect.right + 4, r.right);
     textRect.left -= 1;
-    if (selected) FillRect(dc, &textRect, GetSysColorBrush(COLOR_HIGHLIGHT));
+    // A disabled list shows its entries grey, the current one without the highlight.
+    const bool enabled = IsWindowEnabled(list_) != FALSE;
+    if (selected && enabled) FillRect(dc, &textRect, GetSysColorBrush(COLOR_HIGHLIGHT));
     SetBkMode(dc, TRANSPARENT);
-    SetTextColor(dc, GetSysColor(selected ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT));
+    SetTextColor(dc, GetSysColor(!enabled ? COLOR_GRAYTEXT : selected ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT));
     RECT drawRect{textRect.left + 2, r.top, r.right, r.bottom};
     DrawTextA(dc, entry.name.c_str(), static_cast<int>(entry.name.size()), &drawRect,
               DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS);

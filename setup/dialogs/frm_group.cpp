@@ -81,7 +81,8 @@ void FrmGroup::OnLoad() {
     // The default directory: a drive or directory that cannot be opened leaves the lists
     // where they were, without a message; the text box shows it all the same.
     const std::string defaultDir = DefaultConnectivityDir(session_);
-    if (!defaultDir.empty()) drive1_.SetDrive(defaultDir.substr(0, 1), false);
+    if (!defaultDir.empty() && drive1_.SetDrive(defaultDir.substr(0, 1), false))
+        dir1_.SetPath(drive1_.Drive().substr(0, 2), error);  // the directory list follows the drive
     dir1_.SetPath(defaultDir, error);
     SetItemText(id::txtDbdir, defaultDir);
 

@@ -2,10 +2,16 @@
 
 #include "setup/config/config_profile.h"
 #include "setup/config/transfer_config.h"
+#include "setup/engine/file_io.h"
 #include "setup/session/file_system.h"
 #include "setup/session/text_util.h"
 
 namespace qv {
+
+bool CompletionServices::StartProgram(const std::string& path) {
+    RunError error;
+    return io::StartProgram("\"" + path + "\"", /*hidden=*/false, error);
+}
 
 std::string DefaultConnectivityDir(const Session& session) {
     static const struct {

@@ -26,7 +26,7 @@ public:
     virtual GroupChoice ShowGroupDialog() = 0;
     virtual void CloseWaitWindow() {}
     // Starts a program in a normal window with the focus, not awaited.
-    virtual bool StartProgram(const std::string& path) = 0;
+    virtual bool StartProgram(const std::string& path);
     virtual ShortcutLibrary& Shortcuts() = 0;
 };
 

@@ -38,6 +38,7 @@ void RunInstall(Session& session, UserPort& port, const InstallCompletion& compl
         session.ModuleBytes = p.Size;
         port.ShowModuleName(p.ProductName);
         port.RepaintProgress();
+        port.LogStep("Installing " + p.ProductName + " from " + p.ProductDir);
 
         if (p.Compress == 1) {
             ExpandDirectory(session, port, p.ProductDir, destRoot);

@@ -4,7 +4,6 @@
 #include <vector>
 
 #include "setup/dialogs/dialog_texts.h"
-#include "setup/engine/file_io.h"
 #include "setup/engine/install_completion.h"
 #include "setup/engine/install_driver.h"
 #include "setup/engine/progress.h"
@@ -48,10 +47,6 @@ public:
             choice.createGroup = false;
         }
         return choice;
-    }
-    bool StartProgram(const std::string& path) override {
-        RunError error;
-        return io::StartProgram("\"" + path + "\"", false, error);
     }
     ShortcutLibrary& Shortcuts() override { return shortcuts_; }
 

@@ -45,6 +45,22 @@ inline TestProduct MakeProduct(const std::string& folder, const std::string& nam
 }
 
 // A file of `size` bytes whose content depends on seed.
+inline std::string FileBytes(size_t size, uint32_t seed);
+
+// The tools product, first in install order: the programs of the program group's
+// shortcuts and a workstation configuration for the install to edit.
+inline TestProduct ToolsProduct() {
+    TestProduct tools = MakeProduct("tools", "Marrowtools", 1);
+    tools.softwareType = "Marrowtools";
+    tools.files = {{"setup\\qvtools8.cfg", "[Startup]\r\nDBType=REG_SZ=SQLBASE\r\n\r\n[QVTOOLS]\r\nLanguage=ENG\r\n"},
+                   {"bin\\client\\winx86\\qvcfg.exe", FileBytes(70000, 1)},
+                   {"bin\\client\\winx86\\qvdft.exe", FileBytes(5000, 2)},
+                   {"bin\\client\\winx86\\qvtrans.exe", FileBytes(5000, 3)},
+                   {"setup\\dbsetup\\setup.exe", FileBytes(5000, 4)}};
+    return tools;
+}
+
+// A file of `size` bytes whose content depends on seed.
 inline std::string FileBytes(size_t size, uint32_t seed) {
     std::string bytes(size, '\0');
     uint32_t x = seed * 2654435761u + 12345u;

@@ -10,15 +10,6 @@
 namespace qve2e {
 namespace {
 
-TestProduct ToolsProduct() {
-    TestProduct tools = MakeProduct("tools", "Marrowtools", 1);
-    tools.softwareType = "Marrowtools";
-    tools.files = {{"setup\\qvtools8.cfg", "[Startup]\r\nDBType=REG_SZ=SQLBASE\r\n"},
-                   {"bin\\client\\winx86\\qvcfg.exe", FileBytes(70000, 1)},
-                   {"bin\\client\\winx86\\qvdft.exe", FileBytes(5000, 2)}};
-    return tools;
-}
-
 TestProduct DataProduct(const std::string& folder, int order, const std::string& selected = "") {
     TestProduct product = MakeProduct(folder, "Product " + folder, order);
     product.selected = selected;
