@@ -221,5 +221,22 @@ TEST_F(UnattendedTest, DamagedFileWithChecksumsOnEndsWithFiveAndKeepsEarlierFile
     EXPECT_EQ(log.back(), "Exit code 5: cancelled during the install");
 }
 
+TEST_F(UnattendedTest, WithTheWindowsTheLogHoldsEveryMessageBoxAndItsAnswer) {
+    cd.Add(DataProduct("first", 1));
+    std::string error;
+    ASSERT_TRUE(cd.Master(error)) << error;
+    Start(kSetupExe, "\"" + cd.root() + "\" x /DB=XYZ /LOG=\"" + LogPath() + "\"");
+    ExpectBox(kTitle, std::string("Load Error\r\nUnknown database platform \"XYZ\" in /DB=XYZ.\r\nUse one of ") +
+                          "SBS, ORA, INF, DBX, SYB, MSS, DB4, DB2.",
+              {"OK"}, BoxIcon::Exclamation, "OK");
+    ExpectExitCode(1);
+    const std::vector<std::string> log = Log();
+    ASSERT_EQ(log.size(), 3u) << ::testing::PrintToString(log);
+    EXPECT_EQ(log[0], "Command line: \"" + cd.root() + "\" x /DB=XYZ /LOG=\"" + LogPath() + "\"");
+    EXPECT_EQ(log[1], "Message box \"Marrowvale CD-ROM Installation\": Load Error\\r\\nUnknown database platform "
+                      "\"XYZ\" in /DB=XYZ.\\r\\nUse one of SBS, ORA, INF, DBX, SYB, MSS, DB4, DB2. -> OK");
+    EXPECT_EQ(log[2], "Exit code 1: start-up failed");
+}
+
 }  // namespace
 }  // namespace qve2e
