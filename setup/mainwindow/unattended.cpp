@@ -1,6 +1,7 @@
 #include "setup/mainwindow/unattended.h"
 
 #include <algorithm>
+#include <cctype>
 #include <vector>
 
 #include "setup/dialogs/dialog_texts.h"

@@ -196,7 +196,7 @@ TEST_F(InstallTest, WithoutTheSwitchOrAfterTheCtrlGestureChecksumsAreNotCompared
     StartSetup("/CRC");
     ASSERT_TRUE(cd.SpoilChecksum("first", "first\\data\\table.dat"));
     WaitForMain();
-    ASSERT_TRUE(ClickWithKeys(Main(mw::lblInstallFromDir), MouseButton::Right, {VK_CONTROL}));
+    GestureUntilBox(Main(mw::lblInstallFromDir), MouseButton::Right, {VK_CONTROL});
     ExpectBox(kTitle, "Disabled File CRC checking", {"OK"}, BoxIcon::None, "OK");
     ChooseTargetAndInstall();
     HWND confirmation = WaitForConfirmation();

@@ -81,6 +81,18 @@ protected:
         EXPECT_TRUE(WaitForWindowGone(box->window));
     }
 
+    // Makes a gesture with real input that the program answers with a message box, and
+    // waits for the box. Under Wine a real input event that arrives while the program's
+    // window is still being activated can be lost, so the gesture is made again when no
+    // box comes within a few seconds (three tries at most).
+    void GestureUntilBox(HWND control, MouseButton button, std::initializer_list<WORD> keys) {
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            ASSERT_TRUE(ClickWithKeys(control, button, keys));
+            if (WaitForMessageBox(app, Millis(4000))) return;
+        }
+        ADD_FAILURE() << "the gesture brought no message box: " << DescribeWindows(app.Id());
+    }
+
     // Replaces the install-to directory as typing would.
     void SetInstallTo(const std::string& dir) {
         HWND edit = Main(ids::qv_setup::lblQvver);

@@ -73,4 +73,15 @@ void WriteFile(const std::string& path, const std::string& content) {
     if (std::fclose(f) != 0 || !ok) throw std::runtime_error("cannot write " + path);
 }
 
+std::string ReadSharedFile(const std::string& path) {
+    std::string content;
+    std::FILE* f = qv::fs::OpenFile(path, "rb");
+    if (!f) return "(cannot open " + path + ")";
+    char buffer[4096];
+    size_t got = 0;
+    while ((got = std::fread(buffer, 1, sizeof buffer, f)) > 0) content.append(buffer, got);
+    std::fclose(f);
+    return content;
+}
+
 }  // namespace qvtest

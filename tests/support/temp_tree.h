@@ -32,6 +32,11 @@ private:
 // Removes a folder and everything below it.
 void RemoveTree(const std::string& path);
 
+// The content of a file that its writer may still hold open (an install log): read
+// through the C library, which shares the file with its writer, where a reader that
+// denies writing could not open it in Windows. "(cannot open <path>)" on failure.
+std::string ReadSharedFile(const std::string& path);
+
 // Writes a file with this content, creating its folders.
 void WriteFile(const std::string& path, const std::string& content);
 

@@ -15,20 +15,6 @@ namespace {
 
 using qvtest::TempTree;
 
-// The log's content while it may still be open: read through the C library, which
-// shares the file with its writer (a reader that denies writing cannot open it in
-// Windows while the log is open).
-std::string ReadLog(const std::string& path) {
-    std::string content;
-    std::FILE* f = fs::OpenFile(path, "rb");
-    if (!f) return "(cannot open " + path + ")";
-    char buffer[4096];
-    size_t got = 0;
-    while ((got = std::fread(buffer, 1, sizeof buffer, f)) > 0) content.append(buffer, got);
-    std::fclose(f);
-    return content;
-}
-
 TEST(LogTimeStamp, DateTimeValuesToCalendarDates) {
     const std::pair<double, const char*> cases[] = {
         {0.0, "1899-12-30 00:00:00.000"},
@@ -83,7 +69,7 @@ TEST_F(InstallLogTest, LinesWithTimeStampsCrLfAndEscapedBreaks) {
 
     log.Write("Command line: \"D:\\cd\" x /S");
     // Each line is on disk as soon as it is written.
-    EXPECT_EQ(ReadLog(tree.path("setup.log")), "2025-01-01 12:00:00.000  Command line: \"D:\\cd\" x /S\r\n");
+    EXPECT_EQ(qvtest::ReadSharedFile(tree.path("setup.log")), "2025-01-01 12:00:00.000  Command line: \"D:\\cd\" x /S\r\n");
 
     clock = 45658.5 + 1.25 / 86400.0;
     log.Write("Message box \"Error\": first\r\nsecond\rthird\nfourth -> OK");
@@ -91,22 +77,22 @@ TEST_F(InstallLogTest, LinesWithTimeStampsCrLfAndEscapedBreaks) {
     EXPECT_TRUE(log.Healthy());
     log.Close();
     EXPECT_FALSE(log.IsOpen());
-    EXPECT_EQ(ReadLog(tree.path("setup.log")),
+    EXPECT_EQ(qvtest::ReadSharedFile(tree.path("setup.log")),
               "2025-01-01 12:00:00.000  Command line: \"D:\\cd\" x /S\r\n"
               "2025-01-01 12:00:01.250  Message box \"Error\": first\\r\\nsecond\\rthird\\nfourth -> OK\r\n"
               "2025-01-01 12:00:01.250  \r\n");
 
     log.Write("after closing");  // nothing happens
-    EXPECT_EQ(ReadLog(tree.path("setup.log")).find("after closing"), std::string::npos);
+    EXPECT_EQ(qvtest::ReadSharedFile(tree.path("setup.log")).find("after closing"), std::string::npos);
 }
 
 TEST_F(InstallLogTest, OpeningEmptiesAnEarlierLog) {
     tree.write("setup.log", "an earlier run's lines\r\n");
     std::string error;
     ASSERT_TRUE(log.Open(tree.path("setup.log"), error));
-    EXPECT_EQ(ReadLog(tree.path("setup.log")), "");
+    EXPECT_EQ(qvtest::ReadSharedFile(tree.path("setup.log")), "");
     log.Write("new");
-    EXPECT_EQ(ReadLog(tree.path("setup.log")), "2025-01-01 12:00:00.000  new\r\n");
+    EXPECT_EQ(qvtest::ReadSharedFile(tree.path("setup.log")), "2025-01-01 12:00:00.000  new\r\n");
 }
 
 TEST_F(InstallLogTest, LogThatCannotBeCreatedStaysClosed) {
@@ -128,7 +114,7 @@ TEST(InstallLog, DefaultClockIsTheSystemClock) {
     std::string error;
     ASSERT_TRUE(log.Open(tree.path("a.log"), error));
     log.Write("x");
-    const std::string line = ReadLog(tree.path("a.log"));
+    const std::string line = qvtest::ReadSharedFile(tree.path("a.log"));
     ASSERT_EQ(line.size(), 23u + 2 + 1 + 2);
     EXPECT_GE(line.substr(0, 4), "2024");
     EXPECT_EQ(line.substr(23), "  x\r\n");

@@ -15,20 +15,6 @@ namespace {
 using qvtest::RecordingPort;
 using qvtest::TempTree;
 
-// The log's content while it may still be open: read through the C library, which
-// shares the file with its writer (a reader that denies writing cannot open it in
-// Windows while the log is open).
-std::string ReadLog(const std::string& path) {
-    std::string content;
-    std::FILE* f = fs::OpenFile(path, "rb");
-    if (!f) return "(cannot open " + path + ")";
-    char buffer[4096];
-    size_t got = 0;
-    while ((got = std::fread(buffer, 1, sizeof buffer, f)) > 0) content.append(buffer, got);
-    std::fclose(f);
-    return content;
-}
-
 TEST(Policy, StopsWhereItMayAndConfirmsWhatOnlyInforms) {
     EXPECT_EQ(PolicyAnswer(Buttons::Ok), Answer::Ok);
     EXPECT_EQ(PolicyAnswer(Buttons::OkCancel), Answer::Cancel);
@@ -77,7 +63,7 @@ TEST_F(LoggingPortTest, MessagesAndStepsAreForwardedAndLogged) {
     EXPECT_EQ(inner.messages[0].icon, Icon::Critical);
     EXPECT_EQ(inner.messages[1].defaultButton, 2);
     EXPECT_EQ(inner.steps, (std::vector<std::string>{"Copied C:\\MV\\a.dll (1,024 bytes, checksum correct)"}));
-    EXPECT_EQ(ReadLog(tree.path("run.log")),
+    EXPECT_EQ(qvtest::ReadSharedFile(tree.path("run.log")),
               "2025-01-01 12:00:00.000  Message box \"Install Error\": File Copy Error\\r\\nFile Not Found -> Retry\r\n"
               "2025-01-01 12:00:00.000  Message box \"Marrowvale\": Done. -> No\r\n"
               "2025-01-01 12:00:00.000  Copied C:\\MV\\a.dll (1,024 bytes, checksum correct)\r\n");
@@ -129,7 +115,7 @@ TEST(PolicyWithLog, LogsThePolicyAnswer) {
     LoggingPort port(policy, log);
     EXPECT_EQ(port.ShowMessage({"Do you wish to Cancel?", "Cancel", Buttons::YesNoCancel, Icon::Question, 1}),
               Answer::Cancel);
-    EXPECT_EQ(ReadLog(tree.path("silent.log")), "1900-01-01 00:00:00.000  Message box \"Cancel\": Do you wish to Cancel? -> Cancel\r\n");
+    EXPECT_EQ(qvtest::ReadSharedFile(tree.path("silent.log")), "1900-01-01 00:00:00.000  Message box \"Cancel\": Do you wish to Cancel? -> Cancel\r\n");
 }
 
 }  // namespace
