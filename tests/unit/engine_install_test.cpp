@@ -18,6 +18,7 @@
 #include "setup/engine/progress.h"
 #include "setup/session/text_util.h"
 #include "support/engine_cd.h"
+#include "support/engine_fixture.h"
 #include "support/recording_port.h"
 #include "support/temp_tree.h"
 
@@ -31,36 +32,11 @@ using qvtest::ReadTree;
 constexpr const char* kFileCopyText =
     "\nCD-ROM Read Error\nFile Failed CRC Check\nfCRC : ";
 
-struct Engine : ::testing::Test {
-    qvtest::TempTree tree;
-    Session s;
-    qvtest::RecordingPort port;
-    std::string cd = tree.path("cd");
-    std::string dest = tree.path("inst");
-
+struct Engine : qvtest::EngineFixture {
     void SetUp() override {
-        s.ClusterSize = kClusterSize;
-        s.NoCrcCheck = false;
-        s.DbPlatformCode = "ORA";
-        s.InstallDir = dest;
-        s.ProductBytes = 1e9;
+        EngineFixture::SetUp();
         s.InstallStartTime = 1000;
         port.clock = [] { return 1000.5; };
-    }
-    void TearDown() override { EXPECT_EQ(OpenFileCount(), 0); }
-
-    // Product `index` of ListedProducts, chosen, in cd\<dir>, mastered with these files.
-    ProductRec& AddProduct(int index, const std::string& dir, const std::vector<CdFile>& files, int baseDelta = 0) {
-        qvtest::MasterProduct(cd + "\\" + dir, files, baseDelta);
-        ProductRec& p = s.ListedProducts[static_cast<size_t>(index)];
-        p.ProductName = "Product " + dir;
-        p.ProductDir = cd + "\\" + dir + "\\";
-        p.ProductCode = dir;
-        p.BaseDelta = static_cast<int16_t>(baseDelta);
-        p.Size = 1000000;
-        p.Chosen = -1;
-        if (s.ProductCount < index) s.ProductCount = static_cast<int16_t>(index);
-        return p;
     }
 
     void Install(int index) {

@@ -13,6 +13,7 @@
 #include "setup/engine/install_driver.h"
 #include "setup/engine/open_files.h"
 #include "support/engine_cd.h"
+#include "support/engine_fixture.h"
 #include "support/recording_port.h"
 #include "support/temp_tree.h"
 #include "tools/standin_archive/archive_format.h"
@@ -59,38 +60,15 @@ void StampSource(const std::string& path, uint64_t base) {
     CloseHandle(h);
 }
 
-struct WinEngine : ::testing::Test {
-    qvtest::TempTree tree;
-    Session s;
-    qvtest::RecordingPort port;
-    std::string cd = tree.path("cd");
-    std::string dest = tree.path("inst");
-
+struct WinEngine : qvtest::EngineFixture {
     void SetUp() override {
-        s.ClusterSize = kClusterSize;
-        s.NoCrcCheck = false;
-        s.DbPlatformCode = "ORA";
-        s.InstallDir = dest;
-        s.ProductBytes = 1e9;
+        EngineFixture::SetUp();
         s.InstallStartTime = port.Now();
         SetEnvironmentVariableA("QV_STANDIN_LOG", nullptr);
     }
     void TearDown() override {
         SetEnvironmentVariableA("QV_STANDIN_LOG", nullptr);
-        EXPECT_EQ(OpenFileCount(), 0);
-    }
-
-    ProductRec& AddProduct(int index, const std::string& dir, const std::vector<CdFile>& files, int baseDelta = 0) {
-        qvtest::MasterProduct(cd + "\\" + dir, files, baseDelta);
-        ProductRec& p = s.ListedProducts[static_cast<size_t>(index)];
-        p.ProductName = "Product " + dir;
-        p.ProductDir = cd + "\\" + dir + "\\";
-        p.ProductCode = dir;
-        p.BaseDelta = static_cast<int16_t>(baseDelta);
-        p.Size = 1000000;
-        p.Chosen = -1;
-        if (s.ProductCount < index) s.ProductCount = static_cast<int16_t>(index);
-        return p;
+        EngineFixture::TearDown();
     }
 };
 

@@ -15,17 +15,14 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "support/qvole_exports_win.h"
+
 namespace {
 
-using OleInitFn = int32_t(__stdcall*)();
-using OleUninitFn = int32_t(__stdcall*)();
-using MakeShortCutFn = int32_t(__stdcall*)(int32_t, const char*, const char*, const char*,
-                                           const char*, const char*);
-
-template <typename Fn>
-Fn Export(HMODULE library, const char* name) {
-    return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(library, name)));
-}
+using qvtest::Export;
+using qvtest::MakeShortCutFn;
+using qvtest::OleInitFn;
+using qvtest::OleUninitFn;
 
 int PrintFolder(const char* which) {
     const int csidl = std::strcmp(which, "common") == 0 ? CSIDL_COMMON_PROGRAMS : CSIDL_PROGRAMS;

@@ -17,21 +17,17 @@
 #include <vector>
 
 #include "support/link_reader_win.h"
+#include "support/qvole_exports_win.h"
 #include "support/temp_tree.h"
 
 namespace {
 
 using qvtest::LinkFields;
 using qvtest::ReadLink;
-using OleInitFn = int32_t(__stdcall*)();
-using OleUninitFn = int32_t(__stdcall*)();
-using MakeShortCutFn = int32_t(__stdcall*)(int32_t, const char*, const char*, const char*,
-                                           const char*, const char*);
-
-template <typename Fn>
-Fn Export(HMODULE library, const char* name) {
-    return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(library, name)));
-}
+using qvtest::Export;
+using qvtest::MakeShortCutFn;
+using qvtest::OleInitFn;
+using qvtest::OleUninitFn;
 
 std::string ShellFolder(int csidl) {
     char path[MAX_PATH] = {};
