@@ -23,7 +23,7 @@
 #include "setup/session/res_strings.h"
 #include "setup/session/session.h"
 #include "setup/session/startup.h"
-#include "setup/session/user_port_win.h"
+#include "setup/dialogs/user_port_win.h"
 #include "setup/setup_app.h"
 
 namespace qv {
@@ -62,17 +62,15 @@ public:
         if (!early.logPath.empty()) {
             std::string error;
             if (!log_.Open(early.logPath, error)) {
-                UserPort& port = early.silent ? static_cast<UserPort&>(policy_) : port_;
+                UserPort& port = early.silent ? static_cast<UserPort&>(policy_) : window_;
                 port.ShowMessage(
                     {Res(session_, Str::LoadError) + "\r\n" + error, kAppTitle, Buttons::Ok, Icon::Exclamation, 1});
                 return static_cast<int>(ExitCode::StartupFailed);
             }
-            WinUserPort::SetLog(&log_);
         }
         log_.Write("Command line: " + arguments);
         const ExitCode code = early.silent ? RunSilent(arguments) : RunWindows(arguments);
         log_.Write("Exit code " + std::to_string(static_cast<int>(code)) + ": " + ExitCodeMeaning(code));
-        WinUserPort::SetLog(nullptr);
         return static_cast<int>(code);
     }
 
@@ -84,8 +82,11 @@ private:
     }
 
     ExitCode RunWindows(const std::string& arguments) {
+        // Without the common controls the progress window has no bars; its figures still
+        // show, so the install goes on and the log says why the bars are missing.
         INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS};
-        InitCommonControlsEx(&controls);
+        if (!InitCommonControlsEx(&controls))
+            port_.LogStep("The common controls cannot be initialised" + SystemCause(FromSystemError(GetLastError())));
 
         if (!ParseCommandLine(session_, port_, arguments, options_)) return ExitCode::StartupFailed;
         installStatus_.SetCompletion([this](UserPort& port, const std::string& destRoot, bool supplyChain) {
@@ -93,6 +94,7 @@ private:
             return FinishInstall(session_, port, completion_, destRoot, supplyChain);
         });
         if (LoadLanguages(session_)) {
+            if (!lang_.Load()) return WindowFailed(lang_);
             lang_.Show();
         } else {
             // No language list on the CD: English, without asking.
@@ -100,6 +102,7 @@ private:
             LanguageChosen();
         }
         ui::RunMessageLoop();
+        if (windowFailed_) return ExitCode::StartupFailed;
         // How the last install that ran ended; without one, the run ended before installing.
         if (installStatus_.HandedOver()) return ExitCode::Installed;
         return installStatus_.InstallsRun() > 0 ? InstallExitCode(session_) : ExitCode::EndedBeforeInstall;
@@ -108,28 +111,46 @@ private:
     // The language is applied: the main window loads (the whole start-up), the language
     // window goes, and the main window is shown.
     void LanguageChosen() {
-        main_.Load();
+        if (!main_.Load()) {
+            WindowFailed(main_);
+            PostQuitMessage(0);
+            return;
+        }
         ui::PumpPendingMessages();
         lang_.Unload();
         main_.Show();
         ui::SetBusy(false);
     }
 
+    // A window of the start-up that cannot be made: the user is told why, and the run
+    // ends as a failed start-up.
+    ExitCode WindowFailed(const ui::Form& form) {
+        windowFailed_ = true;
+        const RunError& error = form.LoadError();
+        Message box{Res(session_, Str::Error) + " : " + std::to_string(error.number) + "\r" + error.description,
+                    kAppTitle, Buttons::Ok, Icon::Exclamation, 1};
+        box.cause = error;
+        port_.ShowMessage(box);
+        return ExitCode::StartupFailed;
+    }
+
     static void Exit() { PostQuitMessage(0); }
 
     Session session_;
-    InstallLog log_;
+    InstallLog log_;  // closed unless /LOG: then only the windows answer
     PolicyPort policy_;
-    WinUserPort port_;
+    WinUserPort window_;                // message boxes before any window is up
+    LoggingPort port_{window_, log_};  // the same, written to the install log
     StartupOptions options_;
-    DirSeek dirSeek_{session_};
+    bool windowFailed_ = false;
+    DirSeek dirSeek_{session_, log_};
     GetProdForm getProdForm_{session_};
     Confirmation confirmation_{session_};
-    InstallStatus installStatus_{session_};
+    InstallStatus installStatus_{session_, log_};
     FrmAbout about_{session_};
     FrmWait wait_{session_};
-    FrmGroup group_{session_, wait_};
-    QVSetup main_{session_, options_, {dirSeek_, getProdForm_, confirmation_, installStatus_, about_}, &Exit};
+    FrmGroup group_{session_, wait_, log_};
+    QVSetup main_{session_, options_, log_, {dirSeek_, getProdForm_, confirmation_, installStatus_, about_}, &Exit};
     FrmLang lang_{session_, [this] { LanguageChosen(); }, &Exit};
     WindowCompletion completion_{group_, wait_, main_};
 };

@@ -15,34 +15,41 @@ std::string Entry(const std::string& key, const std::string& type, const std::st
 }
 
 void ReportSaveFailure(UserPort& port, const RunError& error, const std::string& path) {
-    port.ShowMessage({"File Access Error : " + std::to_string(error.number) + "\r" + error.description +
-                          "\rWriting " + path + "\rChanges not saved.",
-                      kAppTitle, Buttons::Ok, Icon::Exclamation, 1});
+    Message box{"File Access Error : " + std::to_string(error.number) + "\r" + error.description + "\rWriting " +
+                    path + "\rChanges not saved.",
+                kAppTitle, Buttons::Ok, Icon::Exclamation, 1};
+    box.cause = error;
+    port.ShowMessage(box);
 }
 
-// Writes every line with CR LF to a new file; false on any failure.
-bool WriteLines(const std::vector<std::string>& lines, const std::string& path) {
-    std::FILE* f = fs::OpenFile(path, "wb");
+// Writes every line with CR LF to a new file; false, with the error, on any failure (a
+// write that fails without a system error counts as a device error).
+bool WriteLines(const std::vector<std::string>& lines, const std::string& path, RunError& error) {
+    std::FILE* f = fs::OpenFile(path, "wb", error);
     if (!f) return false;
     bool ok = true;
     for (const std::string& line : lines) {
         ok = ok && std::fwrite(line.data(), 1, line.size(), f) == line.size() && std::fwrite("\r\n", 1, 2, f) == 2;
     }
     ok = std::fflush(f) == 0 && ok;
-    return std::fclose(f) == 0 && ok;
+    ok = std::fclose(f) == 0 && ok;
+    if (!ok) error = err::DeviceIo();
+    return ok;
 }
 
 }  // namespace
 
 bool LoadFile(Session& session, UserPort& port, const std::string& path, bool showErrors) {
     std::string content;
-    if (!fs::ReadWholeFile(path, content)) {
-        const RunError error = fs::LastError();
+    RunError error;
+    if (!fs::ReadWholeFile(path, content, error)) {
         const bool missing = !fs::Exists(path);
         if (!missing && showErrors) {
-            port.ShowMessage({"File Access Error : " + std::to_string(error.number) + "\r" + error.description +
-                                  "\rReading file " + path,
-                              "LoadFile", Buttons::Ok, Icon::Exclamation, 1});
+            Message box{"File Access Error : " + std::to_string(error.number) + "\r" + error.description +
+                            "\rReading file " + path,
+                        "LoadFile", Buttons::Ok, Icon::Exclamation, 1};
+            box.cause = error;
+            port.ShowMessage(box);
         }
         return false;
     }
@@ -94,15 +101,9 @@ void SetREGParm(Session& session, const std::string& key, const std::string& val
 
 bool SaveFile(Session& session, UserPort& port, const std::string& path) {
     const std::string scratch = path + ".~new";
-    if (!WriteLines(session.ConfigLines, scratch)) {
-        const RunError error = fs::LastError();
-        fs::RemoveFile(scratch);
-        ReportSaveFailure(port, error.number ? error : err::DeviceIo(), path);
-        return false;
-    }
-    if (!fs::MoveReplacing(scratch, path)) {
-        const RunError error = fs::LastError();
-        fs::RemoveFile(scratch);
+    RunError error, ignored;
+    if (!WriteLines(session.ConfigLines, scratch, error) || !fs::MoveReplacing(scratch, path, error)) {
+        fs::RemoveFile(scratch, ignored);
         ReportSaveFailure(port, error, path);
         return false;
     }

@@ -1,7 +1,7 @@
 #include "setup/config/db_codes.h"
 
 #include "setup/config/profile_write.h"
-#include "setup/engine/dir_path.h"
+#include "setup/session/disk_utils.h"
 
 namespace qv {
 
@@ -16,7 +16,8 @@ void WriteDbCodes(Session& session, int index) {
     if (product.ProductCode.empty()) return;
     std::string root = session.InstallDir;
     if (!root.empty() && root.back() == '\\') root.pop_back();
-    MakeDirPath(root + "\\setup");
+    RunError ignored;  // the profile call then fails and is passed over as well
+    MakeDirPath(root + "\\setup", ignored);
     WriteProfileString("dbcodes", product.ProductCode, DbCodesValue(product), root + "\\setup\\dbcodes.inf");
 }
 

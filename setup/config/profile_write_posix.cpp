@@ -46,7 +46,8 @@ bool KeyOf(const std::string& line, std::string& key) {
 bool WriteProfileString(const std::string& section, const std::string& key, const std::string& value,
                         const std::string& file) {
     std::string text;
-    if (fs::Exists(file) && !fs::ReadWholeFile(file, text)) return false;
+    RunError error;
+    if (fs::Exists(file) && !fs::ReadWholeFile(file, text, error)) return false;
     std::vector<std::string> lines = SplitLines(text);
     const std::string entry = key + "=" + value;
 
@@ -82,7 +83,7 @@ bool WriteProfileString(const std::string& section, const std::string& key, cons
 
     std::string out;
     for (const std::string& line : lines) out += line + "\r\n";
-    std::FILE* f = fs::OpenFile(file, "wb");
+    std::FILE* f = fs::OpenFile(file, "wb", error);
     if (!f) return false;
     const bool written = std::fwrite(out.data(), 1, out.size(), f) == out.size();
     return std::fclose(f) == 0 && written;

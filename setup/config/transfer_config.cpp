@@ -17,7 +17,8 @@ bool WriteTransferConfig(const Session& session, const std::string& dir) {
     const bool db2 = session.DbPlatformCode == "DB4" || session.DbPlatformCode == "DB2";
     const std::string text = "SET RDBMS=" + session.DbPlatformCode + "\r\n" + "SET QVHLD=" + session.InstallDir +
                              "\r\n" + (db2 ? "SET XFRMTH=MSFTDB2" : "SET XFRMTH=MSFT") + "\r\n";
-    std::FILE* f = fs::OpenFile(path, "wb");
+    RunError ignored;
+    std::FILE* f = fs::OpenFile(path, "wb", ignored);
     if (!f) return false;
     const bool written = std::fwrite(text.data(), 1, text.size(), f) == text.size();
     return std::fclose(f) == 0 && written;

@@ -1,7 +1,5 @@
 #include "setup/dialogs/dialog_texts.h"
 
-#include "setup/engine/install_completion.h"
-#include "setup/session/file_system.h"
 #include "setup/session/res_strings.h"
 #include "setup/session/text_util.h"
 
@@ -27,18 +25,5 @@ std::string HelpFilePath(const Session& session) {
     if (!dir.empty() && dir.back() == '\\') dir.pop_back();
     return dir + "\\qvinseng.hlp";
 }
-
-namespace {
-bool ClientComesWithSuite(const Session& session) { return UpperAscii(session.DbPlatformCode) == "DB4"; }
-}  // namespace
-
-std::string InitialConnectivityDir(const Session& session) {
-    if (ClientComesWithSuite(session)) return session.InstallDir + "\\bin\\client\\winx86";
-    return DefaultConnectivityDir(session);
-}
-
-bool ConnectivityControlsEnabled(const Session& session) { return !ClientComesWithSuite(session); }
-
-bool ConnectivityDirFound(const std::string& text) { return fs::MatchesAnyEntry(text); }
 
 }  // namespace qv

@@ -25,16 +25,6 @@ int LanguageToApply(int selectedIndex, int entryCount);
 // The help file of the CD: SourceDir without a trailing "\" followed by "\qvinseng.hlp".
 std::string HelpFilePath(const Session& session);
 
-// The program group dialog. The connectivity directory it starts with: the platform's
-// default, or, for the platform whose client programs come with the suite, the suite's
-// own client folder below InstallDir. ConnectivityControlsEnabled is false for that
-// platform: the directory is then not the user's choice.
-std::string InitialConnectivityDir(const Session& session);
-bool ConnectivityControlsEnabled(const Session& session);
-// OK's check of the connectivity directory: the text, taken as a file search pattern,
-// matches a file or directory ("c:\" matches the entries of the drive's root).
-bool ConnectivityDirFound(const std::string& text);
-
 // The about box's help topic.
 inline constexpr unsigned kAboutHelpContext = 1000;
 

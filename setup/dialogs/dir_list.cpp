@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cctype>
 
+#include "setup/session/file_system.h"
+
 namespace qv::ui {
 namespace {
 
@@ -13,14 +15,6 @@ constexpr int kIconSize = 16;
 constexpr UINT_PTR kSubclassId = 1;
 
 bool IsRoot(const std::string& path) { return path.size() == 3 && path[1] == ':' && path[2] == '\\'; }
-
-RunError ErrorOfLastCall(bool root) {
-    switch (GetLastError()) {
-        case ERROR_NOT_READY: return {71, "Disk not ready"};
-        case ERROR_ACCESS_DENIED: return err::PermissionDenied();
-        default: return root ? RunError{68, "Device unavailable"} : err::PathNotFound();
-    }
-}
 
 // The full form of a directory path: "x:\" for a root, "x:\a\b" below it, drive letter in
 // lower case. A drive alone ("x:") gives that drive's current directory.
@@ -35,33 +29,11 @@ bool NormalizeDirectory(const std::string& path, std::string& full, RunError& er
         return false;  // only drive paths are shown
     full[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(full[0])));
     while (full.size() > 3 && full.back() == '\\') full.pop_back();
-
-    const DWORD attributes = GetFileAttributesA(full.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES) {
-        error = ErrorOfLastCall(IsRoot(full));
-        return false;
-    }
-    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
-    return true;
+    return fs::KindOf(full, error) == fs::EntryKind::Directory;
 }
 
 bool ListSubdirectories(const std::string& dir, std::vector<std::string>& names, RunError& error) {
-    names.clear();
-    const std::string pattern = dir + (IsRoot(dir) ? "*" : "\\*");
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA(pattern.c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) {
-        const DWORD why = GetLastError();
-        if (why == ERROR_FILE_NOT_FOUND || why == ERROR_NO_MORE_FILES) return true;
-        SetLastError(why);
-        error = ErrorOfLastCall(IsRoot(dir));
-        return false;
-    }
-    do {
-        const std::string name = found.cFileName;
-        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && name != "." && name != "..") names.push_back(name);
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
+    if (!fs::ListSubdirectories(dir, names, error)) return false;
     std::sort(names.begin(), names.end(),
               [](const std::string& a, const std::string& b) { return lstrcmpiA(a.c_str(), b.c_str()) < 0; });
     return true;
@@ -92,7 +64,8 @@ HWND DirList::Create(HWND parent, int id, const RECT& place, HFONT font) {
     if (!list_) return nullptr;
     if (font) SendMessageA(list_, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     SendMessageA(list_, LB_SETITEMHEIGHT, 0, kIconSize + 2);
-    SetWindowSubclass(list_, &DirList::KeyProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this));
+    if (!SetWindowSubclass(list_, &DirList::KeyProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this)))
+        keysError_ = FromSystemError(GetLastError());
     return list_;
 }
 

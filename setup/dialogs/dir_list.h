@@ -25,6 +25,8 @@ public:
     // Creates the list as a child of parent; place in pixels.
     HWND Create(HWND parent, int id, const RECT& place, HFONT font);
     HWND hwnd() const { return list_; }
+    // Why Enter does not open entries (the list could not see its keys); number 0 when it does.
+    const RunError& KeysError() const { return keysError_; }
 
     // The current directory: "c:\" for a root, "c:\dir\sub" below it (no trailing "\").
     const std::string& Path() const { return path_; }
@@ -59,6 +61,7 @@ private:
     HICON openIcon_ = nullptr;
     HICON closedIcon_ = nullptr;
     bool iconsFetched_ = false;
+    RunError keysError_;
 };
 
 }  // namespace qv::ui

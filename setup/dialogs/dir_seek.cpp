@@ -11,10 +11,11 @@ using ui::FontSize;
 using ui::SansSerif;
 using ui::Twips;
 
-DirSeek::DirSeek(Session& session) : Form(ids::kDirSeekClass, 4320, 4545), session_(session) {}
+DirSeek::DirSeek(Session& session, InstallLog& log)
+    : Form(ids::kDirSeekClass, 4320, 4545), session_(session), port_(window_, log) {}
 
 void DirSeek::OnLoad() {
-    port_.SetOwner(hwnd());
+    window_.SetOwner(hwnd());
     HFONT regular = SansSerif(FontSize::Small, false);
     HFONT bold = SansSerif(FontSize::Small, true);
 
@@ -23,6 +24,8 @@ void DirSeek::OnLoad() {
                Twips{1185, 600, 2895, 315}, regular);
     dir1_.Create(hwnd(), id::Dir1, ui::ToPixels(Twips{120, 1140, 1935, 3180}), regular);
     Attach(&dir1_);
+    if (dir1_.KeysError().number != 0)
+        port_.LogStep("The directory list cannot take the Enter key" + SystemCause(dir1_.KeysError()));
     drive1_.Create(hwnd(), id::Drive1, ui::ToPixels(Twips{1185, 120, 2910, 315}), regular);
     Attach(&drive1_);
     AddControl("Button", id::btnOK, Res(session_, Str::Ok), WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, 0,

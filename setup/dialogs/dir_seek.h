@@ -10,14 +10,16 @@
 #include "setup/dialogs/dir_list.h"
 #include "setup/dialogs/drive_list.h"
 #include "setup/dialogs/form.h"
+#include "setup/dialogs/user_port_win.h"
+#include "setup/session/install_log.h"
+#include "setup/session/policy_port.h"
 #include "setup/session/session.h"
-#include "setup/session/user_port_win.h"
 
 namespace qv {
 
 class DirSeek : public ui::Form {
 public:
-    explicit DirSeek(Session& session);
+    DirSeek(Session& session, InstallLog& log);
 
     ui::DriveList& Drive1() { return drive1_; }
     ui::DirList& Dir1() { return dir1_; }
@@ -42,7 +44,8 @@ private:
     void DriveChanged();
 
     Session& session_;
-    WinUserPort port_;
+    WinUserPort window_;  // message boxes over this dialog
+    LoggingPort port_;    // the same, written to the install log
     ui::DriveList drive1_;
     ui::DirList dir1_;
     std::string savedDrive_;  // the last drive the list showed without error

@@ -69,6 +69,16 @@ HFONT SansSerif(FontSize size, bool bold) {
     return font;
 }
 
+HFONT FontOf(ControlFont font) {
+    switch (font) {
+        case ControlFont::Regular: return SansSerif(FontSize::Small, false);
+        case ControlFont::Bold: return SansSerif(FontSize::Small, true);
+        case ControlFont::LargeBold: return SansSerif(FontSize::Large, true);
+        case ControlFont::None: break;
+    }
+    return nullptr;
+}
+
 SIZE MeasureText(HWND window, HFONT font, const std::string& text) {
     SIZE size{0, 0};
     HDC dc = GetDC(window);
@@ -165,12 +175,21 @@ bool Form::RegisterClassOnce() {
 
 bool Form::Load() {
     if (hwnd_) return true;
-    if (!RegisterClassOnce()) return false;
+    loadError_ = {};
+    if (!RegisterClassOnce()) {
+        loadError_ = FromSystemError(GetLastError());
+        return false;
+    }
     const std::vector<WORD> words = EmptyTemplate(className_, Style(), ExStyle());
     HWND window = CreateDialogIndirectParamA(GetModuleHandleA(nullptr),
                                              reinterpret_cast<const DLGTEMPLATE*>(words.data()), nullptr,
                                              &Form::DialogProc, reinterpret_cast<LPARAM>(this));
-    if (!window) return false;
+    if (!window || !hwnd_) {
+        if (loadError_.number == 0) loadError_ = FromSystemError(GetLastError());
+        if (loadError_.number == 0) loadError_ = err::OutOfMemory();
+        if (window && IsWindow(window)) DestroyWindow(window);
+        return false;
+    }
     SetClientSizePixels(TwipsToPixelsX(clientWidth_), TwipsToPixelsY(clientHeight_));
     CenterOnScreen();
     try {
@@ -198,8 +217,12 @@ void Form::ShowModal(HWND owner) {
     modalOwner_ = owner;
     ownerDisabledByUs_ = false;
     if (owner && IsWindow(owner)) {
-        SetWindowLongPtrA(hwnd_, GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(owner));
-        if (IsWindowEnabled(owner)) {
+        // A form that cannot be owned could fall behind its disabled owner and leave the
+        // user nothing to click: the owner then stays enabled.
+        SetLastError(ERROR_SUCCESS);
+        const bool owned = SetWindowLongPtrA(hwnd_, GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(owner)) != 0 ||
+                           GetLastError() == ERROR_SUCCESS;
+        if (owned && IsWindowEnabled(owner)) {
             EnableWindow(owner, FALSE);
             ownerDisabledByUs_ = true;
         }
@@ -317,6 +340,26 @@ HWND Form::AddAutoSizeLabel(int id, const std::string& text, int left, int top, 
                         font);
 }
 
+void Form::AddRow(const ControlRow& row, const std::function<void(const ControlRow&)>& makeOwn) {
+    if (!row.windowClass) {
+        if (makeOwn) makeOwn(row);
+        return;
+    }
+    if (row.place.width == 0) {
+        AddAutoSizeLabel(row.id, row.text, row.place.left, row.place.top, FontOf(row.font), row.style);
+        return;
+    }
+    AddControl(row.windowClass, row.id, row.text, row.style, row.exStyle, row.place, FontOf(row.font));
+}
+
+void Form::SetItemTextFitted(int id, const std::string& text) {
+    HWND item = Item(id);
+    if (!item) return;
+    SetWindowTextA(item, text.c_str());
+    const SIZE size = MeasureText(hwnd_, reinterpret_cast<HFONT>(SendMessageA(item, WM_GETFONT, 0, 0)), text);
+    SetWindowPos(item, nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 void Form::Attach(Control* control) { controls_.push_back(control); }
 
 void Form::SetItemText(int id, const std::string& text) {
@@ -342,7 +385,13 @@ void Form::FocusControl(HWND control) {
 INT_PTR CALLBACK Form::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_INITDIALOG) {
         auto* form = reinterpret_cast<Form*>(lParam);
-        SetPropA(window, kFormProperty, form);
+        // Without its property the window could not find its form and would drop every
+        // message: it goes at once, and Load reports the failure.
+        if (!SetPropA(window, kFormProperty, form)) {
+            form->loadError_ = FromSystemError(GetLastError());
+            DestroyWindow(window);
+            return FALSE;
+        }
         form->hwnd_ = window;
         return FALSE;  // the focus is set when the form is shown
     }

@@ -10,8 +10,11 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <vector>
+
+#include "setup/session/run_error.h"
 
 namespace qv::ui {
 
@@ -51,6 +54,32 @@ void PumpPendingMessages();
 // The program's message loop: runs until WM_QUIT; returns its exit code.
 int RunMessageLoop();
 
+// ---- Layout tables -----------------------------------------------------------------
+
+// The font of a control in a layout table.
+enum class ControlFont { None, Regular, Bold, LargeBold };
+HFONT FontOf(ControlFont font);
+
+// One control of a form's layout table. A form makes its controls in the order of its
+// table, which is their tab order.
+struct ControlRow {
+    int id;
+    const char* windowClass;  // nullptr: a control of the form's own, which it makes itself
+    const char* text;
+    DWORD style;  // WS_CHILD is added
+    DWORD exStyle;
+    Twips place;  // a width of 0 makes a label as wide and high as its text
+    ControlFont font;
+};
+
+// The row of a control in a layout table; nullptr when it has none.
+template <size_t N>
+const ControlRow* FindRow(const ControlRow (&rows)[N], int id) {
+    for (const ControlRow& row : rows)
+        if (row.id == id) return &row;
+    return nullptr;
+}
+
 // ---- Controls ----------------------------------------------------------------------
 
 class Form;
@@ -77,8 +106,9 @@ public:
     bool IsVisible() const { return hwnd_ && IsWindowVisible(hwnd_); }
 
     // Creates the window when it does not exist yet; its load handler runs then.
-    // False when the window cannot be created.
+    // False when the window cannot be created; LoadError then says why.
     bool Load();
+    const RunError& LoadError() const { return loadError_; }
     // Loads and shows the form, not modal, and gives it the focus.
     void Show();
     // Loads and shows the form modally: owner (when given) is disabled and a nested
@@ -139,6 +169,14 @@ protected:
                       const RECT& place, HFONT font);
     // A label sized to its text at (left, top) in twips.
     HWND AddAutoSizeLabel(int id, const std::string& text, int left, int top, HFONT font, DWORD style = 0);
+    // Makes the controls of a layout table in its order; a row without a window class is
+    // handed to makeOwn, which makes the form's own control there.
+    template <size_t N>
+    void AddControls(const ControlRow (&rows)[N], const std::function<void(const ControlRow&)>& makeOwn = {}) {
+        for (const ControlRow& row : rows) AddRow(row, makeOwn);
+    }
+    // Sets a label's text and sizes the label to it.
+    void SetItemTextFitted(int id, const std::string& text);
 
     // Registers a control of our own for the parent messages it needs.
     void Attach(Control* control);
@@ -152,6 +190,7 @@ protected:
     void FocusControl(HWND control);
 
 private:
+    void AddRow(const ControlRow& row, const std::function<void(const ControlRow&)>& makeOwn);
     static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     INT_PTR Dispatch(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     bool RegisterClassOnce();
@@ -162,6 +201,7 @@ private:
     std::string className_;
     int clientWidth_ = 0, clientHeight_ = 0;  // twips
     HWND hwnd_ = nullptr;
+    RunError loadError_;
     HACCEL accelerators_ = nullptr;
     std::vector<Control*> controls_;
     // The modal display: its owner and whether this form disabled it.

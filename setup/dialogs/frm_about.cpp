@@ -55,6 +55,11 @@ void ShowHelpFile(HWND owner, const Session& session, unsigned context) {
 
 FrmAbout::FrmAbout(Session& session) : Form(ids::kFrmAboutClass, 7170, 1815), session_(session) {}
 
+FrmAbout::~FrmAbout() {
+    Unload();  // the picture control lets the bitmap go first
+    if (logo_) DeleteObject(logo_);
+}
+
 void FrmAbout::OnLoad() {
     SetCaption(std::string("About ") + kAppTitle);
     HFONT font = SansSerif(FontSize::Small, false);

@@ -19,6 +19,7 @@ void ShowHelpFile(HWND owner, const Session& session, unsigned context = 0);
 class FrmAbout : public ui::Form {
 public:
     explicit FrmAbout(Session& session);
+    ~FrmAbout() override;
 
 protected:
     void OnLoad() override;

@@ -3,14 +3,13 @@
 #include "setup/dialogs/dialog_texts.h"
 #include "setup/engine/install_completion.h"
 #include "setup/resources/control_ids.h"
-#include "setup/session/command_line.h"
 #include "setup/session/res_strings.h"
 
 namespace qv {
 
 namespace id = ids::frm_group;
-using ui::FontSize;
-using ui::SansSerif;
+using ui::ControlFont;
+using ui::ControlRow;
 using ui::Twips;
 
 namespace {
@@ -18,41 +17,52 @@ namespace {
 // The group frame's controls are placed relative to the frame.
 constexpr int kFrameLeft = 300, kFrameTop = 240;
 
-Twips InFrame(int left, int top, int width, int height) {
+constexpr Twips InFrame(int left, int top, int width, int height) {
     return Twips{kFrameLeft + left, kFrameTop + top, width, height};
 }
 
+constexpr DWORD kLabel = WS_VISIBLE | SS_LEFT;
+constexpr DWORD kTextBox = WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL;
+
+// The dialog's controls in tab order, in twips, so that the focus starts in the
+// connectivity directory. The drives label comes just before its list, so that its
+// mnemonic moves there. The two lists are controls of our own.
+constexpr ControlRow kControls[] = {
+    {id::lblDbDir, "Static", "", kLabel | SS_NOPREFIX, 0, {300, 2160, 2805, 585}, ControlFont::Bold},
+    {id::txtDbdir, "Edit", "", kTextBox, WS_EX_CLIENTEDGE, {300, 2760, 2535, 315}, ControlFont::Regular},
+    {id::Dir1, nullptr, "", 0, 0, {3195, 2130, 2595, 2055}, ControlFont::Regular},
+    {id::lblDrives, "Static", "", kLabel, 0, {3195, 4350, 615, 195}, ControlFont::Bold},
+    {id::Drive1, nullptr, "", 0, 0, {3195, 4605, 2595, 315}, ControlFont::Regular},
+    {id::btnOk, "Button", "", WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, 0, {690, 4215, 1215, 495},
+     ControlFont::Bold},
+    {id::Frame1, "Button", "", WS_VISIBLE | BS_GROUPBOX, 0, {kFrameLeft, kFrameTop, 5490, 1440}, ControlFont::Bold},
+    {id::chkGroup, "Button", "", WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX, 0, InFrame(255, 240, 4875, 420),
+     ControlFont::Bold},
+    {id::txtGroupTitle, "Edit", "", kTextBox, WS_EX_CLIENTEDGE, InFrame(2760, 870, 2610, 345), ControlFont::Regular},
+    {id::lblGroup, "Static", "", kLabel, 0, InFrame(255, 825, 2385, 210), ControlFont::Bold},
+    {id::lblMax, "Static", "", kLabel | SS_NOPREFIX, 0, InFrame(255, 1020, 2385, 210), ControlFont::Bold},
+};
+
 }  // namespace
 
-FrmGroup::FrmGroup(Session& session, FrmWait& wait)
-    : Form(ids::kFrmGroupClass, 6135, 5160), session_(session), wait_(wait) {}
+FrmGroup::FrmGroup(Session& session, FrmWait& wait, InstallLog& log)
+    : Form(ids::kFrmGroupClass, 6135, 5160), session_(session), wait_(wait), port_(window_, log) {}
 
 void FrmGroup::OnLoad() {
-    port_.SetOwner(hwnd());
+    window_.SetOwner(hwnd());
     SetCaption(kAppTitle);
-    HFONT bold = SansSerif(FontSize::Small, true);
-    HFONT regular = SansSerif(FontSize::Small, false);
-    const DWORD label = WS_VISIBLE | SS_LEFT;
-
-    // Created in tab order, so that the focus starts in the connectivity directory. The
-    // drives label comes just before its list, so that its mnemonic moves there.
-    AddControl("Static", id::lblDbDir, "", label | SS_NOPREFIX, 0, Twips{300, 2160, 2805, 585}, bold);
-    AddControl("Edit", id::txtDbdir, "", WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE,
-               Twips{300, 2760, 2535, 315}, regular);
-    dir1_.Create(hwnd(), id::Dir1, ui::ToPixels(Twips{3195, 2130, 2595, 2055}), regular);
-    Attach(&dir1_);
-    AddControl("Static", id::lblDrives, "", label, 0, Twips{3195, 4350, 615, 195}, bold);
-    drive1_.Create(hwnd(), id::Drive1, ui::ToPixels(Twips{3195, 4605, 2595, 315}), regular);
-    Attach(&drive1_);
-    AddControl("Button", id::btnOk, "", WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, 0, Twips{690, 4215, 1215, 495},
-               bold);
-    AddControl("Button", id::Frame1, "", WS_VISIBLE | BS_GROUPBOX, 0, Twips{kFrameLeft, kFrameTop, 5490, 1440}, bold);
-    AddControl("Button", id::chkGroup, "", WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX, 0, InFrame(255, 240, 4875, 420),
-               bold);
-    AddControl("Edit", id::txtGroupTitle, "", WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE,
-               InFrame(2760, 870, 2610, 345), regular);
-    AddControl("Static", id::lblGroup, "", label, 0, InFrame(255, 825, 2385, 210), bold);
-    AddControl("Static", id::lblMax, "", label | SS_NOPREFIX, 0, InFrame(255, 1020, 2385, 210), bold);
+    AddControls(kControls, [this](const ControlRow& row) {
+        const RECT place = ui::ToPixels(row.place);
+        if (row.id == id::Dir1) {
+            dir1_.Create(hwnd(), id::Dir1, place, ui::FontOf(row.font));
+            Attach(&dir1_);
+            if (dir1_.KeysError().number != 0)
+                port_.LogStep("The directory list cannot take the Enter key" + SystemCause(dir1_.KeysError()));
+        } else {
+            drive1_.Create(hwnd(), id::Drive1, place, ui::FontOf(row.font));
+            Attach(&drive1_);
+        }
+    });
     SetDefaultButton(id::btnOk);
     CheckDlgButton(hwnd(), id::chkGroup, BST_CHECKED);
     groupLabelsGrey_ = false;

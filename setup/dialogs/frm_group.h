@@ -12,14 +12,16 @@
 #include "setup/dialogs/drive_list.h"
 #include "setup/dialogs/form.h"
 #include "setup/dialogs/frm_wait.h"
+#include "setup/dialogs/user_port_win.h"
+#include "setup/session/install_log.h"
+#include "setup/session/policy_port.h"
 #include "setup/session/session.h"
-#include "setup/session/user_port_win.h"
 
 namespace qv {
 
 class FrmGroup : public ui::Form {
 public:
-    FrmGroup(Session& session, FrmWait& wait);
+    FrmGroup(Session& session, FrmWait& wait, InstallLog& log);
 
     // Loads the dialog and shows it modally over owner until OK hides it.
     void Run(HWND owner);
@@ -44,7 +46,8 @@ private:
 
     Session& session_;
     FrmWait& wait_;
-    WinUserPort port_;
+    WinUserPort window_;  // message boxes over this dialog
+    LoggingPort port_;    // the same, written to the install log
     ui::DriveList drive1_;
     ui::DirList dir1_;
     bool groupLabelsGrey_ = false;

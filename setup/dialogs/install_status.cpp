@@ -8,17 +8,41 @@
 #include "setup/engine/progress.h"
 #include "setup/resources/control_ids.h"
 #include "setup/session/res_strings.h"
+#include "setup/session/throttle.h"
 
 namespace qv {
 
 namespace id = ids::install_status;
-using ui::FontSize;
-using ui::SansSerif;
-using ui::Twips;
+using ui::ControlFont;
+using ui::ControlRow;
 
 namespace {
+
 // Posted on activation: the install starts once the window is on the screen.
 constexpr UINT kStartInstall = WM_APP + 1;
+
+constexpr DWORD kLabel = WS_VISIBLE | SS_NOPREFIX;
+
+// The window's controls in tab order, in twips. The frame comes after the two labels it
+// holds, so that it is drawn beneath them.
+constexpr ControlRow kControls[] = {
+    {id::lblAllModules, "Static", "", kLabel, 0, {360, 2535, 0, 0}, ControlFont::Bold},
+    {id::lblThisModule, "Static", "", kLabel, 0, {360, 1455, 0, 0}, ControlFont::Bold},
+    {id::ModulePercentLabel, "Static", "0%", kLabel | SS_CENTER, 0, {2775, 1470, 615, 255}, ControlFont::Bold},
+    {id::TotalPercentLabel, "Static", "0%", kLabel | SS_CENTER, 0, {2775, 2550, 615, 255}, ControlFont::Bold},
+    {id::lblTimeSpent, "Static", "", kLabel, 0, {360, 3585, 0, 0}, ControlFont::Bold},
+    {id::lblTimeRemain, "Static", "", kLabel, 0, {360, 4035, 0, 0}, ControlFont::Bold},
+    {id::TimeSpent, "Static", "00:00:00", kLabel | SS_RIGHT, 0, {2715, 3585, 855, 255}, ControlFont::Regular},
+    {id::TimeRemaining, "Static", "00:00:00", kLabel | SS_RIGHT, 0, {2715, 4035, 855, 255}, ControlFont::Regular},
+    {id::btnCancel, "Button", "", WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 0, {4575, 3675, 1215, 495},
+     ControlFont::Bold},
+    {id::FileName, "Static", "", kLabel | SS_LEFT | SS_PATHELLIPSIS, 0, {525, 795, 5040, 255}, ControlFont::Regular},
+    {id::ModuleName, "Static", "", kLabel | SS_LEFT | SS_ENDELLIPSIS, 0, {525, 405, 5040, 255}, ControlFont::Regular},
+    {id::fraInstalling, "Button", "", WS_VISIBLE | BS_GROUPBOX, 0, {360, 120, 5370, 1110}, ControlFont::Bold},
+    {id::ModulePercentComplete, PROGRESS_CLASSA, "", WS_VISIBLE, 0, {360, 1800, 5415, 375}, ControlFont::None},
+    {id::PercentComplete, PROGRESS_CLASSA, "", WS_VISIBLE, 0, {360, 2880, 5415, 375}, ControlFont::None},
+};
+
 }  // namespace
 
 // The interaction port of the install: message boxes over the progress window (over its
@@ -68,11 +92,7 @@ public:
 
 protected:
     void BeforeEvents() override {
-        const DWORD now = GetTickCount();
-        if (shown_ && now - lastShown_ < kDisplayInterval) return;
-        shown_ = true;
-        lastShown_ = now;
-        ShowPending();
+        if (display_.Due()) ShowPending();
     }
 
 private:
@@ -98,11 +118,10 @@ private:
         window_.SetItemText(label, percent.label);
     }
 
-    static constexpr DWORD kDisplayInterval = 250;
+    static constexpr uint32_t kDisplayInterval = 250;
 
     InstallStatus& window_;
-    bool shown_ = false;
-    DWORD lastShown_ = 0;
+    Throttle display_{kDisplayInterval};
     bool dirty_ = false;
     Pending<std::string> fileName_;
     Pending<Percent> modulePercent_;
@@ -111,77 +130,52 @@ private:
     Pending<std::string> timeRemaining_;
 };
 
-InstallStatus::InstallStatus(Session& session)
-    : Form(ids::kInstallStatusClass, 6150, 4470), session_(session), port_(std::make_unique<StatusPort>(*this)) {}
+InstallStatus::InstallStatus(Session& session, InstallLog& log)
+    : Form(ids::kInstallStatusClass, 6150, 4470),
+      session_(session),
+      window_(std::make_unique<StatusPort>(*this)),
+      port_(*window_, log) {}
 
 InstallStatus::~InstallStatus() = default;
 
 void InstallStatus::SetCompletion(StatusCompletion completion) { completion_ = std::move(completion); }
 
-UserPort& InstallStatus::Port() { return *port_; }
+UserPort& InstallStatus::Port() { return port_; }
 
 void InstallStatus::OnLoad() {
     started_ = false;
-    HFONT bold = SansSerif(FontSize::Small, true);
-    HFONT regular = SansSerif(FontSize::Small, false);
-    const DWORD label = WS_VISIBLE | SS_NOPREFIX;
-
-    // Created in tab order; the frame comes after the two labels it holds, so that it is
-    // drawn beneath them.
-    AddAutoSizeLabel(id::lblAllModules, "", 360, 2535, bold);
-    AddAutoSizeLabel(id::lblThisModule, "", 360, 1455, bold);
-    AddControl("Static", id::ModulePercentLabel, "0%", label | SS_CENTER, 0, Twips{2775, 1470, 615, 255}, bold);
-    AddControl("Static", id::TotalPercentLabel, "0%", label | SS_CENTER, 0, Twips{2775, 2550, 615, 255}, bold);
-    AddAutoSizeLabel(id::lblTimeSpent, "", 360, 3585, bold);
-    AddAutoSizeLabel(id::lblTimeRemain, "", 360, 4035, bold);
-    AddControl("Static", id::TimeSpent, "00:00:00", label | SS_RIGHT, 0, Twips{2715, 3585, 855, 255}, regular);
-    AddControl("Static", id::TimeRemaining, "00:00:00", label | SS_RIGHT, 0, Twips{2715, 4035, 855, 255}, regular);
-    AddControl("Button", id::btnCancel, "", WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 0, Twips{4575, 3675, 1215, 495},
-               bold);
-    AddControl("Static", id::FileName, "", label | SS_LEFT | SS_PATHELLIPSIS, 0, Twips{360 + 165, 120 + 675, 5040, 255},
-               regular);
-    AddControl("Static", id::ModuleName, "", label | SS_LEFT | SS_ENDELLIPSIS, 0, Twips{360 + 165, 120 + 285, 5040, 255},
-               regular);
-    AddControl("Button", id::fraInstalling, "", WS_VISIBLE | BS_GROUPBOX, 0, Twips{360, 120, 5370, 1110}, bold);
-    for (int bar : {id::ModulePercentComplete, id::PercentComplete}) {
-        const int top = bar == id::ModulePercentComplete ? 1800 : 2880;
-        HWND progress = AddControl(PROGRESS_CLASSA, bar, "", WS_VISIBLE, 0, Twips{360, top, 5415, 375}, nullptr);
-        SendMessageA(progress, PBM_SETRANGE32, 0, 100);
-    }
+    AddControls(kControls);
+    for (int bar : {id::ModulePercentComplete, id::PercentComplete})
+        SendMessageA(Item(bar), PBM_SETRANGE32, 0, 100);
 
     // Form_Load: the captions in their order, then the empty progress display.
     SetCaption(Res(session_, Str::InstallationStatus));
     SetItemText(id::fraInstalling, Res(session_, Str::Installing));
-    const struct {
-        int control;
-        Str text;
-        int left, top;
-    } sized[] = {
-        {id::lblThisModule, Str::ThisModule, 360, 1455},
-        {id::lblAllModules, Str::AllModules, 360, 2535},
-        {id::lblTimeSpent, Str::TimeSpent, 360, 3585},
-        {id::lblTimeRemain, Str::TimeRemaining, 360, 4035},
-    };
-    for (const auto& s : sized) {
-        const std::string text = Res(session_, s.text);
-        const SIZE size = ui::MeasureText(hwnd(), bold, text);
-        SetItemText(s.control, text);
-        SetWindowPos(Item(s.control), nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    }
+    SetItemTextFitted(id::lblThisModule, Res(session_, Str::ThisModule));
+    SetItemTextFitted(id::lblAllModules, Res(session_, Str::AllModules));
+    SetItemTextFitted(id::lblTimeSpent, Res(session_, Str::TimeSpent));
+    SetItemTextFitted(id::lblTimeRemain, Res(session_, Str::TimeRemaining));
     SetItemText(id::btnCancel, Res(session_, Str::Cancel));
-    BeginInstallStatus(session_, *port_);
-    port_->ShowPending();
+    BeginInstallStatus(session_, port_);
+    window_->ShowPending();
 }
 
 void InstallStatus::Run(HWND owner) {
     if (!Load()) return;
     owner_ = owner;
+    // Where the start cannot be posted now, the window's activation starts the install.
     PostMessageA(hwnd(), kStartInstall, 0, 0);
     ShowModal(owner);
 }
 
 void InstallStatus::OnActivate() {
-    if (!started_) PostMessageA(hwnd(), kStartInstall, 0, 0);
+    if (started_) return;
+    if (PostMessageA(hwnd(), kStartInstall, 0, 0)) return;
+    // The message queue refuses the start: the install runs now, on this activation,
+    // rather than never.
+    port_.LogStep("The progress window could not post the start of the install" +
+                  SystemCause(FromSystemError(GetLastError())) + "; it starts at once");
+    RunFirstActivation();
 }
 
 bool InstallStatus::OnMessage(UINT message, WPARAM /*wParam*/, LPARAM /*lParam*/, LRESULT& result) {
@@ -198,19 +192,19 @@ void InstallStatus::RunFirstActivation() {
     InstallCompletion completion;
     if (completion_)
         completion = [this, &outcome](const std::string& destRoot, bool supplyChain) {
-            outcome = completion_(*port_, destRoot, supplyChain);
+            outcome = completion_(port_, destRoot, supplyChain);
         };
     ++installsRun_;
-    RunInstall(session_, *port_, completion);
+    RunInstall(session_, port_, completion);
     handedOver_ = outcome == CompletionOutcome::HandedOver;
     if (handedOver_) {
         Unload();
         PostQuitMessage(0);
         return;
     }
-    port_->ShowPending();
+    window_->ShowPending();
     if (!session_.InstallAborted) ui::SetBusy(false);
-    ShowInstallResult(session_, *port_);
+    ShowInstallResult(session_, port_);
     Unload();
 }
 
@@ -221,7 +215,7 @@ void InstallStatus::HideForUnload() {
 bool InstallStatus::OnCommand(int command, int /*code*/, HWND /*control*/) {
     if (command != id::btnCancel) return false;  // also Esc and the close box
     if (!started_ || !IsVisible()) return true;
-    if (ConfirmCancel(session_, *port_)) {
+    if (ConfirmCancel(session_, port_)) {
         ui::SetBusy(false);
         HideForUnload();
     }

@@ -11,8 +11,10 @@
 
 #include "setup/dialogs/form.h"
 #include "setup/engine/install_completion.h"
+#include "setup/dialogs/user_port_win.h"
+#include "setup/session/install_log.h"
+#include "setup/session/policy_port.h"
 #include "setup/session/session.h"
-#include "setup/session/user_port_win.h"
 
 namespace qv {
 
@@ -24,7 +26,7 @@ using StatusCompletion =
 
 class InstallStatus : public ui::Form {
 public:
-    explicit InstallStatus(Session& session);
+    InstallStatus(Session& session, InstallLog& log);
     ~InstallStatus() override;
 
     void SetCompletion(StatusCompletion completion);
@@ -33,6 +35,7 @@ public:
     // activation and the window unloads when it is done.
     void Run(HWND owner);
 
+    // The port of the install: this window's, written to the install log.
     UserPort& Port();
 
     // How many installs this window has run, and whether the last one handed over to
@@ -54,7 +57,8 @@ private:
     void HideForUnload();
 
     Session& session_;
-    std::unique_ptr<StatusPort> port_;
+    std::unique_ptr<StatusPort> window_;  // message boxes and progress into this window
+    LoggingPort port_;                    // the same, written to the install log
     StatusCompletion completion_;
     HWND owner_ = nullptr;
     bool started_ = false;

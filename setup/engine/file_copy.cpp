@@ -3,9 +3,10 @@
 #include <vector>
 
 #include "setup/engine/checksum.h"
-#include "setup/engine/file_io.h"
 #include "setup/engine/open_files.h"
 #include "setup/engine/progress.h"
+#include "setup/session/disk_utils.h"
+#include "setup/session/file_system.h"
 #include "setup/session/res_strings.h"
 
 namespace qv {
@@ -50,7 +51,8 @@ public:
             if (!CopyBlock(remainder, running, error)) return Outcome::Failed;
         }
         if (!Finish(error)) return Outcome::Failed;
-        io::CopyFileTimes(source_, dest_);  // times that cannot be carried over are passed over
+        RunError ignored;
+        fs::CopyFileTimes(source_, dest_, ignored);  // times that cannot be carried over are passed over
         checksum = ~running;
         return Outcome::Copied;
     }
@@ -70,7 +72,7 @@ private:
         }
         if (!session_.NoCrcCheck && !GetCRC(buffer_.data(), length, running, error)) return false;
         if (!to_.Write(buffer_.data(), static_cast<uint32_t>(length), error)) return false;
-        UpdateProgress(session_, port_, ClusterRounded(session_, length));
+        UpdateProgress(session_, port_, RoundToCluster(session_, length));
         return true;
     }
 
@@ -96,6 +98,7 @@ Answer AskAfterCopyFailure(Session& session, UserPort& port, const std::string& 
                "\r" + source + " -> " + dest;
     box.buttons = Buttons::AbortRetryIgnore;
     box.icon = Icon::Exclamation;
+    box.cause = error;
     return port.ShowMessage(box);
 }
 
@@ -118,7 +121,8 @@ struct CopyResult {
 };
 
 CopyResult CopyAnswering(Session& session, UserPort& port, const std::string& source, const std::string& dest) {
-    io::Remove(dest);  // an old copy that cannot be deleted is simply overwritten
+    RunError ignored;
+    fs::RemoveFile(dest, ignored);  // an old copy that cannot be deleted is simply overwritten
     for (;;) {
         CopyAttempt attempt(session, port, source, dest);
         int32_t checksum = 0;
@@ -134,7 +138,7 @@ CopyResult CopyAnswering(Session& session, UserPort& port, const std::string& so
             case Answer::Retry: session.CopyRetried = true; continue;
             case Answer::Ignore:
                 session.CopyRetried = true;
-                port.LogStep("Not installed: " + dest + " (copy error ignored)");
+                port.LogStep("Not installed: " + dest + " (copy error ignored)" + SystemCause(error));
                 return {};
             default:
                 session.InstallAborted = true;
@@ -164,7 +168,8 @@ void VerifiedCopy(Session& session, UserPort& port, const std::string& sourceFil
             return;
         }
         const Answer answer = AskAfterChecksumMismatch(session, port, destFile, expected, actual);
-        io::Remove(destFile);
+        RunError ignored;
+        fs::RemoveFile(destFile, ignored);
         if (answer == Answer::Ignore) {
             port.LogStep("Not installed: " + destFile + " (checksum " + actual + " instead of " + expected +
                          ", ignored)");
@@ -175,7 +180,7 @@ void VerifiedCopy(Session& session, UserPort& port, const std::string& sourceFil
             port.LogStep("Removed " + destFile + " (checksum " + actual + " instead of " + expected + ")");
             return;
         }
-        UpdateProgress(session, port, -ClusterRounded(session, size));
+        UpdateProgress(session, port, -RoundToCluster(session, size));
     }
 }
 

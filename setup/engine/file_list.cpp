@@ -2,11 +2,11 @@
 
 #include <cmath>
 
-#include "setup/config/archive_launcher.h"
-#include "setup/engine/dir_path.h"
+#include "setup/engine/archive_launcher.h"
 #include "setup/engine/file_copy.h"
 #include "setup/engine/open_files.h"
 #include "setup/engine/progress.h"
+#include "setup/session/disk_utils.h"
 #include "setup/session/file_system.h"
 #include "setup/session/res_strings.h"
 #include "setup/session/text_util.h"
@@ -36,7 +36,7 @@ bool ParseSize(const std::string& text, int64_t& size) {
     return true;
 }
 
-// What the two passes share: the list, the product and the messages of list failures.
+// What the two passes share: the list, the product and the end of a pass on a failure.
 struct ListPass {
     ListPass(Session& session, UserPort& port, const std::string& productDir, const std::string& destRoot)
         : session_(session), port_(port), productDir_(productDir), destRoot_(destRoot),
@@ -51,10 +51,10 @@ struct ListPass {
             return false;
         }
         product_ = &session_.ListedProducts[static_cast<size_t>(session_.CurrentProduct)];
-        if (!fs::Exists(listPath_)) {
-            session_.InstallAborted = session_.InstallFailed = true;
-            Show(product_->ProductName + "\n" + listPath_ + "\n" + Res(session_, Str::FileNotFound), kPassTitle,
-                 Icon::Exclamation);
+        RunError error;
+        if (fs::KindOf(listPath_, error) == fs::EntryKind::None) {
+            Fail(product_->ProductName + "\n" + listPath_ + "\n" + Res(session_, Str::FileNotFound), kPassTitle,
+                 Icon::Exclamation, error);
             return false;
         }
         return true;
@@ -81,9 +81,7 @@ struct ListPass {
             paths_ = paths;
             return true;
         }
-        CloseAllOpenFiles();
-        session_.InstallAborted = session_.InstallFailed = true;
-        Show(product_->ProductName + "\n" + listPath_ + "\n" + "Invalid File Name : " + session_.CurrentFileSpec +
+        Fail(product_->ProductName + "\n" + listPath_ + "\n" + "Invalid File Name : " + session_.CurrentFileSpec +
                  "\n" + "Line " + std::to_string(lineNumber_),
              kPassTitle, Icon::Exclamation);
         return false;
@@ -91,23 +89,37 @@ struct ListPass {
 
     // Creates the entry's directory when nothing of that name exists.
     bool MakeDestDir(const std::string& sourceShown) {
-        if (fs::Exists(paths_.destDir) || MakeDirPath(paths_.destDir)) return true;
-        const RunError error = fs::LastError();
-        CloseAllOpenFiles();
-        session_.InstallAborted = session_.InstallFailed = true;
-        Show(Res(session_, Str::DirectoryError) + " : " + std::to_string(error.number) + "\r" + productDir_ + "\r" +
+        RunError error;
+        if (fs::Exists(paths_.destDir) || MakeDirPath(paths_.destDir, error)) return true;
+        Fail(Res(session_, Str::DirectoryError) + " : " + std::to_string(error.number) + "\r" + productDir_ + "\r" +
                  error.description + "\r" + "sourcefilepath : " + sourceShown + "\n" +
                  "destfilepath : " + paths_.destFile + "\r" + "Line: " + std::to_string(lineNumber_),
-             kPassTitle, Icon::Exclamation);
+             kPassTitle, Icon::Exclamation, error);
         return false;
     }
 
-    void Show(const std::string& text, const std::string& title, Icon icon, Buttons buttons = Buttons::Ok) {
+    // The copy pass's report of a list that cannot be opened or read.
+    void FailReading(const RunError& error) {
+        Fail(Res(session_, Str::Error) + " : " + std::to_string(error.number) + "\r" + error.description + "\r" +
+                 Res(session_, Str::Reading) + " : " + listPath_ + "\r" + "Line " + std::to_string(lineNumber_),
+             kAppTitle, Icon::Exclamation, error);
+    }
+
+    // The expansion pass's report of any failure other than a directory error.
+    void FailTooManyUsers(const RunError& error = {}) {
+        Fail("There are too many users trying to install.  Please try again later.", kAppTitle, Icon::None, error);
+    }
+
+    // Ends the install on a failure of the pass: every open file is closed, the install
+    // is aborted as failed, and the message tells the user.
+    void Fail(const std::string& text, const std::string& title, Icon icon, const RunError& cause = {}) {
+        CloseAllOpenFiles();
+        session_.InstallAborted = session_.InstallFailed = true;
         Message box;
         box.text = text;
         box.title = title;
         box.icon = icon;
-        box.buttons = buttons;
+        box.cause = cause;
         port_.ShowMessage(box);
     }
 
@@ -121,23 +133,6 @@ struct ListPass {
     int lineNumber_ = 0;
     EntryPaths paths_;
 };
-
-// The copy pass's report of a list that cannot be opened or read.
-void ReportListFailure(ListPass& pass, const RunError& error) {
-    CloseAllOpenFiles();
-    pass.session_.InstallAborted = pass.session_.InstallFailed = true;
-    pass.Show(Res(pass.session_, Str::Error) + " : " + std::to_string(error.number) + "\r" + error.description + "\r" +
-                  Res(pass.session_, Str::Reading) + " : " + pass.listPath_ + "\r" + "Line " +
-                  std::to_string(pass.lineNumber_),
-              kAppTitle, Icon::Exclamation);
-}
-
-// The expansion pass's report of any failure other than a directory error.
-void ReportTooManyUsers(ListPass& pass) {
-    CloseAllOpenFiles();
-    pass.session_.InstallAborted = pass.session_.InstallFailed = true;
-    pass.Show("There are too many users trying to install.  Please try again later.", kAppTitle, Icon::None);
-}
 
 }  // namespace
 
@@ -209,7 +204,7 @@ void InstallDirectory(Session& session, UserPort& port, const std::string& produ
     ListPass pass(session, port, productDir, destRoot);
     if (!pass.Start()) return;
     RunError error;
-    if (!pass.list_.Open(pass.listPath_, error)) return ReportListFailure(pass, error);
+    if (!pass.list_.Open(pass.listPath_, error)) return pass.FailReading(error);
     std::string line;
     while (pass.NextEntry(line, error)) {
         const int64_t position = pass.list_.Position();
@@ -227,10 +222,10 @@ void InstallDirectory(Session& session, UserPort& port, const std::string& produ
             // opened anew.
             session.CopyRetried = false;
             CloseAllOpenFiles();
-            if (!pass.list_.ReopenAt(pass.listPath_, position, error)) return ReportListFailure(pass, error);
+            if (!pass.list_.ReopenAt(pass.listPath_, position, error)) return pass.FailReading(error);
         }
     }
-    if (error.number != 0) return ReportListFailure(pass, error);
+    if (error.number != 0) return pass.FailReading(error);
     CloseAllOpenFiles();
 }
 
@@ -238,22 +233,22 @@ void ExpandDirectory(Session& session, UserPort& port, const std::string& produc
     ListPass pass(session, port, productDir, destRoot);
     if (!pass.Start()) return;
     RunError error;
-    if (!pass.list_.Open(pass.listPath_, error)) return ReportTooManyUsers(pass);
+    if (!pass.list_.Open(pass.listPath_, error)) return pass.FailTooManyUsers(error);
     std::string line;
     while (pass.NextEntry(line, error)) {
         if (!pass.TakeSpec(line)) return;
         ShowFileName(session, port, pass.paths_.destFile);
         int64_t size = 0;
-        if (!ParseSize(ReadListField(line, 3), size)) return ReportTooManyUsers(pass);
+        if (!ParseSize(ReadListField(line, 3), size)) return pass.FailTooManyUsers();
         if (!pass.MakeDestDir(session.CurrentFileSpec)) return;
 
         const ProductRec& product = *pass.product_;
         if (!RunArchiveProgram(session, port, product.ProductDir, destRoot, product.ProductCode,
                                session.CurrentFileSpec))
-            return ReportTooManyUsers(pass);
+            return pass.FailTooManyUsers();
         if (session.InstallAborted) return;
     }
-    if (error.number != 0) return ReportTooManyUsers(pass);
+    if (error.number != 0) return pass.FailTooManyUsers(error);
     CloseAllOpenFiles();
 }
 

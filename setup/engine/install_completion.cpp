@@ -2,15 +2,14 @@
 
 #include "setup/config/config_profile.h"
 #include "setup/config/transfer_config.h"
-#include "setup/engine/file_io.h"
 #include "setup/session/file_system.h"
+#include "setup/session/process.h"
 #include "setup/session/text_util.h"
 
 namespace qv {
 
-bool CompletionServices::StartProgram(const std::string& path) {
-    RunError error;
-    return io::StartProgram("\"" + path + "\"", /*hidden=*/false, error);
+bool CompletionServices::StartProgram(const std::string& path, RunError& error) {
+    return qv::StartProgram("\"" + path + "\"", /*hidden=*/false, error);
 }
 
 std::string DefaultConnectivityDir(const Session& session) {
@@ -27,6 +26,20 @@ std::string DefaultConnectivityDir(const Session& session) {
         if (code == row.code) return row.dir;
     return "c:\\";
 }
+
+namespace {
+// The platform whose client programs come with the suite, below the install directory.
+bool ClientComesWithSuite(const Session& session) { return UpperAscii(session.DbPlatformCode) == "DB4"; }
+}  // namespace
+
+std::string InitialConnectivityDir(const Session& session) {
+    if (ClientComesWithSuite(session)) return session.InstallDir + "\\bin\\client\\winx86";
+    return DefaultConnectivityDir(session);
+}
+
+bool ConnectivityControlsEnabled(const Session& session) { return !ClientComesWithSuite(session); }
+
+bool ConnectivityDirFound(const std::string& text) { return fs::MatchesAnyEntry(text); }
 
 void MakeGroupShortcuts(ShortcutLibrary& library, UserPort& port, const std::string& destRoot,
                         const GroupChoice& choice) {
@@ -62,11 +75,12 @@ CompletionOutcome FinishInstall(Session& session, UserPort& port, CompletionServ
 
     const std::string supplyChainSetup = destRoot + "\\setup.exe";
     if (supplyChain && fs::IsFile(supplyChainSetup)) {
-        if (services.StartProgram(supplyChainSetup)) {
+        RunError error;
+        if (services.StartProgram(supplyChainSetup, error)) {
             port.LogStep("Started " + supplyChainSetup + ": the installer ends here");
             return CompletionOutcome::HandedOver;
         }
-        port.LogStep("Could not start " + supplyChainSetup);
+        port.LogStep("Could not start " + supplyChainSetup + " (" + error.description + ")" + SystemCause(error));
     }
 
     GroupChoice choice;

@@ -26,7 +26,7 @@ public:
     virtual GroupChoice ShowGroupDialog() = 0;
     virtual void CloseWaitWindow() {}
     // Starts a program in a normal window with the focus, not awaited.
-    virtual bool StartProgram(const std::string& path);
+    virtual bool StartProgram(const std::string& path, RunError& error);
     virtual ShortcutLibrary& Shortcuts() = 0;
 };
 
@@ -37,6 +37,16 @@ enum class CompletionOutcome {
 
 // The default connectivity programs directory of the session's platform.
 std::string DefaultConnectivityDir(const Session& session);
+
+// The connectivity directory the program group dialog starts with: the platform's
+// default, or, for the platform whose client programs come with the suite, the suite's
+// own client folder below InstallDir. ConnectivityControlsEnabled is false for that
+// platform: the directory is then not the user's choice.
+std::string InitialConnectivityDir(const Session& session);
+bool ConnectivityControlsEnabled(const Session& session);
+// OK's check of the connectivity directory: the text, taken as a file search pattern,
+// matches a file or directory ("c:\" matches the entries of the drive's root).
+bool ConnectivityDirFound(const std::string& text);
 
 // destRoot is the install directory without a trailing "\"; supplyChain tells whether a
 // chosen Supply Chain product was installed.

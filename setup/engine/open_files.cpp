@@ -29,8 +29,8 @@ int OpenFileCount() { return static_cast<int>(Registry().size()); }
 
 OpenFile::~OpenFile() { Close(); }
 
-bool OpenFile::Adopt(io::Handle handle) {
-    if (handle == io::kNoHandle) return false;
+bool OpenFile::Adopt(fs::Handle handle) {
+    if (handle == fs::kNoHandle) return false;
     handle_ = handle;
     Registry().push_back(this);
     return true;
@@ -38,47 +38,47 @@ bool OpenFile::Adopt(io::Handle handle) {
 
 bool OpenFile::NotOpen(RunError& error) const {
     // A file closed under its owner (by the Cancel button) reads as a bad file.
-    error = {52, "Bad file name or number"};
+    error = err::BadFileNameOrNumber();
     return false;
 }
 
 bool OpenFile::OpenRead(const std::string& path, RunError& error) {
     Close();
-    return Adopt(io::OpenForRead(path, error));
+    return Adopt(fs::OpenForRead(path, error));
 }
 
 bool OpenFile::CreateWrite(const std::string& path, RunError& error) {
     Close();
-    return Adopt(io::CreateForWrite(path, error));
+    return Adopt(fs::CreateForWrite(path, error));
 }
 
 bool OpenFile::Read(void* buffer, uint32_t want, uint32_t& got, RunError& error) {
     got = 0;
     if (!IsOpen()) return NotOpen(error);
-    return io::Read(handle_, buffer, want, got, error);
+    return fs::Read(handle_, buffer, want, got, error);
 }
 
 bool OpenFile::Write(const void* buffer, uint32_t count, RunError& error) {
     if (!IsOpen()) return NotOpen(error);
-    return io::Write(handle_, buffer, count, error);
+    return fs::Write(handle_, buffer, count, error);
 }
 
 bool OpenFile::Seek(int64_t offset, RunError& error) {
     if (!IsOpen()) return NotOpen(error);
-    return io::Seek(handle_, offset, error);
+    return fs::Seek(handle_, offset, error);
 }
 
 bool OpenFile::Size(int64_t& size, RunError& error) {
     if (!IsOpen()) return NotOpen(error);
-    return io::Size(handle_, size, error);
+    return fs::Size(handle_, size, error);
 }
 
 bool OpenFile::Close(RunError& error) {
     if (!IsOpen()) return true;
-    const io::Handle h = handle_;
-    handle_ = io::kNoHandle;
+    const fs::Handle h = handle_;
+    handle_ = fs::kNoHandle;
     Unregister(this);
-    return io::Close(h, error);
+    return fs::Close(h, error);
 }
 
 void OpenFile::Close() {
@@ -91,6 +91,7 @@ bool LineReader::Open(const std::string& path, RunError& error) {
     next_ = 0;
     position_ = 0;
     eof_ = false;
+    lastEnd_ = LineEnd::None;
     return file_.OpenRead(path, error);
 }
 
@@ -130,22 +131,29 @@ bool LineReader::ReadLine(std::string& line, RunError& error) {
     line.clear();
     error = {};
     if (AtEnd()) return false;
+    size_t searched = next_;  // the bytes from next_ up to here hold no line end
     for (;;) {
-        const size_t end = buffer_.find_first_of("\r\n", next_);
+        const size_t end = buffer_.find_first_of("\r\n", searched);
         if (end == std::string::npos || (buffer_[end] == '\r' && end + 1 == buffer_.size() && !eof_)) {
             // No complete line end in the buffer yet (or a CR whose LF may follow).
             if (eof_) {
                 line = buffer_.substr(next_);
                 position_ += static_cast<int64_t>(buffer_.size() - next_);
                 next_ = buffer_.size();
+                lastEnd_ = LineEnd::None;
                 return true;
             }
+            searched = (end == std::string::npos ? buffer_.size() : end) - next_;  // Fill drops the bytes before next_
             if (!Fill(error)) return false;
             continue;
         }
         line = buffer_.substr(next_, end - next_);
         size_t after = end + 1;
-        if (buffer_[end] == '\r' && after < buffer_.size() && buffer_[after] == '\n') ++after;
+        lastEnd_ = buffer_[end] == '\n' ? LineEnd::Lf : LineEnd::Cr;
+        if (buffer_[end] == '\r' && after < buffer_.size() && buffer_[after] == '\n') {
+            ++after;
+            lastEnd_ = LineEnd::CrLf;
+        }
         position_ += static_cast<int64_t>(after - next_);
         next_ = after;
         return true;

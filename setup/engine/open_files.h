@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "setup/engine/file_io.h"
+#include "setup/session/file_system.h"
 
 namespace qv {
 
@@ -32,7 +32,7 @@ public:
     bool CreateWrite(const std::string& path, RunError& error);
 
     // False once closed, whoever closed it.
-    bool IsOpen() const { return handle_ != io::kNoHandle; }
+    bool IsOpen() const { return handle_ != fs::kNoHandle; }
 
     bool Read(void* buffer, uint32_t want, uint32_t& got, RunError& error);
     bool Write(const void* buffer, uint32_t count, RunError& error);
@@ -45,17 +45,20 @@ public:
 
 private:
     friend void CloseAllOpenFiles();
-    bool Adopt(io::Handle handle);
+    bool Adopt(fs::Handle handle);
     bool NotOpen(RunError& error) const;
 
-    io::Handle handle_ = io::kNoHandle;
+    fs::Handle handle_ = fs::kNoHandle;
 };
 
 // Reads a text file line by line, the way the file lists are read: a line ends with
-// CR LF, a lone CR or a lone LF, and a last line without an end still counts. Position()
-// is the byte offset after the last line read, from which ReopenAt continues.
+// CR LF, a lone CR or a lone LF, and a last line without an end still counts. Each byte
+// is looked at once, however long the line. Position() is the byte offset after the last
+// line read, from which ReopenAt continues.
 class LineReader {
 public:
+    enum class LineEnd { None, CrLf, Cr, Lf };
+
     bool Open(const std::string& path, RunError& error);
     // Opens the file again and continues after `position` bytes.
     bool ReopenAt(const std::string& path, int64_t position, RunError& error);
@@ -67,6 +70,8 @@ public:
     // The next line without its end; false at the end of the file or on a read error
     // (error tells which: number 0 at the end).
     bool ReadLine(std::string& line, RunError& error);
+    // How the last line read ended (None: at the end of the file).
+    LineEnd LastLineEnd() const { return lastEnd_; }
     int64_t Position() const { return position_; }
 
 private:
@@ -77,6 +82,7 @@ private:
     size_t next_ = 0;     // first unread byte in buffer_
     int64_t position_ = 0;
     bool eof_ = false;
+    LineEnd lastEnd_ = LineEnd::None;
 };
 
 }  // namespace qv

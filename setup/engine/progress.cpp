@@ -3,7 +3,6 @@
 #include <cmath>
 #include <limits>
 
-#include "setup/engine/dir_path.h"
 #include "setup/engine/open_files.h"
 #include "setup/session/res_strings.h"
 #include "setup/session/text_util.h"
@@ -82,12 +81,6 @@ std::string PercentLabel(int64_t percent) {
 }
 
 std::string FormatClock(double days) { return ClockText(ClockSeconds(days)); }
-
-int32_t ClusterRounded(const Session& session, int64_t n) {
-    const int64_t cluster = session.ClusterSize > 0 ? session.ClusterSize : kClusterSize;
-    if (n <= 0) return 0;
-    return Saturated((n + cluster - 1) / cluster * cluster);
-}
 
 void UpdateProgress(Session& session, UserPort& port, int32_t n) {
     const int64_t weighted = WeightedBytes(session, n);

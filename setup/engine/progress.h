@@ -30,9 +30,6 @@ std::string PercentLabel(int64_t percent);
 // or unusable values show "00:00:00".
 std::string FormatClock(double days);
 
-// n rounded up to whole clusters of the session's ClusterSize (0 for n <= 0), kept within 32 bits.
-int32_t ClusterRounded(const Session& session, int64_t n);
-
 // Counts n installed bytes (negative when a retried copy takes its bytes back) and
 // refreshes the progress display: the two bars with their labels, the time spent and the
 // estimated time remaining. A shown value is set again only when it changes.

@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include "setup/engine/shortcut_library.h"
+#include "setup/session/lazy_library_win.h"
 
 namespace qv {
 namespace {
@@ -27,24 +28,14 @@ public:
     }
 
 private:
-    // Loads the library once; true when all three entry points are there. A library or
-    // entry point that is missing leaves the shortcut step without effect, silently.
+    // True when all three entry points are there. A library or entry point that is
+    // missing leaves the shortcut step without effect, silently.
     bool Bind() {
-        if (!tried_) {
-            tried_ = true;
-            const HMODULE module = LoadLibraryA("qvole.dll");
-            if (module) {
-                oleInit_ = reinterpret_cast<OleInitFn>(reinterpret_cast<void*>(GetProcAddress(module, "OleInit")));
-                oleUninit_ =
-                    reinterpret_cast<OleUninitFn>(reinterpret_cast<void*>(GetProcAddress(module, "OleUninit")));
-                makeShortCut_ = reinterpret_cast<MakeShortCutFn>(
-                    reinterpret_cast<void*>(GetProcAddress(module, "MakeShortCut")));
-            }
-        }
-        return oleInit_ && oleUninit_ && makeShortCut_;
+        return library_.Bind(oleInit_, "OleInit") && library_.Bind(oleUninit_, "OleUninit") &&
+               library_.Bind(makeShortCut_, "MakeShortCut");
     }
 
-    bool tried_ = false;
+    LazyLibrary library_{"qvole.dll"};
     OleInitFn oleInit_ = nullptr;
     OleUninitFn oleUninit_ = nullptr;
     MakeShortCutFn makeShortCut_ = nullptr;

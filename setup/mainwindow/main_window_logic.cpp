@@ -84,8 +84,15 @@ void MainWindowLogic::FillProductList(int type) {
             session_.ListedProducts[n].Chosen = 0;
             continue;
         }
+        // The list and ListedProducts must stay entry for entry alike, or Install would take
+        // another product than the one shown: an entry the list cannot take ends the listing.
+        if (!view_.AddProductListItem(ProductListItemText(product))) {
+            ShowMessage(Res(session_, Str::Error) + " : " + std::to_string(err::OutOfMemory().number) + "\r" +
+                            err::OutOfMemory().description + "\r" + product.ProductName,
+                        kAppTitle, Icon::Exclamation);
+            break;
+        }
         session_.ListedProducts[n] = product;
-        view_.AddProductListItem(ProductListItemText(product));
         session_.ListedProducts[n].Chosen = -1;
         view_.SetProductSelected(static_cast<int>(n) - 1, product.Selected != 0);
         if (!product.DefaultDir.empty()) {

@@ -29,7 +29,8 @@ public:
 
     // ProductBox, a multi-selection list (entries from 0).
     virtual void ClearProductList() = 0;
-    virtual void AddProductListItem(const std::string& text) = 0;
+    // False when the list cannot take the entry (it is out of memory).
+    virtual bool AddProductListItem(const std::string& text) = 0;
     virtual void SetProductSelected(int entry, bool selected) = 0;
     virtual void SetProductCursor(int entry) = 0;
     virtual int ProductEntryCount() = 0;

@@ -33,43 +33,40 @@ constexpr int kPanelWidth = 9600;
 constexpr int kPanelHeight = 6810;
 constexpr int kTitleHeight = 1200;  // the band of the backdrop with the program's title
 
-// Where each control sits on the panel.
-struct Placement {
-    int control;
-    Twips place;
-};
-constexpr Placement kPlacements[] = {
-    {id::Image1, {360, 300, 960, 960}},
-    {id::Label3, {1560, 360, 2400, 255}},
-    {id::lblInstallSpec, {1560, 660, 7680, 420}},
-    {id::ProductBox, {360, 1620, 5280, 3060}},
-    {id::lblFreeSpace, {5880, 1620, 3360, 255}},
-    {id::DiskSize, {5880, 1890, 3360, 345}},
-    {id::lblProductSize, {5880, 2430, 3360, 255}},
-    {id::ProductSize, {5880, 2700, 3360, 345}},
-    {id::lblSpaceRemaining, {5880, 3240, 3360, 255}},
-    {id::SpaceRemaining, {5880, 3510, 3360, 345}},
-    {id::chkConfigure, {5880, 4080, 3360, 300}},
-    {id::lblInstall, {360, 4980, 1920, 255}},
-    {id::lblQvver, {2340, 4920, 6300, 345}},
-    {id::btnDirBrowse, {8700, 4905, 540, 375}},
-    {id::Label2, {360, 5460, 1920, 255}},
-    {id::lblInstallFromDir, {2340, 5460, 6900, 255}},
-    {id::btnInstall, {6420, 6120, 1320, 450}},
-    {id::btnExit, {7920, 6120, 1320, 450}},
+constexpr DWORD kLabel = WS_VISIBLE | SS_LEFT;
+constexpr DWORD kFigure = WS_VISIBLE | SS_RIGHT | SS_CENTERIMAGE | SS_NOPREFIX;
+
+// The controls on the panel in tab order (the product list is where the focus starts),
+// each at its place on the panel in twips.
+constexpr ui::ControlRow kControls[] = {
+    {id::Image1, "Static", "", WS_VISIBLE | SS_BITMAP, 0, {360, 300, 960, 960}, ui::ControlFont::Regular},
+    {id::Label3, "Static", "", kLabel, 0, {1560, 360, 2400, 255}, ui::ControlFont::Bold},
+    {id::lblInstallSpec, "Static", "", kLabel | SS_NOPREFIX, 0, {1560, 660, 7680, 420}, ui::ControlFont::LargeBold},
+    {id::ProductBox, "ListBox", "",
+     WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | LBS_NOTIFY | LBS_MULTIPLESEL | LBS_NOINTEGRALHEIGHT, WS_EX_CLIENTEDGE,
+     {360, 1620, 5280, 3060}, ui::ControlFont::Regular},
+    {id::lblFreeSpace, "Static", "", kLabel, 0, {5880, 1620, 3360, 255}, ui::ControlFont::Bold},
+    {id::DiskSize, "Static", "", kFigure, WS_EX_STATICEDGE, {5880, 1890, 3360, 345}, ui::ControlFont::Regular},
+    {id::lblProductSize, "Static", "", kLabel, 0, {5880, 2430, 3360, 255}, ui::ControlFont::Bold},
+    {id::ProductSize, "Static", "", kFigure, WS_EX_STATICEDGE, {5880, 2700, 3360, 345}, ui::ControlFont::Regular},
+    {id::lblSpaceRemaining, "Static", "", kLabel, 0, {5880, 3240, 3360, 255}, ui::ControlFont::Bold},
+    {id::SpaceRemaining, "Static", "", kFigure, WS_EX_STATICEDGE, {5880, 3510, 3360, 345}, ui::ControlFont::Regular},
+    {id::chkConfigure, "Button", "", WS_TABSTOP | BS_AUTOCHECKBOX, 0, {5880, 4080, 3360, 300}, ui::ControlFont::Bold},
+    {id::lblInstall, "Static", "", kLabel, 0, {360, 4980, 1920, 255}, ui::ControlFont::Bold},
+    {id::lblQvver, "Edit", "", WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, {2340, 4920, 6300, 345},
+     ui::ControlFont::Regular},
+    {id::btnDirBrowse, "Button", "...", WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 0, {8700, 4905, 540, 375},
+     ui::ControlFont::Bold},
+    {id::Label2, "Static", "Installing From:", kLabel, 0, {360, 5460, 1920, 255}, ui::ControlFont::Bold},
+    {id::lblInstallFromDir, "Static", "", kLabel | SS_NOTIFY | SS_NOPREFIX | SS_PATHELLIPSIS, 0,
+     {2340, 5460, 6900, 255}, ui::ControlFont::Regular},
+    {id::btnInstall, "Button", "", WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, 0, {6420, 6120, 1320, 450},
+     ui::ControlFont::Bold},
+    {id::btnExit, "Button", "", WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 0, {7920, 6120, 1320, 450},
+     ui::ControlFont::Bold},
 };
 // Etched lines across the panel, at these heights.
 constexpr int kRules[] = {1410, 5940};
-
-// A control of the main window: its id, class, styles and font.
-struct ControlSpec {
-    int control;
-    const char* windowClass;
-    const char* text;
-    DWORD style;
-    DWORD exStyle;
-    bool bold;
-};
 
 // The mouse buttons and shift state of a mouse message, in the classic codes.
 int ShiftState(WPARAM keys) {
@@ -93,64 +90,20 @@ LRESULT CALLBACK InstallFromLabelProc(HWND window, UINT message, WPARAM wParam, 
 
 }  // namespace
 
-// The port of the main window: message boxes over it, and the scan counters into the scan
-// dialog while the CD is scanned. The counters are repainted as they change, at most
-// every kScanDisplayInterval milliseconds, and once more when the scan is done.
-class QVSetup::MainPort final : public WinUserPort {
-public:
-    explicit MainPort(GetProdForm& scan) : scan_(scan) {}
-    Answer ShowMessage(const Message& message) override {
-        if (pending_) ShowScanCounters();  // a box over the scan dialog finds it up to date
-        return WinUserPort::ShowMessage(message);
-    }
-    void ShowScanDirectories(int count) override {
-        directories_ = count;
-        Changed();
-    }
-    void ShowScanModules(int count, const std::string& totalBytes) override {
-        modules_ = count;
-        totalBytes_ = totalBytes;
-        modulesSeen_ = true;
-        Changed();
-    }
-    // Shows the counters as they stand.
-    void ShowScanCounters() {
-        pending_ = false;
-        lastShown_ = GetTickCount();
-        if (!scan_.IsLoaded()) return;
-        if (directories_ >= 0) scan_.ShowDirectories(directories_);
-        if (modulesSeen_) scan_.ShowModules(modules_, totalBytes_);
-    }
-
-private:
-    static constexpr DWORD kScanDisplayInterval = 50;
-
-    void Changed() {
-        pending_ = true;
-        if (GetTickCount() - lastShown_ >= kScanDisplayInterval) ShowScanCounters();
-    }
-
-    GetProdForm& scan_;
-    int directories_ = -1;
-    int modules_ = 0;
-    std::string totalBytes_;
-    bool modulesSeen_ = false;
-    bool pending_ = false;
-    DWORD lastShown_ = 0;
-};
-
-QVSetup::QVSetup(Session& session, const StartupOptions& options, MainWindowDialogs dialogs,
+QVSetup::QVSetup(Session& session, const StartupOptions& options, InstallLog& log, MainWindowDialogs dialogs,
                  std::function<void()> onExit)
     : Form(ids::kQVSetupClass, kPanelWidth, kPanelHeight + kTitleHeight),
       session_(session),
       options_(options),
       dialogs_(dialogs),
       onExit_(std::move(onExit)),
-      port_holder_(std::make_unique<MainPort>(dialogs.getProdForm)),
-      port_(*port_holder_) {}
+      window_(dialogs.getProdForm),
+      port_(window_, log) {}
 
 QVSetup::~QVSetup() {
+    Unload();  // the picture control lets the bitmap go first
     if (redBrush_) DeleteObject(redBrush_);
+    if (picture_) DeleteObject(picture_);
 }
 
 HICON QVSetup::ClassIcon() const {
@@ -197,53 +150,25 @@ void QVSetup::OnLoad() {
 
     dialogs_.getProdForm.Hide();
     dialogs_.getProdForm.Unload();
-    port_.SetOwner(hwnd());
+    window_.SetOwner(hwnd());
 }
 
 void QVSetup::ScanCatalogue() {
     GetProdForm& scan = dialogs_.getProdForm;
     scan.Show();
-    port_.SetOwner(scan.hwnd());
+    window_.SetOwner(scan.hwnd());
     dialogs_.dirSeek.Load();  // its drive list serves for the default install-to directory
     PrepareCatalogue(session_, port_, session_.DbPlatformCode);
-    port_holder_->ShowScanCounters();
+    window_.ShowScanCounters();
     if (options_.crcCheck) session_.NoCrcCheck = false;
-    port_.SetOwner(hwnd());
+    window_.SetOwner(hwnd());
 }
 
 void QVSetup::CreateControls() {
-    HFONT regular = SansSerif(FontSize::Small, false);
-    HFONT bold = SansSerif(FontSize::Small, true);
-    const DWORD label = WS_VISIBLE | SS_LEFT;
-    const DWORD figure = WS_VISIBLE | SS_RIGHT | SS_CENTERIMAGE | SS_NOPREFIX;
-    // Created in tab order: the product list is where the focus starts.
-    const ControlSpec specs[] = {
-        {id::Image1, "Static", "", WS_VISIBLE | SS_BITMAP, 0, false},
-        {id::Label3, "Static", "", label, 0, true},
-        {id::lblInstallSpec, "Static", "", label | SS_NOPREFIX, 0, true},
-        {id::ProductBox, "ListBox", "",
-         WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | LBS_NOTIFY | LBS_MULTIPLESEL | LBS_NOINTEGRALHEIGHT, WS_EX_CLIENTEDGE,
-         false},
-        {id::lblFreeSpace, "Static", "", label, 0, true},
-        {id::DiskSize, "Static", "", figure, WS_EX_STATICEDGE, false},
-        {id::lblProductSize, "Static", "", label, 0, true},
-        {id::ProductSize, "Static", "", figure, WS_EX_STATICEDGE, false},
-        {id::lblSpaceRemaining, "Static", "", label, 0, true},
-        {id::SpaceRemaining, "Static", "", figure, WS_EX_STATICEDGE, false},
-        {id::chkConfigure, "Button", "", WS_TABSTOP | BS_AUTOCHECKBOX, 0, true},
-        {id::lblInstall, "Static", "", label, 0, true},
-        {id::lblQvver, "Edit", "", WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, false},
-        {id::btnDirBrowse, "Button", "...", WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 0, true},
-        {id::Label2, "Static", "Installing From:", label, 0, true},
-        {id::lblInstallFromDir, "Static", "", label | SS_NOTIFY | SS_NOPREFIX | SS_PATHELLIPSIS, 0, false},
-        {id::btnInstall, "Button", "", WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, 0, true},
-        {id::btnExit, "Button", "", WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 0, true},
-    };
-    for (const ControlSpec& spec : specs) {
-        HWND control = AddControl(spec.windowClass, spec.control, spec.text, spec.style, spec.exStyle, Twips{},
-                                  spec.bold ? bold : regular);
-        if (spec.control == id::lblInstallSpec)
-            SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(SansSerif(FontSize::Large, true)), FALSE);
+    // Made at no place; LayoutPanel puts them on the panel.
+    for (ui::ControlRow row : kControls) {
+        row.place = {};
+        AddControl(row.windowClass, row.id, row.text, row.style, row.exStyle, row.place, ui::FontOf(row.font));
     }
     for (int rule = 0; rule < static_cast<int>(std::size(kRules)); ++rule)
         AddControl("Static", 0, "", WS_VISIBLE | SS_ETCHEDHORZ, 0, Twips{}, nullptr);
@@ -254,7 +179,11 @@ void QVSetup::CreateControls() {
                                                    MAKEINTRESOURCEA(ids::kMainBitmapResource), IMAGE_BITMAP, 0, 0,
                                                    LR_LOADMAP3DCOLORS));
     if (picture_) SendMessageA(Item(id::Image1), STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(picture_));
-    SetWindowSubclass(Item(id::lblInstallFromDir), &InstallFromLabelProc, 1, 0);
+    // Without its subclass the label would not report the hidden gestures: the window
+    // works on, and the log says why they do nothing.
+    if (!SetWindowSubclass(Item(id::lblInstallFromDir), &InstallFromLabelProc, 1, 0))
+        port_.LogStep("The install-from label cannot take mouse gestures" +
+                      SystemCause(FromSystemError(GetLastError())));
     SendMessageA(Item(id::lblQvver), EM_LIMITTEXT, MAX_PATH, 0);
     LayoutPanel();
 }
@@ -274,21 +203,31 @@ void QVSetup::SetCaptions() {
 }
 
 void QVSetup::BuildMenu() {
+    // A menu bar that cannot be made leaves the window without one: the buttons and the
+    // keyboard shortcuts still work, and the log says why the menu is missing.
     HMENU bar = CreateMenu();
     HMENU file = CreatePopupMenu();
-    installMenu_ = CreatePopupMenu();
+    HMENU install = CreatePopupMenu();
     HMENU help = CreatePopupMenu();
-    if (!bar || !file || !installMenu_ || !help) return;
-    AppendMenuA(file, MF_STRING, id::mnuFileExit, (Res(session_, Str::MenuExit) + "\tCtrl+X").c_str());
-    AppendMenuA(help, MF_STRING, id::mnuHelpContents, Res(session_, Str::MenuContents).c_str());
-    AppendMenuA(help, MF_SEPARATOR, 0, nullptr);
-    AppendMenuA(help, MF_STRING, id::mnuHelpAbout, Res(session_, Str::MenuAbout).c_str());
-    AppendMenuA(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(file), Res(session_, Str::MenuFile).c_str());
-    AppendMenuA(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(installMenu_), Res(session_, Str::MenuInstall).c_str());
-    AppendMenuA(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(help), Res(session_, Str::MenuHelp).c_str());
+    const bool made =
+        bar && file && install && help &&
+        AppendMenuA(file, MF_STRING, id::mnuFileExit, (Res(session_, Str::MenuExit) + "\tCtrl+X").c_str()) &&
+        AppendMenuA(help, MF_STRING, id::mnuHelpContents, Res(session_, Str::MenuContents).c_str()) &&
+        AppendMenuA(help, MF_SEPARATOR, 0, nullptr) &&
+        AppendMenuA(help, MF_STRING, id::mnuHelpAbout, Res(session_, Str::MenuAbout).c_str()) &&
+        AppendMenuA(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(file), Res(session_, Str::MenuFile).c_str()) &&
+        AppendMenuA(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(install), Res(session_, Str::MenuInstall).c_str()) &&
+        AppendMenuA(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(help), Res(session_, Str::MenuHelp).c_str());
     HMENU old = GetMenu(hwnd());
-    SetMenu(hwnd(), bar);
-    if (old) DestroyMenu(old);
+    if (!made || !SetMenu(hwnd(), bar)) {
+        port_.LogStep("The main window's menu cannot be made" + SystemCause(FromSystemError(GetLastError())));
+        for (HMENU menu : {bar, file, install, help})
+            if (menu) DestroyMenu(menu);  // a popup already appended goes with the bar
+        installMenu_ = nullptr;
+    } else {
+        installMenu_ = install;
+        if (old) DestroyMenu(old);
+    }
 
     // The design checks entries 0 and 1.
     entryChecked_[0] = entryChecked_[1] = true;
@@ -298,7 +237,10 @@ void QVSetup::BuildMenu() {
     for (int i = 0; i < kInstallTypeCount; ++i)
         keys.push_back({FVIRTKEY | FCONTROL, static_cast<WORD>(FindInstallType(i)->shortcutKey),
                         static_cast<WORD>(id::mnuInstall + i)});
-    SetAccelerators(CreateAcceleratorTableA(keys.data(), static_cast<int>(keys.size())));
+    HACCEL table = CreateAcceleratorTableA(keys.data(), static_cast<int>(keys.size()));
+    if (!table) port_.LogStep("The main window's keyboard shortcuts cannot be made" +
+                              SystemCause(FromSystemError(GetLastError())));
+    SetAccelerators(table);
 }
 
 void QVSetup::RebuildInstallMenu() {
@@ -333,11 +275,11 @@ RECT QVSetup::PanelRect() const {
 void QVSetup::LayoutPanel() {
     if (!hwnd()) return;
     const RECT panel = PanelRect();
-    for (const Placement& p : kPlacements) {
-        HWND control = Item(p.control);
+    for (const ui::ControlRow& row : kControls) {
+        HWND control = Item(row.id);
         if (!control) continue;
-        RECT r = ui::ToPixels(p.place);
-        if (p.control == id::Image1 && picture_) {
+        RECT r = ui::ToPixels(row.place);
+        if (row.id == id::Image1 && picture_) {
             BITMAP info{};
             if (GetObjectA(picture_, sizeof info, &info)) {
                 r.right = r.left + info.bmWidth;
@@ -358,49 +300,15 @@ void QVSetup::LayoutPanel() {
     InvalidateRect(hwnd(), nullptr, TRUE);
 }
 
-void QVSetup::PaintBackdrop(HDC dc) {
-    RECT client{};
-    GetClientRect(hwnd(), &client);
-    // A deep blue that darkens towards the bottom, in bands.
-    const int bands = 64;
-    for (int i = 0; i < bands; ++i) {
-        RECT band{client.left, client.top + (client.bottom - client.top) * i / bands, client.right,
-                  client.top + (client.bottom - client.top) * (i + 1) / bands};
-        const int blue = 176 - i * 150 / bands;
-        HBRUSH brush = CreateSolidBrush(RGB(0, 0, blue));
-        if (brush) {
-            FillRect(dc, &band, brush);
-            DeleteObject(brush);
-        }
-    }
-
-    // The program's title in the top band, white with a dark shadow.
-    const std::string title = Res(session_, Str::AppTitle);
-    HFONT font = CreateFontA(-ui::TwipsToPixelsY(560), 0, 0, 0, FW_BOLD, TRUE, FALSE, FALSE, ANSI_CHARSET,
-                             OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY, VARIABLE_PITCH | FF_ROMAN,
-                             "Times New Roman");
-    HGDIOBJ old = font ? SelectObject(dc, font) : nullptr;
-    SetBkMode(dc, TRANSPARENT);
-    const int x = ui::TwipsToPixelsX(480), y = ui::TwipsToPixelsY(300);
-    SetTextColor(dc, RGB(0, 0, 0));
-    TextOutA(dc, x + 4, y + 4, title.c_str(), static_cast<int>(title.size()));
-    SetTextColor(dc, RGB(255, 255, 255));
-    TextOutA(dc, x, y, title.c_str(), static_cast<int>(title.size()));
-    if (old) SelectObject(dc, old);
-    if (font) DeleteObject(font);
-
-    // The panel of the controls, raised from the backdrop.
-    RECT panel = PanelRect();
-    FillRect(dc, &panel, GetSysColorBrush(COLOR_BTNFACE));
-    DrawEdge(dc, &panel, EDGE_RAISED, BF_RECT);
-}
-
 bool QVSetup::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
     switch (message) {
-        case WM_ERASEBKGND:
-            PaintBackdrop(reinterpret_cast<HDC>(wParam));
+        case WM_ERASEBKGND: {
+            RECT client{};
+            GetClientRect(hwnd(), &client);
+            backdrop_.Paint(reinterpret_cast<HDC>(wParam), client, PanelRect(), Res(session_, Str::AppTitle));
             result = 1;
             return true;
+        }
         case WM_SIZE:
             LayoutPanel();
             return false;
@@ -500,8 +408,9 @@ void QVSetup::SetInstallSpec(const std::string& text) { SetItemText(id::lblInsta
 
 void QVSetup::ClearProductList() { SendMessageA(Item(id::ProductBox), LB_RESETCONTENT, 0, 0); }
 
-void QVSetup::AddProductListItem(const std::string& text) {
-    SendMessageA(Item(id::ProductBox), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+bool QVSetup::AddProductListItem(const std::string& text) {
+    const LRESULT added = SendMessageA(Item(id::ProductBox), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    return added != LB_ERR && added != LB_ERRSPACE;
 }
 
 void QVSetup::SetProductSelected(int entry, bool selected) {

@@ -18,9 +18,12 @@
 #include "setup/dialogs/get_prod_form.h"
 #include "setup/dialogs/install_status.h"
 #include "setup/mainwindow/main_window_logic.h"
+#include "setup/mainwindow/qv_setup_backdrop.h"
+#include "setup/mainwindow/qv_setup_port.h"
 #include "setup/session/command_line.h"
+#include "setup/session/install_log.h"
+#include "setup/session/policy_port.h"
 #include "setup/session/session.h"
-#include "setup/session/user_port_win.h"
 
 namespace qv {
 
@@ -36,10 +39,11 @@ struct MainWindowDialogs {
 class QVSetup : public ui::Form, private MainView {
 public:
     // onExit runs when the user ends the program (Exit, File > Exit, the close box).
-    QVSetup(Session& session, const StartupOptions& options, MainWindowDialogs dialogs, std::function<void()> onExit);
+    QVSetup(Session& session, const StartupOptions& options, InstallLog& log, MainWindowDialogs dialogs,
+            std::function<void()> onExit);
     ~QVSetup() override;
 
-    // The window's message boxes.
+    // The window's message boxes, written to the install log.
     UserPort& Port() { return port_; }
 
 protected:
@@ -53,14 +57,12 @@ protected:
     bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
 private:
-    class MainPort;
-
     // MainView
     void ShowInstallTypeEntry(int index) override;
     void CheckInstallTypeEntry(int index, bool checked) override;
     void SetInstallSpec(const std::string& text) override;
     void ClearProductList() override;
-    void AddProductListItem(const std::string& text) override;
+    bool AddProductListItem(const std::string& text) override;
     void SetProductSelected(int entry, bool selected) override;
     void SetProductCursor(int entry) override;
     int ProductEntryCount() override;
@@ -89,7 +91,6 @@ private:
     void SetCaptions();
     void BuildMenu();
     void RebuildInstallMenu();
-    void PaintBackdrop(HDC dc);
     RECT PanelRect() const;
     void LayoutPanel();
     void ScanCatalogue();
@@ -98,9 +99,10 @@ private:
     const StartupOptions& options_;
     MainWindowDialogs dialogs_;
     std::function<void()> onExit_;
-    std::unique_ptr<MainPort> port_holder_;
-    WinUserPort& port_;
+    MainWindowPort window_;  // message boxes over this window, the scan counters
+    LoggingPort port_;       // the same, written to the install log
     std::unique_ptr<MainWindowLogic> logic_;
+    MainBackdrop backdrop_;
 
     std::array<bool, kInstallTypeCount> entryVisible_{};
     std::array<bool, kInstallTypeCount> entryChecked_{};

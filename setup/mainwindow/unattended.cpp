@@ -4,7 +4,6 @@
 #include <cctype>
 #include <vector>
 
-#include "setup/dialogs/dialog_texts.h"
 #include "setup/engine/install_completion.h"
 #include "setup/engine/install_driver.h"
 #include "setup/engine/progress.h"
@@ -71,7 +70,10 @@ public:
     void SetInstallSpec(const std::string&) override {}
 
     void ClearProductList() override { selected_.clear(); }
-    void AddProductListItem(const std::string&) override { selected_.push_back(false); }
+    bool AddProductListItem(const std::string&) override {
+        selected_.push_back(false);
+        return true;
+    }
     void SetProductSelected(int entry, bool selected) override {
         if (entry >= 0 && entry < ProductEntryCount()) selected_[static_cast<size_t>(entry)] = selected;
     }

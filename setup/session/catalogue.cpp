@@ -163,11 +163,13 @@ std::string StripCommas(const std::string& text) {
 void ReadSKU(Session& session, UserPort& port, const std::string& productDir) {
     const std::string path = productDir + kCatalogueName;
     if (!fs::IsFile(path)) return;
-    FilePtr file(fs::OpenFile(path, "rb"), &std::fclose);
+    RunError error;
+    FilePtr file(fs::OpenFile(path, "rb", error), &std::fclose);
     if (!file) {
-        const RunError e = fs::LastError();
-        port.ShowMessage({" : " + std::to_string(e.number) + "\r\n" + e.description + "\r\n" + path, "ReadSKU",
-                          Buttons::Ok, Icon::Exclamation, 1});
+        Message box{" : " + std::to_string(error.number) + "\r\n" + error.description + "\r\n" + path, "ReadSKU",
+                    Buttons::Ok, Icon::Exclamation, 1};
+        box.cause = error;
+        port.ShowMessage(box);
         return;
     }
     SkuReader sku(file.get(), port);
@@ -194,10 +196,12 @@ void ScanSource(Session& session, UserPort& port, std::string& sourceDir) {
     if (sourceDir.empty() || sourceDir.back() != '\\') sourceDir += '\\';
     session.ProductCount = 0;
 
+    // A CD that cannot be listed has no products: the main window then shows none.
     std::vector<std::string> names;
-    for (const std::string& name : fs::ListSubdirectories(sourceDir)) {
-        names.push_back(name);
-        port.ShowScanDirectories(static_cast<int>(names.size()));
+    RunError ignored;
+    fs::ListSubdirectories(sourceDir, names, ignored);
+    for (size_t i = 1; i <= names.size(); ++i) {
+        port.ShowScanDirectories(static_cast<int>(i));
         port.DoEvents();
     }
     for (const std::string& name : names) {

@@ -259,7 +259,8 @@ bool ParseCommandLine(Session& session, UserPort& port, const std::string& comma
         TellUser(port, Res(session, Str::TempNotSet) + "\r\n" + Res(session, Str::CorrectAndRerun));
         return false;
     }
-    if (!fs::IsDirectory(temp)) fs::CreateDir(temp);  // a failure here is passed over
+    RunError ignored;  // a folder that cannot be made is passed over here
+    if (!fs::IsDirectory(temp)) fs::CreateDir(temp, ignored);
     if (temp.back() == '\\') temp.pop_back();
     session.TempDir = temp;
     return true;

@@ -42,9 +42,6 @@ struct StartupOptions {
     std::string logPath;       // /LOG=, empty: no log
 };
 
-// The group title's longest length, as the group dialog's text box allows.
-inline constexpr size_t kMaxGroupTitle = 30;
-
 // Splits the further text into words: blanks separate them, double quotes group blanks
 // into a word and are removed.
 std::vector<std::string> SplitSwitchWords(const std::string& text);

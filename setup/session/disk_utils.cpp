@@ -1,9 +1,9 @@
 #include "setup/session/disk_utils.h"
 
 #include <cstdio>
+#include <limits>
 #include <memory>
 
-#include "setup/engine/dir_path.h"
 #include "setup/resources/string_ids.h"
 #include "setup/session/file_system.h"
 #include "setup/session/res_strings.h"
@@ -15,14 +15,16 @@ namespace {
 constexpr const char* kProbeText = "This is a test.";
 
 bool WriteProbe(const std::string& file) {
-    std::FILE* f = fs::OpenFile(file, "wb");
+    RunError ignored;
+    std::FILE* f = fs::OpenFile(file, "wb", ignored);
     if (!f) return false;
     const bool written = std::fputs(kProbeText, f) >= 0 && std::fputs("\r\n", f) >= 0;
     return std::fclose(f) == 0 && written;
 }
 
 bool ProbeReadsBack(const std::string& file) {
-    std::FILE* f = fs::OpenFile(file, "rb");
+    RunError ignored;
+    std::FILE* f = fs::OpenFile(file, "rb", ignored);
     if (!f) return false;
     char line[64] = {};
     const bool read = std::fgets(line, sizeof line, f) != nullptr;
@@ -46,19 +48,42 @@ std::string TwoDigits(std::string part) {
 
 }  // namespace
 
+bool MakeDirPath(const std::string& path, RunError& error) {
+    size_t stop = path.find('\\');
+    if (stop == std::string::npos) return true;
+    for (;;) {
+        stop = path.find('\\', stop + 1);
+        const std::string prefix = path.substr(0, stop);
+        if (!prefix.empty() && prefix.back() != '\\' && !fs::Exists(prefix) && !fs::CreateDir(prefix, error))
+            return false;
+        if (stop == std::string::npos) return true;
+    }
+}
+
+int32_t RoundToCluster(const Session& session, int64_t n) {
+    const int64_t cluster = session.ClusterSize > 0 ? session.ClusterSize : kClusterSize;
+    if (n <= 0) return 0;
+    const int64_t clusters = n / cluster + (n % cluster != 0 ? 1 : 0);  // no sum that could overflow
+    const int64_t limit = std::numeric_limits<int32_t>::max();
+    return static_cast<int32_t>(clusters > limit / cluster ? limit : clusters * cluster);
+}
+
 bool TestWriteAccess(const std::string& dir) {
     const std::string probeDir = dir + (EndsWith(dir, "\\") ? "" : "\\") + "~qvtmp.tmp";
-    if (!MakeDirPath(probeDir)) return false;
+    RunError ignored;
+    if (!MakeDirPath(probeDir, ignored)) return false;
     const std::string probeFile = probeDir + "\\~qvtmpf.tmp";
-    if (!WriteProbe(probeFile) || !ProbeReadsBack(probeFile)) return false;
-    fs::RemoveFile(probeFile);
-    fs::RemoveDir(probeDir);
-    fs::RemoveDir(dir);  // succeeds only when the directory is empty
-    return true;
+    const bool readsBack = WriteProbe(probeFile) && ProbeReadsBack(probeFile);
+    // The probe goes whatever the test found; so does dir when it is left empty.
+    fs::RemoveFile(probeFile, ignored);
+    fs::RemoveDir(probeDir, ignored);
+    fs::RemoveDir(dir, ignored);
+    return readsBack;
 }
 
 double GetFreeSpace(const std::string& root) {
-    const std::optional<fs::DiskSpace> space = fs::GetDiskSpace(root);
+    RunError ignored;
+    const std::optional<fs::DiskSpace> space = fs::GetDiskSpace(root, ignored);
     if (!space) return -1;
     const uint32_t bytesPerCluster = space->bytesPerSector * space->sectorsPerCluster;
     return static_cast<double>(bytesPerCluster) * static_cast<double>(space->freeClusters);

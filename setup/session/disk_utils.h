@@ -1,8 +1,12 @@
-// Write access, free space and the release number.
+// Path, access and disk utilities: directory creation, write access, free space, the
+// byte arithmetic of clusters and the release number.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
+
+#include "setup/session/run_error.h"
 
 #include "setup/session/session.h"
 
@@ -13,6 +17,18 @@
 #endif
 
 namespace qv {
+
+// Creates every missing directory along path ("c:\a\b" creates c:\a and c:\a\b). The
+// first component (normally the drive) is never created. False, with the error of the
+// step, as soon as a step fails.
+bool MakeDirPath(const std::string& path, RunError& error);
+
+// a / b rounded up, for a >= 0 and b > 0.
+constexpr int32_t CeilDiv(int32_t a, int32_t b) { return a / b + (a % b != 0 ? 1 : 0); }
+
+// n rounded up to whole clusters of the session's ClusterSize (kClusterSize while it is
+// unset): 0 for n <= 0, and at most the largest 32-bit value.
+int32_t RoundToCluster(const Session& session, int64_t n);
 
 // True when a file can be written below dir and read back. Leaves no probe behind and
 // removes dir itself when the test left it empty.

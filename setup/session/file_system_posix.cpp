@@ -1,7 +1,8 @@
-// Native implementation of the file-system services: Windows paths are mapped onto the
-// build machine's by turning every "\" into "/".
+// Native implementation of the file layer: Windows paths are mapped onto the build
+// machine's by turning every "\" into "/".
 #include <dirent.h>
-#include <glob.h>
+#include <fcntl.h>
+#include <fnmatch.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -9,103 +10,164 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <memory>
 
 #include "setup/session/file_system.h"
+#include "setup/session/native_path.h"
 
 namespace qv::fs {
 namespace {
 
-thread_local int lastErrno = 0;
-
-std::string Native(const std::string& path) {
-    std::string p = path;
-    std::replace(p.begin(), p.end(), '\\', '/');
-    return p;
-}
-
-bool Fail() {
-    lastErrno = errno;
+bool Fail(RunError& error) {
+    error = FromSystemError(static_cast<uint32_t>(errno));
     return false;
 }
 
+int Fd(Handle file) { return static_cast<int>(file); }
+
 }  // namespace
 
-bool Exists(const std::string& path) {
+EntryKind KindOf(const std::string& path, RunError& error) {
     struct stat st;
-    return stat(Native(path).c_str(), &st) == 0 || Fail();
-}
-
-bool IsDirectory(const std::string& path) {
-    struct stat st;
-    if (stat(Native(path).c_str(), &st) != 0) return Fail();
-    return S_ISDIR(st.st_mode);
-}
-
-bool IsFile(const std::string& path) {
-    struct stat st;
-    if (stat(Native(path).c_str(), &st) != 0) return Fail();
-    return S_ISREG(st.st_mode);
-}
-
-std::vector<std::string> ListSubdirectories(const std::string& dir) {
-    std::vector<std::string> names;
-    const std::string base = Native(dir);
-    DIR* d = opendir(base.c_str());
-    if (!d) {
-        Fail();
-        return names;
+    if (stat(NativePath(path).c_str(), &st) != 0) {
+        Fail(error);
+        return EntryKind::None;
     }
-    while (dirent* e = readdir(d)) {
-        const std::string name = e->d_name;
-        if (name == "." || name == "..") continue;
+    return S_ISDIR(st.st_mode) ? EntryKind::Directory : EntryKind::File;
+}
+
+bool FindEntries(const std::string& pattern, const std::function<bool(const DirEntry&)>& visit, RunError& error) {
+    // The folder part is opened; the last part is matched as Windows does, without
+    // regard to case.
+    const size_t slash = pattern.rfind('\\');
+    const std::string folder = slash == std::string::npos ? "." : NativePath(pattern.substr(0, slash + 1));
+    const std::string name = slash == std::string::npos ? pattern : pattern.substr(slash + 1);
+    std::unique_ptr<DIR, int (*)(DIR*)> dir(opendir(folder.c_str()), &closedir);
+    if (!dir) return Fail(error);
+    while (const dirent* e = readdir(dir.get())) {
+        DirEntry entry{e->d_name, false};
+        if (entry.name == "." || entry.name == ".." || fnmatch(name.c_str(), e->d_name, FNM_CASEFOLD) != 0) continue;
         struct stat st;
-        if (stat((base + "/" + name).c_str(), &st) == 0 && S_ISDIR(st.st_mode)) names.push_back(name);
+        entry.directory = stat((folder + "/" + entry.name).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+        if (!visit(entry)) break;
     }
-    closedir(d);
-    return names;
+    return true;
 }
 
-bool MatchesAnyEntry(const std::string& pattern) {
-    if (pattern.empty()) return false;
-    const std::string search = Native(pattern.back() == '\\' ? pattern + "*" : pattern);
-    glob_t found{};
-    const int result = glob(search.c_str(), GLOB_NOSORT, nullptr, &found);
-    globfree(&found);
-    if (result != 0) errno = ENOENT;
-    return result == 0 || Fail();
+bool CreateDir(const std::string& path, RunError& error) {
+    return mkdir(NativePath(path).c_str(), 0777) == 0 || Fail(error);
 }
 
-bool CreateDir(const std::string& path) { return mkdir(Native(path).c_str(), 0777) == 0 || Fail(); }
-bool RemoveDir(const std::string& path) { return rmdir(Native(path).c_str()) == 0 || Fail(); }
-bool RemoveFile(const std::string& path) { return unlink(Native(path).c_str()) == 0 || Fail(); }
+bool RemoveDir(const std::string& path, RunError& error) { return rmdir(NativePath(path).c_str()) == 0 || Fail(error); }
 
-bool MoveReplacing(const std::string& from, const std::string& to) {
-    return std::rename(Native(from).c_str(), Native(to).c_str()) == 0 || Fail();
+bool RemoveFile(const std::string& path, RunError& error) {
+    return unlink(NativePath(path).c_str()) == 0 || Fail(error);
 }
 
-std::FILE* OpenFile(const std::string& path, const char* mode) {
-    std::FILE* f = std::fopen(Native(path).c_str(), mode);
-    if (!f) Fail();
+bool MoveReplacing(const std::string& from, const std::string& to, RunError& error) {
+    return std::rename(NativePath(from).c_str(), NativePath(to).c_str()) == 0 || Fail(error);
+}
+
+std::FILE* OpenFile(const std::string& path, const char* mode, RunError& error) {
+    std::FILE* f = std::fopen(NativePath(path).c_str(), mode);
+    if (!f) Fail(error);
     return f;
 }
 
-bool ReadWholeFile(const std::string& path, std::string& content) {
-    std::FILE* f = OpenFile(path, "rb");
+bool ReadWholeFile(const std::string& path, std::string& content, RunError& error) {
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(OpenFile(path, "rb", error), &std::fclose);
     if (!f) return false;
     content.clear();
     char buffer[65536];
     size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) content.append(buffer, n);
-    const bool ok = !std::ferror(f);
-    if (!ok) lastErrno = EIO;
-    std::fclose(f);
-    return ok;
+    while ((n = std::fread(buffer, 1, sizeof buffer, f.get())) > 0) content.append(buffer, n);
+    if (!std::ferror(f.get())) return true;
+    error = FromSystemError(EIO);
+    return false;
 }
 
-std::optional<DiskSpace> GetDiskSpace(const std::string& root) {
+Handle OpenForRead(const std::string& path, RunError& error) {
+    const int fd = open(NativePath(path).c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        Fail(error);
+        return kNoHandle;
+    }
+    struct stat st;
+    if (fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {  // Windows will not open a folder as a file
+        close(fd);
+        error = FromSystemError(EISDIR);
+        return kNoHandle;
+    }
+    return fd;
+}
+
+Handle CreateForWrite(const std::string& path, RunError& error) {
+    const int fd = open(NativePath(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        Fail(error);
+        return kNoHandle;
+    }
+    return fd;
+}
+
+bool Read(Handle file, void* buffer, uint32_t want, uint32_t& got, RunError& error) {
+    got = 0;
+    auto* p = static_cast<char*>(buffer);
+    while (got < want) {
+        const ssize_t n = read(Fd(file), p + got, want - got);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return Fail(error);
+        }
+        if (n == 0) break;
+        got += static_cast<uint32_t>(n);
+    }
+    return true;
+}
+
+bool Write(Handle file, const void* buffer, uint32_t count, RunError& error) {
+    const auto* p = static_cast<const char*>(buffer);
+    uint32_t done = 0;
+    while (done < count) {
+        const ssize_t n = write(Fd(file), p + done, count - done);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return Fail(error);
+        }
+        if (n == 0) {
+            error = FromSystemError(ENOSPC);
+            return false;
+        }
+        done += static_cast<uint32_t>(n);
+    }
+    return true;
+}
+
+bool Seek(Handle file, int64_t offset, RunError& error) {
+    return lseek(Fd(file), static_cast<off_t>(offset), SEEK_SET) >= 0 || Fail(error);
+}
+
+bool Size(Handle file, int64_t& size, RunError& error) {
+    struct stat st;
+    if (fstat(Fd(file), &st) != 0) return Fail(error);
+    size = st.st_size;
+    return true;
+}
+
+bool Close(Handle file, RunError& error) { return close(Fd(file)) == 0 || Fail(error); }
+
+bool CopyFileTimes(const std::string& source, const std::string& dest, RunError& error) {
+    // The creation time has no native counterpart; access and modification times carry over.
+    struct stat st;
+    if (stat(NativePath(source).c_str(), &st) != 0) return Fail(error);
+    const struct timespec times[2] = {st.st_atim, st.st_mtim};
+    return utimensat(AT_FDCWD, NativePath(dest).c_str(), times, 0) == 0 || Fail(error);
+}
+
+std::optional<DiskSpace> GetDiskSpace(const std::string& root, RunError& error) {
     struct statvfs v;
-    if (statvfs(Native(root).c_str(), &v) != 0) {
-        Fail();
+    if (statvfs(NativePath(root).c_str(), &v) != 0) {
+        Fail(error);
         return std::nullopt;
     }
     // Present the figures as the Windows call does: 512-byte sectors, clusters of the
@@ -121,19 +183,6 @@ std::optional<DiskSpace> GetDiskSpace(const std::string& root) {
 std::string GetEnv(const std::string& name) {
     const char* v = std::getenv(name.c_str());
     return v ? v : "";
-}
-
-RunError LastError() {
-    switch (lastErrno) {
-        case 0: return {};
-        case ENOENT: return err::PathNotFound();
-        case EACCES:
-        case EPERM:
-        case EROFS: return err::PermissionDenied();
-        case ENOSPC: return err::DiskFull();
-        case EIO: return err::DeviceIo();
-        default: return err::PathFileAccess();
-    }
 }
 
 std::string SystemTempDir() {

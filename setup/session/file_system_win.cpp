@@ -1,109 +1,158 @@
-// Windows implementation of the file-system services, with the ANSI Win32 calls.
+// Windows implementation of the file layer, with the ANSI Win32 calls.
 #include <windows.h>
 
 #include <cerrno>
-#include <cstdlib>
 
 #include "setup/session/file_system.h"
+#include "setup/session/scoped_handle_win.h"
 
 namespace qv::fs {
 namespace {
 
-thread_local DWORD lastError = 0;
-
-bool Fail() {
-    lastError = GetLastError();
+bool Fail(RunError& error) {
+    error = FromSystemError(GetLastError());
     return false;
 }
 
-DWORD Attributes(const std::string& path) {
-    const DWORD a = GetFileAttributesA(path.c_str());
-    if (a == INVALID_FILE_ATTRIBUTES) Fail();
-    return a;
+HANDLE AsHandle(Handle file) { return reinterpret_cast<HANDLE>(file); }
+
+Handle Adopt(HANDLE h, RunError& error) {
+    if (h == INVALID_HANDLE_VALUE) {
+        Fail(error);
+        return kNoHandle;
+    }
+    return reinterpret_cast<Handle>(h);
 }
 
 }  // namespace
 
-bool Exists(const std::string& path) { return Attributes(path) != INVALID_FILE_ATTRIBUTES; }
-
-bool IsDirectory(const std::string& path) {
-    const DWORD a = Attributes(path);
-    return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
+EntryKind KindOf(const std::string& path, RunError& error) {
+    const DWORD a = GetFileAttributesA(path.c_str());
+    if (a == INVALID_FILE_ATTRIBUTES) {
+        Fail(error);
+        return EntryKind::None;
+    }
+    return (a & FILE_ATTRIBUTE_DIRECTORY) ? EntryKind::Directory : EntryKind::File;
 }
 
-bool IsFile(const std::string& path) {
-    const DWORD a = Attributes(path);
-    return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-std::vector<std::string> ListSubdirectories(const std::string& dir) {
-    std::vector<std::string> names;
-    std::string pattern = dir;
-    if (pattern.empty() || pattern.back() != '\\') pattern += '\\';
-    pattern += '*';
-    WIN32_FIND_DATAA data;
-    HANDLE find = FindFirstFileA(pattern.c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE) {
-        Fail();
-        return names;
+bool FindEntries(const std::string& pattern, const std::function<bool(const DirEntry&)>& visit, RunError& error) {
+    WIN32_FIND_DATAA found;
+    ScopedFind search(FindFirstFileA(pattern.c_str(), &found));
+    if (!search.valid()) {
+        const DWORD why = GetLastError();
+        if (why == ERROR_FILE_NOT_FOUND || why == ERROR_NO_MORE_FILES) return true;  // nothing matches
+        error = FromSystemError(why);
+        return false;
     }
     do {
-        const std::string name = data.cFileName;
-        if (name == "." || name == "..") continue;
-        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) names.push_back(name);
-    } while (FindNextFileA(find, &data));
-    FindClose(find);
-    return names;
-}
-
-bool MatchesAnyEntry(const std::string& pattern) {
-    if (pattern.empty()) return false;
-    const std::string search = pattern.back() == '\\' ? pattern + "*" : pattern;
-    WIN32_FIND_DATAA found;
-    HANDLE find = FindFirstFileA(search.c_str(), &found);
-    if (find == INVALID_HANDLE_VALUE) return Fail();
-    FindClose(find);
+        const DirEntry entry{found.cFileName, (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0};
+        if (entry.name == "." || entry.name == "..") continue;
+        if (!visit(entry)) return true;
+    } while (FindNextFileA(search.get(), &found));
+    if (GetLastError() != ERROR_NO_MORE_FILES) return Fail(error);
     return true;
 }
 
-bool CreateDir(const std::string& path) { return CreateDirectoryA(path.c_str(), nullptr) || Fail(); }
-bool RemoveDir(const std::string& path) { return RemoveDirectoryA(path.c_str()) || Fail(); }
-bool RemoveFile(const std::string& path) { return DeleteFileA(path.c_str()) || Fail(); }
-
-bool MoveReplacing(const std::string& from, const std::string& to) {
-    return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) || Fail();
+bool CreateDir(const std::string& path, RunError& error) {
+    return CreateDirectoryA(path.c_str(), nullptr) || Fail(error);
 }
 
-std::FILE* OpenFile(const std::string& path, const char* mode) {
+bool RemoveDir(const std::string& path, RunError& error) { return RemoveDirectoryA(path.c_str()) || Fail(error); }
+
+bool RemoveFile(const std::string& path, RunError& error) { return DeleteFileA(path.c_str()) || Fail(error); }
+
+bool MoveReplacing(const std::string& from, const std::string& to, RunError& error) {
+    return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) || Fail(error);
+}
+
+std::FILE* OpenFile(const std::string& path, const char* mode, RunError& error) {
+    // The runtime's open leaves the Win32 code of its failure behind; errno is coarser.
+    SetLastError(ERROR_SUCCESS);
     std::FILE* f = std::fopen(path.c_str(), mode);
-    if (!f) lastError = errno == EACCES ? ERROR_ACCESS_DENIED : ERROR_FILE_NOT_FOUND;
+    if (!f) {
+        DWORD why = GetLastError();
+        if (why == ERROR_SUCCESS) why = errno == EACCES ? ERROR_ACCESS_DENIED : ERROR_FILE_NOT_FOUND;
+        error = FromSystemError(why);
+    }
     return f;
 }
 
-bool ReadWholeFile(const std::string& path, std::string& content) {
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return Fail();
+bool ReadWholeFile(const std::string& path, std::string& content, RunError& error) {
+    ScopedHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!file.valid()) return Fail(error);
     content.clear();
     char buffer[65536];
-    DWORD got = 0;
-    bool ok = true;
     for (;;) {
-        if (!ReadFile(h, buffer, sizeof buffer, &got, nullptr)) {
-            ok = Fail();
-            break;
-        }
-        if (got == 0) break;
+        DWORD got = 0;
+        if (!ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr)) return Fail(error);
+        if (got == 0) return true;
         content.append(buffer, got);
     }
-    CloseHandle(h);
-    return ok;
 }
 
-std::optional<DiskSpace> GetDiskSpace(const std::string& root) {
+Handle OpenForRead(const std::string& path, RunError& error) {
+    return Adopt(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                             FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr),
+                 error);
+}
+
+Handle CreateForWrite(const std::string& path, RunError& error) {
+    return Adopt(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                             FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr),
+                 error);
+}
+
+bool Read(Handle file, void* buffer, uint32_t want, uint32_t& got, RunError& error) {
+    DWORD n = 0;
+    got = 0;
+    if (!ReadFile(AsHandle(file), buffer, want, &n, nullptr)) return Fail(error);
+    got = n;
+    return true;
+}
+
+bool Write(Handle file, const void* buffer, uint32_t count, RunError& error) {
+    DWORD n = 0;
+    if (!WriteFile(AsHandle(file), buffer, count, &n, nullptr)) return Fail(error);
+    if (n != count) {
+        error = FromSystemError(ERROR_DISK_FULL);
+        return false;
+    }
+    return true;
+}
+
+bool Seek(Handle file, int64_t offset, RunError& error) {
+    LARGE_INTEGER to;
+    to.QuadPart = offset;
+    return SetFilePointerEx(AsHandle(file), to, nullptr, FILE_BEGIN) || Fail(error);
+}
+
+bool Size(Handle file, int64_t& size, RunError& error) {
+    LARGE_INTEGER n;
+    if (!GetFileSizeEx(AsHandle(file), &n)) return Fail(error);
+    size = n.QuadPart;
+    return true;
+}
+
+bool Close(Handle file, RunError& error) { return CloseHandle(AsHandle(file)) || Fail(error); }
+
+bool CopyFileTimes(const std::string& source, const std::string& dest, RunError& error) {
+    const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE;
+    ScopedHandle from(
+        CreateFileA(source.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!from.valid()) return Fail(error);
+    ScopedHandle to(
+        CreateFileA(dest.c_str(), GENERIC_WRITE, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!to.valid()) return Fail(error);
+    FILETIME created, accessed, written;
+    if (!GetFileTime(from.get(), &created, &accessed, &written)) return Fail(error);
+    return SetFileTime(to.get(), &created, &accessed, &written) || Fail(error);
+}
+
+std::optional<DiskSpace> GetDiskSpace(const std::string& root, RunError& error) {
     DWORD spc = 0, bps = 0, freeClusters = 0, total = 0;
     if (!GetDiskFreeSpaceA(root.c_str(), &spc, &bps, &freeClusters, &total)) {
-        Fail();
+        Fail(error);
         return std::nullopt;
     }
     return DiskSpace{spc, bps, freeClusters, total};
@@ -113,26 +162,6 @@ std::string GetEnv(const std::string& name) {
     char buffer[32768];
     const DWORD n = GetEnvironmentVariableA(name.c_str(), buffer, sizeof buffer);
     return n > 0 && n < sizeof buffer ? std::string(buffer, n) : std::string();
-}
-
-RunError LastError() {
-    switch (lastError) {
-        case 0: return {};
-        case ERROR_FILE_NOT_FOUND: return err::FileNotFound();
-        case ERROR_PATH_NOT_FOUND:
-        case ERROR_INVALID_DRIVE:
-        case ERROR_BAD_NETPATH: return err::PathNotFound();
-        case ERROR_ACCESS_DENIED:
-        case ERROR_WRITE_PROTECT:
-        case ERROR_SHARING_VIOLATION: return err::PermissionDenied();
-        case ERROR_DISK_FULL:
-        case ERROR_HANDLE_DISK_FULL: return err::DiskFull();
-        case ERROR_NOT_READY:
-        case ERROR_CRC:
-        case ERROR_READ_FAULT:
-        case ERROR_WRITE_FAULT: return err::DeviceIo();
-        default: return err::PathFileAccess();
-    }
 }
 
 std::string SystemTempDir() {

@@ -55,6 +55,11 @@ std::string FormatTimeStamp(double dateTime) {
     return text;
 }
 
+std::string SystemCause(const RunError& error) {
+    if (error.systemCode == 0) return {};
+    return " [system error " + std::to_string(error.systemCode) + ": " + SystemErrorText(error.systemCode) + "]";
+}
+
 std::string EscapeLineBreaks(const std::string& text) {
     std::string out;
     out.reserve(text.size());
@@ -73,9 +78,10 @@ InstallLog::~InstallLog() { Close(); }
 bool InstallLog::Open(const std::string& path, std::string& error) {
     Close();
     error.clear();
-    file_ = fs::OpenFile(path, "wb");
+    RunError cause;
+    file_ = fs::OpenFile(path, "wb", cause);
     if (!file_) {
-        error = "Cannot create the log file \"" + path + "\": " + fs::LastError().description + ".";
+        error = "Cannot create the log file \"" + path + "\": " + cause.description + ".";
         return false;
     }
     path_ = path;

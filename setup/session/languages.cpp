@@ -34,7 +34,8 @@ std::vector<std::string> SplitQuotedFields(const std::string& line) {
 bool ReadLanguageList(const std::string& sourceDir, std::vector<LanguageRec>& languages) {
     languages.clear();
     std::string content;
-    if (!fs::ReadWholeFile(sourceDir + "\\" + kLanguageListName, content)) return false;
+    RunError ignored;  // a list that cannot be read is as good as none
+    if (!fs::ReadWholeFile(sourceDir + "\\" + kLanguageListName, content, ignored)) return false;
 
     size_t start = 0;
     while (start < content.size()) {

@@ -28,7 +28,8 @@ std::string AnswerCaption(Answer answer) {
 }
 
 std::string MessageLogLine(const Message& message, Answer answer) {
-    return "Message box \"" + message.title + "\": " + message.text + " -> " + AnswerCaption(answer);
+    return "Message box \"" + message.title + "\": " + message.text + " -> " + AnswerCaption(answer) +
+           SystemCause(message.cause);
 }
 
 Answer LoggingPort::ShowMessage(const Message& message) {

@@ -19,8 +19,8 @@ Answer PolicyAnswer(Buttons buttons);
 // "Retry", "Ignore", "Yes", "No".
 std::string AnswerCaption(Answer answer);
 
-// The log line of a message box and the answer it got:
-// Message box "<title>": <text> -> <answer>
+// The log line of a message box and the answer it got, with the system's cause of the
+// error it reports: Message box "<title>": <text> -> <answer> [system error <n>: <text>]
 std::string MessageLogLine(const Message& message, Answer answer);
 
 class PolicyPort : public UserPort {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -46,6 +47,9 @@ struct ProductRec {
 // Products and ListedProducts hold 65 records; index 0 is never used.
 inline constexpr int kMaxProducts = 64;
 using ProductTable = std::array<ProductRec, kMaxProducts + 1>;
+
+// The program group title's longest length, as the group dialog's text box allows.
+inline constexpr size_t kMaxGroupTitle = 30;
 
 // Allocation unit to which byte counts are rounded for the progress figures.
 inline constexpr int32_t kClusterSize = 16384;

@@ -5,6 +5,9 @@
 #pragma once
 
 #include <string>
+#include <utility>
+
+#include "setup/session/run_error.h"
 
 namespace qv {
 
@@ -13,11 +16,20 @@ enum class Icon { None, Critical, Question, Exclamation, Information };
 enum class Answer { Ok, Cancel, Abort, Retry, Ignore, Yes, No };
 
 struct Message {
+    Message() = default;
+    Message(std::string text, std::string title, Buttons buttons = Buttons::Ok, Icon icon = Icon::None,
+            int defaultButton = 1, RunError cause = {})
+        : text(std::move(text)), title(std::move(title)), buttons(buttons), icon(icon), defaultButton(defaultButton),
+          cause(std::move(cause)) {}
+
     std::string text;
     std::string title;
     Buttons buttons = Buttons::Ok;
     Icon icon = Icon::None;
     int defaultButton = 1;  // 1-based position of the default button
+    // The error the message reports, when it reports one: the install log adds its
+    // system code and text; the box shows only the text.
+    RunError cause;
 };
 
 class UserPort {

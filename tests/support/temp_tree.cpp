@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <stdexcept>
 
-#include "setup/engine/dir_path.h"
+#include "setup/session/disk_utils.h"
 #include "setup/session/file_system.h"
 
 namespace qvtest {
@@ -36,7 +36,8 @@ TempTree::TempTree() {
     const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
     root_ = qv::fs::SystemTempDir() + "\\qvtest-" + std::to_string(stamp % 100000000) + "-" +
             std::to_string(counter++);
-    if (!qv::fs::CreateDir(root_)) throw std::runtime_error("cannot create " + root_);
+    qv::RunError error;
+    if (!qv::fs::CreateDir(root_, error)) throw std::runtime_error("cannot create " + root_);
 }
 
 TempTree::~TempTree() { RemoveTree(root_); }
@@ -48,12 +49,14 @@ void TempTree::write(const std::string& relative, const std::string& content) co
 }
 
 void TempTree::mkdir(const std::string& relative) const {
-    if (!qv::MakeDirPath(path(relative))) throw std::runtime_error("cannot create " + path(relative));
+    qv::RunError error;
+    if (!qv::MakeDirPath(path(relative), error)) throw std::runtime_error("cannot create " + path(relative));
 }
 
 std::string TempTree::read(const std::string& relative) const {
     std::string content;
-    if (!qv::fs::ReadWholeFile(path(relative), content)) throw std::runtime_error("cannot read " + relative);
+    qv::RunError error;
+    if (!qv::fs::ReadWholeFile(path(relative), content, error)) throw std::runtime_error("cannot read " + relative);
     return content;
 }
 
@@ -66,8 +69,9 @@ void RemoveTree(const std::string& path) {
 
 void WriteFile(const std::string& path, const std::string& content) {
     const std::string parent = ParentOf(path);
-    if (!parent.empty() && !qv::MakeDirPath(parent)) throw std::runtime_error("cannot create " + parent);
-    std::FILE* f = qv::fs::OpenFile(path, "wb");
+    qv::RunError error;
+    if (!parent.empty() && !qv::MakeDirPath(parent, error)) throw std::runtime_error("cannot create " + parent);
+    std::FILE* f = qv::fs::OpenFile(path, "wb", error);
     if (!f) throw std::runtime_error("cannot write " + path);
     const bool ok = std::fwrite(content.data(), 1, content.size(), f) == content.size();
     if (std::fclose(f) != 0 || !ok) throw std::runtime_error("cannot write " + path);
@@ -75,7 +79,8 @@ void WriteFile(const std::string& path, const std::string& content) {
 
 std::string ReadSharedFile(const std::string& path) {
     std::string content;
-    std::FILE* f = qv::fs::OpenFile(path, "rb");
+    qv::RunError error;
+    std::FILE* f = qv::fs::OpenFile(path, "rb", error);
     if (!f) return "(cannot open " + path + ")";
     char buffer[4096];
     size_t got = 0;

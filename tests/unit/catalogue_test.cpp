@@ -216,7 +216,8 @@ TEST_F(CatalogueTest, PrepareScansWithThePlatformAndSorts) {
 TEST(GetKeyValueTest, AReadErrorIsReportedAndGivesEmptyText) {
     TempTree tree;
     tree.write("QVSETUP.SKU", "ProdNum=1\r\n");
-    std::FILE* writeOnly = fs::OpenFile(tree.path("QVSETUP.SKU"), "ab");  // reading it fails
+    RunError ignored;
+    std::FILE* writeOnly = fs::OpenFile(tree.path("QVSETUP.SKU"), "ab", ignored);  // reading it fails
     ASSERT_NE(writeOnly, nullptr);
     RecordingPort port;
     EXPECT_EQ(GetKeyValue(writeOnly, "ProdNum", port), "");
@@ -231,7 +232,8 @@ TEST(GetKeyValueTest, AReadErrorIsReportedAndGivesEmptyText) {
 TEST(GetKeyValueTest, RereadsFromTheFirstLineEveryTime) {
     TempTree tree;
     tree.write("QVSETUP.SKU", "B=2\nA=1\nno equals sign\nC = three = 3 \n");
-    std::FILE* file = fs::OpenFile(tree.path("QVSETUP.SKU"), "rb");
+    RunError ignored;
+    std::FILE* file = fs::OpenFile(tree.path("QVSETUP.SKU"), "rb", ignored);
     ASSERT_NE(file, nullptr);
     RecordingPort port;
     EXPECT_EQ(GetKeyValue(file, "a", port), "1");

@@ -1,11 +1,9 @@
 // The texts and small decisions of the dialogs: the about text, the drive error, the
-// language that OK applies, the help file's path and the program group dialog's
-// connectivity directory.
+// language that OK applies and the help file's path.
 #include <gtest/gtest.h>
 
 #include "setup/dialogs/dialog_texts.h"
 #include "setup/session/languages.h"
-#include "support/temp_tree.h"
 
 namespace qv {
 namespace {
@@ -40,33 +38,6 @@ TEST(DialogTexts, HelpFileLiesInTheSourceDirectory) {
     EXPECT_EQ(HelpFilePath(session), "D:\\cd\\qvinseng.hlp");
     session.SourceDir = "D:\\cd";
     EXPECT_EQ(HelpFilePath(session), "D:\\cd\\qvinseng.hlp");
-}
-
-TEST(GroupDialog, ConnectivityDirectoryByPlatform) {
-    Session session;
-    session.InstallDir = "n:\\qv";
-    session.DbPlatformCode = "ORA";
-    EXPECT_EQ(InitialConnectivityDir(session), "c:\\orawin\\bin");
-    EXPECT_TRUE(ConnectivityControlsEnabled(session));
-    session.DbPlatformCode = "XYZ";
-    EXPECT_EQ(InitialConnectivityDir(session), "c:\\");
-    // The platform whose client programs the suite brings along: its own client folder,
-    // not the user's choice.
-    session.DbPlatformCode = "DB4";
-    EXPECT_EQ(InitialConnectivityDir(session), "n:\\qv\\bin\\client\\winx86");
-    EXPECT_FALSE(ConnectivityControlsEnabled(session));
-}
-
-TEST(GroupDialog, ConnectivityDirectoryIsLookedUpAsASearchPattern) {
-    qvtest::TempTree tree;
-    tree.write("sqlbase\\bin\\dbnt.dll", "x");
-    EXPECT_TRUE(ConnectivityDirFound(tree.path("sqlbase")));
-    EXPECT_TRUE(ConnectivityDirFound(tree.path("sqlbase\\bin\\dbnt.dll")));  // a file matches too
-    EXPECT_TRUE(ConnectivityDirFound(tree.path("sql*")));
-    EXPECT_TRUE(ConnectivityDirFound(tree.path("sqlbase") + "\\"));   // the folder's entries
-    EXPECT_FALSE(ConnectivityDirFound(tree.path("sqlbase\\empty")));
-    EXPECT_FALSE(ConnectivityDirFound(tree.path("ora*")));
-    EXPECT_FALSE(ConnectivityDirFound(""));
 }
 
 }  // namespace

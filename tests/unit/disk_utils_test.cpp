@@ -1,7 +1,6 @@
 // Write access probes, directory creation, free space and the release text.
 #include <gtest/gtest.h>
 
-#include "setup/engine/dir_path.h"
 #include "setup/session/disk_utils.h"
 #include "setup/session/file_system.h"
 #include "support/temp_tree.h"
@@ -45,22 +44,27 @@ TEST(WriteAccess, APathThroughAFileFails) {
 
 TEST(MakeDirPathTest, CreatesEveryMissingLevel) {
     TempTree tree;
-    EXPECT_TRUE(MakeDirPath(tree.path("x\\y\\z")));
+    RunError error;
+    EXPECT_TRUE(MakeDirPath(tree.path("x\\y\\z"), error));
     EXPECT_TRUE(fs::IsDirectory(tree.path("x\\y\\z")));
-    EXPECT_TRUE(MakeDirPath(tree.path("x\\y\\z")));  // all there already
-    EXPECT_TRUE(MakeDirPath("nodrive"));              // no "\": nothing to create
+    EXPECT_TRUE(MakeDirPath(tree.path("x\\y\\z"), error));  // all there already
+    EXPECT_TRUE(MakeDirPath("nodrive", error));              // no "\": nothing to create
     tree.write("f", "");
-    EXPECT_FALSE(MakeDirPath(tree.path("f\\sub")));
+    EXPECT_FALSE(MakeDirPath(tree.path("f\\sub"), error));
+    EXPECT_NE(error.systemCode, 0u);  // the cause of the failed step is kept
 }
 
-TEST(ClusterMath, RoundsUp) {
+TEST(ClusterMath, RoundsUpWithinRange) {
     EXPECT_EQ(CeilDiv(0, 16384), 0);
     EXPECT_EQ(CeilDiv(1, 16384), 1);
     EXPECT_EQ(CeilDiv(16384, 16384), 1);
     EXPECT_EQ(CeilDiv(16385, 16384), 2);
-    EXPECT_EQ(RoundToCluster(0, 16384), 0);
-    EXPECT_EQ(RoundToCluster(1, 16384), 16384);
-    EXPECT_EQ(RoundToCluster(32767, 16384), 32768);
+    Session s;  // ClusterSize unset: 16384
+    EXPECT_EQ(RoundToCluster(s, 0), 0);
+    EXPECT_EQ(RoundToCluster(s, 1), 16384);
+    EXPECT_EQ(RoundToCluster(s, 32767), 32768);
+    EXPECT_EQ(RoundToCluster(s, 5000000000LL), INT32_MAX);  // a size past 32 bits stays in range
+    EXPECT_EQ(RoundToCluster(s, INT64_MAX), INT32_MAX);     // and its rounding cannot overflow
 }
 
 TEST(FreeSpace, WholeFiguresAndFailure) {

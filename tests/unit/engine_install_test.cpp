@@ -9,7 +9,7 @@
 
 #include "setup/config/db_codes.h"
 #include "setup/engine/checksum.h"
-#include "setup/engine/file_io.h"
+#include "setup/session/file_system.h"
 #include "setup/config/transfer_config.h"
 #include "setup/engine/file_copy.h"
 #include "setup/engine/file_list.h"
@@ -116,7 +116,8 @@ TEST_F(Engine, CopiesFilesOfAnySize) {
     std::string end(6, '\0');
     copy.read(end.data(), 6);
     EXPECT_EQ(end, std::string("\0tail!", 6));
-    qv::io::Remove(Dst("big.bin"));
+    qv::RunError ignored;
+    qv::fs::RemoveFile(Dst("big.bin"), ignored);
 }
 #endif
 
@@ -196,7 +197,10 @@ TEST_F(Engine, ChecksumMismatchAbortRetryIgnore) {
 
 TEST_F(Engine, SourceThatVanishesMidList) {
     AddProduct(1, "P", {{"a.txt", "alpha"}, {"b.txt", "beta"}, {"c.txt", "gamma"}});
-    const auto removeB = [&] { qv::io::Remove(Src("P", "b.txt")); };
+    const auto removeB = [&] {
+        qv::RunError ignored;
+        qv::fs::RemoveFile(Src("P", "b.txt"), ignored);
+    };
 
     // Ignore in the copy dialog, then in the checksum dialog: b is skipped, and the list,
     // opened again, goes on after b's line.
@@ -281,7 +285,8 @@ TEST_F(Engine, CancelAfterTheNthBlock) {
 TEST_F(Engine, ListLevelFailures) {
     // No list at all.
     ProductRec& p = AddProduct(1, "P", {{"a.txt", "alpha"}});
-    qv::io::Remove(cd + "\\P\\QVSETUP.INF");
+    qv::RunError ignored;
+    qv::fs::RemoveFile(cd + "\\P\\QVSETUP.INF", ignored);
     Install(1);
     EXPECT_TRUE(s.InstallAborted);
     EXPECT_TRUE(s.InstallFailed);
@@ -311,7 +316,8 @@ TEST_F(Engine, ListLevelFailures) {
 TEST_F(Engine, ListThatCannotBeOpened) {
     // A folder where the list should be: it exists, but cannot be opened as a file.
     ProductRec& p = AddProduct(1, "P", {{"a.txt", "alpha"}});
-    qv::io::Remove(p.ProductDir + "QVSETUP.INF");
+    qv::RunError ignored;
+    qv::fs::RemoveFile(p.ProductDir + "QVSETUP.INF", ignored);
     tree.mkdir("cd\\P\\QVSETUP.INF");
     Install(1);
     EXPECT_TRUE(s.InstallAborted);

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "setup/config/archive_launcher.h"
+#include "setup/engine/archive_launcher.h"
 #include "setup/engine/file_list.h"
 
 namespace qv {

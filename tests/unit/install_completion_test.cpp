@@ -30,6 +30,7 @@ struct FakeServices : CompletionServices {
     int dialogs = 0;
     int waitClosed = 0;
     bool startSucceeds = true;
+    uint32_t startError = 0;
     std::vector<std::string> started;
     FakeShortcuts shortcuts;
 
@@ -38,8 +39,9 @@ struct FakeServices : CompletionServices {
         return choice;
     }
     void CloseWaitWindow() override { ++waitClosed; }
-    bool StartProgram(const std::string& path) override {
+    bool StartProgram(const std::string& path, RunError& error) override {
         started.push_back(path);
+        if (!startSucceeds) error = FromSystemError(startError);
         return startSucceeds;
     }
     ShortcutLibrary& Shortcuts() override { return shortcuts; }
@@ -155,6 +157,33 @@ TEST(ConnectivityDefaults, ByPlatformCode) {
         s.DbPlatformCode = code;
         EXPECT_EQ(DefaultConnectivityDir(s), dir) << code;
     }
+}
+
+TEST(GroupDialog, ConnectivityDirectoryByPlatform) {
+    Session session;
+    session.InstallDir = "n:\\qv";
+    session.DbPlatformCode = "ORA";
+    EXPECT_EQ(InitialConnectivityDir(session), "c:\\orawin\\bin");
+    EXPECT_TRUE(ConnectivityControlsEnabled(session));
+    session.DbPlatformCode = "XYZ";
+    EXPECT_EQ(InitialConnectivityDir(session), "c:\\");
+    // The platform whose client programs the suite brings along: its own client folder,
+    // not the user's choice.
+    session.DbPlatformCode = "DB4";
+    EXPECT_EQ(InitialConnectivityDir(session), "n:\\qv\\bin\\client\\winx86");
+    EXPECT_FALSE(ConnectivityControlsEnabled(session));
+}
+
+TEST(GroupDialog, ConnectivityDirectoryIsLookedUpAsASearchPattern) {
+    qvtest::TempTree tree;
+    tree.write("sqlbase\\bin\\dbnt.dll", "x");
+    EXPECT_TRUE(ConnectivityDirFound(tree.path("sqlbase")));
+    EXPECT_TRUE(ConnectivityDirFound(tree.path("sqlbase\\bin\\dbnt.dll")));  // a file matches too
+    EXPECT_TRUE(ConnectivityDirFound(tree.path("sql*")));
+    EXPECT_TRUE(ConnectivityDirFound(tree.path("sqlbase") + "\\"));   // the folder's entries
+    EXPECT_FALSE(ConnectivityDirFound(tree.path("sqlbase\\empty")));
+    EXPECT_FALSE(ConnectivityDirFound(tree.path("ora*")));
+    EXPECT_FALSE(ConnectivityDirFound(""));
 }
 
 }  // namespace

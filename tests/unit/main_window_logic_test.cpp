@@ -47,6 +47,7 @@ public:
     std::vector<std::pair<std::string, std::string>> confirmations;
     int installStatusShown = 0;
     int reloads = 0;
+    size_t listCapacity = SIZE_MAX;  // entries the product list can take
 
     void ShowInstallTypeEntry(int index) override { shownEntries.push_back(index); }
     void CheckInstallTypeEntry(int index, bool on) override { checked[index] = on; }
@@ -56,9 +57,11 @@ public:
         selected.clear();
         cursor = -1;
     }
-    void AddProductListItem(const std::string& text) override {
+    bool AddProductListItem(const std::string& text) override {
+        if (items.size() >= listCapacity) return false;
         items.push_back(text);
         selected.push_back(false);
+        return true;
     }
     void SetProductSelected(int entry, bool on) override { selected.at(static_cast<size_t>(entry)) = on; }
     void SetProductCursor(int entry) override { cursor = entry; }
@@ -266,6 +269,21 @@ TEST_F(MainWindowLogicTest, AnEmptyListShowsNothingChosen) {
     EXPECT_EQ(view.cursor, -1);
     EXPECT_EQ(view.productSize, "0");
     EXPECT_FALSE(view.installEnabled);
+}
+
+TEST_F(MainWindowLogicTest, AListThatCannotTakeAnEntryEndsTheListingInStep) {
+    Add("A", kFileServer, 100);
+    Add("B", kFileServer, 200);
+    Add("C", kFileServer, 300);
+    view.listCapacity = 1;
+    StartUp();
+    ASSERT_EQ(view.items.size(), 1u);
+    ASSERT_EQ(port.messages.size(), 1u);
+    EXPECT_EQ(port.messages[0].text, "Error : 7\rOut of memory\rB");
+    // What is listed is what would be installed: nothing beyond the one entry shown.
+    EXPECT_EQ(session.ListedProducts[1].ProductName, "A");
+    EXPECT_TRUE(session.ListedProducts[2].ProductName.empty());
+    EXPECT_EQ(view.productSize, "100");
 }
 
 TEST_F(MainWindowLogicTest, InstallToTextFollowsTheTypingRules) {

@@ -3,7 +3,7 @@
 
 #include <chrono>
 
-#include "setup/config/archive_launcher.h"
+#include "setup/engine/archive_launcher.h"
 #include "support/engine_cd.h"
 #include "support/temp_tree.h"
 #include "tools/standin_archive/archive_format.h"

@@ -12,6 +12,8 @@
 #include <system_error>
 
 #include "qvcrc/crc32.h"
+#include "setup/engine/file_list.h"
+#include "setup/engine/open_files.h"
 #include "setup/session/catalogue.h"
 #include "setup/session/file_system.h"
 #include "setup/session/languages.h"
@@ -56,7 +58,8 @@ public:
 std::string CatalogueKey(const std::string& productDir, const std::string& key) {
     const std::string path = productDir + "\\" + qv::kCatalogueName;
     if (!qv::fs::IsFile(path)) return {};
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(qv::fs::OpenFile(path, "rb"), &std::fclose);
+    qv::RunError ignored;
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(qv::fs::OpenFile(path, "rb", ignored), &std::fclose);
     if (!file) return {};
     CollectingPort port;
     return qv::GetKeyValue(file.get(), key, port);
@@ -138,19 +141,6 @@ bool ParseSize(const std::string& text, uint64_t& size) {
     return true;
 }
 
-// Fields of a file-list line as the installer splits them: at every ",", each trimmed.
-std::vector<std::string> SplitFields(const std::string& line) {
-    std::vector<std::string> fields;
-    size_t start = 0;
-    for (;;) {
-        const size_t comma = line.find(',', start);
-        fields.push_back(qv::Trim(std::string_view(line).substr(start, comma - start)));
-        if (comma == std::string::npos) break;
-        start = comma + 1;
-    }
-    return fields;
-}
-
 // The catalogue read on every platform; reports what the installer would show.
 struct CatalogueCheck {
     bool product = false;     // listed on at least one platform
@@ -205,46 +195,45 @@ void CheckFileList(const std::string& productDir, bool baseDelta, CdCheckResult&
     const std::string shown = Display(listPath);
     auto problem = [&](int line, const std::string& text) { result.problems.push_back({shown, line, text}); };
 
-    std::string content;
     if (!qv::fs::IsFile(listPath)) {
         problem(0, "missing: every product folder needs its file list");
         return;
     }
-    if (!qv::fs::ReadWholeFile(listPath, content)) {
+    // The list is read as the installer reads it: its line reader and its field parser.
+    qv::LineReader list;
+    qv::RunError error;
+    if (!list.Open(listPath, error)) {
         problem(0, "cannot be read");
         return;
     }
 
     std::map<std::string, int> seen;  // upper-case spec, first line
     int number = 0;
-    size_t start = 0;
-    while (start < content.size()) {
+    std::string line;
+    while (list.ReadLine(line, error)) {
         ++number;
-        size_t end = content.find('\n', start);
-        const bool terminated = end != std::string::npos;
-        if (!terminated) end = content.size();
-        std::string line = content.substr(start, end - start);
-        start = end + 1;
-        if (!line.empty() && line.back() == '\r') {
-            line.pop_back();
-        } else {
-            problem(number, "line does not end with CR LF");
-        }
+        if (list.LastLineEnd() != qv::LineReader::LineEnd::CrLf) problem(number, "line does not end with CR LF");
         if (!line.empty() && line[0] == '#') continue;
         if (qv::Trim(line).empty()) {
-            problem(number, "empty line; the installer would take it for an entry");
+            problem(number, "empty line");
             continue;
         }
 
-        const std::vector<std::string> fields = SplitFields(line);
-        if (fields.size() < 4) {
-            problem(number, "has " + std::to_string(fields.size()) +
+        const size_t fieldCount = static_cast<size_t>(std::count(line.begin(), line.end(), ',')) + 1;
+        if (fieldCount < 4) {
+            problem(number, "has " + std::to_string(fieldCount) +
                                 " field(s); an entry needs path, date, size and checksum");
             continue;
         }
+        std::vector<std::string> fields;
+        for (int n = 1; n <= 4; ++n) fields.push_back(qv::ReadListField(line, n));
         const std::string& spec = fields[0];
-        if (const std::string why = SpecProblem(spec); !why.empty()) {
-            problem(number, "\"" + spec + "\" " + why);
+        // Exactly the names the installer refuses are refused here, with the reason where
+        // the writer of lists knows one.
+        const std::string destPart = baseDelta ? spec.substr(std::min<size_t>(spec.size(), 4)) : spec;
+        if (!qv::IsSafeFileSpec(spec) || !qv::IsSafeFileSpec(destPart)) {
+            const std::string why = SpecProblem(spec);
+            problem(number, "\"" + spec + "\" " + (why.empty() ? "is a name the installer refuses" : why));
             continue;
         }
         if (baseDelta && !HasPartFolder(spec)) problem(number, "\"" + spec + "\" " + kPartFolderProblem);
@@ -281,6 +270,7 @@ void CheckFileList(const std::string& productDir, bool baseDelta, CdCheckResult&
         if (crcOk && FormatChecksum(crc) != fields[3])
             problem(number, "checksum of " + spec + " is " + FormatChecksum(crc) + ", the list says " + fields[3]);
     }
+    if (error.number != 0) problem(number + 1, "cannot be read");
 }
 
 }  // namespace

@@ -11,6 +11,8 @@
 #include <cctype>
 #include <string>
 
+#include "setup/session/scoped_handle_win.h"
+
 namespace {
 
 std::string FileName(const std::string& path) {
@@ -53,13 +55,12 @@ std::string ToolName(const std::string& program, const std::string& arguments) {
 }
 
 bool AppendLog(const std::string& log, const std::string& line) {
-    HANDLE file = CreateFileA(log.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
+    qv::ScopedHandle file(CreateFileA(log.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                      OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.valid()) return false;
     DWORD written = 0;
-    const BOOL ok = WriteFile(file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
-    CloseHandle(file);
-    return ok && written == line.size();
+    const BOOL ok = WriteFile(file.get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+    return ok && written == line.size() && file.Close();
 }
 
 }  // namespace

@@ -1,7 +1,9 @@
-// The system clock as a date-time value: days since 30 December 1899, local time.
+// The clocks of the logic: the system clock as a date-time value (days since 30 December
+// 1899, local time) and a monotonic millisecond count for throttles.
 #include <chrono>
 #include <ctime>
 
+#include "setup/session/throttle.h"
 #include "setup/session/user_port.h"
 
 namespace qv {
@@ -39,5 +41,14 @@ double CurrentDateTime() {
 }
 
 double UserPort::Now() { return CurrentDateTime(); }
+
+}  // namespace qv
+
+namespace qv {
+
+uint32_t TickCount() {
+    const auto since = std::chrono::steady_clock::now().time_since_epoch();
+    return static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(since).count());
+}
 
 }  // namespace qv

@@ -1,12 +1,9 @@
-#include "setup/session/user_port_win.h"
+#include "setup/dialogs/user_port_win.h"
 
 #include "setup/dialogs/form.h"
-#include "setup/session/policy_port.h"
 
 namespace qv {
 namespace {
-
-InstallLog* runLog = nullptr;
 
 UINT ButtonFlags(Buttons buttons) {
     switch (buttons) {
@@ -56,22 +53,11 @@ Answer ToAnswer(int id) {
 Answer WinUserPort::ShowMessage(const Message& message) {
     const UINT flags = ButtonFlags(message.buttons) | IconFlags(message.icon) |
                        DefaultButtonFlags(message.defaultButton) | (owner_ ? MB_APPLMODAL : MB_TASKMODAL);
-    const Answer answer = ToAnswer(MessageBoxA(owner_, message.text.c_str(), message.title.c_str(), flags));
-    if (runLog) runLog->Write(MessageLogLine(message, answer));
-    return answer;
-}
-
-void WinUserPort::SetLog(InstallLog* log) { runLog = log; }
-
-void WinUserPort::LogStep(const std::string& line) {
-    if (runLog) runLog->Write(line);
+    return ToAnswer(MessageBoxA(owner_, message.text.c_str(), message.title.c_str(), flags));
 }
 
 void WinUserPort::DoEvents() {
-    const DWORD now = GetTickCount();
-    if (eventsRun_ && now - lastEvents_ < kEventInterval) return;
-    eventsRun_ = true;
-    lastEvents_ = now;
+    if (!events_.Due()) return;
     BeforeEvents();
     PumpPendingMessages();
 }

@@ -1,10 +1,10 @@
-#include "setup/config/archive_launcher.h"
+#include "setup/engine/archive_launcher.h"
 
-#include "setup/engine/dir_path.h"
 #include "setup/engine/file_copy.h"
-#include "setup/engine/file_io.h"
 #include "setup/engine/progress.h"
+#include "setup/session/disk_utils.h"
 #include "setup/session/file_system.h"
+#include "setup/session/process.h"
 
 namespace qv {
 namespace {
@@ -41,15 +41,15 @@ ArchiveCommand BuildArchiveCommand(const std::string& productDir, const std::str
 bool RunArchiveProgram(Session& session, UserPort& port, const std::string& productDir, const std::string& destRoot,
                        const std::string& productCode, const std::string& fileSpec) {
     const ArchiveCommand command = BuildArchiveCommand(productDir, destRoot, productCode, fileSpec);
-    if (!fs::Exists(command.targetDir)) MakeDirPath(command.targetDir);
     RunError error;
-    if (!io::StartProgram(command.commandLine, /*hidden=*/true, error)) {
-        port.LogStep("Could not start " + command.loggedLine + " (" + error.description + ")");
+    if (!fs::Exists(command.targetDir)) MakeDirPath(command.targetDir, error);  // the program reports a missing folder
+    if (!StartProgram(command.commandLine, /*hidden=*/true, error)) {
+        port.LogStep("Could not start " + command.loggedLine + " (" + error.description + ")" + SystemCause(error));
         return false;
     }
     port.LogStep("Started " + command.loggedLine);
     ShowFileName(session, port, command.shownPath);
-    UpdateProgress(session, port, ClusterRounded(session, kBlockSize));
+    UpdateProgress(session, port, RoundToCluster(session, kBlockSize));
     port.DoEvents();
     return true;
 }
