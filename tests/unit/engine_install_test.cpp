@@ -213,6 +213,7 @@ TEST_F(Engine, SourceThatVanishesMidList) {
     const Message& box = port.messages[0];
     EXPECT_EQ(box.title, "FileCP");
     EXPECT_EQ(box.text, "File Copy Error : 53\nFile not found\r" + Src("P", "b.txt") + " -> " + Dst("b.txt"));
+    EXPECT_NE(box.cause.systemCode, 0u) << "the install log would lose the system's cause";
     EXPECT_EQ(box.buttons, Buttons::AbortRetryIgnore);
     EXPECT_EQ(box.icon, Icon::Exclamation);
     EXPECT_EQ(port.messages[1].title, "File Copy Error");

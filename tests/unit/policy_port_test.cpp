@@ -52,7 +52,7 @@ TEST_F(LoggingPortTest, MessagesAndStepsAreForwardedAndLogged) {
 
     inner.answers = {Answer::Retry};
     const Message box{"File Copy Error\r\nFile Not Found", "Install Error", Buttons::AbortRetryIgnore,
-                      Icon::Critical, 1};
+                      Icon::Critical, 1, FromSystemError(2)};  // no such file on either platform
     EXPECT_EQ(port.ShowMessage(box), Answer::Retry);
     EXPECT_EQ(port.ShowMessage({"Done.", "Marrowvale", Buttons::YesNo, Icon::Question, 2}), Answer::No);
     port.LogStep("Copied C:\\MV\\a.dll (1,024 bytes, checksum correct)");
@@ -64,7 +64,8 @@ TEST_F(LoggingPortTest, MessagesAndStepsAreForwardedAndLogged) {
     EXPECT_EQ(inner.messages[1].defaultButton, 2);
     EXPECT_EQ(inner.steps, (std::vector<std::string>{"Copied C:\\MV\\a.dll (1,024 bytes, checksum correct)"}));
     EXPECT_EQ(qvtest::ReadSharedFile(tree.path("run.log")),
-              "2025-01-01 12:00:00.000  Message box \"Install Error\": File Copy Error\\r\\nFile Not Found -> Retry\r\n"
+              "2025-01-01 12:00:00.000  Message box \"Install Error\": File Copy Error\\r\\nFile Not Found -> Retry" +
+                  SystemCause(FromSystemError(2)) + "\r\n"
               "2025-01-01 12:00:00.000  Message box \"Marrowvale\": Done. -> No\r\n"
               "2025-01-01 12:00:00.000  Copied C:\\MV\\a.dll (1,024 bytes, checksum correct)\r\n");
 }
