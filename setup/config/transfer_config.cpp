@@ -12,16 +12,17 @@ std::string TransferConfigPath(const std::string& dir) {
     return path + kTransferConfigName;
 }
 
-bool WriteTransferConfig(const Session& session, const std::string& dir) {
+bool WriteTransferConfig(const Session& session, const std::string& dir, RunError& error) {
     const std::string path = TransferConfigPath(dir);
     const bool db2 = session.DbPlatformCode == "DB4" || session.DbPlatformCode == "DB2";
     const std::string text = "SET RDBMS=" + session.DbPlatformCode + "\r\n" + "SET QVHLD=" + session.InstallDir +
                              "\r\n" + (db2 ? "SET XFRMTH=MSFTDB2" : "SET XFRMTH=MSFT") + "\r\n";
-    RunError ignored;
-    std::FILE* f = fs::OpenFile(path, "wb", ignored);
+    std::FILE* f = fs::OpenFile(path, "wb", error);
     if (!f) return false;
     const bool written = std::fwrite(text.data(), 1, text.size(), f) == text.size();
-    return std::fclose(f) == 0 && written;
+    if (std::fclose(f) == 0 && written) return true;
+    error = err::DeviceIo();
+    return false;
 }
 
 }  // namespace qv

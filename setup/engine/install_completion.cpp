@@ -91,7 +91,11 @@ CompletionOutcome FinishInstall(Session& session, UserPort& port, CompletionServ
                      (choice.createGroup ? "\"" + choice.groupTitle + "\"" : std::string("none")) +
                      ", connectivity directory " + choice.connectivityDir);
         const std::string transfer = TransferConfigPath(session.TempDir);
-        port.LogStep((WriteTransferConfig(session, session.TempDir) ? "Wrote " : "Could not write ") + transfer);
+        RunError error;
+        if (WriteTransferConfig(session, session.TempDir, error))
+            port.LogStep("Wrote " + transfer);
+        else
+            port.LogStep("Could not write " + transfer + " (" + error.description + ")" + SystemCause(error));
         const std::string workstation = session.InstallDir + "\\setup\\" + kWorkstationConfigName;
         port.LogStep((WriteWorkstationConfig(session, port, workstation, choice.connectivityDir)
                           ? "Wrote "

@@ -527,12 +527,14 @@ TEST(EngineRecords, TransferConfiguration) {
     Session s;
     s.InstallDir = "C:\\qv";
     s.DbPlatformCode = "DB2";
-    WriteTransferConfig(s, tree.root());
+    RunError error;
+    WriteTransferConfig(s, tree.root(), error);
     EXPECT_EQ(tree.read("qvxfr.cfg"), "SET RDBMS=DB2\r\nSET QVHLD=C:\\qv\r\nSET XFRMTH=MSFTDB2\r\n");
     s.DbPlatformCode = "ORA";
-    WriteTransferConfig(s, tree.root() + "\\");
+    WriteTransferConfig(s, tree.root() + "\\", error);
     EXPECT_EQ(tree.read("qvxfr.cfg"), "SET RDBMS=ORA\r\nSET QVHLD=C:\\qv\r\nSET XFRMTH=MSFT\r\n");
-    WriteTransferConfig(s, tree.path("missing"));  // passed over in silence
+    EXPECT_FALSE(WriteTransferConfig(s, tree.path("missing"), error));
+    EXPECT_NE(error.systemCode, 0u);  // the log line gets the cause
 }
 
 TEST(EngineFiles, LineReaderEndsAndReopens) {

@@ -188,6 +188,18 @@ TEST(FileListTool, CheckReportsEveryFaultWithItsLine) {
     EXPECT_EQ(result.notes[0].substr(0, 2), "D:");
 }
 
+TEST(FileListTool, CheckReadsLinesAsTheInstallerDoes) {
+    // A lone CR ends a line for the installer: "#", CR, "X", CR LF is a comment and then
+    // an entry "X" with one field, which the installer cannot copy.
+    TempTree tree;
+    tree.write("A\\QVSETUP.SKU", kSimpleSku);
+    tree.write("A\\QVSETUP.INF", "#\rX\r\n");
+    const std::vector<std::string> p = Problems(CheckCd(tree.root()));
+    ASSERT_EQ(p.size(), 2u) << ::testing::PrintToString(p);
+    EXPECT_EQ(p[0], "A/QVSETUP.INF:1: line does not end with CR LF");
+    EXPECT_NE(p[1].find("A/QVSETUP.INF:2: has 1 field(s)"), std::string::npos) << p[1];
+}
+
 TEST(FileListTool, MastersEveryProductFolderOfACd) {
     TempTree tree;
     tree.write("TOOLS\\QVSETUP.SKU", kSimpleSku);
