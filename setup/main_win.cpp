@@ -2,6 +2,11 @@
 // from tests.
 #include <windows.h>
 
+#include "setup/session/lazy_library_win.h"
 #include "setup/setup_app.h"
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) { return qv::RunSetup(qv::ProgramArguments()); }
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    // Before any library is loaded: DLLs come from the system folder or by full path only.
+    qv::RestrictDllSearch();
+    return qv::RunSetup(qv::ProgramArguments());
+}

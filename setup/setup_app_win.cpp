@@ -17,6 +17,7 @@
 #include "setup/mainwindow/unattended.h"
 #include "setup/session/command_line.h"
 #include "setup/session/exit_codes.h"
+#include "setup/session/fatal_error.h"
 #include "setup/session/install_log.h"
 #include "setup/session/languages.h"
 #include "setup/session/policy_port.h"
@@ -59,6 +60,7 @@ public:
         // The log and the kind of run are known before the command line is read in full,
         // so that its errors reach the log, and no window appears in a silent run.
         const StartupOptions early = PeekSwitches(arguments);
+        silent_ = early.silent;
         if (!early.logPath.empty()) {
             std::string error;
             if (!log_.Open(early.logPath, error)) {
@@ -72,6 +74,18 @@ public:
         const ExitCode code = early.silent ? RunSilent(arguments) : RunWindows(arguments);
         log_.Write("Exit code " + std::to_string(static_cast<int>(code)) + ": " + ExitCodeMeaning(code));
         return static_cast<int>(code);
+    }
+
+    // An exception reached an entry point from the window system or WinMain: it is logged,
+    // the user is told once, and the program ends with the code of the failure.
+    [[noreturn]] void End(std::exception_ptr exception) {
+        const FatalError fatal = DescribeFatalError(session_, exception);
+        log_.Write(fatal.logLine);
+        LoggingPort port(silent_ ? static_cast<UserPort&>(policy_) : window_, log_);
+        port.ShowMessage(fatal.box);
+        log_.Write("Exit code " + std::to_string(static_cast<int>(fatal.code)) + ": " + ExitCodeMeaning(fatal.code));
+        log_.Close();
+        ExitProcess(static_cast<UINT>(fatal.code));
     }
 
 private:
@@ -142,6 +156,7 @@ private:
     WinUserPort window_;                // message boxes before any window is up
     LoggingPort port_{window_, log_};  // the same, written to the install log
     StartupOptions options_;
+    bool silent_ = false;
     bool windowFailed_ = false;
     DirSeek dirSeek_{session_, log_};
     GetProdForm getProdForm_{session_};
@@ -170,9 +185,26 @@ std::string ProgramArguments() {
     return p;
 }
 
+namespace {
+SetupApp* runningApp = nullptr;
+
+[[noreturn]] void EndOnException(std::exception_ptr exception) {
+    if (runningApp) runningApp->End(exception);
+    ExitProcess(static_cast<UINT>(ExitCode::StartupFailed));
+}
+}  // namespace
+
 int RunSetup(const std::string& arguments) {
-    SetupApp app;
-    return app.Run(arguments);
+    ui::SetExceptionHandler(&EndOnException);
+    try {
+        SetupApp app;
+        runningApp = &app;
+        const int code = app.Run(arguments);
+        runningApp = nullptr;
+        return code;
+    } catch (...) {
+        EndOnException(std::current_exception());
+    }
 }
 
 }  // namespace qv

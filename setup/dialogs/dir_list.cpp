@@ -132,35 +132,39 @@ bool DirList::OnParentMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESUL
 
 LRESULT CALLBACK DirList::KeyProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR /*id*/,
                                   DWORD_PTR self) {
-    auto* list = reinterpret_cast<DirList*>(self);
-    const auto selectedOther = [&] {
-        const int selected = static_cast<int>(SendMessageA(window, LB_GETCURSEL, 0, 0));
-        return selected >= 0 && selected != list->currentEntry_;
-    };
-    switch (message) {
-        case WM_GETDLGCODE: {
-            // Enter opens an entry the user moved to; on the current directory it is left to
-            // the dialog (its default button).
-            const auto* msg = reinterpret_cast<const MSG*>(lParam);
-            LRESULT code = DefSubclassProc(window, message, wParam, lParam);
-            if (msg && (msg->message == WM_KEYDOWN || msg->message == WM_CHAR) && msg->wParam == VK_RETURN &&
-                selectedOther())
-                code |= DLGC_WANTMESSAGE;
-            return code;
-        }
-        case WM_KEYDOWN:
-            if (wParam == VK_RETURN && selectedOther()) {
-                list->Open(static_cast<int>(SendMessageA(window, LB_GETCURSEL, 0, 0)));
-                return 0;
+    try {
+        auto* list = reinterpret_cast<DirList*>(self);
+        const auto selectedOther = [&] {
+            const int selected = static_cast<int>(SendMessageA(window, LB_GETCURSEL, 0, 0));
+            return selected >= 0 && selected != list->currentEntry_;
+        };
+        switch (message) {
+            case WM_GETDLGCODE: {
+                // Enter opens an entry the user moved to; on the current directory it is left to
+                // the dialog (its default button).
+                const auto* msg = reinterpret_cast<const MSG*>(lParam);
+                LRESULT code = DefSubclassProc(window, message, wParam, lParam);
+                if (msg && (msg->message == WM_KEYDOWN || msg->message == WM_CHAR) && msg->wParam == VK_RETURN &&
+                    selectedOther())
+                    code |= DLGC_WANTMESSAGE;
+                return code;
             }
-            break;
-        case WM_CHAR:
-            if (wParam == VK_RETURN) return 0;
-            break;
-        default:
-            break;
+            case WM_KEYDOWN:
+                if (wParam == VK_RETURN && selectedOther()) {
+                    list->Open(static_cast<int>(SendMessageA(window, LB_GETCURSEL, 0, 0)));
+                    return 0;
+                }
+                break;
+            case WM_CHAR:
+                if (wParam == VK_RETURN) return 0;
+                break;
+            default:
+                break;
+        }
+        return DefSubclassProc(window, message, wParam, lParam);
+    } catch (...) {
+        EndOnException();
     }
-    return DefSubclassProc(window, message, wParam, lParam);
 }
 
 void DirList::DrawItem(const DRAWITEMSTRUCT& item) {

@@ -5,10 +5,22 @@
 
 #include <cctype>
 
+#include "setup/session/lazy_library_win.h"
+
 namespace qv::ui {
 namespace {
 
 constexpr int kIconSize = 16;
+
+// The network name of a mapped drive ("x:") from the system's network library, loaded
+// when a network drive is first shown rather than when the program starts, so that a
+// copy of it beside the program is never taken.
+bool NetworkName(const std::string& drive, char* remote, DWORD& length) {
+    using GetConnectionFn = DWORD(WINAPI*)(LPCSTR, LPSTR, LPDWORD);
+    static LazyLibrary mpr("mpr.dll", LazyLibrary::Folder::System);
+    static GetConnectionFn getConnection = nullptr;
+    return mpr.Bind(getConnection, "WNetGetConnectionA") && getConnection(drive.c_str(), remote, &length) == NO_ERROR;
+}
 
 char LowerLetter(char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); }
 
@@ -35,7 +47,7 @@ std::string DriveList::DriveText(char letter) {
             char remote[MAX_PATH] = {};
             DWORD length = sizeof remote;
             const std::string local = text;
-            if (WNetGetConnectionA(local.c_str(), remote, &length) == NO_ERROR && remote[0]) {
+            if (NetworkName(local, remote, length) && remote[0]) {
                 text += " [";
                 text += remote;
                 text += "]";

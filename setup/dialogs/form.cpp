@@ -93,6 +93,19 @@ SIZE MeasureText(HWND window, HFONT font, const std::string& text) {
     return size;
 }
 
+// ---- Exceptions ----
+
+namespace {
+ExceptionHandler g_exceptionHandler = nullptr;
+}  // namespace
+
+void SetExceptionHandler(ExceptionHandler handler) { g_exceptionHandler = handler; }
+
+void EndOnException() {
+    if (g_exceptionHandler) g_exceptionHandler(std::current_exception());
+    ExitProcess(1);
+}
+
 // ---- The mouse pointer ----
 
 void SetBusy(bool busy) {
@@ -195,7 +208,7 @@ bool Form::Load() {
     try {
         OnLoad();
     } catch (...) {
-        // A load handler passes over what fails; nothing may leave it.
+        EndOnException();
     }
     return hwnd_ != nullptr;
 }
@@ -400,7 +413,7 @@ INT_PTR CALLBACK Form::DialogProc(HWND window, UINT message, WPARAM wParam, LPAR
     try {
         return form->Dispatch(window, message, wParam, lParam);
     } catch (...) {
-        return FALSE;  // no exception crosses into the window system
+        EndOnException();  // no exception crosses into the window system
     }
 }
 

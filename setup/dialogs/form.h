@@ -10,6 +10,7 @@
 
 #include <windows.h>
 
+#include <exception>
 #include <functional>
 #include <string>
 #include <vector>
@@ -40,6 +41,16 @@ HFONT SansSerif(FontSize size, bool bold);
 // The pointer of every form of the program: the hourglass while busy, the arrow otherwise.
 void SetBusy(bool busy);
 bool IsBusy();
+
+// ---- Exceptions --------------------------------------------------------------------
+
+// No C++ exception crosses into the window system: every entry point from it (a window
+// or subclass procedure) catches and calls EndOnException, which hands the exception in
+// flight to the program's handler. The handler tells the user and ends the program; it
+// does not return. Without one, the program ends with exit code 1.
+using ExceptionHandler = void (*)(std::exception_ptr exception);
+void SetExceptionHandler(ExceptionHandler handler);
+[[noreturn]] void EndOnException();
 
 // ---- Messages ----------------------------------------------------------------------
 

@@ -5,6 +5,7 @@
 #include "setup/dialogs/dialog_texts.h"
 #include "setup/resources/control_ids.h"
 #include "setup/session/disk_utils.h"
+#include "setup/session/lazy_library_win.h"
 #include "setup/session/res_strings.h"
 #include "setup/session/user_port.h"
 
@@ -16,19 +17,41 @@ using ui::SansSerif;
 using ui::Twips;
 
 namespace {
+
 // The command of the F1 key.
 constexpr int kHelpCommand = 0x7F01;
+
+// The version library of the system, loaded when the about box first needs it rather than
+// when the program starts, so that a copy of it beside the program is never taken.
+struct VersionLibrary {
+    using SizeFn = DWORD(WINAPI*)(LPCSTR, LPDWORD);
+    using InfoFn = BOOL(WINAPI*)(LPCSTR, DWORD, DWORD, LPVOID);
+    using QueryFn = BOOL(WINAPI*)(LPCVOID, LPCSTR, LPVOID*, PUINT);
+
+    bool Bind() {
+        return library.Bind(size, "GetFileVersionInfoSizeA") && library.Bind(info, "GetFileVersionInfoA") &&
+               library.Bind(query, "VerQueryValueA");
+    }
+
+    LazyLibrary library{"version.dll", LazyLibrary::Folder::System};
+    SizeFn size = nullptr;
+    InfoFn info = nullptr;
+    QueryFn query = nullptr;
+};
+
 }  // namespace
 
 std::string ProgramCopyright() {
+    static VersionLibrary version;
+    if (!version.Bind()) return {};
     char path[MAX_PATH * 2];
     const DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
     if (length == 0 || length >= sizeof path) return {};
     DWORD handle = 0;
-    const DWORD size = GetFileVersionInfoSizeA(path, &handle);
+    const DWORD size = version.size(path, &handle);
     if (size == 0) return {};
     std::vector<char> data(size);
-    if (!GetFileVersionInfoA(path, 0, size, data.data())) return {};
+    if (!version.info(path, 0, size, data.data())) return {};
 
     // The first translation the version information names, else US English / Unicode.
     char block[64] = "\\StringFileInfo\\040904b0\\LegalCopyright";
@@ -37,14 +60,14 @@ std::string ProgramCopyright() {
     };
     Translation* translation = nullptr;
     UINT translationSize = 0;
-    if (VerQueryValueA(data.data(), "\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation),
-                       &translationSize) &&
+    if (version.query(data.data(), "\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation),
+                      &translationSize) &&
         translationSize >= sizeof(Translation)) {
         wsprintfA(block, "\\StringFileInfo\\%04x%04x\\LegalCopyright", translation->language, translation->codePage);
     }
     char* value = nullptr;
     UINT valueSize = 0;
-    if (!VerQueryValueA(data.data(), block, reinterpret_cast<void**>(&value), &valueSize) || !value) return {};
+    if (!version.query(data.data(), block, reinterpret_cast<void**>(&value), &valueSize) || !value) return {};
     return value;
 }
 

@@ -31,7 +31,8 @@ ArchiveCommand BuildArchiveCommand(const std::string& productDir, const std::str
     ArchiveCommand command;
     command.targetDir = destRoot + "\\" + subdirectory;
     command.shownPath = destRoot + "\\" + remainder;
-    const std::string program = productDir + productCode + ".exe " + " -silent " + " -over=all " + "-pass=";
+    command.program = productDir + productCode + ".exe";
+    const std::string program = command.program + " " + " -silent " + " -over=all " + "-pass=";
     const std::string operands = " \"" + fileSpec + "\"" + " \"" + command.targetDir + "\"";
     command.commandLine = program + ArchivePassword(productCode) + operands;
     command.loggedLine = program + "********" + operands;
@@ -43,7 +44,7 @@ bool RunArchiveProgram(Session& session, UserPort& port, const std::string& prod
     const ArchiveCommand command = BuildArchiveCommand(productDir, destRoot, productCode, fileSpec);
     RunError error;
     if (!fs::Exists(command.targetDir)) MakeDirPath(command.targetDir, error);  // the program reports a missing folder
-    if (!StartProgram(command.commandLine, /*hidden=*/true, error)) {
+    if (!StartProgram(command.program, command.commandLine, /*hidden=*/true, error)) {
         port.LogStep("Could not start " + command.loggedLine + " (" + error.description + ")" + SystemCause(error));
         return false;
     }

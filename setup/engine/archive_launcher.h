@@ -11,6 +11,7 @@
 namespace qv {
 
 struct ArchiveCommand {
+    std::string program;      // the archive program's file: product directory + code + ".exe"
     std::string commandLine;  // what the archive program is started with
     std::string loggedLine;   // the same with the password replaced by asterisks
     std::string targetDir;    // destination root + "\" + the entry's subdirectory

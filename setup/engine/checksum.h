@@ -1,6 +1,6 @@
 // The running checksum of the copied bytes, from the checksum library. In Windows the
-// library "qvcrc.dll" is bound by name (its export "GetCRC") at the first call and stays
-// bound until the installer ends; natively the same checksum is linked in.
+// library "qvcrc.dll" beside the program is bound (its export "GetCRC") at the first call
+// and stays bound until the installer ends; natively the same checksum is linked in.
 #pragma once
 
 #include <cstdint>
@@ -14,6 +14,9 @@ namespace qv {
 // False, with the error to report, when the library or its entry point cannot be bound;
 // the running value is then left as it was.
 bool GetCRC(const void* block, int32_t length, int32_t& running, RunError& error);
+
+// Where the checksum library is loaded from (in Windows, qvcrc.dll beside the program).
+std::string ChecksumLibraryPath();
 
 // The errors a missing library reports.
 inline RunError DllLoadError() { return {48, "Error in loading DLL"}; }

@@ -9,15 +9,19 @@ namespace {
 
 using GetCrcFunction = int32_t(__stdcall*)(const void* block, int32_t length, int32_t running);
 
-LazyLibrary qvcrc("qvcrc.dll");
+LazyLibrary qvcrc("qvcrc.dll", LazyLibrary::Folder::Program);
 GetCrcFunction getCrc = nullptr;
 
 }  // namespace
 
+std::string ChecksumLibraryPath() { return qvcrc.Path(); }
+
 bool GetCRC(const void* block, int32_t length, int32_t& running, RunError& error) {
     if (!getCrc) {
-        if (!qvcrc.Load()) {
+        RunError cause;
+        if (!qvcrc.Load(cause)) {
             error = DllLoadError();
+            error.systemCode = cause.systemCode;
             return false;
         }
         if (!qvcrc.Bind(getCrc, "GetCRC")) {

@@ -14,11 +14,25 @@ namespace {
 
 enum class Outcome { Copied, Cancelled, Failed };
 
-// One attempt at the copy, from opening both files to carrying the times over.
+// The copy is made under this name beside its destination and takes the destination's
+// name only once it is whole (and verified, with checking on): an earlier file of that
+// name stays until then, and stays for good when the copy does not complete.
+std::string ScratchPath(const std::string& dest) { return dest + kScratchSuffix; }
+
+void Discard(const std::string& scratch) {
+    RunError ignored;  // a scratch file that is not there is as good as removed
+    fs::RemoveFile(scratch, ignored);
+}
+
+// What the log adds about the file a copy would have replaced.
+std::string EarlierFileNote(const std::string& dest) { return fs::Exists(dest) ? "; the earlier file is kept" : ""; }
+
+// One attempt at the copy into the scratch file, from opening both files to carrying the
+// times over.
 class CopyAttempt {
 public:
-    CopyAttempt(Session& session, UserPort& port, const std::string& source, const std::string& dest)
-        : session_(session), port_(port), source_(source), dest_(dest) {}
+    CopyAttempt(Session& session, UserPort& port, const std::string& source, const std::string& scratch)
+        : session_(session), port_(port), source_(source), dest_(scratch) {}
 
     Outcome Run(int32_t& checksum, RunError& error) {
         checksum = 0;
@@ -70,7 +84,10 @@ private:
             error = err::InputPastEnd();  // the source became shorter while it was copied
             return false;
         }
-        if (!session_.NoCrcCheck && !GetCRC(buffer_.data(), length, running, error)) return false;
+        if (!session_.NoCrcCheck && !GetCRC(buffer_.data(), length, running, error)) {
+            port_.LogStep("The checksum library cannot be used: " + ChecksumLibraryPath() + SystemCause(error));
+            return false;
+        }
         if (!to_.Write(buffer_.data(), static_cast<uint32_t>(length), error)) return false;
         UpdateProgress(session_, port_, RoundToCluster(session_, length));
         return true;
@@ -114,22 +131,31 @@ Answer AskAfterChecksumMismatch(Session& session, UserPort& port, const std::str
     return port.ShowMessage(box);
 }
 
-// FileCP, telling also whether the copy failed and the failure was ignored.
-struct CopyResult {
+// What a copy into the scratch file came to.
+struct ScratchCopy {
+    enum class State {
+        None,     // nothing to install: the copy was given up (Abort, Cancel)
+        Whole,    // the scratch file holds the whole source
+        Ignored,  // the copy failed and the user chose Ignore; the scratch file may hold part of it
+    } state = State::None;
     int32_t checksum = 0;
-    bool copied = false;
 };
 
-CopyResult CopyAnswering(Session& session, UserPort& port, const std::string& source, const std::string& dest) {
-    RunError ignored;
-    fs::RemoveFile(dest, ignored);  // an old copy that cannot be deleted is simply overwritten
+// Copies source into the scratch file of dest, with FileCP's dialog on a failure: Retry
+// starts the copy again, Ignore gives it up (both set CopyRetried), Abort gives the
+// install up. After Abort and Cancel the scratch file is gone and dest is as it was.
+ScratchCopy CopyToScratch(Session& session, UserPort& port, const std::string& source, const std::string& dest) {
+    const std::string scratch = ScratchPath(dest);
     for (;;) {
-        CopyAttempt attempt(session, port, source, dest);
+        CopyAttempt attempt(session, port, source, scratch);
         int32_t checksum = 0;
         RunError error;
         switch (attempt.Run(checksum, error)) {
-            case Outcome::Copied: return {checksum, true};
-            case Outcome::Cancelled: return {};
+            case Outcome::Copied: return {ScratchCopy::State::Whole, checksum};
+            case Outcome::Cancelled:
+                Discard(scratch);
+                port.LogStep("Not installed: " + dest + " (cancelled" + EarlierFileNote(dest) + ")");
+                return {};
             case Outcome::Failed: break;
         }
         attempt.CloseBoth();
@@ -138,46 +164,95 @@ CopyResult CopyAnswering(Session& session, UserPort& port, const std::string& so
             case Answer::Retry: session.CopyRetried = true; continue;
             case Answer::Ignore:
                 session.CopyRetried = true;
-                port.LogStep("Not installed: " + dest + " (copy error ignored)" + SystemCause(error));
-                return {};
+                port.LogStep("Copy error ignored: " + dest + " (" + error.description + ")" + SystemCause(error));
+                return {ScratchCopy::State::Ignored, 0};
             default:
+                Discard(scratch);
                 session.InstallAborted = true;
+                port.LogStep("Not installed: " + dest + " (copy error, aborted" + EarlierFileNote(dest) + ")");
                 port.UnloadProgress();
                 return {};
         }
     }
 }
 
+// Moves the scratch file into the place of dest. A destination that cannot be replaced
+// (read-only, held open by another program) shows FileCP's dialog: Retry tries again,
+// Ignore leaves dest as it was, Abort gives the install up. True once the copy is in place.
+bool PlaceCopy(Session& session, UserPort& port, const std::string& source, const std::string& dest) {
+    const std::string scratch = ScratchPath(dest);
+    for (;;) {
+        RunError error;
+        if (fs::MoveReplacing(scratch, dest, error)) return true;
+        switch (AskAfterCopyFailure(session, port, source, dest, error)) {
+            case Answer::Retry: session.CopyRetried = true; continue;
+            case Answer::Ignore:
+                session.CopyRetried = true;
+                Discard(scratch);
+                port.LogStep("Not installed: " + dest + " (copy error ignored" + EarlierFileNote(dest) + ")" +
+                             SystemCause(error));
+                return false;
+            default:
+                Discard(scratch);
+                session.InstallAborted = true;
+                port.LogStep("Not installed: " + dest + " (copy error, aborted" + EarlierFileNote(dest) + ")" +
+                             SystemCause(error));
+                port.UnloadProgress();
+                return false;
+        }
+    }
+}
+
+// Installs what an ignored copy error left: the part that was written takes the place of
+// dest; where nothing was written, dest goes.
+void PlaceIgnoredCopy(Session& session, UserPort& port, const std::string& source, const std::string& dest) {
+    if (fs::IsFile(ScratchPath(dest))) {
+        if (PlaceCopy(session, port, source, dest))
+            port.LogStep("Installed partly written: " + dest + " (copy error ignored, checksum not compared)");
+        return;
+    }
+    RunError ignored;
+    fs::RemoveFile(dest, ignored);
+    port.LogStep("Not installed: " + dest + " (copy error ignored)");
+}
+
 }  // namespace
 
 int32_t FileCP(Session& session, UserPort& port, const std::string& source, const std::string& dest) {
-    return CopyAnswering(session, port, source, dest).checksum;
+    const ScratchCopy copy = CopyToScratch(session, port, source, dest);
+    if (copy.state == ScratchCopy::State::Whole) PlaceCopy(session, port, source, dest);
+    if (copy.state == ScratchCopy::State::Ignored) PlaceIgnoredCopy(session, port, source, dest);
+    return copy.checksum;
 }
 
 void VerifiedCopy(Session& session, UserPort& port, const std::string& sourceFile, const std::string& destFile,
                   const std::string& expected, int64_t size) {
     for (;;) {
-        const CopyResult copy = CopyAnswering(session, port, sourceFile, destFile);
+        const ScratchCopy copy = CopyToScratch(session, port, sourceFile, destFile);
         if (session.InstallAborted) return;
         const std::string actual = ChecksumText(copy.checksum);
         const std::string& wanted = session.NoCrcCheck ? actual : expected;
         if (actual == wanted) {
-            if (copy.copied)
+            if (copy.state == ScratchCopy::State::Ignored) return PlaceIgnoredCopy(session, port, sourceFile, destFile);
+            if (PlaceCopy(session, port, sourceFile, destFile))
                 port.LogStep("Copied " + destFile + " (" + std::to_string(size) + " bytes, checksum " +
                              (session.NoCrcCheck ? "not checked" : actual + " verified") + ")");
             return;
         }
         const Answer answer = AskAfterChecksumMismatch(session, port, destFile, expected, actual);
-        RunError ignored;
-        fs::RemoveFile(destFile, ignored);
+        Discard(ScratchPath(destFile));
+        const std::string mismatch = "checksum " + actual + " instead of " + expected;
         if (answer == Answer::Ignore) {
-            port.LogStep("Not installed: " + destFile + " (checksum " + actual + " instead of " + expected +
-                         ", ignored)");
+            // The entry is skipped: what was at its place goes as well.
+            RunError ignored;
+            const bool hadFile = fs::RemoveFile(destFile, ignored);
+            port.LogStep("Not installed: " + destFile + " (" + mismatch + ", ignored" +
+                         (hadFile ? "; the earlier file is removed" : "") + ")");
             return;
         }
         if (answer != Answer::Retry) {
             session.InstallAborted = true;
-            port.LogStep("Removed " + destFile + " (checksum " + actual + " instead of " + expected + ")");
+            port.LogStep("Not installed: " + destFile + " (" + mismatch + ", aborted" + EarlierFileNote(destFile) + ")");
             return;
         }
         UpdateProgress(session, port, -RoundToCluster(session, size));

@@ -1,6 +1,7 @@
 #include "setup/engine/file_list.h"
 
 #include <cmath>
+#include <cstring>
 
 #include "setup/engine/archive_launcher.h"
 #include "setup/engine/file_copy.h"
@@ -77,14 +78,23 @@ struct ListPass {
         session_.CurrentFileSpec = ReadListField(line, 1);
         const EntryPaths paths = MakeEntryPaths(*product_, productDir_, destRoot_, session_.CurrentFileSpec);
         const std::string destPart = paths.destFile.substr(std::min(paths.destFile.size(), destRoot_.size() + 1));
-        if (IsSafeFileSpec(session_.CurrentFileSpec) && IsSafeFileSpec(destPart)) {
-            paths_ = paths;
-            return true;
+        if (!IsSafeFileSpec(session_.CurrentFileSpec) || !IsSafeFileSpec(destPart)) {
+            Fail(product_->ProductName + "\n" + listPath_ + "\n" + "Invalid File Name : " +
+                     session_.CurrentFileSpec + "\n" + "Line " + std::to_string(lineNumber_),
+                 kPassTitle, Icon::Exclamation);
+            return false;
         }
-        Fail(product_->ProductName + "\n" + listPath_ + "\n" + "Invalid File Name : " + session_.CurrentFileSpec +
-                 "\n" + "Line " + std::to_string(lineNumber_),
-             kPassTitle, Icon::Exclamation);
-        return false;
+        // A path the file calls cannot take would fail half-way through the product; it
+        // ends the install before anything of the entry is written.
+        const std::string& tooLong = paths.sourceFile.size() > kMaxPathLength ? paths.sourceFile : paths.destFile;
+        if (tooLong.size() + std::strlen(kScratchSuffix) > kMaxPathLength) {
+            Fail(product_->ProductName + "\n" + listPath_ + "\n" + "Path Too Long : " + tooLong + "\n" + "Line " +
+                     std::to_string(lineNumber_),
+                 kPassTitle, Icon::Exclamation, err::PathNotFound());
+            return false;
+        }
+        paths_ = paths;
+        return true;
     }
 
     // Creates the entry's directory when nothing of that name exists.

@@ -9,7 +9,7 @@
 namespace qv {
 
 bool CompletionServices::StartProgram(const std::string& path, RunError& error) {
-    return qv::StartProgram("\"" + path + "\"", /*hidden=*/false, error);
+    return qv::StartProgram(path, "\"" + path + "\"", /*hidden=*/false, error);
 }
 
 std::string DefaultConnectivityDir(const Session& session) {

@@ -9,9 +9,19 @@
 
 namespace qv {
 
-void ResetInstallFlags(Session& session) { session.ToolsInstalled = false; }
+void ResetInstallFlags(Session& session) {
+    session.ToolsInstalled = false;
+    session.HasCompressed = 0;
+    session.ElapsedTime = session.EstimatedTotalTime = session.SmoothedTotalTime = session.RemainingTime = 0;
+}
 
 void RunInstall(Session& session, UserPort& port, const InstallCompletion& completion) {
+    // Marks the install as running for as long as this call lasts, however it ends.
+    struct Running {
+        explicit Running(Session& s) : session(s) { session.InstallRunning = true; }
+        ~Running() { session.InstallRunning = false; }
+        Session& session;
+    } running(session);
     ResetInstallFlags(session);
     bool supplyChain = false;
     std::string destRoot = session.InstallDir;

@@ -16,7 +16,8 @@ namespace qv {
 // installed.
 using InstallCompletion = std::function<void(const std::string& destRoot, bool supplyChain)>;
 
-// ToolsInstalled = false.
+// What one install finds out and must not carry into the next install of the run:
+// ToolsInstalled, HasCompressed and the time estimate start afresh.
 void ResetInstallFlags(Session& session);
 
 // Installs the chosen products of ListedProducts(1..ProductCount). Stops at once when a

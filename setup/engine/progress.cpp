@@ -85,7 +85,7 @@ std::string FormatClock(double days) { return ClockText(ClockSeconds(days)); }
 void UpdateProgress(Session& session, UserPort& port, int32_t n) {
     const int64_t weighted = WeightedBytes(session, n);
     session.ModuleBytesDone = Saturated(int64_t{session.ModuleBytesDone} + weighted);
-    session.BytesDone = Saturated(int64_t{session.BytesDone} + weighted);
+    session.BytesDone += weighted;
     if (session.BytesDone < 1) session.BytesDone = 1;
 
     const int64_t m = ModulePercent(session.ModuleBytesDone, session.ModuleBytes);
@@ -93,7 +93,7 @@ void UpdateProgress(Session& session, UserPort& port, int32_t n) {
         session.Shown.modulePercent = m;
         port.ShowModulePercent(BarValue(m), PercentLabel(m));
     }
-    const int64_t t = TotalPercent(session.BytesDone, session.ProductBytes);
+    const int64_t t = TotalPercent(static_cast<double>(session.BytesDone), session.ProductBytes);
     if (t != session.Shown.totalPercent) {
         session.Shown.totalPercent = t;
         port.ShowTotalPercent(BarValue(t), PercentLabel(t));
@@ -108,7 +108,7 @@ void UpdateProgress(Session& session, UserPort& port, int32_t n) {
         return;
     }
     session.ElapsedTime = elapsed;
-    session.EstimatedTotalTime = session.ElapsedTime * (session.ProductBytes / session.BytesDone);
+    session.EstimatedTotalTime = session.ElapsedTime * (session.ProductBytes / static_cast<double>(session.BytesDone));
     if (session.SmoothedTotalTime == 0) {
         session.SmoothedTotalTime = session.EstimatedTotalTime;
     } else {

@@ -35,7 +35,7 @@ private:
                library_.Bind(makeShortCut_, "MakeShortCut");
     }
 
-    LazyLibrary library_{"qvole.dll"};
+    LazyLibrary library_{"qvole.dll", LazyLibrary::Folder::Program};
     OleInitFn oleInit_ = nullptr;
     OleUninitFn oleUninit_ = nullptr;
     MakeShortCutFn makeShortCut_ = nullptr;

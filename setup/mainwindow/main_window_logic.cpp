@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <new>
+#include <vector>
 
 #include "setup/session/catalogue.h"
 #include "setup/session/res_strings.h"
@@ -45,8 +46,11 @@ void MainWindowLogic::ProposeDefaultInstallDir() {
 }
 
 void MainWindowLogic::ShowInstallTypeMenus() {
-    for (int i = 1; i <= ProductCount(session_); ++i) {
-        const int entry = RevealedInstallType(session_.Products[static_cast<size_t>(i)].ModuleType);
+    // The default type's entry is visible from the load on, whatever the CD holds.
+    std::vector<int> entries = {kDefaultInstallType};
+    for (int i = 1; i <= ProductCount(session_); ++i)
+        entries.push_back(RevealedInstallType(session_.Products[static_cast<size_t>(i)].ModuleType));
+    for (const int entry : entries) {
         if (entry == 0 || visible_[static_cast<size_t>(entry)]) continue;
         visible_[static_cast<size_t>(entry)] = true;
         view_.ShowInstallTypeEntry(entry);
@@ -105,6 +109,9 @@ void MainWindowLogic::FillProductList(int type) {
         }
         ++n;
     }
+    // Entries past the listing keep nothing of an earlier, longer listing: only listed
+    // products are installed and get their database codes.
+    for (; n <= static_cast<size_t>(kMaxProducts); ++n) session_.ListedProducts[n] = ProductRec{};
 
     if (view_.ProductEntryCount() > 0) view_.SetProductCursor(0);
     ProductBoxClick();

@@ -76,16 +76,21 @@ int ShiftState(WPARAM keys) {
 // lblInstallFromDir reports a released mouse button to the main window.
 LRESULT CALLBACK InstallFromLabelProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR /*id*/,
                                       DWORD_PTR /*data*/) {
-    int button = 0;
-    switch (message) {
-        case WM_LBUTTONUP: button = 1; break;
-        case WM_RBUTTONUP: button = 2; break;
-        case WM_MBUTTONUP: button = 4; break;
-        default: break;
+    try {
+        int button = 0;
+        switch (message) {
+            case WM_LBUTTONUP: button = 1; break;
+            case WM_RBUTTONUP: button = 2; break;
+            case WM_MBUTTONUP: button = 4; break;
+            default: break;
+        }
+        if (button)
+            PostMessageA(GetParent(window), kInstallFromMouseUp, static_cast<WPARAM>(button), ShiftState(wParam));
+        if (message == WM_CONTEXTMENU) return 0;  // the label has no menu and gives no cue
+        return DefSubclassProc(window, message, wParam, lParam);
+    } catch (...) {
+        ui::EndOnException();
     }
-    if (button) PostMessageA(GetParent(window), kInstallFromMouseUp, static_cast<WPARAM>(button), ShiftState(wParam));
-    if (message == WM_CONTEXTMENU) return 0;  // the label has no menu and gives no cue
-    return DefSubclassProc(window, message, wParam, lParam);
 }
 
 }  // namespace

@@ -8,8 +8,10 @@
 
 namespace qv {
 
-// Starts a program from a command line (the program path first) without waiting for it,
-// in a hidden window or in a normal one with the focus.
-bool StartProgram(const std::string& commandLine, bool hidden, RunError& error);
+// Starts the program file `program` (a full path) with this command line, which names the
+// program first, without waiting for it, in a hidden window or in a normal one with the
+// focus. What runs is `program` itself: the command line is never cut at its blanks to
+// find a program, so a path with blanks cannot start another one.
+bool StartProgram(const std::string& program, const std::string& commandLine, bool hidden, RunError& error);
 
 }  // namespace qv

@@ -46,18 +46,15 @@ std::vector<std::string> SplitCommandLine(const std::string& line) {
 
 }  // namespace
 
-bool StartProgram(const std::string& commandLine, bool /*hidden*/, RunError& error) {
+bool StartProgram(const std::string& program, const std::string& commandLine, bool /*hidden*/, RunError& error) {
     std::vector<std::string> args = SplitCommandLine(commandLine);
-    if (args.empty()) {
-        error = FromSystemError(ENOENT);
-        return false;
-    }
-    args[0] = NativePath(args[0]);
+    if (args.empty()) args.push_back(program);
     std::vector<char*> argv;
     for (std::string& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
+    const std::string file = NativePath(program);
     pid_t pid = 0;
-    const int rc = posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ);
+    const int rc = posix_spawn(&pid, file.c_str(), nullptr, nullptr, argv.data(), environ);
     if (rc != 0) {
         error = FromSystemError(static_cast<uint32_t>(rc));
         return false;

@@ -8,7 +8,7 @@
 
 namespace qv {
 
-bool StartProgram(const std::string& commandLine, bool hidden, RunError& error) {
+bool StartProgram(const std::string& program, const std::string& commandLine, bool hidden, RunError& error) {
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESHOWWINDOW;
@@ -17,7 +17,8 @@ bool StartProgram(const std::string& commandLine, bool hidden, RunError& error) 
     // CreateProcessA may write into the command line, so it gets a copy of its own.
     std::vector<char> line(commandLine.begin(), commandLine.end());
     line.push_back('\0');
-    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+    if (!CreateProcessA(program.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &process)) {
         error = FromSystemError(GetLastError());
         return false;
     }

@@ -48,6 +48,9 @@ struct ProductRec {
 inline constexpr int kMaxProducts = 64;
 using ProductTable = std::array<ProductRec, kMaxProducts + 1>;
 
+// The longest path the file calls take: MAX_PATH less its terminating NUL.
+inline constexpr size_t kMaxPathLength = 259;
+
 // The program group title's longest length, as the group dialog's text box allows.
 inline constexpr size_t kMaxGroupTitle = 30;
 
@@ -74,6 +77,7 @@ struct Session {
     bool NoCrcCheck = false;    // true: copied files are not checked against their checksum
 
     // Install engine.
+    bool InstallRunning = false;  // from the start of RunInstall to its end
     std::string CurrentFileSpec;
     bool CopyRetried = false;
     bool InstallAborted = false;
@@ -106,7 +110,7 @@ struct Session {
     // Main window.
     double ProductBytes = 0;
     double InstallStartTime = 0;
-    int32_t BytesDone = 0;
+    int64_t BytesDone = 0;  // counted in 64 bits: an install may pass 2 GiB
     int16_t ConfirmResult = 0;
 
     // Configuration profile and dialogs.

@@ -179,8 +179,10 @@ TEST_F(Engine, ChecksumMismatchAbortRetryIgnore) {
     EXPECT_EQ(amounts, (std::vector<int32_t>{16384, 32768, 32768, 16384, -81920, 32768, 32768, 16384, 16384}));
     EXPECT_EQ(ReadTree(dest), qvtest::ListedFiles(cd + "\\P"));
 
-    // Abort: the bad copy is deleted and nothing after it is copied.
+    // Abort over an earlier install: the bad copy never takes the earlier file's place,
+    // and nothing after it is copied.
     qvtest::RemoveTree(dest);
+    tree.write("inst\\b.txt", "earlier b");
     qvtest::WriteFile(Src("P", "b.txt"), bad);
     port.messages.clear();
     port.onMessage = nullptr;
@@ -190,9 +192,10 @@ TEST_F(Engine, ChecksumMismatchAbortRetryIgnore) {
     EXPECT_TRUE(s.InstallAborted);
     EXPECT_FALSE(s.InstallFailed) << "Abort is the user's choice, not a failure";
     EXPECT_EQ(port.messages.size(), 1u);
-    EXPECT_EQ(ReadTree(dest), (std::map<std::string, std::string>{{"a.txt", "alpha"}}));
+    EXPECT_EQ(ReadTree(dest), (std::map<std::string, std::string>{{"a.txt", "alpha"}, {"b.txt", "earlier b"}}));
     ASSERT_EQ(port.steps.size(), 2u);
-    EXPECT_EQ(port.steps[1].rfind("Removed " + Dst("b.txt") + " (checksum ", 0), 0u) << port.steps[1];
+    EXPECT_EQ(port.steps[1].rfind("Not installed: " + Dst("b.txt") + " (checksum ", 0), 0u) << port.steps[1];
+    EXPECT_TRUE(EndsWith(port.steps[1], ", aborted; the earlier file is kept)")) << port.steps[1];
 }
 
 TEST_F(Engine, SourceThatVanishesMidList) {
@@ -261,9 +264,11 @@ TEST_F(Engine, SourceThatVanishesMidList) {
     EXPECT_EQ(ReadTree(dest), (std::map<std::string, std::string>{{"a.txt", "alpha"}}));
 }
 
-TEST_F(Engine, CancelAfterTheNthBlock) {
+TEST_F(Engine, CancelAfterTheNthBlockKeepsTheEarlierFiles) {
     const std::string big = PatternBytes(5 * 32767 + 10, 3);
     AddProduct(1, "P", {{"a.txt", "alpha"}, {"b.bin", big}, {"c.txt", "gamma"}});
+    tree.write("inst\\b.bin", "earlier b");  // an earlier install
+    tree.write("inst\\c.txt", "earlier c");
     int blocksOfB = 0;
     port.onDoEvents = [&] {
         if (port.fileNames.back() != Dst("b.bin") || ++blocksOfB != 3) return;
@@ -277,10 +282,10 @@ TEST_F(Engine, CancelAfterTheNthBlock) {
     Install(1);
     EXPECT_TRUE(s.InstallAborted);
     EXPECT_EQ(blocksOfB, 3);
-    const auto installed = ReadTree(dest);
-    EXPECT_EQ(installed.at("a.txt"), "alpha");
-    EXPECT_EQ(installed.at("b.bin"), big.substr(0, 3 * 32767));  // nothing after the third block
-    EXPECT_EQ(installed.count("c.txt"), 0u);
+    // The finished file is new, the interrupted one and the one not reached are the
+    // earlier ones, and no part of a copy is left anywhere.
+    EXPECT_EQ(ReadTree(dest), (std::map<std::string, std::string>{
+                                  {"a.txt", "alpha"}, {"b.bin", "earlier b"}, {"c.txt", "earlier c"}}));
 }
 
 TEST_F(Engine, ListLevelFailures) {
@@ -355,6 +360,20 @@ TEST_F(Engine, UnsafeSpecsEndTheInstallBeforeAnythingOfThemIsDone) {
         EXPECT_EQ(ReadTree(dest), (std::map<std::string, std::string>{{"a.txt", "alpha"}}));
         EXPECT_FALSE(tree.exists("evil.txt"));
     }
+
+    // A destination past the longest path the file calls take: the same end, before
+    // anything of the entry is written.
+    const std::string deep(qv::kMaxPathLength - dest.size() - 8, 'd');
+    qvtest::RemoveTree(dest);
+    qvtest::WriteFile(dir + "QVSETUP.INF", "a.txt,d,5,0\r\n" + deep + ".txt,d,5,0\r\n");
+    s.InstallAborted = false;
+    port.messages.clear();
+    Install(1);
+    EXPECT_TRUE(s.InstallAborted);
+    ASSERT_EQ(port.messages.size(), 1u);
+    EXPECT_EQ(port.messages[0].text,
+              "Product P\n" + dir + "QVSETUP.INF\nPath Too Long : " + dest + "\\" + deep + ".txt\nLine 2");
+    EXPECT_EQ(ReadTree(dest), (std::map<std::string, std::string>{{"a.txt", "alpha"}}));
 
     // The same line in a compressed product starts no archive program.
     qvtest::WriteFile(dir + "QVSETUP.INF", "..\\evil.txt,d,4,0\r\n");
@@ -493,6 +512,14 @@ TEST_F(Engine, CompressedProductsWeighTheProgress) {
     s.ListedProducts[2].Chosen = 0;
     RunInstall(s, port);
     EXPECT_EQ(s.HasCompressed, 1);
+
+    // The next install of the run starts afresh: no weight, no estimate carried over.
+    z.Chosen = 0;
+    s.ListedProducts[2].Chosen = -1;
+    s.SmoothedTotalTime = 123;
+    RunInstall(s, port);
+    EXPECT_EQ(s.HasCompressed, 0);
+    EXPECT_NE(s.SmoothedTotalTime, 123);
 }
 
 TEST(EngineRecords, DbCodesReplaceAndKeepOtherKeys) {

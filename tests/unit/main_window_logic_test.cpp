@@ -215,6 +215,19 @@ TEST_F(MainWindowLogicTest, ChoosingAnotherTypeMovesTheCheckAndRefillsTheList) {
     logic.FillProductList(kAllProductsType);
     EXPECT_EQ(view.items.size(), 3u);
     EXPECT_EQ(view.spec, "All Products Available");
+
+    // A shorter listing leaves nothing of the longer one behind it.
+    logic.InstallTypeChosen(1);
+    EXPECT_EQ(session.ListedProducts[1].ProductName, "Ledger");
+    EXPECT_TRUE(session.ListedProducts[2].ProductName.empty());
+    EXPECT_TRUE(session.ListedProducts[3].ProductName.empty());
+}
+
+TEST_F(MainWindowLogicTest, TheDefaultTypesEntryIsVisibleOnACdWithoutItsProducts) {
+    Add("Ledger DB", kDbFileServer, 2000);
+    StartUp();
+    EXPECT_EQ(view.shownEntries, (std::vector<int>{1, 4}));
+    EXPECT_TRUE(view.items.empty());
 }
 
 TEST_F(MainWindowLogicTest, SelectionDrivesTheFiguresAndTheInstallButton) {

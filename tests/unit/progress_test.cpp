@@ -76,12 +76,15 @@ TEST_F(ProgressFixture, CountsWeighAndNeverFallBelowOne) {
     EXPECT_EQ(port.modulePercents.back(), std::make_pair(0, std::string("-230%")));
 }
 
-TEST_F(ProgressFixture, CountersSaturateInsteadOfWrapping) {
+TEST_F(ProgressFixture, TheTotalCountsPastTwoGibibytesAndTheProductsCountSaturates) {
+    s.ProductBytes = 4.0 * 1024 * 1024 * 1024;
     s.BytesDone = INT32_MAX - 10;
     s.ModuleBytesDone = INT32_MAX - 10;
     UpdateProgress(s, port, 32768);
-    EXPECT_EQ(s.BytesDone, INT32_MAX);
+    EXPECT_EQ(s.BytesDone, int64_t{INT32_MAX} - 10 + 32768);
     EXPECT_EQ(s.ModuleBytesDone, INT32_MAX);
+    for (int i = 0; i < 32768; ++i) UpdateProgress(s, port, 32768);  // another GiB
+    EXPECT_EQ(port.totalPercents.back(), std::make_pair(75, std::string(" 75%")));  // no freeze at 50 %
 }
 
 TEST_F(ProgressFixture, BarsAndLabelsAreSetOnlyWhenTheyChange) {

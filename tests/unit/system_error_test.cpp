@@ -1,5 +1,6 @@
 // The one map from the system's error codes to what the user is told, and what the
-// install log adds: the code and the system's own text.
+// install log adds: the code and the system's own text; how an exception ends the run;
+// the throttle of costly displays.
 #ifdef _WIN32
 #include <windows.h>
 #endif
@@ -8,6 +9,10 @@
 
 #include <cerrno>
 
+#include <new>
+#include <stdexcept>
+
+#include "setup/session/fatal_error.h"
 #include "setup/session/run_error.h"
 #include "setup/session/throttle.h"
 
@@ -51,6 +56,20 @@ TEST(SystemErrors, EachCodeTellsTheUserOneThingAndKeepsTheCode) {
     EXPECT_GT(cause.size(), std::string(" [system error 5: ]").size()) << "the system's text is missing";
     EXPECT_EQ(cause.back(), ']');
     EXPECT_EQ(SystemCause(err::InputPastEnd()), "");  // not from a system call: nothing to add
+}
+
+TEST(FatalErrors, EndTheRunAsAFailedInstallOrAFailedStartUp) {
+    Session session;
+    FatalError fatal = DescribeFatalError(session, std::make_exception_ptr(std::runtime_error("bad state")));
+    EXPECT_EQ(fatal.box.text, "Error : 51\rInternal error");
+    EXPECT_EQ(fatal.box.title, kAppTitle);
+    EXPECT_EQ(fatal.code, ExitCode::StartupFailed);
+    EXPECT_NE(fatal.logLine.find("bad state"), std::string::npos) << fatal.logLine;
+
+    session.InstallRunning = true;
+    fatal = DescribeFatalError(session, std::make_exception_ptr(std::bad_alloc()));
+    EXPECT_EQ(fatal.box.text, "Error : 7\rOut of memory");
+    EXPECT_EQ(fatal.code, ExitCode::InstallFailed);
 }
 
 TEST(Throttle, RunsTheActionOnceAnIntervalAlsoAcrossTheClocksWrap) {
