@@ -163,9 +163,12 @@ void QVSetup::ScanCatalogue() {
     scan.Show();
     window_.SetOwner(scan.hwnd());
     dialogs_.dirSeek.Load();  // its drive list serves for the default install-to directory
+    // Checking turned off by the Ctrl gesture stays off when another install-from
+    // directory loads the window again; /CRC turns it on only for the first load.
+    const bool turnedOff = session_.NoCrcCheck;
     PrepareCatalogue(session_, port_, session_.DbPlatformCode);
     window_.ShowScanCounters();
-    if (options_.crcCheck) session_.NoCrcCheck = false;
+    if (options_.crcCheck && !turnedOff) session_.NoCrcCheck = false;
     window_.SetOwner(hwnd());
 }
 

@@ -198,6 +198,17 @@ TEST_F(InstallTest, WithoutTheSwitchOrAfterTheCtrlGestureChecksumsAreNotCompared
     WaitForMain();
     GestureUntilBox(Main(mw::lblInstallFromDir), MouseButton::Right, {VK_CONTROL});
     ExpectBox(kTitle, "Disabled File CRC checking", {"OK"}, BoxIcon::None, "OK");
+
+    // The window made again for the install-from directory (here the same CD) keeps it off.
+    ASSERT_TRUE(ClickWithKeys(Main(mw::lblInstallFromDir), MouseButton::Right, {VK_MENU}));
+    HWND chooser = WaitForForm(ids::kDirSeekClass);
+    ASSERT_NE(chooser, nullptr);
+    ASSERT_TRUE(ClickButton(chooser, "OK"));
+    const HWND before = main;
+    ASSERT_TRUE(WaitUntil([&] {
+        main = FindWindowOf(app.Id(), {ids::kQVSetupClass});
+        return main && main != before && IsEnabled(main);
+    })) << DescribeWindows(app.Id());
     ChooseTargetAndInstall();
     HWND confirmation = WaitForConfirmation();
     ASSERT_NE(confirmation, nullptr);
