@@ -65,6 +65,13 @@ bool RemoveFile(const std::string& path, RunError& error) {
 }
 
 bool MoveReplacing(const std::string& from, const std::string& to, RunError& error) {
+    // A file without write permission stands for a read-only one, which Windows will not
+    // replace (the owner's bit: root could replace it all the same).
+    struct stat st;
+    if (stat(NativePath(to).c_str(), &st) == 0 && !(st.st_mode & S_IWUSR)) {
+        error = FromSystemError(EACCES);
+        return false;
+    }
     return std::rename(NativePath(from).c_str(), NativePath(to).c_str()) == 0 || Fail(error);
 }
 

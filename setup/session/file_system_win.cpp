@@ -62,6 +62,12 @@ bool RemoveDir(const std::string& path, RunError& error) { return RemoveDirector
 bool RemoveFile(const std::string& path, RunError& error) { return DeleteFileA(path.c_str()) || Fail(error); }
 
 bool MoveReplacing(const std::string& from, const std::string& to, RunError& error) {
+    // Windows will not replace a read-only file; Wine would, so the rule is kept here.
+    const DWORD attributes = GetFileAttributesA(to.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
+        error = FromSystemError(ERROR_ACCESS_DENIED);
+        return false;
+    }
     return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) || Fail(error);
 }
 
