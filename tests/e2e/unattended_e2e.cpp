@@ -2,10 +2,9 @@
 // of every step and an exit code for each way a run can end.
 #include <shlobj.h>
 
-#include <regex>
 #include <sstream>
 
-#include "e2e/qvsetup_test.h"
+#include "e2e/silent_test.h"
 
 namespace qve2e {
 namespace {
@@ -19,73 +18,15 @@ TestProduct DataProduct(const std::string& folder, int order, const std::string&
     return product;
 }
 
-// The lines of a log, each checked for its time stamp and its CR LF, without the stamp.
-std::vector<std::string> LogLines(const std::string& text) {
-    static const std::regex stamp(R"(^\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2}\.\d{3}  )");
-    std::vector<std::string> lines;
-    size_t begin = 0;
-    while (begin < text.size()) {
-        const size_t end = text.find("\r\n", begin);
-        EXPECT_NE(end, std::string::npos) << "a log line without CR LF: " << text.substr(begin);
-        const std::string line = text.substr(begin, end == std::string::npos ? std::string::npos : end - begin);
-        EXPECT_TRUE(std::regex_search(line, stamp)) << "no time stamp: " << line;
-        lines.push_back(line.size() > 25 ? line.substr(25) : line);
-        if (end == std::string::npos) break;
-        begin = end + 2;
-    }
-    return lines;
-}
-
-bool HasLine(const std::vector<std::string>& lines, const std::string& line) {
-    return std::find(lines.begin(), lines.end(), line) != lines.end();
-}
-
-bool HasLineStarting(const std::vector<std::string>& lines, const std::string& start) {
-    return std::any_of(lines.begin(), lines.end(), [&](const std::string& l) { return l.rfind(start, 0) == 0; });
-}
-
-class UnattendedTest : public SetupTest {
+class UnattendedTest : public SilentSetupTest {
 protected:
     void TearDown() override {
-        SetupTest::TearDown();
+        SilentSetupTest::TearDown();
         if (!group_.empty()) {
             char programs[MAX_PATH];
             if (SUCCEEDED(SHGetFolderPathA(nullptr, CSIDL_COMMON_PROGRAMS, nullptr, SHGFP_TYPE_CURRENT, programs)))
                 qvtest::RemoveTree(std::string(programs) + "\\" + group_);
         }
-    }
-
-    std::string Target() const { return target_.path("silent target"); }
-    std::string LogPath() const { return scratch_.path("install.log"); }
-
-    // Runs the installer silently with these switches and returns its exit code; fails
-    // the test when a window of the installer shows meanwhile. The CD is mastered first
-    // unless the test has mastered (and then changed) it itself.
-    DWORD RunSilent(const std::string& switches, bool master = true) {
-        std::string error;
-        if (master && !cd.Master(error)) {
-            ADD_FAILURE() << error;
-            return kKilledExitCode;
-        }
-        Environment environment = WithoutVariables(CurrentEnvironment(), {"TEMP", "TMP"});
-        environment.push_back("TEMP=" + scratch_.root());
-        Start(kSetupExe, "\"" + cd.root() + "\" x /S /LOG=\"" + LogPath() + "\" " + switches, &environment);
-        if (!app.Started()) return kKilledExitCode;
-        bool windowSeen = false;
-        WaitUntil([&] {
-            windowSeen = windowSeen || !TopLevelWindows(app.Id(), true).empty();
-            return !app.Running();
-        }, Millis(60000));
-        EXPECT_FALSE(windowSeen) << "a silent run showed a window";
-        const std::optional<DWORD> code = app.WaitForExit(Millis(1000));
-        EXPECT_TRUE(code.has_value()) << "the silent run did not end: " << app.Describe();
-        return code.value_or(kKilledExitCode);
-    }
-
-    std::vector<std::string> Log() {
-        const std::optional<std::string> text = ReadFile(LogPath());
-        EXPECT_TRUE(text.has_value()) << "no log at " << LogPath();
-        return text ? LogLines(*text) : std::vector<std::string>{};
     }
 
     void ExpectInstalled(const TestProduct& product, bool installed = true) {
@@ -104,8 +45,6 @@ protected:
         }
     }
 
-    qvtest::TempTree target_;
-    qvtest::TempTree scratch_;
     std::string group_;
 };
 

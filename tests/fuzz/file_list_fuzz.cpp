@@ -20,9 +20,9 @@ const char* EndText(qv::LineReader::LineEnd end) {
     return "";
 }
 
-// Whether root\spec, as Windows resolves it, names something strictly below root at every
-// step: a name drops its trailing dots and blanks, and a name of dots is taken for the worst
-// it can mean, "..".
+// Whether root\spec, as Windows resolves it, names something strictly below root without
+// passing above root on the way: a name drops its trailing dots and blanks, and a name of
+// dots is taken for the worst it can mean, "..".
 bool StaysBelow(const std::string& spec) {
     int depth = 0;
     size_t begin = 0;

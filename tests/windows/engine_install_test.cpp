@@ -152,7 +152,14 @@ std::vector<std::string> LogLines(const std::string& path) {
     return lines;
 }
 
-TEST_F(WinEngine, CompressedProductIsExpandedByItsArchiveProgram) {
+TEST_F(WinEngine, CompressedProductIsExpandedByItsArchiveProgramAndNoOtherRuns) {
+    // A CD at a path with a blank, and a program planted where cutting the archive
+    // program's command line at that blank would find one: if it runs, it logs itself.
+    cd = tree.path("h cd");
+    ASSERT_TRUE(CopyFileA("qvsample.exe", tree.path("h.exe").c_str(), FALSE));
+    const std::string planted = tree.path("planted.log");
+    SetEnvironmentVariableA("QVSAMPLE_LOG", planted.c_str());
+
     // The product's files, listed, then packed into its archive program; the loose files
     // leave the CD as they do on the sample CD.
     const std::map<std::string, std::string> members = {
@@ -199,6 +206,8 @@ TEST_F(WinEngine, CompressedProductIsExpandedByItsArchiveProgram) {
                                  program + "\"BSE\\reports\\trial.rpt\" \"" + dest + "\\reports\"",
                              }));
     EXPECT_EQ(qvtest::ReadTree(dest).size(), 4u);
+    SetEnvironmentVariableA("QVSAMPLE_LOG", nullptr);
+    EXPECT_FALSE(tree.exists("planted.log")) << "the planted program ran";
 }
 
 // Runs a program and waits for its exit code, at most 60 seconds.

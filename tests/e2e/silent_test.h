@@ -1,0 +1,91 @@
+// Silent runs of qvsetup.exe (/S) for end-to-end tests: the run with its log, its exit
+// code and a check that no window showed, and the lines of the log.
+#pragma once
+
+#include <algorithm>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "e2e/qvsetup_test.h"
+
+namespace qve2e {
+
+// The lines of a log, each checked for its time stamp and its CR LF, without the stamp.
+inline std::vector<std::string> LogLines(const std::string& text) {
+    static const std::regex stamp(R"(^\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2}\.\d{3}  )");
+    std::vector<std::string> lines;
+    size_t begin = 0;
+    while (begin < text.size()) {
+        const size_t end = text.find("\r\n", begin);
+        EXPECT_NE(end, std::string::npos) << "a log line without CR LF: " << text.substr(begin);
+        const std::string line = text.substr(begin, end == std::string::npos ? std::string::npos : end - begin);
+        EXPECT_TRUE(std::regex_search(line, stamp)) << "no time stamp: " << line;
+        lines.push_back(line.size() > 25 ? line.substr(25) : line);
+        if (end == std::string::npos) break;
+        begin = end + 2;
+    }
+    return lines;
+}
+
+inline bool HasLine(const std::vector<std::string>& lines, const std::string& line) {
+    return std::find(lines.begin(), lines.end(), line) != lines.end();
+}
+
+inline bool HasLineStarting(const std::vector<std::string>& lines, const std::string& start) {
+    return std::any_of(lines.begin(), lines.end(), [&](const std::string& l) { return l.rfind(start, 0) == 0; });
+}
+
+// Where a silent run's program lies and runs, when not the build's qvsetup.exe in its
+// folder: a copy elsewhere, another current directory, more environment.
+struct SilentProgram {
+    std::string exe;      // full path; empty: the build's qvsetup.exe
+    std::string workDir;  // empty: the program's folder
+    std::vector<std::string> environment;
+};
+
+class SilentSetupTest : public SetupTest {
+protected:
+    std::string Target() const { return target_.path("silent target"); }
+    std::string LogPath() const { return scratch_.path("install.log"); }
+
+    // Runs the installer silently with these switches and returns its exit code; fails
+    // the test when a window of the installer shows meanwhile. The CD is mastered first
+    // unless the test has mastered (and then changed) it itself.
+    DWORD RunSilent(const std::string& switches, bool master = true, const SilentProgram& program = {}) {
+        std::string error;
+        if (master && !cd.Master(error)) {
+            ADD_FAILURE() << error;
+            return kKilledExitCode;
+        }
+        Environment environment = WithoutVariables(CurrentEnvironment(), {"TEMP", "TMP"});
+        environment.push_back("TEMP=" + scratch_.root());
+        environment.insert(environment.end(), program.environment.begin(), program.environment.end());
+        const std::string arguments = "\"" + cd.root() + "\" x /S /LOG=\"" + LogPath() + "\" " + switches;
+        if (program.exe.empty())
+            Start(kSetupExe, arguments, &environment);
+        else
+            EXPECT_TRUE(app.Start(program.exe, arguments, program.workDir, &environment)) << app.error();
+        if (!app.Started()) return kKilledExitCode;
+        bool windowSeen = false;
+        WaitUntil([&] {
+            windowSeen = windowSeen || !TopLevelWindows(app.Id(), true).empty();
+            return !app.Running();
+        }, Millis(60000));
+        EXPECT_FALSE(windowSeen) << "a silent run showed a window";
+        const std::optional<DWORD> code = app.WaitForExit(Millis(1000));
+        EXPECT_TRUE(code.has_value()) << "the silent run did not end: " << app.Describe();
+        return code.value_or(kKilledExitCode);
+    }
+
+    std::vector<std::string> Log() {
+        const std::optional<std::string> text = ReadFile(LogPath());
+        EXPECT_TRUE(text.has_value()) << "no log at " << LogPath();
+        return text ? LogLines(*text) : std::vector<std::string>{};
+    }
+
+    qvtest::TempTree target_;
+    qvtest::TempTree scratch_;
+};
+
+}  // namespace qve2e
