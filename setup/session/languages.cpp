@@ -37,8 +37,10 @@ bool ReadLanguageList(const std::string& sourceDir, std::vector<LanguageRec>& la
     RunError ignored;  // a list that cannot be read is as good as none
     if (!fs::ReadWholeFile(sourceDir + "\\" + kLanguageListName, content, ignored)) return false;
 
+    // LangIndex is a 16-bit index: records past what it can reach are not read.
+    constexpr size_t kMostLanguages = 32768;
     size_t start = 0;
-    while (start < content.size()) {
+    while (start < content.size() && languages.size() < kMostLanguages) {
         size_t end = content.find('\n', start);
         if (end == std::string::npos) end = content.size();
         std::string line = content.substr(start, end - start);

@@ -46,6 +46,19 @@ TEST(LanguageList, ShortAndBrokenRecordsStillGiveEntries) {
     EXPECT_EQ(languages[3].ResOffset, 7);  // no line end after the last record
 }
 
+TEST(LanguageList, NoMoreRecordsAreReadThanTheIndexReaches) {
+    TempTree tree;
+    std::string list;
+    for (int i = 0; i < 40000; ++i) list += "\"L" + std::to_string(i) + "\",\"C" + std::to_string(i) + "\",0\r\n";
+    tree.write("qvlang.inf", list);
+    Session session;
+    session.SourceDir = tree.root();
+    ASSERT_TRUE(LoadLanguages(session));
+    ASSERT_EQ(session.Languages.size(), 32768u);
+    ApplyLanguage(session, 32767);  // the last one reachable: its code goes to the configuration
+    EXPECT_EQ(session.Languages[static_cast<size_t>(session.LangIndex)].Code, "C32767");
+}
+
 TEST(LanguageList, MissingAndEmptyLists) {
     TempTree tree;
     Session session;

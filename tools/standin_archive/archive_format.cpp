@@ -2,6 +2,8 @@
 
 #ifdef _WIN32
 #include <windows.h>
+
+#include "setup/session/scoped_handle_win.h"
 #else
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -11,6 +13,7 @@
 #include <cctype>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 
 #include "qvcrc/crc32.h"
 #include "setup/engine/file_list.h"
@@ -41,12 +44,11 @@ fsys::path HostPath(const std::string& path) {
 // file system (the library's own calls keep whole seconds only on some systems).
 bool WriteTimeOf(const fsys::path& path, int64_t& ticks) {
 #ifdef _WIN32
-    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return false;
+    qv::ScopedHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.valid()) return false;
     FILETIME written;
-    const bool ok = GetFileTime(h, nullptr, nullptr, &written) != 0;
-    CloseHandle(h);
+    const bool ok = GetFileTime(file.get(), nullptr, nullptr, &written) != 0;
     ticks = static_cast<int64_t>((uint64_t{written.dwHighDateTime} << 32) | written.dwLowDateTime);
     return ok;
 #else
@@ -59,16 +61,16 @@ bool WriteTimeOf(const fsys::path& path, int64_t& ticks) {
 
 bool SetWriteTime(const fsys::path& path, int64_t ticks) {
 #ifdef _WIN32
-    HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return false;
+    qv::ScopedHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.valid()) return false;
     FILETIME written;
     written.dwLowDateTime = static_cast<DWORD>(ticks);
     written.dwHighDateTime = static_cast<DWORD>(static_cast<uint64_t>(ticks) >> 32);
-    const bool ok = SetFileTime(h, nullptr, nullptr, &written) != 0;
-    CloseHandle(h);
-    return ok;
+    return SetFileTime(file.get(), nullptr, nullptr, &written) != 0;
 #else
+    // A time before what the subtraction can reach is no time a file can have.
+    if (ticks < std::numeric_limits<int64_t>::min() + kUnixEpochTicks) return false;
     const int64_t sinceEpoch = ticks - kUnixEpochTicks;
     struct timespec times[2];
     times[0].tv_sec = 0;
