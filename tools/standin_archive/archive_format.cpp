@@ -339,7 +339,10 @@ ExitCode Extract(const std::string& archivePath, const Request& request, std::st
         const uint64_t size = r.Number(8);
         const auto time = static_cast<int64_t>(r.Number(8));
         const auto crc = static_cast<uint32_t>(r.Number(4));
-        if (!r.ok()) {
+        // A member that runs past the end of the file, or a name the installer would
+        // never ask for, can only come from a damaged archive.
+        const auto at = static_cast<uint64_t>(in.tellg());
+        if (!r.ok() || at > length || size > length - at || !qv::IsSafeFileSpec(name)) {
             error = "damaged payload";
             return kDamagedArchive;
         }
