@@ -60,18 +60,18 @@ public:
         // The log and the kind of run are known before the command line is read in full,
         // so that its errors reach the log, and no window appears in a silent run.
         const StartupOptions early = PeekSwitches(arguments);
-        silent_ = early.silent;
+        silent_ = early.Unattended();
         if (!early.logPath.empty()) {
             std::string error;
             if (!log_.Open(early.logPath, error)) {
-                UserPort& port = early.silent ? static_cast<UserPort&>(policy_) : window_;
+                UserPort& port = silent_ ? static_cast<UserPort&>(policy_) : window_;
                 port.ShowMessage(
                     {Res(session_, Str::LoadError) + "\r\n" + error, kAppTitle, Buttons::Ok, Icon::Exclamation, 1});
                 return static_cast<int>(ExitCode::StartupFailed);
             }
         }
         log_.Write("Command line: " + arguments);
-        const ExitCode code = early.silent ? RunSilent(arguments) : RunWindows(arguments);
+        const ExitCode code = silent_ ? RunSilent(arguments) : RunWindows(arguments);
         log_.Write("Exit code " + std::to_string(static_cast<int>(code)) + ": " + ExitCodeMeaning(code));
         return static_cast<int>(code);
     }

@@ -111,22 +111,15 @@ bool SaveFile(Session& session, UserPort& port, const std::string& path) {
     return true;
 }
 
-bool WriteWorkstationConfig(Session& session, UserPort& port, const std::string& path,
-                            const std::string& connectivityDir) {
-    if (!LoadFile(session, port, path)) return false;
+std::vector<ConfigEntry> WorkstationConfigEntries(const Session& session, const std::string& connectivityDir) {
     const std::string& d = session.InstallDir;
     const std::string language =
         session.LangIndex >= 0 && session.LangIndex < static_cast<int>(session.Languages.size())
-            ? session.Languages[session.LangIndex].Code
+            ? session.Languages[static_cast<size_t>(session.LangIndex)].Code
             : std::string();
     const std::string drive = d.substr(0, 2);
     const std::string afterDrive = d.size() > 2 ? d.substr(2) : std::string();
-
-    const struct {
-        const char* section;
-        const char* key;
-        std::string value;
-    } entries[] = {
+    return {
         {"[Startup]", "DBType", session.DbConfigName},
         {"[QVTOOLS]", "Language", language},
         {"[Tabulon]", "TemplateDir", d + "\\excel"},
@@ -157,7 +150,30 @@ bool WriteWorkstationConfig(Session& session, UserPort& port, const std::string&
         {"[Data Ferry]", "LogDir", session.TempDir},
         {"[QVIDE]", "ReportOutputDir", session.TempDir},
     };
-    for (const auto& e : entries) SetREGParm(session, e.key, e.value, e.section);
+}
+
+std::optional<std::string> GetREGParm(const std::vector<std::string>& lines, const std::string& key,
+                                      const std::string& section) {
+    bool inSection = false;
+    for (const std::string& line : lines) {
+        if (!line.empty() && line[0] == '[') {
+            inSection = EqualsNoCase(line, section);
+            continue;
+        }
+        if (!inSection) continue;
+        const size_t first = line.find('=');
+        if (first == std::string::npos || !EqualsNoCase(Trim(line.substr(0, first)), key)) continue;
+        const size_t second = line.find('=', first + 1);
+        return second == std::string::npos ? Trim(line.substr(first + 1)) : line.substr(second + 1);
+    }
+    return std::nullopt;
+}
+
+bool WriteWorkstationConfig(Session& session, UserPort& port, const std::string& path,
+                            const std::string& connectivityDir) {
+    if (!LoadFile(session, port, path)) return false;
+    for (const ConfigEntry& e : WorkstationConfigEntries(session, connectivityDir))
+        SetREGParm(session, e.key, e.value, e.section);
     return SaveFile(session, port, path);
 }
 

@@ -2,7 +2,9 @@
 // "key=type=value", edited in memory as session.ConfigLines and written back.
 #pragma once
 
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "setup/session/session.h"
 #include "setup/session/user_port.h"
@@ -23,6 +25,22 @@ void SetREGParm(Session& session, const std::string& key, const std::string& val
 // content goes to a scratch file beside the old one, which it replaces only once it is
 // whole: a failed save leaves the old file as it was.
 bool SaveFile(Session& session, UserPort& port, const std::string& path);
+
+// One entry an install sets: its section ("[Startup]"), key and value.
+struct ConfigEntry {
+    std::string section;
+    std::string key;
+    std::string value;
+};
+
+// The 29 entries this installation sets, in the order they are set; connectivityDir is
+// the database client's programs directory chosen in the program group dialog.
+std::vector<ConfigEntry> WorkstationConfigEntries(const Session& session, const std::string& connectivityDir);
+
+// The value of key in section of configuration lines ("key=type=value"; a line without a
+// type gives what follows its "="), as SetREGParm finds the entry; nothing without one.
+std::optional<std::string> GetREGParm(const std::vector<std::string>& lines, const std::string& key,
+                                      const std::string& section);
 
 // Sets the 29 entries of this installation in the configuration file at path and saves
 // it; does nothing when the file cannot be read. connectivityDir is the database client's

@@ -1,9 +1,20 @@
 #include "setup/config/db_codes.h"
 
-#include "setup/config/profile_write.h"
+#include "setup/config/profile_file.h"
 #include "setup/session/disk_utils.h"
 
 namespace qv {
+
+std::string DbCodesPath(const Session& session) {
+    std::string root = session.InstallDir;
+    if (!root.empty() && root.back() == '\\') root.pop_back();
+    return root + "\\setup\\dbcodes.inf";
+}
+
+bool HasDbCodes(const ProductRec& product) {
+    return (product.SoftwareType == "Application" || product.SoftwareType == "Database") &&
+           !product.ProductCode.empty();
+}
 
 std::string DbCodesValue(const ProductRec& product) {
     const std::string& description = product.DescrDB.empty() ? product.ProductName : product.DescrDB;

@@ -7,6 +7,13 @@
 
 namespace qv {
 
+// The file the database codes go to: InstallDir + "\setup\dbcodes.inf".
+std::string DbCodesPath(const Session& session);
+
+// Whether a product's database codes are written: its SoftwareType is "Application" or
+// "Database" and it has a product code.
+bool HasDbCodes(const ProductRec& product);
+
 // The value written for a product: its DescrDB (its ProductName when DescrDB is empty),
 // ",", QVInstallField, ",", IncludeSys as a decimal number.
 std::string DbCodesValue(const ProductRec& product);

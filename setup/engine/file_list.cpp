@@ -239,6 +239,26 @@ void InstallDirectory(Session& session, UserPort& port, const std::string& produ
     CloseAllOpenFiles();
 }
 
+void WalkFileList(Session& session, UserPort& port, const std::string& productDir, const std::string& destRoot,
+                  const std::function<bool(const ListEntry&)>& visit) {
+    ListPass pass(session, port, productDir, destRoot);
+    if (!pass.Start()) return;
+    RunError error;
+    if (!pass.list_.Open(pass.listPath_, error)) return pass.FailReading(error);
+    std::string line;
+    while (pass.NextEntry(line, error)) {
+        if (!pass.TakeSpec(line)) return;
+        ListEntry entry;
+        entry.spec = session.CurrentFileSpec;
+        entry.paths = pass.paths_;
+        if (!ParseSize(ReadListField(line, 3), entry.size)) entry.size = 0;
+        entry.checksum = ReadListField(line, 4);
+        if (!visit(entry)) break;
+    }
+    if (error.number != 0) return pass.FailReading(error);
+    CloseAllOpenFiles();
+}
+
 void ExpandDirectory(Session& session, UserPort& port, const std::string& productDir, const std::string& destRoot) {
     ListPass pass(session, port, productDir, destRoot);
     if (!pass.Start()) return;

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "setup/session/session.h"
@@ -50,6 +51,23 @@ EntryPaths MakeEntryPaths(const ProductRec& product, const std::string& productD
 // destRoot is the install directory without a trailing "\". Failures are reported here or
 // in the copy; the outcome is InstallAborted.
 void InstallDirectory(Session& session, UserPort& port, const std::string& productDir, const std::string& destRoot);
+
+// An entry of a list as an install would work on it.
+struct ListEntry {
+    std::string spec;      // field 1
+    EntryPaths paths;
+    int64_t size = 0;      // field 3, 0 when it is no number
+    std::string checksum;  // field 4
+};
+
+// Walks the entries of the list in productDir that an install of ListedProducts(
+// CurrentProduct) would work on, in list order, without copying or starting anything:
+// comments, blank lines and entries the platform excludes are passed over, and each spec
+// is checked as the passes check it. A list that is missing or cannot be read, and a spec
+// the passes refuse, are reported as the copy pass reports them and end the walk with
+// InstallAborted set. visit returns false to stop.
+void WalkFileList(Session& session, UserPort& port, const std::string& productDir, const std::string& destRoot,
+                  const std::function<bool(const ListEntry&)>& visit);
 
 // The expansion pass of a compressed product: the archive program is started for every
 // selected entry. The outcome is InstallAborted.

@@ -41,24 +41,23 @@ bool ConnectivityControlsEnabled(const Session& session) { return !ClientComesWi
 
 bool ConnectivityDirFound(const std::string& text) { return fs::MatchesAnyEntry(text); }
 
-void MakeGroupShortcuts(ShortcutLibrary& library, UserPort& port, const std::string& destRoot,
-                        const GroupChoice& choice) {
+std::vector<GroupShortcut> GroupShortcuts(const std::string& destRoot, const GroupChoice& choice) {
     const std::string bin = destRoot + "\\bin\\client\\winx86";
     const std::string setup = destRoot + "\\setup";
-    const std::string& group = choice.groupTitle;
-    const struct {
-        const char* name;
-        std::string target, workdir;
-        const char* args;
-    } shortcuts[] = {
+    return {
         {"Setup Workstation", bin + "\\qvcfg.exe", bin, ""},
         {"Uninstall Workstation", bin + "\\qvcfg.exe", bin, "-clean"},
         {"Database Setup", setup + "\\dbsetup\\setup.exe", setup + "\\dbsetup", ""},
         {"Data Ferry", bin + "\\qvdft.exe", choice.connectivityDir, ""},
         {"Server Transfer", bin + "\\qvtrans", bin, ""},  // the name goes without its extension
     };
+}
+
+void MakeGroupShortcuts(ShortcutLibrary& library, UserPort& port, const std::string& destRoot,
+                        const GroupChoice& choice) {
+    const std::string& group = choice.groupTitle;
     library.OleInit();
-    for (const auto& s : shortcuts) {
+    for (const GroupShortcut& s : GroupShortcuts(destRoot, choice)) {
         const ShortcutResult result = library.MakeShortCut(1, group, s.name, s.target, s.workdir, s.args);
         port.LogStep("Shortcut \"" + group + "\\" + s.name + "\" to " + s.target + ": " +
                      (result == ShortcutResult::Made      ? "made"

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "setup/engine/shortcut_library.h"
 #include "setup/session/session.h"
@@ -53,8 +54,18 @@ bool ConnectivityDirFound(const std::string& text);
 CompletionOutcome FinishInstall(Session& session, UserPort& port, CompletionServices& services,
                                 const std::string& destRoot, bool supplyChain);
 
-// The five shortcuts of the program group, in the order they are made; the install log
-// gets each one's result.
+// One shortcut of the program group: its name in the group and what it starts.
+struct GroupShortcut {
+    std::string name;
+    std::string target;
+    std::string workdir;
+    std::string args;
+};
+
+// The five shortcuts of the program group, in the order they are made.
+std::vector<GroupShortcut> GroupShortcuts(const std::string& destRoot, const GroupChoice& choice);
+
+// Makes the five shortcuts of the program group; the install log gets each one's result.
 void MakeGroupShortcuts(ShortcutLibrary& library, UserPort& port, const std::string& destRoot,
                         const GroupChoice& choice);
 

@@ -3,11 +3,19 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace qv {
 
 enum class ShortcutResult { Made, NotMade, NoLibrary };
+
+// What a shortcut on disk starts.
+struct ShortcutTarget {
+    std::string target;
+    std::string workdir;
+    std::string args;
+};
 
 class ShortcutLibrary {
 public:
@@ -16,10 +24,14 @@ public:
     virtual ShortcutResult MakeShortCut(int32_t common, const std::string& group, const std::string& name,
                               const std::string& target, const std::string& workdir, const std::string& args) = 0;
     virtual void OleUninit() = 0;
+    // The shortcut `name` of group as it is on disk (common 1: in the all-users Programs
+    // folder), read through the shell; nothing when there is none or it cannot be read.
+    virtual std::optional<ShortcutTarget> ReadShortCut(int32_t common, const std::string& group,
+                                                       const std::string& name) = 0;
 };
 
-// qvole.dll, bound by name at the first call and kept loaded until the program ends.
-// Windows only (shortcut_library_win.cpp).
+// qvole.dll, bound at the first call and kept loaded until the program ends; shortcuts
+// are read back through the shell's link object. Windows only (shortcut_library_win.cpp).
 ShortcutLibrary& QvoleLibrary();
 
 }  // namespace qv

@@ -1,5 +1,8 @@
 #include <windows.h>
 
+#include <objidl.h>
+#include <shlobj.h>
+
 #include "setup/engine/shortcut_library.h"
 #include "setup/session/lazy_library_win.h"
 
@@ -26,6 +29,8 @@ public:
     void OleUninit() override {
         if (Bind()) oleUninit_();
     }
+    std::optional<ShortcutTarget> ReadShortCut(int32_t common, const std::string& group,
+                                               const std::string& name) override;
 
 private:
     // True when all three entry points are there. A library or entry point that is
@@ -40,6 +45,46 @@ private:
     OleUninitFn oleUninit_ = nullptr;
     MakeShortCutFn makeShortCut_ = nullptr;
 };
+
+// Releases a COM interface when it goes out of scope.
+template <typename Interface>
+struct Released {
+    Interface* p = nullptr;
+    ~Released() {
+        if (p) p->Release();
+    }
+};
+
+std::optional<ShortcutTarget> Qvole::ReadShortCut(int32_t common, const std::string& group, const std::string& name) {
+    char programs[MAX_PATH];
+    const int folder = common == 1 ? CSIDL_COMMON_PROGRAMS : CSIDL_PROGRAMS;
+    if (FAILED(SHGetFolderPathA(nullptr, folder, nullptr, SHGFP_TYPE_CURRENT, programs)) &&
+        FAILED(SHGetFolderPathA(nullptr, CSIDL_PROGRAMS, nullptr, SHGFP_TYPE_CURRENT, programs)))
+        return std::nullopt;
+    const std::string link = std::string(programs) + "\\" + (group.empty() ? "" : group + "\\") + name + ".LNK";
+    if (GetFileAttributesA(link.c_str()) == INVALID_FILE_ATTRIBUTES) return std::nullopt;
+
+    const HRESULT initialized = CoInitialize(nullptr);
+    std::optional<ShortcutTarget> result;
+    {
+        Released<IShellLinkA> shell;
+        Released<IPersistFile> file;
+        std::wstring wide(link.size() + 1, L'\0');
+        const int length = MultiByteToWideChar(CP_ACP, 0, link.c_str(), -1, wide.data(), static_cast<int>(wide.size()));
+        char target[MAX_PATH * 2] = {}, workdir[MAX_PATH * 2] = {}, args[MAX_PATH * 4] = {};
+        if (length > 0 &&
+            SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                       reinterpret_cast<void**>(&shell.p))) &&
+            SUCCEEDED(shell.p->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file.p))) &&
+            SUCCEEDED(file.p->Load(wide.c_str(), STGM_READ)) &&
+            SUCCEEDED(shell.p->GetPath(target, sizeof target, nullptr, SLGP_RAWPATH)) &&
+            SUCCEEDED(shell.p->GetWorkingDirectory(workdir, sizeof workdir)) &&
+            SUCCEEDED(shell.p->GetArguments(args, sizeof args)))
+            result = ShortcutTarget{target, workdir, args};
+    }
+    if (SUCCEEDED(initialized)) CoUninitialize();
+    return result;
+}
 
 }  // namespace
 

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <vector>
 
+#include "setup/engine/install_check.h"
 #include "setup/engine/install_completion.h"
 #include "setup/engine/install_driver.h"
 #include "setup/engine/progress.h"
@@ -62,8 +63,10 @@ private:
 // proceeds and the progress "window" runs the install on the port.
 class HeadlessMainView : public MainView {
 public:
-    HeadlessMainView(Session& session, UserPort& port, CompletionServices& completion)
-        : session_(session), port_(port), completion_(completion) {}
+    // With plan set, the Install button's checks write nothing and the "install" is the
+    // plan of it.
+    HeadlessMainView(Session& session, UserPort& port, CompletionServices& completion, bool plan)
+        : session_(session), port_(port), completion_(completion), plan_(plan) {}
 
     void ShowInstallTypeEntry(int) override {}
     void CheckInstallTypeEntry(int, bool) override {}
@@ -101,7 +104,9 @@ public:
     void EnableInstall(bool enabled) override { installEnabled_ = enabled; }
 
     double FreeSpace(const std::string& root) override { return GetFreeSpace(root); }
-    bool TestWriteAccess(const std::string& dir) override { return qv::TestWriteAccess(dir); }
+    bool TestWriteAccess(const std::string& dir) override {
+        return plan_ ? CanWriteBelow(dir) : qv::TestWriteAccess(dir);
+    }
 
     void SetBusy(bool) override {}
     void DoEvents() override { port_.DoEvents(); }
@@ -113,6 +118,11 @@ public:
     }
     void ShowInstallStatus() override {
         installRan_ = true;
+        if (plan_) {
+            const Survey survey = SurveyInstall(session_, port_, completion_.ShowGroupDialog(), completion_.Shortcuts());
+            if (survey.complete) LogPlan(survey, port_, FreeSpace(session_.InstallDir.substr(0, 2) + "\\"));
+            return;
+        }
         BeginInstallStatus(session_, port_);
         RunInstall(session_, port_, [this](const std::string& destRoot, bool supplyChain) {
             handedOver_ = FinishInstall(session_, port_, completion_, destRoot, supplyChain) ==
@@ -131,6 +141,7 @@ private:
     Session& session_;
     UserPort& port_;
     CompletionServices& completion_;
+    const bool plan_;
     std::vector<bool> selected_;
     std::string installTo_;
     std::string drive_;
@@ -187,6 +198,25 @@ void LogProducts(Session& session, UserPort& port, HeadlessMainView& view) {
     }
 }
 
+// Verifies the installation of the chosen products and, for a repair, puts back what drifted.
+ExitCode VerifyOrRepair(Session& session, UserPort& port, const StartupOptions& options,
+                        CommandLineCompletion& completion, ShortcutLibrary& shortcuts) {
+    const bool anyChosen = std::any_of(session.ListedProducts.begin() + 1, session.ListedProducts.end(),
+                                       [](const ProductRec& p) { return p.Chosen == -1; });
+    if (!anyChosen) {
+        port.ShowMessage({Res(session, Str::NoProductSelected), Res(session, Str::InstallError), Buttons::Ok,
+                          Icon::Exclamation, 1});
+        return ExitCode::EndedBeforeInstall;
+    }
+    const Survey survey = SurveyInstall(session, port, completion.ShowGroupDialog(), shortcuts);
+    if (!survey.complete) return ExitCode::InstallFailed;
+    const bool drifted = LogVerify(session, survey, port);
+    if (options.mode == RunMode::Verify) return drifted ? ExitCode::Drifted : ExitCode::Installed;
+    session.InstallAborted = session.InstallFailed = false;
+    RepairInstall(session, port, survey, shortcuts);
+    return InstallExitCode(session);
+}
+
 }  // namespace
 
 ExitCode InstallExitCode(const Session& session) {
@@ -205,7 +235,7 @@ ExitCode RunUnattended(Session& session, UserPort& port, const StartupOptions& o
                  " products; checksums " + (session.NoCrcCheck ? "not checked" : "checked"));
 
     CommandLineCompletion completion(session, port, options, shortcuts);
-    HeadlessMainView view(session, port, completion);
+    HeadlessMainView view(session, port, completion, options.mode == RunMode::Plan);
     MainWindowLogic logic(session, port, view);
     logic.ProposeDefaultInstallDir();
     logic.ShowInstallTypeMenus();
@@ -226,12 +256,16 @@ ExitCode RunUnattended(Session& session, UserPort& port, const StartupOptions& o
     LogProducts(session, port, view);
     port.LogStep("Install to: " + session.InstallDir + " (" + view.diskSize() + " bytes free)");
 
+    if (options.mode == RunMode::Verify || options.mode == RunMode::Repair)
+        return VerifyOrRepair(session, port, options, completion, shortcuts);
+
     if (!view.installEnabled() && logic.ProductTotal() > 0) {
         port.LogStep("Not enough free space: " + FormatThousands(session.ProductBytes) + " bytes needed");
         return ExitCode::EndedBeforeInstall;
     }
     logic.InstallClick();
     if (!view.installRan()) return ExitCode::EndedBeforeInstall;
+    if (options.mode == RunMode::Plan) return session.InstallAborted ? ExitCode::InstallFailed : ExitCode::Installed;
     return view.handedOver() ? ExitCode::Installed : InstallExitCode(session);
 }
 

@@ -24,9 +24,9 @@ std::string PlatformCodes() {
 
 const char* const kValidSwitches =
     "Valid switches: /S /LANG=<code> /DB=<code> /TYPE=<0-6> /PRODUCTS=<code>,<code> /DIR=<path> "
-    "/GROUP=<title> /NOGROUP /DBDIR=<path> /CRC /LOG=<file>";
+    "/GROUP=<title> /NOGROUP /DBDIR=<path> /CRC /LOG=<file> /PLAN /VERIFY /REPAIR";
 
-enum class Sw { Silent, Lang, Db, Type, Products, Dir, Group, NoGroup, DbDir, Crc, Log };
+enum class Sw { Silent, Lang, Db, Type, Products, Dir, Group, NoGroup, DbDir, Crc, Log, Plan, Verify, Repair };
 
 struct SwitchSpec {
     Sw id;
@@ -47,7 +47,18 @@ constexpr SwitchSpec kSwitches[] = {
     {Sw::DbDir, "/DBDIR", "/DBDIR=<path>", true},
     {Sw::Crc, "/CRC", "/CRC", false},
     {Sw::Log, "/LOG", "/LOG=<file>", true},
+    {Sw::Plan, "/PLAN", "/PLAN", false},
+    {Sw::Verify, "/VERIFY", "/VERIFY", false},
+    {Sw::Repair, "/REPAIR", "/REPAIR", false},
 };
+
+// The run mode a switch word names; Install for any other word.
+RunMode ModeOf(const std::string& word) {
+    if (EqualsNoCase(word, "/PLAN")) return RunMode::Plan;
+    if (EqualsNoCase(word, "/VERIFY")) return RunMode::Verify;
+    if (EqualsNoCase(word, "/REPAIR")) return RunMode::Repair;
+    return RunMode::Install;
+}
 
 const SwitchSpec* FindSwitch(const std::string& name) {
     for (const SwitchSpec& spec : kSwitches)
@@ -114,6 +125,9 @@ bool ApplySwitch(const std::string& word, StartupOptions& options, std::string& 
         case Sw::Dir: options.installDir = value; break;
         case Sw::DbDir: options.dbDir = value; break;
         case Sw::Log: options.logPath = value; break;
+        case Sw::Plan: options.mode = RunMode::Plan; break;
+        case Sw::Verify: options.mode = RunMode::Verify; break;
+        case Sw::Repair: options.mode = RunMode::Repair; break;
         case Sw::Db: {
             const std::string code = UpperAscii(value);
             if (!FindDbPlatform(code)) {
@@ -160,16 +174,33 @@ std::string FindTempDir() {
 
 }  // namespace
 
+const char* DefaultLogName(RunMode mode) {
+    switch (mode) {
+        case RunMode::Plan: return "qvsetup-plan.log";
+        case RunMode::Verify: return "qvsetup-verify.log";
+        case RunMode::Repair: return "qvsetup-repair.log";
+        case RunMode::Install: break;
+    }
+    return "qvsetup.log";
+}
+
 bool ReadSwitches(const std::string& furtherText, StartupOptions& options, std::string& problem) {
     // Words that do not begin with "/" are left alone: the installer has always been
     // started with a word of further text that it ignores.
     StartupOptions result = options;
-    std::string groupWord, noGroupWord;
+    std::string groupWord, noGroupWord, modeWord;
     for (const std::string& word : SplitSwitchWords(furtherText)) {
         if (word.empty() || word[0] != '/') continue;
         if (!ApplySwitch(word, result, problem)) return false;
         if (StartsWithNoCase(word, "/GROUP=")) groupWord = word;
         if (EqualsNoCase(word, "/NOGROUP")) noGroupWord = word;
+        if (ModeOf(word) == RunMode::Install) continue;
+        if (!modeWord.empty() && ModeOf(modeWord) != ModeOf(word)) {
+            problem = "Switches " + modeWord + " and " + word +
+                      " exclude each other.\r\nUse one of /PLAN, /VERIFY and /REPAIR.";
+            return false;
+        }
+        modeWord = word;
     }
     if (result.groupGiven && result.noGroup) {
         problem = "Switches " + groupWord + " and " + noGroupWord +
@@ -195,6 +226,13 @@ StartupOptions PeekSwitches(const std::string& commandLine) {
     for (const std::string& word : SplitSwitchWords(rest)) {
         if (EqualsNoCase(word, "/S")) options.silent = true;
         else if (StartsWithNoCase(word, "/LOG=")) options.logPath = Trim(word.substr(5));
+        else if (ModeOf(word) != RunMode::Install) options.mode = ModeOf(word);
+    }
+    // A plan, a verify and a repair are read from their log: without /LOG they write one
+    // to the temporary directory.
+    if (options.mode != RunMode::Install && options.logPath.empty()) {
+        const std::string temp = FindTempDir();
+        if (!temp.empty()) options.logPath = temp + (EndsWith(temp, "\\") ? "" : "\\") + DefaultLogName(options.mode);
     }
     return options;
 }

@@ -13,6 +13,9 @@
 //   /DBDIR=<path>    the connectivity programs directory
 //   /CRC             copied files are checked against their checksums in this run
 //   /LOG=<file>      write an install log to this file (also without /S)
+//   /PLAN            tell what an install would do, without windows, writing nothing
+//   /VERIFY          compare the installation with the CD's lists, without windows
+//   /REPAIR          verify, then put back what drifted, without windows
 // An unknown switch or a bad value ends the start-up. A switch given twice takes the
 // last value.
 #pragma once
@@ -24,6 +27,13 @@
 #include "setup/session/user_port.h"
 
 namespace qv {
+
+// What a run does: install (with windows or silently), or, without windows, plan an
+// install, verify an installation, or repair it.
+enum class RunMode { Install, Plan, Verify, Repair };
+
+// The log a plan, verify or repair writes without /LOG, in the temporary directory.
+const char* DefaultLogName(RunMode mode);
 
 struct StartupOptions {
     std::string dbPlatformCode = "SBS";
@@ -40,6 +50,10 @@ struct StartupOptions {
     bool noGroup = false;      // /NOGROUP
     std::string dbDir;         // /DBDIR=, empty: the platform's default
     std::string logPath;       // /LOG=, empty: no log
+    RunMode mode = RunMode::Install;  // /PLAN, /VERIFY, /REPAIR
+
+    // No window at all: /S, or a plan, verify or repair.
+    bool Unattended() const { return silent || mode != RunMode::Install; }
 };
 
 // Splits the further text into words: blanks separate them, double quotes group blanks

@@ -81,6 +81,21 @@ bool TestWriteAccess(const std::string& dir) {
     return readsBack;
 }
 
+bool CanWriteBelow(const std::string& dir) {
+    std::string path = dir;
+    while (!path.empty() && path.back() == '\\') path.pop_back();
+    while (!path.empty()) {
+        RunError error;
+        const fs::EntryKind kind = fs::KindOf(path.size() == 2 && path[1] == ':' ? path + "\\" : path, error);
+        if (kind == fs::EntryKind::File) return false;
+        if (kind == fs::EntryKind::Directory) return !fs::IsReadOnly(path);
+        const size_t slash = path.rfind('\\');
+        if (slash == std::string::npos) return false;
+        path.resize(slash);
+    }
+    return false;
+}
+
 double GetFreeSpace(const std::string& root) {
     RunError ignored;
     const std::optional<fs::DiskSpace> space = fs::GetDiskSpace(root, ignored);

@@ -34,6 +34,10 @@ int32_t RoundToCluster(const Session& session, int64_t n);
 // removes dir itself when the test left it empty.
 bool TestWriteAccess(const std::string& dir);
 
+// What TestWriteAccess would find, without writing anything (for a plan): the nearest
+// folder along dir that exists is a folder that is not read-only.
+bool CanWriteBelow(const std::string& dir);
+
 // Free bytes on the drive with this root ("c:\"), whole even past 32 bits; -1 when the
 // system call fails.
 double GetFreeSpace(const std::string& root);

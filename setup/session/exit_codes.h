@@ -5,7 +5,8 @@
 namespace qv {
 
 enum class ExitCode : int {
-    // The install completed; also after the hand-over to a product's own setup program.
+    // The install completed; also after the hand-over to a product's own setup program; a
+    // plan whose install would run; a verify that found everything intact; a repair done.
     Installed = 0,
     // Start-up failed: a bad command line, an unknown switch or value, no TEMP, an
     // unknown database platform.
@@ -17,6 +18,8 @@ enum class ExitCode : int {
     InstallFailed = 4,
     // Cancelled during the install, or Abort at an Abort/Retry/Ignore box.
     InstallCancelled = 5,
+    // A verify found the installation not as the install leaves it.
+    Drifted = 6,
 };
 
 // What a code means, as the install log's last line says it.
@@ -27,6 +30,7 @@ inline const char* ExitCodeMeaning(ExitCode code) {
         case ExitCode::EndedBeforeInstall: return "ended before installing";
         case ExitCode::InstallFailed: return "the install failed";
         case ExitCode::InstallCancelled: return "cancelled during the install";
+        case ExitCode::Drifted: return "the installation has drifted";
     }
     return "";
 }

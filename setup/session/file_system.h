@@ -30,6 +30,8 @@ EntryKind KindOf(const std::string& path, RunError& error);
 bool Exists(const std::string& path);  // a file or a directory of that name
 bool IsDirectory(const std::string& path);
 bool IsFile(const std::string& path);
+// True for a file or folder that carries the read-only mark (natively: no write permission).
+bool IsReadOnly(const std::string& path);
 
 struct DirEntry {
     std::string name;

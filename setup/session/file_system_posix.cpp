@@ -36,6 +36,11 @@ EntryKind KindOf(const std::string& path, RunError& error) {
     return S_ISDIR(st.st_mode) ? EntryKind::Directory : EntryKind::File;
 }
 
+bool IsReadOnly(const std::string& path) {
+    struct stat st;
+    return stat(NativePath(path).c_str(), &st) == 0 && !(st.st_mode & S_IWUSR);
+}
+
 bool FindEntries(const std::string& pattern, const std::function<bool(const DirEntry&)>& visit, RunError& error) {
     // The folder part is opened; the last part is matched as Windows does, without
     // regard to case.
@@ -67,8 +72,7 @@ bool RemoveFile(const std::string& path, RunError& error) {
 bool MoveReplacing(const std::string& from, const std::string& to, RunError& error) {
     // A file without write permission stands for a read-only one, which Windows will not
     // replace (the owner's bit: root could replace it all the same).
-    struct stat st;
-    if (stat(NativePath(to).c_str(), &st) == 0 && !(st.st_mode & S_IWUSR)) {
+    if (IsReadOnly(to)) {
         error = FromSystemError(EACCES);
         return false;
     }

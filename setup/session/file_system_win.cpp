@@ -35,6 +35,11 @@ EntryKind KindOf(const std::string& path, RunError& error) {
     return (a & FILE_ATTRIBUTE_DIRECTORY) ? EntryKind::Directory : EntryKind::File;
 }
 
+bool IsReadOnly(const std::string& path) {
+    const DWORD a = GetFileAttributesA(path.c_str());
+    return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_READONLY);
+}
+
 bool FindEntries(const std::string& pattern, const std::function<bool(const DirEntry&)>& visit, RunError& error) {
     WIN32_FIND_DATAA found;
     ScopedFind search(FindFirstFileA(pattern.c_str(), &found));
@@ -63,8 +68,7 @@ bool RemoveFile(const std::string& path, RunError& error) { return DeleteFileA(p
 
 bool MoveReplacing(const std::string& from, const std::string& to, RunError& error) {
     // Windows will not replace a read-only file; Wine would, so the rule is kept here.
-    const DWORD attributes = GetFileAttributesA(to.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
+    if (IsReadOnly(to)) {
         error = FromSystemError(ERROR_ACCESS_DENIED);
         return false;
     }

@@ -185,7 +185,7 @@ TEST(Switches, ValuesAtTheirLimitsAndRepeatedSwitches) {
 TEST(Switches, EachBadWordIsNamedAndLeavesTheOptionsAlone) {
     const std::string valid =
         "Valid switches: /S /LANG=<code> /DB=<code> /TYPE=<0-6> /PRODUCTS=<code>,<code> /DIR=<path> "
-        "/GROUP=<title> /NOGROUP /DBDIR=<path> /CRC /LOG=<file>.";
+        "/GROUP=<title> /NOGROUP /DBDIR=<path> /CRC /LOG=<file> /PLAN /VERIFY /REPAIR.";
     const std::string title31(31, 't');
     const std::pair<std::string, std::string> cases[] = {
         {"x /FOO", "Unknown switch \"/FOO\".\r\n" + valid},
@@ -210,6 +210,7 @@ TEST(Switches, EachBadWordIsNamedAndLeavesTheOptionsAlone) {
         {"/log=", "Switch \"/log=\" needs a value.\r\nUse /LOG=<file>."},
         {"/GROUP", "Switch \"/GROUP\" needs a value.\r\nUse /GROUP=<title>."},
         {"/PRODUCTS=A,,B", "Empty product code in /PRODUCTS=A,,B.\r\nUse /PRODUCTS=<code>,<code>."},
+        {"/PLAN /repair", "Switches /PLAN and /repair exclude each other.\r\nUse one of /PLAN, /VERIFY and /REPAIR."},
         {"/PRODUCTS=A,", "Empty product code in /PRODUCTS=A,.\r\nUse /PRODUCTS=<code>,<code>."},
         {"\"/PRODUCTS=, A\"", "Empty product code in /PRODUCTS=, A.\r\nUse /PRODUCTS=<code>,<code>."},
         {"/GROUP=" + title31,
@@ -237,7 +238,8 @@ TEST_F(CommandLineTest, BadSwitchIsToldInOneLoadErrorBox) {
     ASSERT_EQ(port.messages.size(), 1u);
     EXPECT_EQ(port.messages[0].text,
               "Load Error\r\nUnknown switch \"/foo\".\r\nValid switches: /S /LANG=<code> /DB=<code> /TYPE=<0-6> "
-              "/PRODUCTS=<code>,<code> /DIR=<path> /GROUP=<title> /NOGROUP /DBDIR=<path> /CRC /LOG=<file>.");
+              "/PRODUCTS=<code>,<code> /DIR=<path> /GROUP=<title> /NOGROUP /DBDIR=<path> /CRC /LOG=<file> "
+              "/PLAN /VERIFY /REPAIR.");
     EXPECT_EQ(port.messages[0].title, "Marrowvale CD-ROM Installation");
     EXPECT_EQ(port.messages[0].icon, Icon::Exclamation);
     EXPECT_EQ(port.messages[0].buttons, Buttons::Ok);
@@ -272,6 +274,15 @@ TEST(PeekSwitches, FindsSilentAndLogEvenOnLinesTheFullReadingRefuses) {
         EXPECT_FALSE(options.crcCheck);
     }
     EXPECT_FALSE(PeekSwitches("\"D:\\cd\" /CRC /TYPE=3 /NOGROUP").noGroup);
+}
+
+TEST_F(CommandLineTest, APlanAVerifyOrARepairRunsWithoutWindowsAndLogsToTempWithoutLog) {
+    const StartupOptions verify = PeekSwitches("\"D:\\cd\" x /verify");
+    EXPECT_EQ(verify.mode, RunMode::Verify);
+    EXPECT_TRUE(verify.Unattended());
+    EXPECT_EQ(verify.logPath, tree.root() + "\\qvsetup-verify.log");
+    EXPECT_EQ(PeekSwitches("\"D:\\cd\" /PLAN /LOG=p.log").logPath, "p.log");
+    EXPECT_FALSE(PeekSwitches("\"D:\\cd\" /S").logPath.size());
 }
 
 TEST(LanguageSwitch, FindsTheLanguageByItsCode) {

@@ -4,6 +4,7 @@
 
 #include "setup/engine/install_completion.h"
 #include "setup/session/platforms.h"
+#include "support/fake_shortcuts.h"
 #include "support/recording_port.h"
 #include "support/temp_tree.h"
 
@@ -13,17 +14,7 @@ namespace {
 using qvtest::RecordingPort;
 using qvtest::TempTree;
 
-struct FakeShortcuts : ShortcutLibrary {
-    std::vector<std::string> calls;
-    void OleInit() override { calls.push_back("OleInit"); }
-    ShortcutResult MakeShortCut(int32_t common, const std::string& group, const std::string& name,
-                                const std::string& target, const std::string& workdir,
-                                const std::string& args) override {
-        calls.push_back(std::to_string(common) + "|" + group + "|" + name + "|" + target + "|" + workdir + "|" + args);
-        return name == "Server Transfer" ? ShortcutResult::NotMade : ShortcutResult::Made;
-    }
-    void OleUninit() override { calls.push_back("OleUninit"); }
-};
+using qvtest::FakeShortcuts;
 
 struct FakeServices : CompletionServices {
     GroupChoice choice;

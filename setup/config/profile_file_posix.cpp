@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "setup/config/profile_write.h"
+#include "setup/config/profile_file.h"
 #include "setup/session/file_system.h"
 #include "setup/session/text_util.h"
 
@@ -42,6 +42,24 @@ bool KeyOf(const std::string& line, std::string& key) {
 }
 
 }  // namespace
+
+std::optional<std::string> ReadProfileString(const std::string& section, const std::string& key,
+                                             const std::string& file) {
+    std::string text;
+    RunError error;
+    if (!fs::ReadWholeFile(file, text, error)) return std::nullopt;
+    bool inSection = false;
+    for (const std::string& line : SplitLines(text)) {
+        std::string name;
+        if (SectionOf(line, name)) {
+            inSection = EqualsNoCase(name, Trim(section));
+            continue;
+        }
+        std::string k;
+        if (inSection && KeyOf(line, k) && EqualsNoCase(k, Trim(key))) return Trim(line.substr(line.find('=') + 1));
+    }
+    return std::nullopt;
+}
 
 bool WriteProfileString(const std::string& section, const std::string& key, const std::string& value,
                         const std::string& file) {

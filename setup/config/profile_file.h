@@ -1,10 +1,13 @@
-// Writing one key of a profile file (section headers in brackets, lines of key=value):
+// Reading and writing one key of a profile file (section headers in brackets, lines of
+// key=value). Writing:
 // the key's value is replaced, or the key added to its section, the section added to the
 // file and the file created when missing; everything else in the file stays. Section and
 // key names are compared without case distinction. Windows uses
-// WritePrivateProfileStringA; natively a writer of the same format stands in.
+// GetPrivateProfileStringA and WritePrivateProfileStringA; natively a reader and writer of
+// the same format stand in.
 #pragma once
 
+#include <optional>
 #include <string>
 
 // windows.h defines WriteProfileString as a macro (WriteProfileStringA); the name here is
@@ -17,5 +20,10 @@ namespace qv {
 
 bool WriteProfileString(const std::string& section, const std::string& key, const std::string& value,
                         const std::string& file);
+
+// The value of key in section (names without brackets); nothing when the file, the
+// section or the key is missing.
+std::optional<std::string> ReadProfileString(const std::string& section, const std::string& key,
+                                             const std::string& file);
 
 }  // namespace qv

@@ -1,0 +1,22 @@
+#include <windows.h>
+
+#include "setup/config/profile_file.h"
+
+namespace qv {
+
+bool WriteProfileString(const std::string& section, const std::string& key, const std::string& value,
+                        const std::string& file) {
+    return WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), file.c_str()) != 0;
+}
+
+std::optional<std::string> ReadProfileString(const std::string& section, const std::string& key,
+                                             const std::string& file) {
+    // A default no value can hold tells a missing key from an empty one.
+    constexpr const char* kMissing = "\x01";
+    char value[4096];
+    GetPrivateProfileStringA(section.c_str(), key.c_str(), kMissing, value, sizeof value, file.c_str());
+    if (std::string(value) == kMissing) return std::nullopt;
+    return std::string(value);
+}
+
+}  // namespace qv

@@ -1,0 +1,111 @@
+// The survey of an installation against the CD: what a plan says, what a verify finds
+// after changes to files, entries and shortcuts, and a repair that puts back exactly those.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "setup/config/config_profile.h"
+#include "setup/engine/install_check.h"
+#include "setup/engine/install_driver.h"
+#include "setup/session/languages.h"
+#include "setup/session/platforms.h"
+#include "support/engine_fixture.h"
+#include "support/fake_shortcuts.h"
+
+namespace qv {
+namespace {
+
+using qvtest::PatternBytes;
+
+struct InstallCheck : qvtest::EngineFixture {
+    qvtest::FakeShortcuts shortcuts;
+    GroupChoice group{true, "Marrowvale", "c:\\orawin\\bin"};
+
+    struct Services : CompletionServices {
+        InstallCheck& test;
+        explicit Services(InstallCheck& t) : test(t) {}
+        GroupChoice ShowGroupDialog() override { return test.group; }
+        ShortcutLibrary& Shortcuts() override { return test.shortcuts; }
+    };
+
+    void SetUp() override {
+        EngineFixture::SetUp();
+        s.InstallStartTime = port.Now();
+        s.TempDir = tree.path("temp");
+        tree.mkdir("temp");
+        s.Languages = {EnglishLanguage()};
+        SetDbPlatform(s, *FindDbPlatform("ORA"));
+        shortcuts.failing.clear();
+        ProductRec& tools = AddProduct(1, "TOOLS", {{"setup\\qvtools8.cfg", "[Startup]\r\nDBType=REG_SZ=SQLBASE\r\n"},
+                                                    {"bin\\client\\winx86\\qvcfg.exe", PatternBytes(70000, 1)}});
+        tools.SoftwareType = "Marrowtools";
+        ProductRec& ledger = AddProduct(2, "GL", {{"gl\\a.dat", PatternBytes(40000, 2)}, {"gl\\b.dat", "beta"}});
+        ledger.SoftwareType = "Application";
+    }
+
+    Survey Check() { return SurveyInstall(s, port, group, shortcuts); }
+    void Install() {
+        Services services(*this);
+        RunInstall(s, port, [&](const std::string& root, bool supplyChain) {
+            FinishInstall(s, port, services, root, supplyChain);
+        });
+        ASSERT_FALSE(s.InstallAborted);
+    }
+};
+
+TEST_F(InstallCheck, APlanOfAnEmptyDirectoryNamesEverythingNewAndWritesNothing) {
+    const Survey plan = Check();
+    ASSERT_TRUE(plan.complete);
+    ASSERT_EQ(plan.files.size(), 4u);
+    for (const CheckItem& f : plan.files) EXPECT_EQ(f.state, ItemState::Missing) << f.name;
+    EXPECT_EQ(plan.directories.front(), dest);
+    EXPECT_EQ(plan.entries.size(), 30u);  // 29 entries and the ledger's database code
+    EXPECT_EQ(plan.shortcuts.size(), 5u);
+    port.steps.clear();
+    LogPlan(plan, port, 1e9);
+    EXPECT_EQ(port.steps.front(), "Plan: file new 70000 " + dest + "\\bin\\client\\winx86\\qvcfg.exe");
+    EXPECT_EQ(port.steps.back(), "Plan: totals 4 files, 110,038 bytes to copy, 0 bytes in place, 999,889,962 bytes free after");
+    EXPECT_FALSE(tree.exists("inst"));
+}
+
+TEST_F(InstallCheck, AVerifyNamesExactlyWhatDriftedAndARepairPutsBackOnlyThat) {
+    Install();
+    EXPECT_TRUE(DriftedItems(Check()).empty()) << "a fresh install is intact";
+
+    std::string a = tree.read("inst\\gl\\a.dat");
+    a[1000] ^= 1;  // one byte
+    tree.write("inst\\gl\\a.dat", a);
+    std::filesystem::remove(qvtest::HostPath(dest + "\\gl\\b.dat"));
+    ASSERT_TRUE(LoadFile(s, port, dest + "\\setup\\qvtools8.cfg"));
+    SetREGParm(s, "DBType", "SQLBASE", "[Startup]");
+    ASSERT_TRUE(SaveFile(s, port, dest + "\\setup\\qvtools8.cfg"));
+    shortcuts.made.erase("Marrowvale\\Data Ferry");
+    tree.write("inst\\notes.txt", "mine");
+    const auto stamp = std::filesystem::last_write_time(qvtest::HostPath(dest + "\\bin\\client\\winx86\\qvcfg.exe"));
+
+    Survey survey = Check();
+    std::vector<std::string> drift;
+    for (const CheckItem* item : DriftedItems(survey)) drift.push_back(item->name + ": " + ItemStateName(item->state));
+    EXPECT_EQ(drift, (std::vector<std::string>{dest + "\\gl\\a.dat: checksum differs", dest + "\\gl\\b.dat: missing",
+                                               "DBType: changed", "Marrowvale\\Data Ferry: missing"}));
+    EXPECT_EQ(ExtraFiles(s, survey), (std::vector<std::string>{dest + "\\notes.txt"}));
+    port.steps.clear();
+    EXPECT_TRUE(LogVerify(s, survey, port));
+    EXPECT_EQ(port.steps.back(),
+              "Verify: drifted, 2 of 4 files, 1 of 30 entries and 1 of 5 shortcuts drifted; 1 files no list names");
+
+    RepairInstall(s, port, survey, shortcuts);
+    EXPECT_FALSE(s.InstallAborted);
+    survey = Check();
+    port.steps.clear();
+    EXPECT_FALSE(LogVerify(s, survey, port)) << ::testing::PrintToString(port.steps);
+    EXPECT_EQ(std::filesystem::last_write_time(qvtest::HostPath(dest + "\\bin\\client\\winx86\\qvcfg.exe")), stamp)
+        << "an intact file was touched";
+    EXPECT_EQ(tree.read("inst\\notes.txt"), "mine");
+    port.steps.clear();
+    RepairInstall(s, port, survey, shortcuts);
+    EXPECT_EQ(port.steps, (std::vector<std::string>{"Nothing to repair: the installation is intact"}));
+}
+
+}  // namespace
+}  // namespace qv
