@@ -15,6 +15,8 @@ function(qv_add_gtest)
   set_tests_properties(${T_NAME} PROPERTIES TIMEOUT 600)
   if(WIN32)
     target_sources(${T_NAME} PRIVATE ${QV_STRINGS_RC})
+    set_source_files_properties(${QV_STRINGS_RC} TARGET_DIRECTORY ${T_NAME} PROPERTIES OBJECT_DEPENDS
+                                "${QV_STRINGS_DEPENDS}")
     set_tests_properties(${T_NAME} PROPERTIES ENVIRONMENT "QV_WINEPREFIX=${QV_WINEPREFIX};QV_WINEARCH=${QV_WINEARCH}")
   endif()
 endfunction()

@@ -8,6 +8,7 @@
 #include "setup/dialogs/frm_about.h"
 #include "setup/dialogs/frm_group.h"
 #include "setup/dialogs/frm_lang.h"
+#include "setup/dialogs/frm_verify.h"
 #include "setup/dialogs/frm_wait.h"
 #include "setup/dialogs/get_prod_form.h"
 #include "setup/dialogs/install_status.h"
@@ -98,7 +99,8 @@ private:
     ExitCode RunWindows(const std::string& arguments) {
         // Without the common controls the progress window has no bars; its figures still
         // show, so the install goes on and the log says why the bars are missing.
-        INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS};
+        INITCOMMONCONTROLSEX controls{sizeof controls,
+                                      ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS | ICC_LISTVIEW_CLASSES};
         if (!InitCommonControlsEx(&controls))
             port_.LogStep("The common controls cannot be initialised" + SystemCause(FromSystemError(GetLastError())));
 
@@ -163,9 +165,11 @@ private:
     Confirmation confirmation_{session_};
     InstallStatus installStatus_{session_, log_};
     FrmAbout about_{session_};
+    FrmVerify verify_{session_, log_, QvoleLibrary()};
     FrmWait wait_{session_};
     FrmGroup group_{session_, wait_, log_};
-    QVSetup main_{session_, options_, log_, {dirSeek_, getProdForm_, confirmation_, installStatus_, about_}, &Exit};
+    QVSetup main_{session_, options_, log_, {dirSeek_, getProdForm_, confirmation_, installStatus_, about_, verify_},
+                  &Exit};
     FrmLang lang_{session_, [this] { LanguageChosen(); }, &Exit};
     WindowCompletion completion_{group_, wait_, main_};
 };

@@ -168,6 +168,12 @@ void InstallStatus::Run(HWND owner) {
     ShowModal(owner);
 }
 
+void InstallStatus::RunRepair(HWND owner, std::function<void(UserPort&)> job) {
+    job_ = std::move(job);
+    Run(owner);
+    job_ = nullptr;
+}
+
 void InstallStatus::OnActivate() {
     if (started_) return;
     if (PostMessageA(hwnd(), kStartInstall, 0, 0)) return;
@@ -195,7 +201,10 @@ void InstallStatus::RunFirstActivation() {
             outcome = completion_(port_, destRoot, supplyChain);
         };
     ++installsRun_;
-    RunInstall(session_, port_, completion);
+    if (job_)
+        job_(port_);
+    else
+        RunInstall(session_, port_, completion);
     handedOver_ = outcome == CompletionOutcome::HandedOver;
     if (handedOver_) {
         Unload();

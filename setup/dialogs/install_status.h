@@ -34,6 +34,8 @@ public:
     // Loads the window and shows it modally over owner; the install runs on its first
     // activation and the window unloads when it is done.
     void Run(HWND owner);
+    // The same for a repair: job runs in place of the install, with this window's port.
+    void RunRepair(HWND owner, std::function<void(UserPort&)> job);
 
     // The port of the install: this window's, written to the install log.
     UserPort& Port();
@@ -60,6 +62,7 @@ private:
     std::unique_ptr<StatusPort> window_;  // message boxes and progress into this window
     LoggingPort port_;                    // the same, written to the install log
     StatusCompletion completion_;
+    std::function<void(UserPort&)> job_;  // a repair, in place of the install
     HWND owner_ = nullptr;
     bool started_ = false;
     int installsRun_ = 0;

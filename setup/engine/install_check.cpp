@@ -16,6 +16,7 @@
 #include "setup/session/disk_utils.h"
 #include "setup/session/file_system.h"
 #include "setup/session/policy_port.h"
+#include "setup/session/res_strings.h"
 #include "setup/session/text_util.h"
 
 namespace qv {
@@ -229,6 +230,17 @@ std::string DriftLine(const CheckItem& item) {
 }
 
 }  // namespace
+
+GroupChoice RecordedGroup(Session& session, ShortcutLibrary& shortcuts) {
+    GroupChoice group;
+    group.groupTitle = Res(session, Str::DefaultGroupTitle);
+    group.createGroup = shortcuts.ReadShortCut(1, group.groupTitle, GroupShortcuts("", group).front().name).has_value();
+    group.connectivityDir = InitialConnectivityDir(session);
+    const std::vector<std::string> lines = ConfigLinesOf(session, WorkstationConfigPath(session));
+    if (const std::optional<std::string> dbbin = GetREGParm(lines, "DBBIN", "[Batchwell]"))
+        group.connectivityDir = *dbbin;
+    return group;
+}
 
 const char* ItemStateName(ItemState state) {
     switch (state) {

@@ -66,6 +66,12 @@ struct Survey {
     bool complete = true;        // false when a list could not be walked (InstallAborted is set)
 };
 
+// The program group an earlier install made, as far as the disk tells: the group
+// dialog's default title when its shortcuts are there (otherwise no group), and the
+// connectivity directory the workstation configuration names (otherwise the platform's
+// default). What the windows verify against; the command line says it with its switches.
+GroupChoice RecordedGroup(Session& session, ShortcutLibrary& shortcuts);
+
 // A file as it is on disk against its list entry: its state and the size found (-1 when
 // missing). The checksum is computed through the checksum library in large blocks, only
 // when the size matches.

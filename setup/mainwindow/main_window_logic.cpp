@@ -264,4 +264,15 @@ void MainWindowLogic::RunInstallFlow() {
     session_.BytesDone = 0;
 }
 
+void MainWindowLogic::VerifyClick() {
+    CollectSelection();
+    SumProductSize();
+    if (productTotal_ == 0) {
+        ShowMessage(Res(session_, Str::NoProductSelected), kAppTitle, Icon::Exclamation);
+        return;
+    }
+    view_.ShowVerify();
+    session_.BytesDone = 0;
+}
+
 }  // namespace qv

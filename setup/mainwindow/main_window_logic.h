@@ -73,6 +73,9 @@ public:
     virtual void ShowInstallStatus() = 0;
     // Unloads the main window and loads it again against the session's SourceDir.
     virtual void ReloadMainWindow() = 0;
+    // Shows the verify window modally: it checks the installation of the chosen products
+    // in InstallDir and offers to repair what drifted.
+    virtual void ShowVerify() = 0;
 };
 
 // The hidden gestures on lblInstallFromDir.
@@ -115,6 +118,9 @@ public:
     void BrowseInstallTo();
     // The Install button.
     void InstallClick();
+    // File > Verify Installation: the chosen products in the install-to directory are
+    // checked against the CD (none chosen: the Install button's message).
+    void VerifyClick();
     // A mouse button released over lblInstallFromDir.
     void InstallFromMouseUp(int button, int shift);
     void SelectSourceDir();

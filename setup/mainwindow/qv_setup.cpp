@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "setup/dialogs/dialog_texts.h"
+#include "setup/engine/install_check.h"
 #include "setup/resources/control_ids.h"
 #include "setup/session/disk_utils.h"
 #include "setup/session/platforms.h"
@@ -219,6 +220,8 @@ void QVSetup::BuildMenu() {
     HMENU help = CreatePopupMenu();
     const bool made =
         bar && file && install && help &&
+        AppendMenuA(file, MF_STRING, id::mnuFileVerify, Res(session_, Str::MenuVerify).c_str()) &&
+        AppendMenuA(file, MF_SEPARATOR, 0, nullptr) &&
         AppendMenuA(file, MF_STRING, id::mnuFileExit, (Res(session_, Str::MenuExit) + "\tCtrl+X").c_str()) &&
         AppendMenuA(help, MF_STRING, id::mnuHelpContents, Res(session_, Str::MenuContents).c_str()) &&
         AppendMenuA(help, MF_SEPARATOR, 0, nullptr) &&
@@ -362,6 +365,9 @@ bool QVSetup::OnCommand(int command, int code, HWND /*control*/) {
         case id::mnuHelpContents:
             OnHelp();
             return true;
+        case id::mnuFileVerify:
+            logic_->VerifyClick();
+            return true;
         case id::mnuHelpAbout:
             dialogs_.about.ShowModal(hwnd());
             return true;
@@ -496,5 +502,14 @@ void QVSetup::ShowInstallStatus() {
 }
 
 void QVSetup::ReloadMainWindow() { PostMessageA(hwnd(), kReload, 0, 0); }
+
+void QVSetup::ShowVerify() {
+    if (!dialogs_.verify.Run(hwnd())) return;
+    // Repair: in the progress window, with the install's dialogs, Cancel and closing message.
+    dialogs_.installStatus.RunRepair(hwnd(), [this](UserPort& port) {
+        session_.InstallStartTime = port.Now();
+        RepairInstall(session_, port, dialogs_.verify.Result(), QvoleLibrary());
+    });
+}
 
 }  // namespace qv

@@ -15,6 +15,7 @@
 #include "setup/dialogs/dir_seek.h"
 #include "setup/dialogs/form.h"
 #include "setup/dialogs/frm_about.h"
+#include "setup/dialogs/frm_verify.h"
 #include "setup/dialogs/get_prod_form.h"
 #include "setup/dialogs/install_status.h"
 #include "setup/mainwindow/main_window_logic.h"
@@ -34,6 +35,7 @@ struct MainWindowDialogs {
     Confirmation& confirmation;
     InstallStatus& installStatus;
     FrmAbout& about;
+    FrmVerify& verify;
 };
 
 class QVSetup : public ui::Form, private MainView {
@@ -86,6 +88,7 @@ private:
     void ShowConfirmation(const std::string& installLine, const std::string& configureLine) override;
     void ShowInstallStatus() override;
     void ReloadMainWindow() override;
+    void ShowVerify() override;
 
     void CreateControls();
     void SetCaptions();

@@ -131,6 +131,7 @@ public:
         if (!handedOver_) ShowInstallResult(session_, port_);
     }
     void ReloadMainWindow() override {}
+    void ShowVerify() override {}
 
     bool installEnabled() const { return installEnabled_; }
     bool installRan() const { return installRan_; }

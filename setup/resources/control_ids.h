@@ -19,6 +19,7 @@ inline constexpr const char* kInstallStatusClass = "InstallStatus";
 inline constexpr const char* kFrmGroupClass = "frmGroup";
 inline constexpr const char* kFrmWaitClass = "frmWait";
 inline constexpr const char* kFrmAboutClass = "frmAbout";
+inline constexpr const char* kFrmVerifyClass = "frmVerify";
 
 namespace frm_lang {
 inline constexpr int btnOk = kIdOk;
@@ -49,8 +50,10 @@ inline constexpr int Label2 = 214;
 inline constexpr int lblInstallFromDir = 215;
 inline constexpr int lblTitle = 216;
 
-// Menu entries: File > Exit; Install > entry i is mnuInstall + i; Help > Contents, About.
+// Menu entries: File > Verify Installation, Exit; Install > entry i is mnuInstall + i;
+// Help > Contents, About.
 inline constexpr int mnuFileExit = 300;
+inline constexpr int mnuFileVerify = 301;
 inline constexpr int mnuInstall = 310;
 inline constexpr int mnuHelpContents = 320;
 inline constexpr int mnuHelpAbout = 322;
@@ -118,6 +121,14 @@ inline constexpr int lblMax = 1009;
 namespace frm_wait {
 inline constexpr int lblMsg = 800;
 }  // namespace frm_wait
+
+namespace frm_verify {
+inline constexpr int btnRepair = kIdOk;
+inline constexpr int btnClose = kIdCancel;
+inline constexpr int lblStatus = 1100;
+inline constexpr int Progress = 1101;
+inline constexpr int lstDrift = 1102;
+}  // namespace frm_verify
 
 namespace frm_about {
 inline constexpr int btnOk = kIdOk;

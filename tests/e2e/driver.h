@@ -146,6 +146,10 @@ bool DoubleClickListBoxItem(HWND listBox, int index);
 
 // The items of a combo box's list (CB_GETLBTEXT); nothing when it cannot be read.
 std::optional<std::vector<std::string>> ComboBoxItems(HWND comboBox);
+// The rows of a list view in report mode, each the texts of its first `columns` columns.
+// The texts are read through memory lent in the list's own process, as a list view
+// hands them only to its process.
+std::optional<std::vector<std::vector<std::string>>> ListViewRows(HWND listView, int columns);
 // Selects an item as a person would: CB_SETCURSEL, then CBN_SELCHANGE to the owner.
 bool SelectComboBoxItem(HWND comboBox, int index);
 

@@ -1,5 +1,9 @@
 // The driver's windows, controls and input: finding windows, reading and working controls,
 // real mouse and key input.
+#include <windows.h>
+
+#include <commctrl.h>
+
 #include <algorithm>
 #include <cstring>
 #include <functional>
@@ -160,6 +164,45 @@ std::string DescribeWindows(DWORD processId) {
 
 std::optional<std::vector<std::string>> ListBoxItems(HWND listBox) {
     return ListItems(listBox, LB_GETCOUNT, LB_GETTEXTLEN, LB_GETTEXT);
+}
+
+std::optional<std::vector<std::vector<std::string>>> ListViewRows(HWND listView, int columns) {
+    LRESULT count = 0;
+    if (!Send(listView, LVM_GETITEMCOUNT, 0, 0, &count) || count < 0) return std::nullopt;
+    DWORD processId = 0;
+    GetWindowThreadProcessId(listView, &processId);
+    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, processId);
+    if (!process) return std::nullopt;
+    constexpr SIZE_T kText = 1024;
+    void* remote = VirtualAllocEx(process, nullptr, sizeof(LVITEMA) + kText, MEM_COMMIT, PAGE_READWRITE);
+    std::optional<std::vector<std::vector<std::string>>> rows;
+    if (remote) {
+        rows.emplace();
+        char* remoteText = static_cast<char*>(remote) + sizeof(LVITEMA);
+        for (LRESULT row = 0; row < count && rows; ++row) {
+            std::vector<std::string> texts;
+            for (int column = 0; column < columns; ++column) {
+                LVITEMA item{};
+                item.iSubItem = column;
+                item.pszText = remoteText;
+                item.cchTextMax = kText;
+                char text[kText] = {};
+                LRESULT length = 0;
+                if (!WriteProcessMemory(process, remote, &item, sizeof item, nullptr) ||
+                    !Send(listView, LVM_GETITEMTEXTA, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(remote),
+                          &length) ||
+                    !ReadProcessMemory(process, remoteText, text, kText - 1, nullptr)) {
+                    rows.reset();
+                    break;
+                }
+                texts.emplace_back(text);
+            }
+            if (rows) rows->push_back(texts);
+        }
+        VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    }
+    CloseHandle(process);
+    return rows;
 }
 
 std::optional<std::vector<std::string>> ComboBoxItems(HWND comboBox) {

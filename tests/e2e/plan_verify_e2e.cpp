@@ -129,5 +129,49 @@ TEST_F(PlanVerifyTest, AfterAnInstallVerifyNamesExactlyTheDriftAndRepairPutsItBa
     EXPECT_TRUE(HasLine(Log(), "Nothing to repair: the installation is intact"));
 }
 
+TEST_F(PlanVerifyTest, TheVerifyWindowListsTheDriftAndItsRepairButtonPutsItBack) {
+    // An install with the default group, then one byte of one file changed.
+    const std::string switches = "/DB=ORA /DIR=\"" + Target() + "\" /DBDIR=\"" + scratch_.path("client") + "\"";
+    ASSERT_EQ(RunSilent(switches), 0u);
+    std::string a = *ReadFile(Target() + "\\ledger\\a.dat");
+    a[100] = static_cast<char>(a[100] + 1);
+    qvtest::WriteFile(Target() + "\\ledger\\a.dat", a);
+
+    // The windows, on the same platform and TEMP: File > Verify Installation.
+    Environment environment = WithoutVariables(CurrentEnvironment(), {"TEMP", "TMP"});
+    environment.push_back("TEMP=" + scratch_.root());
+    StartSetup("/DB=ORA", &environment);
+    WaitForMain();
+    SetInstallTo(Target());
+    ASSERT_TRUE(ChooseMenuCommand(main, ids::qv_setup::mnuFileVerify));
+    HWND verify = WaitForForm(ids::kFrmVerifyClass);
+    ASSERT_NE(verify, nullptr);
+    namespace fv = ids::frm_verify;
+    ASSERT_TRUE(WaitUntil([&] { return IsEnabled(Control(verify, fv::btnRepair)); }, Millis(30000)))
+        << Text(Control(verify, fv::lblStatus));
+    Shot("verify-window");
+    EXPECT_EQ(Text(verify), "Verify Installation");
+    EXPECT_EQ(Text(Control(verify, fv::lblStatus)), "These items are not as the install left them:");
+    EXPECT_EQ(ListViewRows(Control(verify, fv::lstDrift), 4),
+              (std::vector<std::vector<std::string>>{
+                  {Target() + "\\ledger\\a.dat", "checksum differs", "40,000", "40,000"}}));
+
+    // Repair: the progress window, the closing message, the file as the CD has it.
+    ASSERT_TRUE(ClickButton(verify, "Repair"));
+    ExpectBox(kTitle, "\rThe Marrowvale CD-ROM has been successfully installed.\r", {"OK"}, BoxIcon::Asterisk, "OK");
+    EXPECT_TRUE(*ReadFile(Target() + "\\ledger\\a.dat") == DataProduct().files[0].content);
+
+    // Checked again: intact, nothing to repair.
+    EXPECT_TRUE(WaitUntil([&] { return IsEnabled(main); }));
+    ASSERT_TRUE(ChooseMenuCommand(main, ids::qv_setup::mnuFileVerify));
+    verify = WaitForForm(ids::kFrmVerifyClass);
+    ASSERT_NE(verify, nullptr);
+    EXPECT_TRUE(WaitForText(Control(verify, fv::lblStatus),
+                            "The installation is intact: every file, entry and shortcut is as the install left it."));
+    EXPECT_FALSE(IsEnabled(Control(verify, fv::btnRepair)));
+    ASSERT_TRUE(ClickButton(verify, "Close"));
+    EXPECT_TRUE(WaitForWindowGone(verify));
+}
+
 }  // namespace
 }  // namespace qve2e

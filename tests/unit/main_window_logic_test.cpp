@@ -48,6 +48,7 @@ public:
     int installStatusShown = 0;
     int reloads = 0;
     size_t listCapacity = SIZE_MAX;  // entries the product list can take
+    int verifies = 0;
 
     void ShowInstallTypeEntry(int index) override { shownEntries.push_back(index); }
     void CheckInstallTypeEntry(int index, bool on) override { checked[index] = on; }
@@ -108,6 +109,7 @@ public:
         session->BytesDone = 12345;
     }
     void ReloadMainWindow() override { ++reloads; }
+    void ShowVerify() override { ++verifies; }
 };
 
 class MainWindowLogicTest : public ::testing::Test {
