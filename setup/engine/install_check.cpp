@@ -180,14 +180,18 @@ private:
         return item;
     }
 
-    // The folders along dir that do not exist, outermost first, each once.
+    // The folders along dir that do not exist, outermost first, each once. A folder is
+    // looked up once however many files it holds.
     void AddMissingFolders(const std::string& dir, std::vector<std::string>& folders) {
+        if (!foldersSeen_.insert(UpperAscii(dir)).second || fs::IsDirectory(dir)) return;
         size_t stop = dir.find('\\');
         while (stop != std::string::npos) {
             stop = dir.find('\\', stop + 1);
             const std::string prefix = dir.substr(0, stop);
-            if (prefix.empty() || prefix.back() == '\\' || fs::Exists(prefix)) continue;
-            if (foldersSeen_.insert(UpperAscii(prefix)).second) folders.push_back(prefix);
+            if (prefix.empty() || prefix.back() == '\\' || missing_.count(UpperAscii(prefix)) || fs::Exists(prefix))
+                continue;
+            missing_.insert(UpperAscii(prefix));
+            folders.push_back(prefix);
         }
     }
 
@@ -203,7 +207,8 @@ private:
     Session& session_;
     UserPort& port_;
     const std::string destRoot_;
-    std::set<std::string> foldersSeen_;
+    std::set<std::string> foldersSeen_;  // the folders of files, looked up
+    std::set<std::string> missing_;      // the folders found missing
     int64_t bytesChecked_ = 0;
 };
 
@@ -254,13 +259,13 @@ const char* ItemStateName(ItemState state) {
 }
 
 ItemState CheckFile(const std::string& path, int64_t size, const std::string& checksum, int64_t& foundSize) {
+    static std::vector<char> block(kCheckBlock);  // one buffer for every check of the run
     foundSize = -1;
     RunError error;
     HandleCloser file{fs::OpenForRead(path, error)};
     if (file.handle == fs::kNoHandle) return fs::Exists(path) ? ItemState::ChecksumDiffers : ItemState::Missing;
     if (!fs::Size(file.handle, foundSize, error)) return ItemState::ChecksumDiffers;
     if (foundSize != size) return ItemState::SizeDiffers;
-    std::vector<char> block(kCheckBlock);
     int32_t running = -1;
     for (;;) {
         uint32_t got = 0;
