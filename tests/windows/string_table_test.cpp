@@ -46,6 +46,16 @@ const std::vector<std::pair<int, const char*>> kExpected = {
     {225, "Please Wait..."}, {227, "Release8"},
 };
 
+// The texts of the verify window and its menu entry, at ids the table had left free.
+const std::vector<std::pair<int, const char*>> kVerifyTexts = {
+    {300, "Verify Installation..."}, {301, "Verify Installation"}, {302, "Checking:"}, {303, "File"},
+    {304, "State"}, {305, "Expected Size"}, {306, "Found Size"}, {307, "missing"}, {308, "size differs"},
+    {309, "checksum differs"}, {310, "changed"},
+    {311, "The installation is intact: every file, entry and shortcut is as the install left it."},
+    {312, "These items are not as the install left them:"}, {313, "&Repair"}, {314, "&Close"},
+    {315, "The installation could not be checked."},
+};
+
 class Module {
 public:
     explicit Module(const char* path) : handle_(LoadLibraryExA(path, nullptr, LOAD_LIBRARY_AS_DATAFILE)) {}
@@ -68,6 +78,7 @@ TEST(StringTable, EveryBaseIdHoldsItsTextByteForByte) {
     Module setup("qvsetup.exe");
     ASSERT_NE(setup.get(), nullptr) << "qvsetup.exe must lie beside the test";
     for (const auto& [id, text] : kExpected) EXPECT_EQ(Load(setup.get(), id), text) << "id " << id;
+    for (const auto& [id, text] : kVerifyTexts) EXPECT_EQ(Load(setup.get(), id), text) << "id " << id;
 }
 
 TEST(StringTable, HoldsNothingElse) {
@@ -75,7 +86,7 @@ TEST(StringTable, HoldsNothingElse) {
     ASSERT_NE(setup.get(), nullptr);
     size_t found = 0;
     for (int id = 0; id < 4096; ++id) found += !Load(setup.get(), id).empty();
-    EXPECT_EQ(found, kExpected.size());
+    EXPECT_EQ(found, kExpected.size() + kVerifyTexts.size());
 }
 
 TEST(StringTable, ReleasePartsComeFromTheTable) {
