@@ -2,6 +2,9 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+#include <optional>
+
 #include "setup/dialogs/confirmation.h"
 #include "setup/dialogs/dir_seek.h"
 #include "setup/dialogs/form.h"
@@ -12,6 +15,7 @@
 #include "setup/dialogs/frm_wait.h"
 #include "setup/dialogs/get_prod_form.h"
 #include "setup/dialogs/install_status.h"
+#include "setup/config/answer_file.h"
 #include "setup/engine/install_completion.h"
 #include "setup/engine/shortcut_library.h"
 #include "setup/mainwindow/qv_setup.h"
@@ -40,8 +44,11 @@ public:
 
     GroupChoice ShowGroupDialog() override {
         group_.Run(owner_.hwnd());
-        return {group_.CreateGroupChecked(), group_.GroupTitle(), group_.DbDir()};
+        chosen_ = GroupChoice{group_.CreateGroupChecked(), group_.GroupTitle(), group_.DbDir()};
+        return *chosen_;
     }
+    // What the group dialog was answered with, once it has been.
+    const std::optional<GroupChoice>& Chosen() const { return chosen_; }
     void CloseWaitWindow() override {
         wait_.Unload();
         ui::SetBusy(false);
@@ -52,6 +59,7 @@ private:
     FrmGroup& group_;
     FrmWait& wait_;
     const ui::Form& owner_;
+    std::optional<GroupChoice> chosen_;
 };
 
 // The installer: the session and every window, each existing once and created on first use.
@@ -72,7 +80,14 @@ public:
             }
         }
         log_.Write("Command line: " + arguments);
-        const ExitCode code = silent_ ? RunSilent(arguments) : RunWindows(arguments);
+        if (!early.loadInfPath.empty() && !LoadAnswers(early.loadInfPath)) return Ended(ExitCode::StartupFailed);
+        const ExitCode code = silent_          ? RunSilent(arguments)
+                              : early.passive ? RunPassive(arguments)
+                                              : RunWindows(arguments);
+        return Ended(code);
+    }
+
+    int Ended(ExitCode code) {
         log_.Write("Exit code " + std::to_string(static_cast<int>(code)) + ": " + ExitCodeMeaning(code));
         return static_cast<int>(code);
     }
@@ -90,6 +105,61 @@ public:
     }
 
 private:
+    // Takes the switches of an answer file as options that the command line may change.
+    bool LoadAnswers(const std::string& path) {
+        LoggingPort port(silent_ ? static_cast<UserPort&>(policy_) : window_, log_);
+        std::vector<std::pair<std::string, std::string>> words;
+        std::string problem;
+        bool read = ReadAnswerFile(path, words, problem);
+        for (size_t i = 0; read && i < words.size(); ++i) {
+            read = ReadSwitches(words[i].second, options_, problem);
+            if (!read) problem = "Key " + words[i].first + " of the answer file " + path + ": " + problem;
+        }
+        if (read) {
+            log_.Write("Answers taken from " + path);
+            return true;
+        }
+        port.ShowMessage({Res(session_, Str::LoadError) + "\r\n" + problem, kAppTitle, Buttons::Ok, Icon::Exclamation, 1});
+        return false;
+    }
+
+    // /SAVEINF: the answers of this run, written when its install starts and again when
+    // the group dialog has been answered.
+    void SaveAnswers() {
+        if (options_.saveInfPath.empty()) return;
+        Answers answers;
+        if (session_.LangIndex >= 0 && session_.LangIndex < static_cast<int>(session_.Languages.size()))
+            answers.language = session_.Languages[static_cast<size_t>(session_.LangIndex)].Code;
+        answers.platform = session_.DbPlatformCode;
+        answers.installType = main_.ListedInstallType();
+        for (int i = 1; i <= std::min<int>(session_.ProductCount, kMaxProducts); ++i)
+            if (session_.ListedProducts[static_cast<size_t>(i)].Chosen == -1)
+                answers.products.push_back(session_.ListedProducts[static_cast<size_t>(i)].ProductCode);
+        answers.installDir = session_.InstallDir;
+        answers.crcCheck = !session_.NoCrcCheck;
+        if (const std::optional<GroupChoice>& group = completion_.Chosen()) {
+            answers.groupKnown = true;
+            answers.noGroup = !group->createGroup;
+            answers.groupTitle = group->groupTitle;
+            answers.connectivityDir = group->connectivityDir;
+        }
+        RunError error;
+        log_.Write((WriteAnswerFile(options_.saveInfPath, answers, error) ? "Wrote the answers to "
+                                                                          : "Could not write the answers to ") +
+                   options_.saveInfPath + SystemCause(error));
+    }
+
+    // /PASSIVE: the unattended run, with the progress window for its install.
+    ExitCode RunPassive(const std::string& arguments) {
+        INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS};
+        if (!InitCommonControlsEx(&controls))
+            log_.Write("The common controls cannot be initialised" + SystemCause(FromSystemError(GetLastError())));
+        LoggingPort port(policy_, log_);
+        if (!ParseCommandLine(session_, port, arguments, options_)) return ExitCode::StartupFailed;
+        return RunUnattended(session_, port, options_, QvoleLibrary(),
+                             [this](const InstallJob& job) { installStatus_.RunPassive(job); });
+    }
+
     ExitCode RunSilent(const std::string& arguments) {
         LoggingPort port(policy_, log_);
         if (!ParseCommandLine(session_, port, arguments, options_)) return ExitCode::StartupFailed;
@@ -107,8 +177,11 @@ private:
         if (!ParseCommandLine(session_, port_, arguments, options_)) return ExitCode::StartupFailed;
         installStatus_.SetCompletion([this](UserPort& port, const std::string& destRoot, bool supplyChain) {
             ui::SetBusy(true);
-            return FinishInstall(session_, port, completion_, destRoot, supplyChain);
+            const CompletionOutcome outcome = FinishInstall(session_, port, completion_, destRoot, supplyChain);
+            if (completion_.Chosen()) SaveAnswers();
+            return outcome;
         });
+        installStatus_.SetStartHook([this] { SaveAnswers(); });
         if (LoadLanguages(session_)) {
             if (!lang_.Load()) return WindowFailed(lang_);
             lang_.Show();

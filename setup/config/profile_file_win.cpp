@@ -6,7 +6,9 @@ namespace qv {
 
 bool WriteProfileString(const std::string& section, const std::string& key, const std::string& value,
                         const std::string& file) {
-    return WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), file.c_str()) != 0;
+    // The system may keep the change in its cache: the second call writes the file out.
+    return WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), file.c_str()) != 0 &&
+           WritePrivateProfileStringA(nullptr, nullptr, nullptr, file.c_str()) != 0;
 }
 
 std::optional<std::string> ReadProfileString(const std::string& section, const std::string& key,

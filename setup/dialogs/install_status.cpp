@@ -130,11 +130,35 @@ private:
     Pending<std::string> timeRemaining_;
 };
 
+// The port of a passive install: its progress goes to the window, and every question is
+// answered as an unattended run answers it, without a box.
+class InstallStatus::PassivePort final : public UserPort {
+public:
+    PassivePort(StatusPort& window, InstallLog& log) : window_(window), logged_(*this, log) {}
+    UserPort& Logged() { return logged_; }
+
+    Answer ShowMessage(const Message& message) override { return PolicyAnswer(message.buttons); }
+    void DoEvents() override { window_.DoEvents(); }
+    void ShowModuleName(const std::string& name) override { window_.ShowModuleName(name); }
+    void ShowFileName(const std::string& path) override { window_.ShowFileName(path); }
+    void ShowModulePercent(int bar, const std::string& label) override { window_.ShowModulePercent(bar, label); }
+    void ShowTotalPercent(int bar, const std::string& label) override { window_.ShowTotalPercent(bar, label); }
+    void ShowTimeSpent(const std::string& text) override { window_.ShowTimeSpent(text); }
+    void ShowTimeRemaining(const std::string& text) override { window_.ShowTimeRemaining(text); }
+    void RepaintProgress() override { window_.RepaintProgress(); }
+    void UnloadProgress() override { window_.UnloadProgress(); }
+
+private:
+    StatusPort& window_;
+    LoggingPort logged_;
+};
+
 InstallStatus::InstallStatus(Session& session, InstallLog& log)
     : Form(ids::kInstallStatusClass, 6150, 4470),
       session_(session),
       window_(std::make_unique<StatusPort>(*this)),
-      port_(*window_, log) {}
+      port_(*window_, log),
+      log_(log) {}
 
 InstallStatus::~InstallStatus() = default;
 
@@ -174,6 +198,14 @@ void InstallStatus::RunRepair(HWND owner, std::function<void(UserPort&)> job) {
     job_ = nullptr;
 }
 
+void InstallStatus::RunPassive(std::function<void(UserPort&)> job) {
+    passive_ = std::make_unique<PassivePort>(*window_, log_);
+    job_ = std::move(job);
+    Run(nullptr);
+    job_ = nullptr;
+    passive_.reset();
+}
+
 void InstallStatus::OnActivate() {
     if (started_) return;
     if (PostMessageA(hwnd(), kStartInstall, 0, 0)) return;
@@ -201,6 +233,12 @@ void InstallStatus::RunFirstActivation() {
             outcome = completion_(port_, destRoot, supplyChain);
         };
     ++installsRun_;
+    if (startHook_) startHook_();
+    if (passive_) {
+        job_(passive_->Logged());  // the closing message is answered, not shown
+        Unload();
+        return;
+    }
     if (job_)
         job_(port_);
     else

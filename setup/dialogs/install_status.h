@@ -36,6 +36,11 @@ public:
     void Run(HWND owner);
     // The same for a repair: job runs in place of the install, with this window's port.
     void RunRepair(HWND owner, std::function<void(UserPort&)> job);
+    // A passive install: the window alone on the desktop, job run with a port that shows
+    // the progress and answers every question as an unattended run does; only Cancel asks.
+    void RunPassive(std::function<void(UserPort&)> job);
+    // Runs just before an install starts (the answers of the run are then known).
+    void SetStartHook(std::function<void()> hook) { startHook_ = std::move(hook); }
 
     // The port of the install: this window's, written to the install log.
     UserPort& Port();
@@ -53,6 +58,7 @@ protected:
 
 private:
     class StatusPort;
+    class PassivePort;
     void RunFirstActivation();
     // Takes the window off the screen while the install still runs; the owner stays
     // disabled until the install has ended and the window unloads.
@@ -61,8 +67,11 @@ private:
     Session& session_;
     std::unique_ptr<StatusPort> window_;  // message boxes and progress into this window
     LoggingPort port_;                    // the same, written to the install log
+    InstallLog& log_;
     StatusCompletion completion_;
-    std::function<void(UserPort&)> job_;  // a repair, in place of the install
+    std::function<void(UserPort&)> job_;  // a repair or a passive install, in place of the install
+    std::function<void()> startHook_;
+    std::unique_ptr<PassivePort> passive_;  // set while a passive install runs
     HWND owner_ = nullptr;
     bool started_ = false;
     int installsRun_ = 0;

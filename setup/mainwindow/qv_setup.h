@@ -47,6 +47,8 @@ public:
 
     // The window's message boxes, written to the install log.
     UserPort& Port() { return port_; }
+    // The install type whose products the window lists.
+    int ListedInstallType() const { return logic_ ? logic_->LastInstallType() : kDefaultInstallType; }
 
 protected:
     DWORD Style() const override { return WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN; }

@@ -65,8 +65,9 @@ class HeadlessMainView : public MainView {
 public:
     // With plan set, the Install button's checks write nothing and the "install" is the
     // plan of it.
-    HeadlessMainView(Session& session, UserPort& port, CompletionServices& completion, bool plan)
-        : session_(session), port_(port), completion_(completion), plan_(plan) {}
+    HeadlessMainView(Session& session, UserPort& port, CompletionServices& completion, bool plan,
+                     const InstallPresenter& present)
+        : session_(session), port_(port), completion_(completion), plan_(plan), present_(present) {}
 
     void ShowInstallTypeEntry(int) override {}
     void CheckInstallTypeEntry(int, bool) override {}
@@ -123,12 +124,18 @@ public:
             if (survey.complete) LogPlan(survey, port_, FreeSpace(session_.InstallDir.substr(0, 2) + "\\"));
             return;
         }
-        BeginInstallStatus(session_, port_);
-        RunInstall(session_, port_, [this](const std::string& destRoot, bool supplyChain) {
-            handedOver_ = FinishInstall(session_, port_, completion_, destRoot, supplyChain) ==
-                          CompletionOutcome::HandedOver;
-        });
-        if (!handedOver_) ShowInstallResult(session_, port_);
+        const InstallJob job = [this](UserPort& port) {
+            BeginInstallStatus(session_, port);
+            RunInstall(session_, port, [&](const std::string& destRoot, bool supplyChain) {
+                handedOver_ = FinishInstall(session_, port, completion_, destRoot, supplyChain) ==
+                              CompletionOutcome::HandedOver;
+            });
+            if (!handedOver_) ShowInstallResult(session_, port);
+        };
+        if (present_)
+            present_(job);
+        else
+            job(port_);
     }
     void ReloadMainWindow() override {}
     void ShowVerify() override {}
@@ -143,6 +150,7 @@ private:
     UserPort& port_;
     CompletionServices& completion_;
     const bool plan_;
+    const InstallPresenter& present_;
     std::vector<bool> selected_;
     std::string installTo_;
     std::string drive_;
@@ -225,7 +233,8 @@ ExitCode InstallExitCode(const Session& session) {
     return session.InstallFailed ? ExitCode::InstallFailed : ExitCode::InstallCancelled;
 }
 
-ExitCode RunUnattended(Session& session, UserPort& port, const StartupOptions& options, ShortcutLibrary& shortcuts) {
+ExitCode RunUnattended(Session& session, UserPort& port, const StartupOptions& options, ShortcutLibrary& shortcuts,
+                       const InstallPresenter& present) {
     if (!ApplyLanguageOption(session, port, options))
         return RefuseValue(session, port, "Unknown language \"" + options.languageCode + "\" in /LANG=.");
 
@@ -236,7 +245,7 @@ ExitCode RunUnattended(Session& session, UserPort& port, const StartupOptions& o
                  " products; checksums " + (session.NoCrcCheck ? "not checked" : "checked"));
 
     CommandLineCompletion completion(session, port, options, shortcuts);
-    HeadlessMainView view(session, port, completion, options.mode == RunMode::Plan);
+    HeadlessMainView view(session, port, completion, options.mode == RunMode::Plan, present);
     MainWindowLogic logic(session, port, view);
     logic.ProposeDefaultInstallDir();
     logic.ShowInstallTypeMenus();

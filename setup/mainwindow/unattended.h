@@ -6,6 +6,8 @@
 // unattended run and writes them to the install log.
 #pragma once
 
+#include <functional>
+
 #include "setup/engine/shortcut_library.h"
 #include "setup/session/command_line.h"
 #include "setup/session/exit_codes.h"
@@ -14,9 +16,16 @@
 
 namespace qv {
 
+// The install itself, to be run with the port that shows its progress.
+using InstallJob = std::function<void(UserPort& port)>;
+// How a run shows its install: nothing (a silent run runs the job on its own port), or,
+// for a passive run, the progress window, which runs the job with a port of its own.
+using InstallPresenter = std::function<void(const InstallJob& job)>;
+
 // Runs the whole install for a session whose command line has been read (SourceDir,
 // TempDir) and returns how it ended. Every step goes to port.LogStep.
-ExitCode RunUnattended(Session& session, UserPort& port, const StartupOptions& options, ShortcutLibrary& shortcuts);
+ExitCode RunUnattended(Session& session, UserPort& port, const StartupOptions& options, ShortcutLibrary& shortcuts,
+                       const InstallPresenter& present = {});
 
 // The exit code of an install that ran: 0, or 4 after a failure, or 5 after Cancel or Abort.
 ExitCode InstallExitCode(const Session& session);

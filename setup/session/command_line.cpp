@@ -24,9 +24,13 @@ std::string PlatformCodes() {
 
 const char* const kValidSwitches =
     "Valid switches: /S /LANG=<code> /DB=<code> /TYPE=<0-6> /PRODUCTS=<code>,<code> /DIR=<path> "
-    "/GROUP=<title> /NOGROUP /DBDIR=<path> /CRC /LOG=<file> /PLAN /VERIFY /REPAIR";
+    "/GROUP=<title> /NOGROUP /DBDIR=<path> /CRC /LOG=<file> /PLAN /VERIFY /REPAIR /PASSIVE /SAVEINF=<file> "
+    "/LOADINF=<file>";
 
-enum class Sw { Silent, Lang, Db, Type, Products, Dir, Group, NoGroup, DbDir, Crc, Log, Plan, Verify, Repair };
+enum class Sw {
+    Silent, Lang, Db, Type, Products, Dir, Group, NoGroup, DbDir, Crc, Log, Plan, Verify, Repair, Passive, SaveInf,
+    LoadInf
+};
 
 struct SwitchSpec {
     Sw id;
@@ -50,6 +54,9 @@ constexpr SwitchSpec kSwitches[] = {
     {Sw::Plan, "/PLAN", "/PLAN", false},
     {Sw::Verify, "/VERIFY", "/VERIFY", false},
     {Sw::Repair, "/REPAIR", "/REPAIR", false},
+    {Sw::Passive, "/PASSIVE", "/PASSIVE", false},
+    {Sw::SaveInf, "/SAVEINF", "/SAVEINF=<file>", true},
+    {Sw::LoadInf, "/LOADINF", "/LOADINF=<file>", true},
 };
 
 // The run mode a switch word names; Install for any other word.
@@ -128,6 +135,9 @@ bool ApplySwitch(const std::string& word, StartupOptions& options, std::string& 
         case Sw::Plan: options.mode = RunMode::Plan; break;
         case Sw::Verify: options.mode = RunMode::Verify; break;
         case Sw::Repair: options.mode = RunMode::Repair; break;
+        case Sw::Passive: options.passive = true; break;
+        case Sw::SaveInf: options.saveInfPath = value; break;
+        case Sw::LoadInf: options.loadInfPath = value; break;
         case Sw::Db: {
             const std::string code = UpperAscii(value);
             if (!FindDbPlatform(code)) {
@@ -192,8 +202,16 @@ bool ReadSwitches(const std::string& furtherText, StartupOptions& options, std::
     for (const std::string& word : SplitSwitchWords(furtherText)) {
         if (word.empty() || word[0] != '/') continue;
         if (!ApplySwitch(word, result, problem)) return false;
-        if (StartsWithNoCase(word, "/GROUP=")) groupWord = word;
-        if (EqualsNoCase(word, "/NOGROUP")) noGroupWord = word;
+        // What these words say of the group wins over what the options held before (an
+        // answer file); only these words can contradict each other.
+        if (StartsWithNoCase(word, "/GROUP=")) {
+            groupWord = word;
+            if (noGroupWord.empty()) result.noGroup = false;
+        }
+        if (EqualsNoCase(word, "/NOGROUP")) {
+            noGroupWord = word;
+            if (groupWord.empty()) result.groupGiven = false;
+        }
         if (ModeOf(word) == RunMode::Install) continue;
         if (!modeWord.empty() && ModeOf(modeWord) != ModeOf(word)) {
             problem = "Switches " + modeWord + " and " + word +
@@ -225,7 +243,9 @@ StartupOptions PeekSwitches(const std::string& commandLine) {
     StartupOptions options;
     for (const std::string& word : SplitSwitchWords(rest)) {
         if (EqualsNoCase(word, "/S")) options.silent = true;
+        else if (EqualsNoCase(word, "/PASSIVE")) options.passive = true;
         else if (StartsWithNoCase(word, "/LOG=")) options.logPath = Trim(word.substr(5));
+        else if (StartsWithNoCase(word, "/LOADINF=")) options.loadInfPath = Trim(word.substr(9));
         else if (ModeOf(word) != RunMode::Install) options.mode = ModeOf(word);
     }
     // A plan, a verify and a repair are read from their log: without /LOG they write one

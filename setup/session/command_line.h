@@ -16,6 +16,9 @@
 //   /PLAN            tell what an install would do, without windows, writing nothing
 //   /VERIFY          compare the installation with the CD's lists, without windows
 //   /REPAIR          verify, then put back what drifted, without windows
+//   /PASSIVE         only the progress window: every other question answered as /S does
+//   /SAVEINF=<file>  write the answers of this run's install to an answer file
+//   /LOADINF=<file>  take the switches of an answer file (the command line wins)
 // An unknown switch or a bad value ends the start-up. A switch given twice takes the
 // last value.
 #pragma once
@@ -51,9 +54,14 @@ struct StartupOptions {
     std::string dbDir;         // /DBDIR=, empty: the platform's default
     std::string logPath;       // /LOG=, empty: no log
     RunMode mode = RunMode::Install;  // /PLAN, /VERIFY, /REPAIR
+    bool passive = false;             // /PASSIVE
+    std::string saveInfPath;          // /SAVEINF=, empty: none
+    std::string loadInfPath;          // /LOADINF=, empty: none
 
     // No window at all: /S, or a plan, verify or repair.
     bool Unattended() const { return silent || mode != RunMode::Install; }
+    // Only the progress window: /PASSIVE, unless /S or another mode shows none at all.
+    bool Passive() const { return passive && !Unattended(); }
 };
 
 // Splits the further text into words: blanks separate them, double quotes group blanks
@@ -62,7 +70,9 @@ std::vector<std::string> SplitSwitchWords(const std::string& text);
 
 // Applies the switches of the further text to options. On an unknown switch or a bad
 // value it returns false with options unchanged and `problem` holding what to tell the
-// user: a sentence naming the word, a line break and how to write it.
+// user: a sentence naming the word, a line break and how to write it. What the words say
+// wins over what options held before (the answers of an answer file), /GROUP= and
+// /NOGROUP included.
 bool ReadSwitches(const std::string& furtherText, StartupOptions& options, std::string& problem);
 
 // A lenient first look at the whole command line (the source directory in quotes

@@ -13,7 +13,8 @@ namespace qv {
 // Implemented by the platform: LoadStringA in Windows, the built-in table natively.
 std::string LoadResString(int id);
 
-// The string of base id `id` in the session's language.
+// The string of base id `id` in the session's language; the English one where the
+// language has none.
 std::string Res(const Session& session, Str id);
 
 }  // namespace qv

@@ -1,4 +1,4 @@
-// Native builds have no resources: the English table is compiled in.
+// Native builds have no resources: the English and German tables are compiled in.
 #include <map>
 
 #include "setup/session/res_strings.h"
@@ -10,6 +10,9 @@ std::string LoadResString(int id) {
 #define QV_STRING(id, name, text) {id, text},
 #include "setup/resources/strings.def"
 #undef QV_STRING
+#define QV_STRING_DEU(id, text) {1000 + id, text},
+#include "setup/resources/strings_deu.def"
+#undef QV_STRING_DEU
     };
     auto it = table.find(id);
     return it == table.end() ? std::string() : it->second;

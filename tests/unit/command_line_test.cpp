@@ -185,7 +185,8 @@ TEST(Switches, ValuesAtTheirLimitsAndRepeatedSwitches) {
 TEST(Switches, EachBadWordIsNamedAndLeavesTheOptionsAlone) {
     const std::string valid =
         "Valid switches: /S /LANG=<code> /DB=<code> /TYPE=<0-6> /PRODUCTS=<code>,<code> /DIR=<path> "
-        "/GROUP=<title> /NOGROUP /DBDIR=<path> /CRC /LOG=<file> /PLAN /VERIFY /REPAIR.";
+        "/GROUP=<title> /NOGROUP /DBDIR=<path> /CRC /LOG=<file> /PLAN /VERIFY /REPAIR /PASSIVE /SAVEINF=<file> "
+        "/LOADINF=<file>.";
     const std::string title31(31, 't');
     const std::pair<std::string, std::string> cases[] = {
         {"x /FOO", "Unknown switch \"/FOO\".\r\n" + valid},
@@ -239,7 +240,7 @@ TEST_F(CommandLineTest, BadSwitchIsToldInOneLoadErrorBox) {
     EXPECT_EQ(port.messages[0].text,
               "Load Error\r\nUnknown switch \"/foo\".\r\nValid switches: /S /LANG=<code> /DB=<code> /TYPE=<0-6> "
               "/PRODUCTS=<code>,<code> /DIR=<path> /GROUP=<title> /NOGROUP /DBDIR=<path> /CRC /LOG=<file> "
-              "/PLAN /VERIFY /REPAIR.");
+              "/PLAN /VERIFY /REPAIR /PASSIVE /SAVEINF=<file> /LOADINF=<file>.");
     EXPECT_EQ(port.messages[0].title, "Marrowvale CD-ROM Installation");
     EXPECT_EQ(port.messages[0].icon, Icon::Exclamation);
     EXPECT_EQ(port.messages[0].buttons, Buttons::Ok);

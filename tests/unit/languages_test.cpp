@@ -77,18 +77,20 @@ TEST(LanguageList, MissingAndEmptyLists) {
     EXPECT_EQ(session.LangOffset, 0);
 }
 
-TEST(LanguageList, ApplyingAChoiceOffsetsEveryStringButTheRelease) {
+TEST(LanguageList, ApplyingAChoiceOffsetsEveryStringAndMissingTextsFallBackToEnglish) {
     Session session;
-    session.Languages = {{"English", "ENG", 0}, {"Other", "OTH", 1000}};
+    session.Languages = {{"English", "ENG", 0}, {"Deutsch", "DEU", 1000}, {"Other", "OTH", 2000}};
     ApplyLanguage(session, 1);
     EXPECT_EQ(session.LangIndex, 1);
     EXPECT_EQ(session.LangOffset, 1000);
-    // Only English texts are built in: id 1050 has none.
-    EXPECT_EQ(Res(session, Str::InstallToDirectory), LoadResString(1050));
+    EXPECT_EQ(Res(session, Str::InstallToDirectory), "Installieren in Verzeichnis:");
+    EXPECT_EQ(Res(session, Str::ProductSize), "Produktgr\366\337e");  // in the ANSI code page
+    ApplyLanguage(session, 2);  // a language without texts: English, never blank
+    EXPECT_EQ(Res(session, Str::InstallToDirectory), "Install to Directory:");
     ApplyLanguage(session, 0);
     EXPECT_EQ(Res(session, Str::InstallToDirectory), "Install to Directory:");
-    session.LangOffset = 32767;  // past the 16-bit id range: nothing, not a wrapped id
-    EXPECT_EQ(Res(session, Str::Ok), "");
+    session.LangOffset = 32767;  // past the 16-bit id range: not a wrapped id, English
+    EXPECT_EQ(Res(session, Str::Ok), "&OK");
 }
 
 }  // namespace

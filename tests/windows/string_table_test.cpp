@@ -81,12 +81,17 @@ TEST(StringTable, EveryBaseIdHoldsItsTextByteForByte) {
     for (const auto& [id, text] : kVerifyTexts) EXPECT_EQ(Load(setup.get(), id), text) << "id " << id;
 }
 
-TEST(StringTable, HoldsNothingElse) {
+TEST(StringTable, HoldsNothingElseAndGermanForEveryText) {
     Module setup("qvsetup.exe");
     ASSERT_NE(setup.get(), nullptr);
-    size_t found = 0;
-    for (int id = 0; id < 4096; ++id) found += !Load(setup.get(), id).empty();
-    EXPECT_EQ(found, kExpected.size() + kVerifyTexts.size());
+    size_t english = 0, german = 0;
+    for (int id = 0; id < 1000; ++id) english += !Load(setup.get(), id).empty();
+    for (int id = 1000; id < 4096; ++id) german += !Load(setup.get(), id).empty();
+    EXPECT_EQ(english, kExpected.size() + kVerifyTexts.size());
+    EXPECT_EQ(german, english);
+    for (const auto* table : {&kExpected, &kVerifyTexts})
+        for (const auto& entry : *table) EXPECT_FALSE(Load(setup.get(), 1000 + entry.first).empty()) << entry.first;
+    EXPECT_EQ(Load(setup.get(), 1059), "&Installieren");
 }
 
 TEST(StringTable, ReleasePartsComeFromTheTable) {
