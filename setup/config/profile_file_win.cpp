@@ -6,9 +6,11 @@ namespace qv {
 
 bool WriteProfileString(const std::string& section, const std::string& key, const std::string& value,
                         const std::string& file) {
-    // The system may keep the change in its cache: the second call writes the file out.
-    return WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), file.c_str()) != 0 &&
-           WritePrivateProfileStringA(nullptr, nullptr, nullptr, file.c_str()) != 0;
+    if (!WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), file.c_str())) return false;
+    // The system may keep the change in its cache: this call writes the file out (where
+    // there is no cache it does nothing, and says so).
+    WritePrivateProfileStringA(nullptr, nullptr, nullptr, file.c_str());
+    return true;
 }
 
 std::optional<std::string> ReadProfileString(const std::string& section, const std::string& key,

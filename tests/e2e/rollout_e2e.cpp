@@ -1,0 +1,135 @@
+// Rolling out: a passive install that shows only its progress window (Cancel still asks),
+// and the answers of an install through the windows saved to an answer file and given
+// again, silently, to install the same files and configuration.
+#include <shlobj.h>
+
+#include <filesystem>
+#include <map>
+
+#include "e2e/silent_test.h"
+
+namespace qve2e {
+namespace {
+
+namespace gr = ids::frm_group;
+namespace st = ids::install_status;
+
+constexpr const char* kSuccess = "\rThe Marrowvale CD-ROM has been successfully installed.\r";
+
+TestProduct ManyFiles(int count) {
+    TestProduct product = MakeProduct("many", "Many Files", 2);
+    for (int i = 0; i < count; ++i)
+        product.files.push_back({"many\\f" + std::to_string(i) + ".dat", FileBytes(3000 + static_cast<size_t>(i), i)});
+    return product;
+}
+
+// Every file below a folder with its bytes, by path relative to it.
+std::map<std::string, std::string> Tree(const std::string& folder) {
+    std::map<std::string, std::string> files;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder, error))
+        if (entry.is_regular_file())
+            files[entry.path().string().substr(folder.size())] = ReadFile(entry.path().string()).value_or("?");
+    return files;
+}
+
+class RolloutTest : public SilentSetupTest {
+protected:
+    void TearDown() override {
+        SilentSetupTest::TearDown();
+        char programs[MAX_PATH];
+        if (SUCCEEDED(SHGetFolderPathA(nullptr, CSIDL_COMMON_PROGRAMS, nullptr, SHGFP_TYPE_CURRENT, programs)))
+            qvtest::RemoveTree(std::string(programs) + "\\" + group_);
+    }
+    Environment TempEnvironment() const {
+        Environment environment = WithoutVariables(CurrentEnvironment(), {"TEMP", "TMP"});
+        environment.push_back("TEMP=" + scratch_.root());
+        return environment;
+    }
+    // Starts a passive run and waits for its progress window; no other window may show.
+    HWND StartPassive(const std::string& switches) {
+        std::string error;
+        EXPECT_TRUE(cd.Master(error)) << error;
+        const Environment environment = TempEnvironment();
+        Start(kSetupExe, "\"" + cd.root() + "\" x /PASSIVE /LOG=\"" + LogPath() + "\" " + switches, &environment);
+        HWND status = WaitForForm(ids::kInstallStatusClass);
+        EXPECT_EQ(FindWindowOf(app.Id(), {ids::kQVSetupClass, "", false}), nullptr) << "the main window was made";
+        return status;
+    }
+    const std::string group_ = "QV Rollout Test";
+};
+
+TEST_F(RolloutTest, APassiveInstallShowsOnlyItsProgressAndEndsWithoutTheClosingMessage) {
+    cd.Add(ManyFiles(3000));
+    HWND status = StartPassive("/DIR=\"" + Target() + "\"");
+    ASSERT_NE(status, nullptr);
+    EXPECT_EQ(Text(status), "Installation Status");
+    Shot("passive-progress");
+    ExpectExitCode(0);
+    EXPECT_EQ(Tree(Target() + "\\many").size(), 3000u);
+    const std::vector<std::string> log = Log();
+    EXPECT_TRUE(HasLine(log, "Message box \"Marrowvale CD-ROM Installation\": \\r"
+                             "The Marrowvale CD-ROM has been successfully installed.\\r -> OK"))
+        << "the closing message is answered, not shown: " << ::testing::PrintToString(log);
+}
+
+TEST_F(RolloutTest, CancelInAPassiveInstallStillAsksAPerson) {
+    cd.Add(ManyFiles(1500));
+    HWND status = StartPassive("/DIR=\"" + Target() + "\"");
+    ASSERT_NE(status, nullptr);
+    {
+        ProcessPause pause(app);  // pressed while the install runs
+        ASSERT_TRUE(PostMessageA(FindControlById(status, st::btnCancel), BM_CLICK, 0, 0));
+    }
+    ExpectBox("Cancel CD-ROM Installation",
+              "Do you wish to Cancel the Installation Process?\r\rSelect YES to Cancel, or NO to Continue.",
+              {"Yes", "No"}, BoxIcon::Hand, "Yes");
+    ExpectExitCode(5);
+    EXPECT_LT(Tree(Target() + "\\many").size(), 1500u);
+}
+
+TEST_F(RolloutTest, TheAnswersOfAnInstallThroughTheWindowsInstallTheSameSilently) {
+    cd.Add(ToolsProduct());
+    cd.Add(ManyFiles(5));
+    const std::string client = scratch_.path("client");
+    ASSERT_TRUE(CreateDirectoryA(client.c_str(), nullptr));
+    const std::string answers = scratch_.path("answers.inf");
+
+    // Through the windows: install to the target, a group title and a connectivity directory.
+    const Environment environment = TempEnvironment();
+    StartSetup("/DB=ORA /CRC /SAVEINF=\"" + answers + "\"", &environment);
+    WaitForMain();
+    SetInstallTo(Target());
+    ASSERT_TRUE(ClickButton(main, "Install"));
+    HWND confirmation = WaitForForm(ids::kConfirmationClass);
+    ASSERT_NE(confirmation, nullptr);
+    ASSERT_TRUE(ClickButton(confirmation, "Proceed"));
+    HWND group = WaitForForm(ids::kFrmGroupClass);
+    ASSERT_NE(group, nullptr);
+    ASSERT_TRUE(SetText(FindControlById(group, gr::txtGroupTitle), group_));
+    ASSERT_TRUE(SetText(FindControlById(group, gr::txtDbdir), client));
+    ASSERT_TRUE(ClickButton(group, "OK"));
+    ExpectBox(kTitle, kSuccess, {"OK"}, BoxIcon::Asterisk, "OK");
+    ASSERT_TRUE(ClickButton(main, "Exit"));
+    ExpectExitCode(0);
+    const std::map<std::string, std::string> installed = Tree(Target());
+    const std::optional<std::string> saved = ReadFile(answers);
+    ASSERT_TRUE(saved.has_value());
+    EXPECT_NE(saved->find("LANG=ENG"), std::string::npos) << *saved;
+    EXPECT_NE(saved->find("GROUP=" + group_), std::string::npos) << *saved;
+
+    // Again, silently, from the answers alone: the same files and configuration.
+    qvtest::RemoveTree(Target());
+    ASSERT_EQ(RunSilent("/LOADINF=\"" + answers + "\"", false), 0u);
+    EXPECT_TRUE(Tree(Target()) == installed) << "the silent run installed something else";
+    EXPECT_TRUE(HasLine(Log(), "Answers taken from " + answers));
+
+    // A key the file cannot hold: the start-up fails, naming the file and the key.
+    qvtest::WriteFile(answers, "[Setup]\r\nDIR=c:\\qv\r\nSPEED=fast\r\n");
+    EXPECT_EQ(RunSilent("/LOADINF=\"" + answers + "\"", false), 1u);
+    EXPECT_TRUE(HasLineStarting(Log(), "Message box \"Marrowvale CD-ROM Installation\": Load Error\\r\\n"
+                                       "Unknown key \"SPEED\" in the answer file " + answers));
+}
+
+}  // namespace
+}  // namespace qve2e
