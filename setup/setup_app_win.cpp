@@ -182,7 +182,11 @@ private:
             return outcome;
         });
         installStatus_.SetStartHook([this] { SaveAnswers(); });
-        if (LoadLanguages(session_)) {
+        if (!options_.languageCode.empty()) {
+            // The language named on the command line is taken without asking.
+            if (!ApplyLanguageOption(session_, port_, options_)) return ExitCode::StartupFailed;
+            LanguageChosen();
+        } else if (LoadLanguages(session_)) {
             if (!lang_.Load()) return WindowFailed(lang_);
             lang_.Show();
         } else {

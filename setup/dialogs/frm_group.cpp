@@ -31,7 +31,7 @@ constexpr ControlRow kControls[] = {
     {id::lblDbDir, "Static", "", kLabel | SS_NOPREFIX, 0, {300, 2160, 2805, 585}, ControlFont::Bold},
     {id::txtDbdir, "Edit", "", kTextBox, WS_EX_CLIENTEDGE, {300, 2760, 2535, 315}, ControlFont::Regular},
     {id::Dir1, nullptr, "", 0, 0, {3195, 2130, 2595, 2055}, ControlFont::Regular},
-    {id::lblDrives, "Static", "", kLabel, 0, {3195, 4350, 615, 195}, ControlFont::Bold},
+    {id::lblDrives, "Static", "", kLabel, 0, {3195, 4350, 2595, 195}, ControlFont::Bold},
     {id::Drive1, nullptr, "", 0, 0, {3195, 4605, 2595, 315}, ControlFont::Regular},
     {id::btnOk, "Button", "", WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, 0, {690, 4215, 1215, 495},
      ControlFont::Bold},

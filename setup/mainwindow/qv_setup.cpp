@@ -58,7 +58,7 @@ constexpr ui::ControlRow kControls[] = {
      ui::ControlFont::Regular},
     {id::btnDirBrowse, "Button", "...", WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 0, {8700, 4905, 540, 375},
      ui::ControlFont::Bold},
-    {id::Label2, "Static", "Installing From:", kLabel, 0, {360, 5460, 1920, 255}, ui::ControlFont::Bold},
+    {id::Label2, "Static", "", kLabel, 0, {360, 5460, 1920, 255}, ui::ControlFont::Bold},
     {id::lblInstallFromDir, "Static", "", kLabel | SS_NOTIFY | SS_NOPREFIX | SS_PATHELLIPSIS, 0,
      {2340, 5460, 6900, 255}, ui::ControlFont::Regular},
     {id::btnInstall, "Button", "", WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, 0, {6420, 6120, 1320, 450},
@@ -206,7 +206,7 @@ void QVSetup::SetCaptions() {
         {id::lblProductSize, Str::ProductSize},     {id::lblSpaceRemaining, Str::SpaceRemaining},
         {id::chkConfigure, Str::ConfigureSystem},   {id::Label3, Str::InstallLabel},
         {id::lblInstallSpec, Str::InstallSpec},     {id::btnInstall, Str::InstallButton},
-        {id::btnExit, Str::ExitButton},
+        {id::btnExit, Str::ExitButton},         {id::Label2, Str::InstallingFrom},
     };
     for (const auto& caption : captions) SetItemText(caption.control, Res(session_, caption.text));
 }

@@ -167,19 +167,6 @@ ExitCode RefuseValue(Session& session, UserPort& port, const std::string& proble
     return ExitCode::StartupFailed;
 }
 
-bool ApplyLanguageOption(Session& session, UserPort& port, const StartupOptions& options) {
-    LoadLanguages(session);
-    int index = 0;
-    if (!options.languageCode.empty()) {
-        index = FindLanguageByCode(session, options.languageCode);
-        if (index < 0) return false;
-    }
-    ApplyLanguage(session, index);
-    port.LogStep("Language: " + session.Languages[static_cast<size_t>(index)].Name + " (" +
-                 session.Languages[static_cast<size_t>(index)].Code + ")");
-    return true;
-}
-
 // The codes of /PRODUCTS that no listed product has; the listed products are chosen
 // exactly as the codes say.
 std::vector<std::string> ChooseProducts(Session& session, HeadlessMainView& view, const StartupOptions& options) {
@@ -228,6 +215,22 @@ ExitCode VerifyOrRepair(Session& session, UserPort& port, const StartupOptions& 
 
 }  // namespace
 
+bool ApplyLanguageOption(Session& session, UserPort& port, const StartupOptions& options) {
+    LoadLanguages(session);
+    int index = 0;
+    if (!options.languageCode.empty()) {
+        index = FindLanguageByCode(session, options.languageCode);
+        if (index < 0) {
+            RefuseValue(session, port, "Unknown language \"" + options.languageCode + "\" in /LANG=.");
+            return false;
+        }
+    }
+    ApplyLanguage(session, index);
+    port.LogStep("Language: " + session.Languages[static_cast<size_t>(index)].Name + " (" +
+                 session.Languages[static_cast<size_t>(index)].Code + ")");
+    return true;
+}
+
 ExitCode InstallExitCode(const Session& session) {
     if (!session.InstallAborted) return ExitCode::Installed;
     return session.InstallFailed ? ExitCode::InstallFailed : ExitCode::InstallCancelled;
@@ -235,8 +238,7 @@ ExitCode InstallExitCode(const Session& session) {
 
 ExitCode RunUnattended(Session& session, UserPort& port, const StartupOptions& options, ShortcutLibrary& shortcuts,
                        const InstallPresenter& present) {
-    if (!ApplyLanguageOption(session, port, options))
-        return RefuseValue(session, port, "Unknown language \"" + options.languageCode + "\" in /LANG=.");
+    if (!ApplyLanguageOption(session, port, options)) return ExitCode::StartupFailed;
 
     PrepareCatalogue(session, port, options.dbPlatformCode);
     if (options.crcCheck) session.NoCrcCheck = false;

@@ -27,6 +27,11 @@ using InstallPresenter = std::function<void(const InstallJob& job)>;
 ExitCode RunUnattended(Session& session, UserPort& port, const StartupOptions& options, ShortcutLibrary& shortcuts,
                        const InstallPresenter& present = {});
 
+// Reads the CD's language list and makes the language that /LANG names the session's
+// language, English without the switch. An unknown code is reported to port; the run
+// then ends as a failed start-up.
+bool ApplyLanguageOption(Session& session, UserPort& port, const StartupOptions& options);
+
 // The exit code of an install that ran: 0, or 4 after a failure, or 5 after Cancel or Abort.
 ExitCode InstallExitCode(const Session& session);
 

@@ -60,13 +60,13 @@ protected:
 };
 
 TEST_F(RolloutTest, APassiveInstallShowsOnlyItsProgressAndEndsWithoutTheClosingMessage) {
-    cd.Add(ManyFiles(3000));
+    cd.Add(ManyFiles(1500));
     HWND status = StartPassive("/DIR=\"" + Target() + "\"");
     ASSERT_NE(status, nullptr);
     EXPECT_EQ(Text(status), "Installation Status");
     Shot("passive-progress");
     ExpectExitCode(0);
-    EXPECT_EQ(Tree(Target() + "\\many").size(), 3000u);
+    EXPECT_EQ(Tree(Target() + "\\many").size(), 1500u);
     const std::vector<std::string> log = Log();
     EXPECT_TRUE(HasLine(log, "Message box \"Marrowvale CD-ROM Installation\": \\r"
                              "The Marrowvale CD-ROM has been successfully installed.\\r -> OK"))

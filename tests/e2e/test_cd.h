@@ -33,6 +33,7 @@ struct TestProduct {
     std::string size;          // Size as written; empty: the bytes of the files
     std::vector<TestFile> files;
     std::string softwareType = "Documentation";
+    std::string germanName{};  // DEUProdName, absent when empty
 };
 
 // A product of the default install type in this folder, with this name and install order.
@@ -98,6 +99,7 @@ public:
             << "\r\nProductCode=P" << number << "\r\nCompress=0\r\nDbPlatform=ALL\r\nBaseDelta=0\r\n"
             << "Size=" << (product.size.empty() ? std::to_string(bytes > 0 ? bytes : 1) : product.size) << "\r\n";
         if (!product.defaultDir.empty()) sku << "DefaultDir=" << product.defaultDir << "\r\n";
+        if (!product.germanName.empty()) sku << "DEUProdName=" << product.germanName << "\r\n";
         if (!product.selected.empty()) sku << "Selected=" << product.selected << "\r\n";
         tree_.write(product.folder + "\\QVSETUP.SKU", sku.str());
         folders_.push_back(product.folder);

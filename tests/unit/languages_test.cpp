@@ -1,9 +1,11 @@
 // The language list in its quoted-field form, and applying a choice.
 #include <gtest/gtest.h>
 
+#include "setup/mainwindow/unattended.h"
 #include "setup/session/languages.h"
 #include "setup/session/res_strings.h"
 #include "setup/session/startup.h"
+#include "support/recording_port.h"
 #include "support/temp_tree.h"
 
 namespace qv {
@@ -83,7 +85,7 @@ TEST(LanguageList, ApplyingAChoiceOffsetsEveryStringAndMissingTextsFallBackToEng
     ApplyLanguage(session, 1);
     EXPECT_EQ(session.LangIndex, 1);
     EXPECT_EQ(session.LangOffset, 1000);
-    EXPECT_EQ(Res(session, Str::InstallToDirectory), "Installieren in Verzeichnis:");
+    EXPECT_EQ(Res(session, Str::InstallToDirectory), "Zielverzeichnis:");
     EXPECT_EQ(Res(session, Str::ProductSize), "Produktgr\366\337e");  // in the ANSI code page
     ApplyLanguage(session, 2);  // a language without texts: English, never blank
     EXPECT_EQ(Res(session, Str::InstallToDirectory), "Install to Directory:");
@@ -91,6 +93,24 @@ TEST(LanguageList, ApplyingAChoiceOffsetsEveryStringAndMissingTextsFallBackToEng
     EXPECT_EQ(Res(session, Str::InstallToDirectory), "Install to Directory:");
     session.LangOffset = 32767;  // past the 16-bit id range: not a wrapped id, English
     EXPECT_EQ(Res(session, Str::Ok), "&OK");
+}
+
+TEST(LanguageList, TheSwitchNamesTheLanguageAndAnUnknownCodeIsRefused) {
+    TempTree tree;
+    tree.write("qvlang.inf", "\"English\",\"ENG\",0\r\n\"Deutsch\",\"DEU\",1000\r\n");
+    Session session;
+    session.SourceDir = tree.root();
+    qvtest::RecordingPort port;
+    StartupOptions options;
+    options.languageCode = "FRA";
+    EXPECT_FALSE(ApplyLanguageOption(session, port, options));
+    ASSERT_EQ(port.messages.size(), 1u);
+    EXPECT_EQ(port.messages[0].text, "Load Error\r\nUnknown language \"FRA\" in /LANG=.");
+
+    options.languageCode = "deu";
+    ASSERT_TRUE(ApplyLanguageOption(session, port, options));
+    EXPECT_EQ(session.LangOffset, 1000);
+    EXPECT_EQ(port.steps, (std::vector<std::string>{"Language: Deutsch (DEU)"}));
 }
 
 }  // namespace

@@ -46,14 +46,15 @@ const std::vector<std::pair<int, const char*>> kExpected = {
     {225, "Please Wait..."}, {227, "Release8"},
 };
 
-// The texts of the verify window and its menu entry, at ids the table had left free.
+// The texts of the verify window, its menu entry and the install-from label, at ids the
+// table had left free.
 const std::vector<std::pair<int, const char*>> kVerifyTexts = {
     {300, "Verify Installation..."}, {301, "Verify Installation"}, {302, "Checking:"}, {303, "File"},
     {304, "State"}, {305, "Expected Size"}, {306, "Found Size"}, {307, "missing"}, {308, "size differs"},
     {309, "checksum differs"}, {310, "changed"},
     {311, "The installation is intact: every file, entry and shortcut is as the install left it."},
     {312, "These items are not as the install left them:"}, {313, "&Repair"}, {314, "&Close"},
-    {315, "The installation could not be checked."},
+    {315, "The installation could not be checked."}, {316, "Installing From:"},
 };
 
 class Module {
