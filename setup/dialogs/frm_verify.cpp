@@ -56,6 +56,18 @@ std::string DriftName(const CheckItem& item) {
     return item.file + " " + item.section + " " + item.name;
 }
 
+// The first column takes what the others leave of the list's width, so that no column is
+// cut by the vertical scroll bar a long list gets.
+void FitFirstColumn(HWND list) {
+    RECT client{};
+    if (!GetClientRect(list, &client)) return;
+    int others = 0;
+    for (int i = 1; i < static_cast<int>(std::size(kColumns)); ++i)
+        others += static_cast<int>(SendMessageA(list, LVM_GETCOLUMNWIDTH, static_cast<WPARAM>(i), 0));
+    const int width = client.right - others;
+    if (width > 0) SendMessageA(list, LVM_SETCOLUMNWIDTH, 0, width);
+}
+
 }  // namespace
 
 // The port of the check: the file being checked in the status label and the share of the
@@ -154,6 +166,9 @@ void FrmVerify::Check() {
 void FrmVerify::ListDrift() {
     const std::vector<const CheckItem*> drifted = DriftedItems(survey_);
     HWND list = Item(id::lstDrift);
+    // A list of thousands of items is filled without a repaint per item and drawn once.
+    SendMessageA(list, LVM_SETITEMCOUNT, static_cast<WPARAM>(drifted.size()), 0);
+    SendMessageA(list, WM_SETREDRAW, FALSE, 0);
     int row = 0;
     for (const CheckItem* item : drifted) {
         const std::string texts[] = {
@@ -172,6 +187,9 @@ void FrmVerify::ListDrift() {
         }
         ++row;
     }
+    SendMessageA(list, WM_SETREDRAW, TRUE, 0);
+    FitFirstColumn(list);
+    InvalidateRect(list, nullptr, TRUE);
     const Str status = !survey_.complete ? Str::VerifyIncomplete : drifted.empty() ? Str::VerifyIntact : Str::VerifyDrifted;
     SetItemText(id::lblStatus, Res(session_, status));
     const bool repairable = survey_.complete && !drifted.empty();
