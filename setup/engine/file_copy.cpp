@@ -1,5 +1,6 @@
 #include "setup/engine/file_copy.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "setup/engine/checksum.h"
@@ -27,12 +28,24 @@ void Discard(const std::string& scratch) {
 // What the log adds about the file a copy would have replaced.
 std::string EarlierFileNote(const std::string& dest) { return fs::Exists(dest) ? "; the earlier file is kept" : ""; }
 
+// The bytes move in chunks of whole blocks: one read and one write carry many blocks,
+// while the checksum, the progress and the Cancel check still go block by block.
+constexpr int64_t kChunkSize = 32 * int64_t{kBlockSize};
+
+// The one buffer every copy uses (the installer copies one file at a time).
+std::vector<char>& ChunkBuffer(size_t size) {
+    static std::vector<char> buffer;
+    if (buffer.size() < size) buffer.resize(size);
+    return buffer;
+}
+
 // One attempt at the copy into the scratch file, from opening both files to carrying the
-// times over.
+// times over. The scratch file stays open in `to` where the system can move open files.
 class CopyAttempt {
 public:
-    CopyAttempt(Session& session, UserPort& port, const std::string& source, const std::string& scratch)
-        : session_(session), port_(port), source_(source), dest_(scratch) {}
+    CopyAttempt(Session& session, UserPort& port, const std::string& source, const std::string& scratch,
+                OpenFile& to)
+        : session_(session), port_(port), source_(source), dest_(scratch), to_(to) {}
 
     Outcome Run(int32_t& checksum, RunError& error) {
         checksum = 0;
@@ -45,28 +58,33 @@ public:
             return Finish(error) ? Outcome::Copied : Outcome::Failed;
         }
 
-        // A file shorter than one block is copied as one full block.
-        const int64_t fullBlocks = length < kBlockSize ? 1 : length / kBlockSize;
-        const int32_t fullLength = length < kBlockSize ? static_cast<int32_t>(length) : kBlockSize;
-        const int32_t remainder = length < kBlockSize ? 0 : static_cast<int32_t>(length % kBlockSize);
-        buffer_.resize(static_cast<size_t>(fullLength));
-
+        // Blocks of kBlockSize and a last, shorter one; a file shorter than one block is one
+        // block. After every block but that last, shorter one, pending events run and a
+        // Cancel stops the copy at that block.
+        const int64_t eventsUpTo = length < kBlockSize ? length : length - length % kBlockSize;
+        std::vector<char>& buffer = ChunkBuffer(static_cast<size_t>(std::min(length, kChunkSize)));
         int32_t running = -1;
-        for (int64_t block = 0; block < fullBlocks; ++block) {
-            if (!CopyBlock(fullLength, running, error)) return Outcome::Failed;
-            port_.DoEvents();
-            if (session_.InstallAborted) {
-                CloseAllOpenFiles();
-                return Outcome::Cancelled;
+        for (int64_t done = 0; done < length;) {
+            const int64_t chunk = std::min(length - done, kChunkSize);
+            int64_t moved = 0;
+            const bool whole = MoveChunk(buffer.data(), done, chunk, moved, error);
+            for (int64_t at = 0; at < moved;) {
+                const int32_t block = static_cast<int32_t>(std::min<int64_t>(moved - at, kBlockSize));
+                if (!CountBlock(buffer.data() + at, block, running, error)) return Outcome::Failed;
+                at += block;
+                done += block;
+                if (done > eventsUpTo) continue;
+                port_.DoEvents();
+                if (session_.InstallAborted) {
+                    CloseAllOpenFiles();
+                    return Outcome::Cancelled;
+                }
             }
+            if (!whole) return Outcome::Failed;
         }
-        if (remainder > 0) {
-            buffer_.resize(static_cast<size_t>(remainder));
-            if (!CopyBlock(remainder, running, error)) return Outcome::Failed;
-        }
-        if (!Finish(error)) return Outcome::Failed;
         RunError ignored;
-        fs::CopyFileTimes(source_, dest_, ignored);  // times that cannot be carried over are passed over
+        from_.CopyTimesTo(to_, ignored);  // times that cannot be carried over are passed over
+        if (!Finish(error)) return Outcome::Failed;
         checksum = ~running;
         return Outcome::Copied;
     }
@@ -77,25 +95,50 @@ public:
     }
 
 private:
-    bool CopyBlock(int32_t length, int32_t& running, RunError& error) {
+    // Reads `length` bytes of the source from `offset` and writes them to the copy; `moved`
+    // is what was both read and written. Where a call fails, the chunk is moved again block
+    // by block, so that the copy stops at the block that fails, as block-sized calls would.
+    bool MoveChunk(char* buffer, int64_t offset, int64_t length, int64_t& moved, RunError& error) {
+        moved = 0;
         uint32_t got = 0;
-        if (!from_.Read(buffer_.data(), static_cast<uint32_t>(length), got, error)) return false;
-        if (got != static_cast<uint32_t>(length)) {
-            error = err::InputPastEnd();  // the source became shorter while it was copied
+        const uint32_t want = static_cast<uint32_t>(length);
+        RunError chunkError;
+        const bool read = from_.Read(buffer, want, got, chunkError);
+        if (read && got == want && to_.Write(buffer, want, chunkError)) {
+            moved = length;
+            return true;
+        }
+        if (read && got != want) chunkError = err::InputPastEnd();
+        if (!from_.Seek(offset, error) || !to_.Seek(offset, error)) {
+            error = chunkError;
             return false;
         }
-        if (!session_.NoCrcCheck && !GetCRC(buffer_.data(), length, running, error)) {
+        while (moved < length) {
+            const uint32_t block = static_cast<uint32_t>(std::min<int64_t>(length - moved, kBlockSize));
+            if (!from_.Read(buffer + moved, block, got, error)) return false;
+            if (got != block) {
+                error = err::InputPastEnd();  // the source became shorter while it was copied
+                return false;
+            }
+            if (!to_.Write(buffer + moved, block, error)) return false;
+            moved += block;
+        }
+        return true;
+    }
+
+    // Adds a copied block to the checksum and counts it in the progress.
+    bool CountBlock(const char* block, int32_t length, int32_t& running, RunError& error) {
+        if (!session_.NoCrcCheck && !GetCRC(block, length, running, error)) {
             port_.LogStep("The checksum library cannot be used: " + ChecksumLibraryPath() + SystemCause(error));
             return false;
         }
-        if (!to_.Write(buffer_.data(), static_cast<uint32_t>(length), error)) return false;
         UpdateProgress(session_, port_, RoundToCluster(session_, length));
         return true;
     }
 
     bool Finish(RunError& error) {
         from_.Close();
-        return to_.Close(error);
+        return fs::CanMoveOpenFiles() || to_.Close(error);
     }
 
     Session& session_;
@@ -103,8 +146,7 @@ private:
     const std::string& source_;
     const std::string& dest_;
     OpenFile from_;
-    OpenFile to_;
-    std::vector<char> buffer_;
+    OpenFile& to_;
 };
 
 Answer AskAfterCopyFailure(Session& session, UserPort& port, const std::string& source, const std::string& dest,
@@ -143,11 +185,13 @@ struct ScratchCopy {
 
 // Copies source into the scratch file of dest, with FileCP's dialog on a failure: Retry
 // starts the copy again, Ignore gives it up (both set CopyRetried), Abort gives the
-// install up. After Abort and Cancel the scratch file is gone and dest is as it was.
-ScratchCopy CopyToScratch(Session& session, UserPort& port, const std::string& source, const std::string& dest) {
+// install up. After Abort and Cancel the scratch file is gone and dest is as it was. A
+// whole copy may still be open in `copy`.
+ScratchCopy CopyToScratch(Session& session, UserPort& port, const std::string& source, const std::string& dest,
+                          OpenFile& copy) {
     const std::string scratch = ScratchPath(dest);
     for (;;) {
-        CopyAttempt attempt(session, port, source, scratch);
+        CopyAttempt attempt(session, port, source, scratch, copy);
         int32_t checksum = 0;
         RunError error;
         switch (attempt.Run(checksum, error)) {
@@ -176,14 +220,25 @@ ScratchCopy CopyToScratch(Session& session, UserPort& port, const std::string& s
     }
 }
 
+// Moves the whole copy into dest's place: through its handle while it is open, which spares
+// opening it again, else by its name.
+bool MoveIntoPlace(OpenFile& copy, const std::string& scratch, const std::string& dest, RunError& error) {
+    if (!copy.IsOpen()) return fs::MoveReplacing(scratch, dest, error);
+    if (!copy.MoveTo(scratch, dest, error)) return false;
+    RunError ignored;
+    copy.Close(ignored);  // every write had succeeded before the move
+    return true;
+}
+
 // Moves the scratch file into the place of dest. A destination that cannot be replaced
 // (read-only, held open by another program) shows FileCP's dialog: Retry tries again,
 // Ignore leaves dest as it was, Abort gives the install up. True once the copy is in place.
-bool PlaceCopy(Session& session, UserPort& port, const std::string& source, const std::string& dest) {
+bool PlaceCopy(Session& session, UserPort& port, const std::string& source, const std::string& dest, OpenFile& copy) {
     const std::string scratch = ScratchPath(dest);
     for (;;) {
         RunError error;
-        if (fs::MoveReplacing(scratch, dest, error)) return true;
+        if (MoveIntoPlace(copy, scratch, dest, error)) return true;
+        copy.Close();  // from here on it is moved by its name
         switch (AskAfterCopyFailure(session, port, source, dest, error)) {
             case Answer::Retry: session.CopyRetried = true; continue;
             case Answer::Ignore:
@@ -207,7 +262,8 @@ bool PlaceCopy(Session& session, UserPort& port, const std::string& source, cons
 // dest; where nothing was written, dest goes.
 void PlaceIgnoredCopy(Session& session, UserPort& port, const std::string& source, const std::string& dest) {
     if (fs::IsFile(ScratchPath(dest))) {
-        if (PlaceCopy(session, port, source, dest))
+        OpenFile closed;
+        if (PlaceCopy(session, port, source, dest, closed))
             port.LogStep("Installed partly written: " + dest + " (copy error ignored, checksum not compared)");
         return;
     }
@@ -219,8 +275,9 @@ void PlaceIgnoredCopy(Session& session, UserPort& port, const std::string& sourc
 }  // namespace
 
 int32_t FileCP(Session& session, UserPort& port, const std::string& source, const std::string& dest) {
-    const ScratchCopy copy = CopyToScratch(session, port, source, dest);
-    if (copy.state == ScratchCopy::State::Whole) PlaceCopy(session, port, source, dest);
+    OpenFile scratch;
+    const ScratchCopy copy = CopyToScratch(session, port, source, dest, scratch);
+    if (copy.state == ScratchCopy::State::Whole) PlaceCopy(session, port, source, dest, scratch);
     if (copy.state == ScratchCopy::State::Ignored) PlaceIgnoredCopy(session, port, source, dest);
     return copy.checksum;
 }
@@ -228,17 +285,19 @@ int32_t FileCP(Session& session, UserPort& port, const std::string& source, cons
 void VerifiedCopy(Session& session, UserPort& port, const std::string& sourceFile, const std::string& destFile,
                   const std::string& expected, int64_t size) {
     for (;;) {
-        const ScratchCopy copy = CopyToScratch(session, port, sourceFile, destFile);
+        OpenFile scratch;
+        const ScratchCopy copy = CopyToScratch(session, port, sourceFile, destFile, scratch);
         if (session.InstallAborted) return;
         const std::string actual = ChecksumText(copy.checksum);
         const std::string& wanted = session.NoCrcCheck ? actual : expected;
         if (actual == wanted) {
             if (copy.state == ScratchCopy::State::Ignored) return PlaceIgnoredCopy(session, port, sourceFile, destFile);
-            if (PlaceCopy(session, port, sourceFile, destFile))
+            if (PlaceCopy(session, port, sourceFile, destFile, scratch))
                 port.LogStep("Copied " + destFile + " (" + std::to_string(size) + " bytes, checksum " +
                              (session.NoCrcCheck ? "not checked" : actual + " verified") + ")");
             return;
         }
+        scratch.Close();
         const Answer answer = AskAfterChecksumMismatch(session, port, destFile, expected, actual);
         Discard(ScratchPath(destFile));
         const std::string mismatch = "checksum " + actual + " instead of " + expected;

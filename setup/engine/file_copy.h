@@ -1,5 +1,5 @@
-// Copying one file from the CD to the install directory in 32767-byte blocks, with a
-// running checksum, the source's file times carried over, and the Abort/Retry/Ignore
+// Copying one file from the CD to the install directory block by block (32767 bytes,
+// moved many blocks to a read and a write), with a running checksum, the source's file times carried over, and the Abort/Retry/Ignore
 // dialogs of a failed copy and of a checksum that does not match the file list.
 #pragma once
 
@@ -11,7 +11,8 @@
 
 namespace qv {
 
-// The size of every read and write of a copy but the last, shorter one.
+// The unit of a copy: its checksum, its progress and the Cancel check go by blocks of this
+// size and a last, shorter one.
 inline constexpr int32_t kBlockSize = 32767;
 
 // A copy is made under its destination's name with this added, beside it, and takes the

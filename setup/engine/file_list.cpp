@@ -97,10 +97,16 @@ struct ListPass {
         return true;
     }
 
-    // Creates the entry's directory when nothing of that name exists.
+    // Creates the entry's directory when nothing of that name exists. A list names the
+    // files of one directory one after another: the last directory found or made is not
+    // looked up again.
     bool MakeDestDir(const std::string& sourceShown) {
+        if (paths_.destDir == knownDir_) return true;
         RunError error;
-        if (fs::Exists(paths_.destDir) || MakeDirPath(paths_.destDir, error)) return true;
+        if (fs::Exists(paths_.destDir) || MakeDirPath(paths_.destDir, error)) {
+            knownDir_ = paths_.destDir;
+            return true;
+        }
         Fail(Res(session_, Str::DirectoryError) + " : " + std::to_string(error.number) + "\r" + productDir_ + "\r" +
                  error.description + "\r" + "sourcefilepath : " + sourceShown + "\n" +
                  "destfilepath : " + paths_.destFile + "\r" + "Line: " + std::to_string(lineNumber_),
@@ -142,6 +148,7 @@ struct ListPass {
     LineReader list_;
     int lineNumber_ = 0;
     EntryPaths paths_;
+    std::string knownDir_;
 };
 
 }  // namespace
@@ -231,6 +238,7 @@ void InstallDirectory(Session& session, UserPort& port, const std::string& produ
             // The copy went through its error dialog: continue after this line in a list
             // opened anew.
             session.CopyRetried = false;
+            pass.knownDir_.clear();  // what failed may have been the directory itself
             CloseAllOpenFiles();
             if (!pass.list_.ReopenAt(pass.listPath_, position, error)) return pass.FailReading(error);
         }

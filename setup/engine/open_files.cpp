@@ -73,6 +73,16 @@ bool OpenFile::Size(int64_t& size, RunError& error) {
     return fs::Size(handle_, size, error);
 }
 
+bool OpenFile::CopyTimesTo(OpenFile& to, RunError& error) {
+    if (!IsOpen() || !to.IsOpen()) return NotOpen(error);
+    return fs::CopyFileTimes(handle_, to.handle_, error);
+}
+
+bool OpenFile::MoveTo(const std::string& from, const std::string& to, RunError& error) {
+    if (!IsOpen()) return NotOpen(error);
+    return fs::MoveOpenFile(handle_, from, to, error);
+}
+
 bool OpenFile::Close(RunError& error) {
     if (!IsOpen()) return true;
     const fs::Handle h = handle_;

@@ -38,6 +38,10 @@ public:
     bool Write(const void* buffer, uint32_t count, RunError& error);
     bool Seek(int64_t offset, RunError& error);
     bool Size(int64_t& size, RunError& error);
+    // Gives the file `to` this file's times.
+    bool CopyTimesTo(OpenFile& to, RunError& error);
+    // Moves this file, created by CreateWrite as `from`, to `to` while it stays open.
+    bool MoveTo(const std::string& from, const std::string& to, RunError& error);
 
     // Closes the file; false when the system reports a failure on closing.
     bool Close(RunError& error);

@@ -76,7 +76,7 @@ inline constexpr Handle kNoHandle = -1;
 
 // Opens an existing file for reading (others may read it too).
 Handle OpenForRead(const std::string& path, RunError& error);
-// Creates the file, or empties an existing one, for writing.
+// Creates the file, or empties an existing one, for writing (and for MoveOpenFile).
 Handle CreateForWrite(const std::string& path, RunError& error);
 // Reads up to `want` bytes; `got` is 0 at the end of the file.
 bool Read(Handle file, void* buffer, uint32_t want, uint32_t& got, RunError& error);
@@ -86,13 +86,19 @@ bool Write(Handle file, const void* buffer, uint32_t count, RunError& error);
 bool Seek(Handle file, int64_t offset, RunError& error);
 // The length of the open file in bytes, whole even past 32 bits.
 bool Size(Handle file, int64_t& size, RunError& error);
+// Whether this system can move a file that is open (MoveOpenFile); where it cannot, the
+// file is closed and moved by name with MoveReplacing.
+bool CanMoveOpenFiles();
+// Moves the file open as `file` (made by CreateForWrite, named `from`) to `to` through its
+// handle, without opening it again, under MoveReplacing's rule for an existing `to`.
+bool MoveOpenFile(Handle file, const std::string& from, const std::string& to, RunError& error);
 // Closes the handle; false when the system reports a failure (for example a write that
 // could not be completed).
 bool Close(Handle file, RunError& error);
 
-// Carries the creation, last-access and last-write times of source over to dest: both are
-// opened anew (existing files only, read and write sharing).
-bool CopyFileTimes(const std::string& source, const std::string& dest, RunError& error);
+// Carries the creation, last-access and last-write times of the open file `from` over to
+// the open file `to` (natively the access and modification times).
+bool CopyFileTimes(Handle from, Handle to, RunError& error);
 
 // ---- The machine -----------------------------------------------------------------
 

@@ -167,12 +167,18 @@ bool Size(Handle file, int64_t& size, RunError& error) {
 
 bool Close(Handle file, RunError& error) { return close(Fd(file)) == 0 || Fail(error); }
 
-bool CopyFileTimes(const std::string& source, const std::string& dest, RunError& error) {
+bool CanMoveOpenFiles() { return true; }
+
+bool MoveOpenFile(Handle /*file*/, const std::string& from, const std::string& to, RunError& error) {
+    return MoveReplacing(from, to, error);  // an open file moves by its name like any other
+}
+
+bool CopyFileTimes(Handle from, Handle to, RunError& error) {
     // The creation time has no native counterpart; access and modification times carry over.
     struct stat st;
-    if (stat(NativePath(source).c_str(), &st) != 0) return Fail(error);
+    if (fstat(Fd(from), &st) != 0) return Fail(error);
     const struct timespec times[2] = {st.st_atim, st.st_mtim};
-    return utimensat(AT_FDCWD, NativePath(dest).c_str(), times, 0) == 0 || Fail(error);
+    return futimens(Fd(to), times) == 0 || Fail(error);
 }
 
 std::optional<DiskSpace> GetDiskSpace(const std::string& root, RunError& error) {

@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include <cerrno>
+#include <vector>
 
 #include "setup/session/file_system.h"
 #include "setup/session/scoped_handle_win.h"
@@ -67,6 +68,13 @@ bool RemoveDir(const std::string& path, RunError& error) { return RemoveDirector
 bool RemoveFile(const std::string& path, RunError& error) { return DeleteFileA(path.c_str()) || Fail(error); }
 
 bool MoveReplacing(const std::string& from, const std::string& to, RunError& error) {
+    // Most moves have nothing to replace: one call does them.
+    if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH)) return true;
+    const DWORD why = GetLastError();
+    if (why != ERROR_ALREADY_EXISTS && why != ERROR_FILE_EXISTS) {
+        error = FromSystemError(why);
+        return false;
+    }
     // Windows will not replace a read-only file; Wine would, so the rule is kept here.
     if (IsReadOnly(to)) {
         error = FromSystemError(ERROR_ACCESS_DENIED);
@@ -108,7 +116,7 @@ Handle OpenForRead(const std::string& path, RunError& error) {
 }
 
 Handle CreateForWrite(const std::string& path, RunError& error) {
-    return Adopt(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+    return Adopt(CreateFileA(path.c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr),
                  error);
 }
@@ -144,19 +152,84 @@ bool Size(Handle file, int64_t& size, RunError& error) {
     return true;
 }
 
+namespace {
+
+// SetFileInformationByHandle came with Windows Vista: it is looked up at run time.
+using SetFileInformationFn = BOOL(WINAPI*)(HANDLE, int, void*, DWORD);
+constexpr int kFileRenameInfo = 3;
+
+SetFileInformationFn SetFileInformation() {
+    static const SetFileInformationFn function = [] {
+        HMODULE kernel = GetModuleHandleA("kernel32.dll");
+        return kernel ? reinterpret_cast<SetFileInformationFn>(
+                            reinterpret_cast<void*>(GetProcAddress(kernel, "SetFileInformationByHandle")))
+                      : nullptr;
+    }();
+    return function;
+}
+
+// Renames the open file to `to` (ANSI, as every path of the installer), replacing an
+// existing file when asked. The name goes down as the system's own form of the path
+// ("\??\c:\...", "\??\UNC\server\share\..."), which every Windows takes.
+bool RenameOpen(Handle file, const std::string& to, bool replace, DWORD& why) {
+    const std::string native = to.rfind("\\\\", 0) == 0 ? "\\??\\UNC\\" + to.substr(2) : "\\??\\" + to;
+    const int wide = MultiByteToWideChar(CP_ACP, 0, native.c_str(), -1, nullptr, 0);
+    if (wide <= 0) {
+        why = GetLastError();
+        return false;
+    }
+    struct RenameInfo {
+        BOOLEAN replaceIfExists;
+        HANDLE rootDirectory;
+        DWORD fileNameLength;
+        WCHAR fileName[1];
+    };
+    std::vector<char> storage(sizeof(RenameInfo) + static_cast<size_t>(wide) * sizeof(WCHAR));
+    auto* info = reinterpret_cast<RenameInfo*>(storage.data());
+    info->replaceIfExists = replace ? TRUE : FALSE;
+    info->rootDirectory = nullptr;
+    info->fileNameLength = static_cast<DWORD>(wide - 1) * sizeof(WCHAR);
+    if (!MultiByteToWideChar(CP_ACP, 0, native.c_str(), -1, info->fileName, wide)) {
+        why = GetLastError();
+        return false;
+    }
+    if (SetFileInformation()(AsHandle(file), kFileRenameInfo, info, static_cast<DWORD>(storage.size()))) return true;
+    why = GetLastError();
+    return false;
+}
+
+}  // namespace
+
+bool CanMoveOpenFiles() { return SetFileInformation() != nullptr; }
+
+bool MoveOpenFile(Handle file, const std::string& /*from*/, const std::string& to, RunError& error) {
+    if (!CanMoveOpenFiles()) {
+        error = FromSystemError(ERROR_CALL_NOT_IMPLEMENTED);
+        return false;
+    }
+    // Most moves have nothing to replace: one call does them.
+    DWORD why = ERROR_SUCCESS;
+    if (RenameOpen(file, to, false, why)) return true;
+    if (why != ERROR_ALREADY_EXISTS && why != ERROR_FILE_EXISTS) {
+        error = FromSystemError(why);
+        return false;
+    }
+    // Windows will not replace a read-only file; Wine would, so the rule is kept here.
+    if (IsReadOnly(to)) {
+        error = FromSystemError(ERROR_ACCESS_DENIED);
+        return false;
+    }
+    if (RenameOpen(file, to, true, why)) return true;
+    error = FromSystemError(why);
+    return false;
+}
+
 bool Close(Handle file, RunError& error) { return CloseHandle(AsHandle(file)) || Fail(error); }
 
-bool CopyFileTimes(const std::string& source, const std::string& dest, RunError& error) {
-    const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE;
-    ScopedHandle from(
-        CreateFileA(source.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!from.valid()) return Fail(error);
-    ScopedHandle to(
-        CreateFileA(dest.c_str(), GENERIC_WRITE, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!to.valid()) return Fail(error);
+bool CopyFileTimes(Handle from, Handle to, RunError& error) {
     FILETIME created, accessed, written;
-    if (!GetFileTime(from.get(), &created, &accessed, &written)) return Fail(error);
-    return SetFileTime(to.get(), &created, &accessed, &written) || Fail(error);
+    if (!GetFileTime(AsHandle(from), &created, &accessed, &written)) return Fail(error);
+    return SetFileTime(AsHandle(to), &created, &accessed, &written) || Fail(error);
 }
 
 std::optional<DiskSpace> GetDiskSpace(const std::string& root, RunError& error) {

@@ -94,7 +94,7 @@ TEST_F(InstallTest, CancelInTheProgressWindowAnsweredNoThenYes) {
     std::vector<TestProduct> products;
     for (int p = 0; p < 2; ++p) {
         TestProduct product = MakeProduct("many" + std::to_string(p), "Many Files " + std::to_string(p), p + 1);
-        for (int i = 0; i < 700; ++i)
+        for (int i = 0; i < 1000; ++i)
             product.files.push_back({product.folder + "\\f" + std::to_string(i) + ".dat",
                                      FileBytes(3000 + static_cast<size_t>(i), static_cast<uint32_t>(p * 1000 + i))});
         cd.Add(product);

@@ -288,6 +288,29 @@ TEST_F(Engine, CancelAfterTheNthBlockKeepsTheEarlierFiles) {
                                   {"a.txt", "alpha"}, {"b.bin", "earlier b"}, {"c.txt", "earlier c"}}));
 }
 
+#ifndef _WIN32
+// The bytes move many blocks at a time, yet a failure inside such a chunk stops the copy at
+// the block that fails, with every block before it counted, as block-sized calls would.
+// Natively only: the source is made shorter while it is open for the copy.
+TEST_F(Engine, ASourceThatShrinksMidChunkIsCountedUpToTheBlockThatFails) {
+    AddProduct(1, "P", {{"big.bin", PatternBytes(40 * 32767 + 5, 4)}});
+    tree.write("inst\\big.bin", "earlier");
+    int blocks = 0;
+    port.onDoEvents = [&] {
+        if (++blocks == 3) std::filesystem::resize_file(qvtest::HostPath(Src("P", "big.bin")), 35 * 32767 + 100);
+    };
+    s.BytesDone = 0;
+    port.answers = {Answer::Abort};
+    Install(1);
+    ASSERT_EQ(port.messages.size(), 1u);
+    EXPECT_EQ(port.messages[0].text.rfind("File Copy Error : 62\nInput past end of file\r", 0), 0u)
+        << port.messages[0].text;
+    EXPECT_EQ(blocks, 35);
+    EXPECT_EQ(s.BytesDone, 35 * 32768);
+    EXPECT_EQ(ReadTree(dest), (std::map<std::string, std::string>{{"big.bin", "earlier"}}));
+}
+#endif
+
 TEST_F(Engine, ListLevelFailures) {
     // No list at all.
     ProductRec& p = AddProduct(1, "P", {{"a.txt", "alpha"}});
