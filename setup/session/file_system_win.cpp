@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include <cerrno>
+#include <functional>
 #include <vector>
 
 #include "setup/session/file_system.h"
@@ -23,6 +24,20 @@ Handle Adopt(HANDLE h, RunError& error) {
         return kNoHandle;
     }
     return reinterpret_cast<Handle>(h);
+}
+
+// Makes a move with `move(replace, why)`: first without replacing, which does most moves
+// in one call, then, where `to` exists, replacing it unless it is read-only. Windows will
+// not replace a read-only file; Wine would, so the rule is kept here.
+bool MoveUnlessReadOnly(const std::string& to, RunError& error, const std::function<bool(bool, DWORD&)>& move) {
+    DWORD why = ERROR_SUCCESS;
+    if (move(false, why)) return true;
+    if (why == ERROR_ALREADY_EXISTS || why == ERROR_FILE_EXISTS) {
+        if (IsReadOnly(to)) why = ERROR_ACCESS_DENIED;
+        else if (move(true, why)) return true;
+    }
+    error = FromSystemError(why);
+    return false;
 }
 
 }  // namespace
@@ -68,19 +83,12 @@ bool RemoveDir(const std::string& path, RunError& error) { return RemoveDirector
 bool RemoveFile(const std::string& path, RunError& error) { return DeleteFileA(path.c_str()) || Fail(error); }
 
 bool MoveReplacing(const std::string& from, const std::string& to, RunError& error) {
-    // Most moves have nothing to replace: one call does them.
-    if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH)) return true;
-    const DWORD why = GetLastError();
-    if (why != ERROR_ALREADY_EXISTS && why != ERROR_FILE_EXISTS) {
-        error = FromSystemError(why);
+    return MoveUnlessReadOnly(to, error, [&](bool replace, DWORD& why) {
+        const DWORD flags = MOVEFILE_WRITE_THROUGH | (replace ? MOVEFILE_REPLACE_EXISTING : 0);
+        if (MoveFileExA(from.c_str(), to.c_str(), flags)) return true;
+        why = GetLastError();
         return false;
-    }
-    // Windows will not replace a read-only file; Wine would, so the rule is kept here.
-    if (IsReadOnly(to)) {
-        error = FromSystemError(ERROR_ACCESS_DENIED);
-        return false;
-    }
-    return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) || Fail(error);
+    });
 }
 
 std::FILE* OpenFile(const std::string& path, const char* mode, RunError& error) {
@@ -207,21 +215,8 @@ bool MoveOpenFile(Handle file, const std::string& /*from*/, const std::string& t
         error = FromSystemError(ERROR_CALL_NOT_IMPLEMENTED);
         return false;
     }
-    // Most moves have nothing to replace: one call does them.
-    DWORD why = ERROR_SUCCESS;
-    if (RenameOpen(file, to, false, why)) return true;
-    if (why != ERROR_ALREADY_EXISTS && why != ERROR_FILE_EXISTS) {
-        error = FromSystemError(why);
-        return false;
-    }
-    // Windows will not replace a read-only file; Wine would, so the rule is kept here.
-    if (IsReadOnly(to)) {
-        error = FromSystemError(ERROR_ACCESS_DENIED);
-        return false;
-    }
-    if (RenameOpen(file, to, true, why)) return true;
-    error = FromSystemError(why);
-    return false;
+    return MoveUnlessReadOnly(to, error,
+                              [&](bool replace, DWORD& why) { return RenameOpen(file, to, replace, why); });
 }
 
 bool Close(Handle file, RunError& error) { return CloseHandle(AsHandle(file)) || Fail(error); }
