@@ -154,7 +154,6 @@ void FrmVerify::Check() {
     if (checked_) return;
     checked_ = true;
     ui::SetBusy(true);
-    session_.InstallAborted = session_.InstallFailed = false;
     port_.LogStep("Verify of " + session_.InstallDir);
     survey_ = SurveyInstall(session_, port_, RecordedGroup(session_, shortcuts_), shortcuts_);
     SendMessageA(Item(id::Progress), PBM_SETPOS, 100, 0);

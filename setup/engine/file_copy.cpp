@@ -1,7 +1,7 @@
 #include "setup/engine/file_copy.h"
 
 #include <algorithm>
-#include <vector>
+#include <memory>
 
 #include "setup/engine/checksum.h"
 #include "setup/engine/open_files.h"
@@ -12,8 +12,6 @@
 
 namespace qv {
 namespace {
-
-enum class Outcome { Copied, Cancelled, Failed };
 
 // The copy is made under this name beside its destination and takes the destination's
 // name only once it is whole (and verified, with checking on): an earlier file of that
@@ -32,61 +30,35 @@ std::string EarlierFileNote(const std::string& dest) { return fs::Exists(dest) ?
 // while the checksum, the progress and the Cancel check still go block by block.
 constexpr int64_t kChunkSize = 32 * int64_t{kBlockSize};
 
-// The one buffer every copy uses (the installer copies one file at a time).
-std::vector<char>& ChunkBuffer(size_t size) {
-    static std::vector<char> buffer;
-    if (buffer.size() < size) buffer.resize(size);
-    return buffer;
-}
+// How one attempt at a copy ended.
+enum class Attempt { Copied, Cancelled, Failed };
 
 // One attempt at the copy into the scratch file, from opening both files to carrying the
 // times over. The scratch file stays open in `to` where the system can move open files.
 class CopyAttempt {
 public:
     CopyAttempt(Session& session, UserPort& port, const std::string& source, const std::string& scratch,
-                OpenFile& to)
-        : session_(session), port_(port), source_(source), dest_(scratch), to_(to) {}
+                Checking checking, OpenFile& to)
+        : session_(session), port_(port), source_(source), dest_(scratch), checking_(checking), to_(to) {}
 
-    Outcome Run(int32_t& checksum, RunError& error) {
+    Attempt Run(int32_t& checksum, RunError& error) {
         checksum = 0;
-        if (!from_.OpenRead(source_, error)) return Outcome::Failed;
-        if (!to_.CreateWrite(dest_, error)) return Outcome::Failed;
+        if (!from_.OpenRead(source_, error)) return Attempt::Failed;
+        if (!to_.CreateWrite(dest_, error)) return Attempt::Failed;
         int64_t length = 0;
-        if (!from_.Size(length, error)) return Outcome::Failed;
+        if (!from_.Size(length, error)) return Attempt::Failed;
         if (length == 0) {
             // An empty copy stays as it is; its times are not set.
-            return Finish(error) ? Outcome::Copied : Outcome::Failed;
+            return Finish(error) ? Attempt::Copied : Attempt::Failed;
         }
-
-        // Blocks of kBlockSize and a last, shorter one; a file shorter than one block is one
-        // block. After every block but that last, shorter one, pending events run and a
-        // Cancel stops the copy at that block.
-        const int64_t eventsUpTo = length < kBlockSize ? length : length - length % kBlockSize;
-        std::vector<char>& buffer = ChunkBuffer(static_cast<size_t>(std::min(length, kChunkSize)));
         int32_t running = -1;
-        for (int64_t done = 0; done < length;) {
-            const int64_t chunk = std::min(length - done, kChunkSize);
-            int64_t moved = 0;
-            const bool whole = MoveChunk(buffer.data(), done, chunk, moved, error);
-            for (int64_t at = 0; at < moved;) {
-                const int32_t block = static_cast<int32_t>(std::min<int64_t>(moved - at, kBlockSize));
-                if (!CountBlock(buffer.data() + at, block, running, error)) return Outcome::Failed;
-                at += block;
-                done += block;
-                if (done > eventsUpTo) continue;
-                port_.DoEvents();
-                if (session_.InstallAborted) {
-                    CloseAllOpenFiles();
-                    return Outcome::Cancelled;
-                }
-            }
-            if (!whole) return Outcome::Failed;
-        }
+        const Attempt moved = MoveAll(length, running, error);
+        if (moved != Attempt::Copied) return moved;
         RunError ignored;
         from_.CopyTimesTo(to_, ignored);  // times that cannot be carried over are passed over
-        if (!Finish(error)) return Outcome::Failed;
-        checksum = ~running;
-        return Outcome::Copied;
+        if (!Finish(error)) return Attempt::Failed;
+        checksum = checking_ == Checking::On ? ~running : 0;
+        return Attempt::Copied;
     }
 
     void CloseBoth() {
@@ -95,6 +67,35 @@ public:
     }
 
 private:
+    // Moves all `length` bytes in chunks through a buffer of this attempt's own. Blocks of
+    // kBlockSize and a last, shorter one; a file shorter than one block is one block.
+    // After every block but that last, shorter one, pending events run and a Cancel stops
+    // the copy at that block.
+    Attempt MoveAll(int64_t length, int32_t& running, RunError& error) {
+        const int64_t eventsUpTo = length < kBlockSize ? length : length - length % kBlockSize;
+        const int64_t bufferSize = std::min(length, kChunkSize);
+        const std::unique_ptr<char[]> buffer(new char[static_cast<size_t>(bufferSize)]);
+        for (int64_t done = 0; done < length;) {
+            const int64_t chunk = std::min(length - done, kChunkSize);
+            int64_t moved = 0;
+            const bool whole = MoveChunk(buffer.get(), done, chunk, moved, error);
+            for (int64_t at = 0; at < moved;) {
+                const int32_t block = static_cast<int32_t>(std::min<int64_t>(moved - at, kBlockSize));
+                if (!CountBlock(buffer.get() + at, block, running, error)) return Attempt::Failed;
+                at += block;
+                done += block;
+                if (done > eventsUpTo) continue;
+                port_.DoEvents();
+                if (session_.InstallAborted) {  // the Cancel button, answered Yes
+                    CloseAllOpenFiles();
+                    return Attempt::Cancelled;
+                }
+            }
+            if (!whole) return Attempt::Failed;
+        }
+        return Attempt::Copied;
+    }
+
     // Reads `length` bytes of the source from `offset` and writes them to the copy; `moved`
     // is what was both read and written. Where a call fails, the chunk is moved again block
     // by block, so that the copy stops at the block that fails, as block-sized calls would.
@@ -128,7 +129,7 @@ private:
 
     // Adds a copied block to the checksum and counts it in the progress.
     bool CountBlock(const char* block, int32_t length, int32_t& running, RunError& error) {
-        if (!session_.NoCrcCheck && !GetCRC(block, length, running, error)) {
+        if (checking_ == Checking::On && !GetCRC(block, length, running, error)) {
             port_.LogStep("The checksum library cannot be used: " + ChecksumLibraryPath() + SystemCause(error));
             return false;
         }
@@ -145,6 +146,7 @@ private:
     UserPort& port_;
     const std::string& source_;
     const std::string& dest_;
+    const Checking checking_;
     OpenFile from_;
     OpenFile& to_;
 };
@@ -173,49 +175,52 @@ Answer AskAfterChecksumMismatch(Session& session, UserPort& port, const std::str
     return port.ShowMessage(box);
 }
 
-// What a copy into the scratch file came to.
-struct ScratchCopy {
-    enum class State {
-        None,     // nothing to install: the copy was given up (Abort, Cancel)
-        Whole,    // the scratch file holds the whole source
-        Ignored,  // the copy failed and the user chose Ignore; the scratch file may hold part of it
-    } state = State::None;
-    int32_t checksum = 0;
+// Gives the copy of dest up on Abort (or a box that could not be shown): the scratch file
+// goes, the earlier dest stays, and the progress window may unload.
+void GiveUp(UserPort& port, const std::string& dest, CopyOutcome& outcome, const RunError& error) {
+    Discard(ScratchPath(dest));
+    outcome.result = CopyResult::Aborted;
+    port.LogStep("Not installed: " + dest + " (copy error, aborted" + EarlierFileNote(dest) + ")" +
+                 SystemCause(error));
+    port.UnloadProgress();
+}
+
+// What a copy into the scratch file came to, before it is placed.
+enum class Scratch {
+    Whole,    // the scratch file holds the whole source
+    Ignored,  // the copy failed and the user chose Ignore; the scratch file may hold part of it
+    Ended,    // given up (Abort, Cancel): the scratch file is gone; outcome.result says how
 };
 
 // Copies source into the scratch file of dest, with FileCP's dialog on a failure: Retry
-// starts the copy again, Ignore gives it up (both set CopyRetried), Abort gives the
-// install up. After Abort and Cancel the scratch file is gone and dest is as it was. A
-// whole copy may still be open in `copy`.
-ScratchCopy CopyToScratch(Session& session, UserPort& port, const std::string& source, const std::string& dest,
-                          OpenFile& copy) {
+// starts the copy again, Ignore gives it up (both mark the outcome retried), Abort gives
+// the install up. A whole copy may still be open in `copy`.
+Scratch CopyToScratch(Session& session, UserPort& port, const std::string& source, const std::string& dest,
+                      Checking checking, OpenFile& copy, CopyOutcome& outcome) {
     const std::string scratch = ScratchPath(dest);
     for (;;) {
-        CopyAttempt attempt(session, port, source, scratch, copy);
-        int32_t checksum = 0;
+        CopyAttempt attempt(session, port, source, scratch, checking, copy);
         RunError error;
-        switch (attempt.Run(checksum, error)) {
-            case Outcome::Copied: return {ScratchCopy::State::Whole, checksum};
-            case Outcome::Cancelled:
+        switch (attempt.Run(outcome.checksum, error)) {
+            case Attempt::Copied: return Scratch::Whole;
+            case Attempt::Cancelled:
                 Discard(scratch);
                 port.LogStep("Not installed: " + dest + " (cancelled" + EarlierFileNote(dest) + ")");
-                return {};
-            case Outcome::Failed: break;
+                outcome.result = CopyResult::Cancelled;
+                return Scratch::Ended;
+            case Attempt::Failed: break;
         }
         attempt.CloseBoth();
-        // Any answer but Retry or Ignore (a box that could not be shown) gives the install up.
+        outcome.error = error;
         switch (AskAfterCopyFailure(session, port, source, dest, error)) {
-            case Answer::Retry: session.CopyRetried = true; continue;
+            case Answer::Retry: outcome.retried = true; continue;
             case Answer::Ignore:
-                session.CopyRetried = true;
+                outcome.retried = true;
                 port.LogStep("Copy error ignored: " + dest + " (" + error.description + ")" + SystemCause(error));
-                return {ScratchCopy::State::Ignored, 0};
+                return Scratch::Ignored;
             default:
-                Discard(scratch);
-                session.InstallAborted = true;
-                port.LogStep("Not installed: " + dest + " (copy error, aborted" + EarlierFileNote(dest) + ")");
-                port.UnloadProgress();
-                return {};
+                GiveUp(port, dest, outcome, {});
+                return Scratch::Ended;
         }
     }
 }
@@ -232,87 +237,111 @@ bool MoveIntoPlace(OpenFile& copy, const std::string& scratch, const std::string
 
 // Moves the scratch file into the place of dest. A destination that cannot be replaced
 // (read-only, held open by another program) shows FileCP's dialog: Retry tries again,
-// Ignore leaves dest as it was, Abort gives the install up. True once the copy is in place.
-bool PlaceCopy(Session& session, UserPort& port, const std::string& source, const std::string& dest, OpenFile& copy) {
+// Ignore leaves dest as it was (Skipped), Abort gives the install up. True once the copy
+// is in place.
+bool PlaceCopy(Session& session, UserPort& port, const std::string& source, const std::string& dest, OpenFile& copy,
+               CopyOutcome& outcome) {
     const std::string scratch = ScratchPath(dest);
     for (;;) {
         RunError error;
         if (MoveIntoPlace(copy, scratch, dest, error)) return true;
         copy.Close();  // from here on it is moved by its name
+        outcome.error = error;
         switch (AskAfterCopyFailure(session, port, source, dest, error)) {
-            case Answer::Retry: session.CopyRetried = true; continue;
+            case Answer::Retry: outcome.retried = true; continue;
             case Answer::Ignore:
-                session.CopyRetried = true;
+                outcome.retried = true;
+                outcome.result = CopyResult::Skipped;
                 Discard(scratch);
                 port.LogStep("Not installed: " + dest + " (copy error ignored" + EarlierFileNote(dest) + ")" +
                              SystemCause(error));
                 return false;
             default:
-                Discard(scratch);
-                session.InstallAborted = true;
-                port.LogStep("Not installed: " + dest + " (copy error, aborted" + EarlierFileNote(dest) + ")" +
-                             SystemCause(error));
-                port.UnloadProgress();
+                GiveUp(port, dest, outcome, error);
                 return false;
         }
     }
 }
 
 // Installs what an ignored copy error left: the part that was written takes the place of
-// dest; where nothing was written, dest goes.
-void PlaceIgnoredCopy(Session& session, UserPort& port, const std::string& source, const std::string& dest) {
+// dest (PartlyWritten); where nothing was written, dest goes (Skipped).
+void PlaceIgnoredCopy(Session& session, UserPort& port, const std::string& source, const std::string& dest,
+                      CopyOutcome& outcome) {
+    outcome.checksum = 0;
     if (fs::IsFile(ScratchPath(dest))) {
         OpenFile closed;
-        if (PlaceCopy(session, port, source, dest, closed))
-            port.LogStep("Installed partly written: " + dest + " (copy error ignored, checksum not compared)");
+        if (!PlaceCopy(session, port, source, dest, closed, outcome)) return;
+        outcome.result = CopyResult::PartlyWritten;
+        port.LogStep("Installed partly written: " + dest + " (copy error ignored, checksum not compared)");
         return;
     }
     RunError ignored;
     fs::RemoveFile(dest, ignored);
+    outcome.result = CopyResult::Skipped;
     port.LogStep("Not installed: " + dest + " (copy error ignored)");
+}
+
+// The checksum dialog's Ignore and Abort: the copy is not installed. Ignore skips the
+// entry, and what was at its place goes as well; Abort keeps an earlier file.
+void RefuseMismatch(UserPort& port, const std::string& destFile, Answer answer, const std::string& mismatch,
+                    CopyOutcome& outcome) {
+    if (answer == Answer::Ignore) {
+        RunError ignored;
+        const bool hadFile = fs::RemoveFile(destFile, ignored);
+        outcome.result = CopyResult::Skipped;
+        port.LogStep("Not installed: " + destFile + " (" + mismatch + ", ignored" +
+                     (hadFile ? "; the earlier file is removed" : "") + ")");
+        return;
+    }
+    outcome.result = CopyResult::Aborted;
+    port.LogStep("Not installed: " + destFile + " (" + mismatch + ", aborted" + EarlierFileNote(destFile) + ")");
 }
 
 }  // namespace
 
-int32_t FileCP(Session& session, UserPort& port, const std::string& source, const std::string& dest) {
+CopyOutcome FileCP(Session& session, UserPort& port, const std::string& source, const std::string& dest,
+                   Checking checking) {
+    CopyOutcome outcome;
     OpenFile scratch;
-    const ScratchCopy copy = CopyToScratch(session, port, source, dest, scratch);
-    if (copy.state == ScratchCopy::State::Whole) PlaceCopy(session, port, source, dest, scratch);
-    if (copy.state == ScratchCopy::State::Ignored) PlaceIgnoredCopy(session, port, source, dest);
-    return copy.checksum;
+    switch (CopyToScratch(session, port, source, dest, checking, scratch, outcome)) {
+        case Scratch::Whole:
+            if (PlaceCopy(session, port, source, dest, scratch, outcome)) outcome.result = CopyResult::Unchecked;
+            break;
+        case Scratch::Ignored: PlaceIgnoredCopy(session, port, source, dest, outcome); break;
+        case Scratch::Ended: break;
+    }
+    if (!outcome.Installed()) outcome.checksum = 0;
+    return outcome;
 }
 
-void VerifiedCopy(Session& session, UserPort& port, const std::string& sourceFile, const std::string& destFile,
-                  const std::string& expected, int64_t size) {
+CopyOutcome VerifiedCopy(Session& session, UserPort& port, const std::string& sourceFile, const std::string& destFile,
+                         const std::string& expected, int64_t size, Checking checking) {
+    CopyOutcome outcome;
     for (;;) {
         OpenFile scratch;
-        const ScratchCopy copy = CopyToScratch(session, port, sourceFile, destFile, scratch);
-        if (session.InstallAborted) return;
-        const std::string actual = ChecksumText(copy.checksum);
-        const std::string& wanted = session.NoCrcCheck ? actual : expected;
-        if (actual == wanted) {
-            if (copy.state == ScratchCopy::State::Ignored) return PlaceIgnoredCopy(session, port, sourceFile, destFile);
-            if (PlaceCopy(session, port, sourceFile, destFile, scratch))
-                port.LogStep("Copied " + destFile + " (" + std::to_string(size) + " bytes, checksum " +
-                             (session.NoCrcCheck ? "not checked" : actual + " verified") + ")");
-            return;
+        const Scratch copied = CopyToScratch(session, port, sourceFile, destFile, checking, scratch, outcome);
+        if (copied == Scratch::Ended) return outcome;
+        // An ignored copy error leaves the checksum at 0: with checking on, it is compared
+        // like any other.
+        const std::string actual = ChecksumText(outcome.checksum);
+        if (checking == Checking::Off || actual == expected) {
+            if (copied == Scratch::Ignored) {
+                PlaceIgnoredCopy(session, port, sourceFile, destFile, outcome);
+                return outcome;
+            }
+            if (!PlaceCopy(session, port, sourceFile, destFile, scratch, outcome)) return outcome;
+            outcome.result = checking == Checking::On ? CopyResult::Verified : CopyResult::Unchecked;
+            port.LogStep("Copied " + destFile + " (" + std::to_string(size) + " bytes, checksum " +
+                         (checking == Checking::Off ? "not checked" : actual + " verified") + ")");
+            return outcome;
         }
         scratch.Close();
         const Answer answer = AskAfterChecksumMismatch(session, port, destFile, expected, actual);
         Discard(ScratchPath(destFile));
-        const std::string mismatch = "checksum " + actual + " instead of " + expected;
-        if (answer == Answer::Ignore) {
-            // The entry is skipped: what was at its place goes as well.
-            RunError ignored;
-            const bool hadFile = fs::RemoveFile(destFile, ignored);
-            port.LogStep("Not installed: " + destFile + " (" + mismatch + ", ignored" +
-                         (hadFile ? "; the earlier file is removed" : "") + ")");
-            return;
-        }
         if (answer != Answer::Retry) {
-            session.InstallAborted = true;
-            port.LogStep("Not installed: " + destFile + " (" + mismatch + ", aborted" + EarlierFileNote(destFile) + ")");
-            return;
+            RefuseMismatch(port, destFile, answer, "checksum " + actual + " instead of " + expected, outcome);
+            outcome.checksum = 0;
+            return outcome;
         }
         UpdateProgress(session, port, -RoundToCluster(session, size));
     }

@@ -37,119 +37,162 @@ bool ParseSize(const std::string& text, int64_t& size) {
     return true;
 }
 
-// What the two passes share: the list, the product and the end of a pass on a failure.
-struct ListPass {
-    ListPass(Session& session, UserPort& port, const std::string& productDir, const std::string& destRoot)
-        : session_(session), port_(port), productDir_(productDir), destRoot_(destRoot),
-          listPath_(productDir + kFileListName) {}
+// How a pass tells the user that its list cannot be opened or read.
+enum class ListWords {
+    CopyPass,       // "Error : <n>", the description, "Reading : <list>", "Line <n>"
+    ExpansionPass,  // "There are too many users trying to install. ..."
+};
 
-    // The start of either pass: false when the pass ends here (InstallAborted is set).
-    bool Start() {
-        session_.CopyRetried = false;
+// What a pass did with one entry, and where the walk goes on.
+struct Step {
+    enum Kind {
+        Next,         // the next entry
+        ReopenAfter,  // the next entry, read from the list opened anew
+        End,          // the pass ends with `outcome`
+    } kind = Next;
+    PassOutcome outcome;
+};
+
+// One walk over a product's file list, as every pass makes it: the start of a pass, the
+// lines it works on (comments, blank lines and lines the selection rules exclude passed
+// over), the checks of every spec and its paths, the folders of the entries, the list
+// opened again after a retried copy, and the reports of the list-level failures.
+class ListWalker {
+public:
+    ListWalker(const Session& session, UserPort& port, const ProductRec& product, const std::string& productDir,
+               const std::string& destRoot, ListWords words)
+        : session_(session), port_(port), product_(product), productDir_(productDir), destRoot_(destRoot),
+          listPath_(productDir + kFileListName), words_(words) {}
+
+    PassOutcome Walk(const std::function<Step(const ListEntry&)>& visit) {
         CloseAllOpenFiles();
-        if (session_.CurrentProduct < 1 || session_.CurrentProduct > kMaxProducts) {
-            session_.InstallAborted = session_.InstallFailed = true;
-            return false;
-        }
-        product_ = &session_.ListedProducts[static_cast<size_t>(session_.CurrentProduct)];
         RunError error;
-        if (fs::KindOf(listPath_, error) == fs::EntryKind::None) {
-            Fail(product_->ProductName + "\n" + listPath_ + "\n" + Res(session_, Str::FileNotFound), kPassTitle,
-                 Icon::Exclamation, error);
-            return false;
+        if (fs::KindOf(listPath_, error) == fs::EntryKind::None)
+            return Fail(product_.ProductName + "\n" + listPath_ + "\n" + Res(session_, Str::FileNotFound), kPassTitle,
+                        Icon::Exclamation, error);
+        if (!list_.Open(listPath_, error)) return FailReading(error);
+        std::string line;
+        while (NextLine(line, error)) {
+            const int64_t position = list_.Position();
+            ListEntry entry;
+            if (!TakeEntry(line, entry)) return failed_;
+            const Step step = visit(entry);
+            if (step.kind == Step::End) return step.outcome;
+            if (step.kind == Step::ReopenAfter) {
+                knownDir_.clear();  // what failed may have been the directory itself
+                CloseAllOpenFiles();
+                if (!list_.ReopenAt(listPath_, position, error)) return FailReading(error);
+            }
         }
-        return true;
-    }
-
-    // Reads up to the next line that the pass works on: not a comment, not blank and
-    // selected. False at the end of the list or on a read error (error.number set).
-    bool NextEntry(std::string& line, RunError& error) {
-        for (;;) {
-            if (!list_.ReadLine(line, error)) return false;
-            ++lineNumber_;
-            if (IsComment(line) || Trim(line).empty()) continue;
-            if (IsLineSelected(session_, *product_, line)) return true;
-        }
-    }
-
-    // Field 1 of the entry becomes CurrentFileSpec. A spec that would leave the install
-    // directory or break a command line ends the install before anything of it is done.
-    bool TakeSpec(const std::string& line) {
-        session_.CurrentFileSpec = ReadListField(line, 1);
-        const EntryPaths paths = MakeEntryPaths(*product_, productDir_, destRoot_, session_.CurrentFileSpec);
-        const std::string destPart = paths.destFile.substr(std::min(paths.destFile.size(), destRoot_.size() + 1));
-        if (!IsSafeFileSpec(session_.CurrentFileSpec) || !IsSafeFileSpec(destPart)) {
-            Fail(product_->ProductName + "\n" + listPath_ + "\n" + "Invalid File Name : " +
-                     session_.CurrentFileSpec + "\n" + "Line " + std::to_string(lineNumber_),
-                 kPassTitle, Icon::Exclamation);
-            return false;
-        }
-        // A path the file calls cannot take would fail half-way through the product; it
-        // ends the install before anything of the entry is written.
-        const std::string& tooLong = paths.sourceFile.size() > kMaxPathLength ? paths.sourceFile : paths.destFile;
-        if (tooLong.size() + std::strlen(kScratchSuffix) > kMaxPathLength) {
-            Fail(product_->ProductName + "\n" + listPath_ + "\n" + "Path Too Long : " + tooLong + "\n" + "Line " +
-                     std::to_string(lineNumber_),
-                 kPassTitle, Icon::Exclamation, err::PathNotFound());
-            return false;
-        }
-        paths_ = paths;
-        return true;
+        if (error.number != 0) return FailReading(error);
+        CloseAllOpenFiles();
+        return {};
     }
 
     // Creates the entry's directory when nothing of that name exists. A list names the
     // files of one directory one after another: the last directory found or made is not
-    // looked up again.
-    bool MakeDestDir(const std::string& sourceShown) {
-        if (paths_.destDir == knownDir_) return true;
+    // looked up again. False, with the failure reported, when it cannot be made.
+    bool MakeDestDir(const ListEntry& entry, const std::string& sourceShown, PassOutcome& outcome) {
+        const std::string& dir = entry.paths.destDir;
+        if (dir == knownDir_) return true;
         RunError error;
-        if (fs::Exists(paths_.destDir) || MakeDirPath(paths_.destDir, error)) {
-            knownDir_ = paths_.destDir;
+        if (fs::Exists(dir) || MakeDirPath(dir, error)) {
+            knownDir_ = dir;
             return true;
         }
-        Fail(Res(session_, Str::DirectoryError) + " : " + std::to_string(error.number) + "\r" + productDir_ + "\r" +
-                 error.description + "\r" + "sourcefilepath : " + sourceShown + "\n" +
-                 "destfilepath : " + paths_.destFile + "\r" + "Line: " + std::to_string(lineNumber_),
-             kPassTitle, Icon::Exclamation, error);
+        outcome = Fail(Res(session_, Str::DirectoryError) + " : " + std::to_string(error.number) + "\r" + productDir_ +
+                           "\r" + error.description + "\r" + "sourcefilepath : " + sourceShown + "\n" +
+                           "destfilepath : " + entry.paths.destFile + "\r" + "Line: " + std::to_string(lineNumber_),
+                       kPassTitle, Icon::Exclamation, error);
         return false;
     }
 
-    // The copy pass's report of a list that cannot be opened or read.
-    void FailReading(const RunError& error) {
-        Fail(Res(session_, Str::Error) + " : " + std::to_string(error.number) + "\r" + error.description + "\r" +
-                 Res(session_, Str::Reading) + " : " + listPath_ + "\r" + "Line " + std::to_string(lineNumber_),
-             kAppTitle, Icon::Exclamation, error);
-    }
-
     // The expansion pass's report of any failure other than a directory error.
-    void FailTooManyUsers(const RunError& error = {}) {
-        Fail("There are too many users trying to install.  Please try again later.", kAppTitle, Icon::None, error);
+    PassOutcome FailTooManyUsers(const RunError& error = {}) {
+        return Fail("There are too many users trying to install.  Please try again later.", kAppTitle, Icon::None,
+                    error);
     }
 
-    // Ends the install on a failure of the pass: every open file is closed, the install
-    // is aborted as failed, and the message tells the user.
-    void Fail(const std::string& text, const std::string& title, Icon icon, const RunError& cause = {}) {
+private:
+    // Reads up to the next line that the pass works on: not a comment, not blank and
+    // selected. False at the end of the list or on a read error (error.number set).
+    bool NextLine(std::string& line, RunError& error) {
+        for (;;) {
+            if (!list_.ReadLine(line, error)) return false;
+            ++lineNumber_;
+            if (IsComment(line) || Trim(line).empty()) continue;
+            if (IsLineSelected(session_, product_, line)) return true;
+        }
+    }
+
+    // The entry of a line. A spec that would leave the install directory or break a
+    // command line, or a path the file calls cannot take, ends the pass before anything
+    // of the entry is done (false, with failed_ set).
+    bool TakeEntry(const std::string& line, ListEntry& entry) {
+        entry.spec = ReadListField(line, 1);
+        entry.paths = MakeEntryPaths(product_, productDir_, destRoot_, entry.spec);
+        entry.sizeIsNumber = ParseSize(ReadListField(line, 3), entry.size);
+        if (!entry.sizeIsNumber) entry.size = 0;
+        entry.checksum = ReadListField(line, 4);
+        const EntryPaths& paths = entry.paths;
+        const std::string destPart = paths.destFile.substr(std::min(paths.destFile.size(), destRoot_.size() + 1));
+        if (!IsSafeFileSpec(entry.spec) || !IsSafeFileSpec(destPart)) {
+            failed_ = Fail(product_.ProductName + "\n" + listPath_ + "\n" + "Invalid File Name : " + entry.spec + "\n" +
+                               "Line " + std::to_string(lineNumber_),
+                           kPassTitle, Icon::Exclamation);
+            return false;
+        }
+        const std::string& tooLong = paths.sourceFile.size() > kMaxPathLength ? paths.sourceFile : paths.destFile;
+        if (tooLong.size() + std::strlen(kScratchSuffix) > kMaxPathLength) {
+            failed_ = Fail(product_.ProductName + "\n" + listPath_ + "\n" + "Path Too Long : " + tooLong + "\n" +
+                               "Line " + std::to_string(lineNumber_),
+                           kPassTitle, Icon::Exclamation, err::PathNotFound());
+            return false;
+        }
+        return true;
+    }
+
+    // The pass's report of a list that cannot be opened or read.
+    PassOutcome FailReading(const RunError& error) {
+        if (words_ == ListWords::ExpansionPass) return FailTooManyUsers(error);
+        return Fail(Res(session_, Str::Error) + " : " + std::to_string(error.number) + "\r" + error.description + "\r" +
+                        Res(session_, Str::Reading) + " : " + listPath_ + "\r" + "Line " + std::to_string(lineNumber_),
+                    kAppTitle, Icon::Exclamation, error);
+    }
+
+    // Ends the pass on a failure: every open file is closed and the message tells the user.
+    PassOutcome Fail(const std::string& text, const std::string& title, Icon icon, const RunError& cause = {}) {
         CloseAllOpenFiles();
-        session_.InstallAborted = session_.InstallFailed = true;
         Message box;
         box.text = text;
         box.title = title;
         box.icon = icon;
         box.cause = cause;
         port_.ShowMessage(box);
+        return {PassResult::Failed, cause};
     }
 
-    Session& session_;
+    const Session& session_;
     UserPort& port_;
+    const ProductRec& product_;
     const std::string& productDir_;
     const std::string& destRoot_;
     const std::string listPath_;
-    const ProductRec* product_ = nullptr;
+    const ListWords words_;
     LineReader list_;
     int lineNumber_ = 0;
-    EntryPaths paths_;
     std::string knownDir_;
+    PassOutcome failed_;
 };
+
+// The product a pass of the install works on: ListedProducts(CurrentProduct), or none
+// when CurrentProduct is out of range.
+const ProductRec* CurrentProductOf(const Session& session) {
+    if (session.CurrentProduct < 1 || session.CurrentProduct > kMaxProducts) return nullptr;
+    return &session.ListedProducts[static_cast<size_t>(session.CurrentProduct)];
+}
+
+Step EndWith(PassResult result) { return {Step::End, {result, {}}}; }
 
 }  // namespace
 
@@ -217,77 +260,48 @@ EntryPaths MakeEntryPaths(const ProductRec& product, const std::string& productD
     return paths;
 }
 
-void InstallDirectory(Session& session, UserPort& port, const std::string& productDir, const std::string& destRoot) {
-    ListPass pass(session, port, productDir, destRoot);
-    if (!pass.Start()) return;
-    RunError error;
-    if (!pass.list_.Open(pass.listPath_, error)) return pass.FailReading(error);
-    std::string line;
-    while (pass.NextEntry(line, error)) {
-        const int64_t position = pass.list_.Position();
-        if (!pass.TakeSpec(line)) return;
-        ShowFileName(session, port, pass.paths_.destFile);
-        int64_t size = 0;
-        if (!ParseSize(ReadListField(line, 3), size)) size = 0;  // not reported; only a retry uses it
-        const std::string expected = ReadListField(line, 4);
-        if (!pass.MakeDestDir(pass.paths_.sourceFile)) return;
-
-        VerifiedCopy(session, port, pass.paths_.sourceFile, pass.paths_.destFile, expected, size);
-        if (session.InstallAborted) return;
-        if (session.CopyRetried) {
-            // The copy went through its error dialog: continue after this line in a list
-            // opened anew.
-            session.CopyRetried = false;
-            pass.knownDir_.clear();  // what failed may have been the directory itself
-            CloseAllOpenFiles();
-            if (!pass.list_.ReopenAt(pass.listPath_, position, error)) return pass.FailReading(error);
-        }
-    }
-    if (error.number != 0) return pass.FailReading(error);
-    CloseAllOpenFiles();
+PassOutcome InstallDirectory(Session& session, UserPort& port, const std::string& productDir,
+                             const std::string& destRoot) {
+    const ProductRec* product = CurrentProductOf(session);
+    if (!product) return {PassResult::Failed, {}};
+    const Checking checking = InstallChecking(session);
+    ListWalker walker(session, port, *product, productDir, destRoot, ListWords::CopyPass);
+    return walker.Walk([&](const ListEntry& entry) {
+        session.CurrentFileSpec = entry.spec;
+        ShowFileName(session, port, entry.paths.destFile);
+        Step step;
+        if (!walker.MakeDestDir(entry, entry.paths.sourceFile, step.outcome)) return Step{Step::End, step.outcome};
+        const CopyOutcome copy = VerifiedCopy(session, port, entry.paths.sourceFile, entry.paths.destFile,
+                                              entry.checksum, entry.size, checking);
+        if (copy.EndsInstall()) return EndWith(PassResult::Stopped);
+        // A copy that went through its error dialog: the pass goes on after this line, in
+        // the list opened anew.
+        return Step{copy.retried ? Step::ReopenAfter : Step::Next, {}};
+    });
 }
 
-void WalkFileList(Session& session, UserPort& port, const std::string& productDir, const std::string& destRoot,
-                  const std::function<bool(const ListEntry&)>& visit) {
-    ListPass pass(session, port, productDir, destRoot);
-    if (!pass.Start()) return;
-    RunError error;
-    if (!pass.list_.Open(pass.listPath_, error)) return pass.FailReading(error);
-    std::string line;
-    while (pass.NextEntry(line, error)) {
-        if (!pass.TakeSpec(line)) return;
-        ListEntry entry;
-        entry.spec = session.CurrentFileSpec;
-        entry.paths = pass.paths_;
-        if (!ParseSize(ReadListField(line, 3), entry.size)) entry.size = 0;
-        entry.checksum = ReadListField(line, 4);
-        if (!visit(entry)) break;
-    }
-    if (error.number != 0) return pass.FailReading(error);
-    CloseAllOpenFiles();
+PassOutcome WalkFileList(const Session& session, UserPort& port, const ProductRec& product,
+                         const std::string& destRoot, const std::function<bool(const ListEntry&)>& visit) {
+    ListWalker walker(session, port, product, product.ProductDir, destRoot, ListWords::CopyPass);
+    return walker.Walk([&](const ListEntry& entry) { return visit(entry) ? Step{} : EndWith(PassResult::Completed); });
 }
 
-void ExpandDirectory(Session& session, UserPort& port, const std::string& productDir, const std::string& destRoot) {
-    ListPass pass(session, port, productDir, destRoot);
-    if (!pass.Start()) return;
-    RunError error;
-    if (!pass.list_.Open(pass.listPath_, error)) return pass.FailTooManyUsers(error);
-    std::string line;
-    while (pass.NextEntry(line, error)) {
-        if (!pass.TakeSpec(line)) return;
-        ShowFileName(session, port, pass.paths_.destFile);
-        int64_t size = 0;
-        if (!ParseSize(ReadListField(line, 3), size)) return pass.FailTooManyUsers();
-        if (!pass.MakeDestDir(session.CurrentFileSpec)) return;
-
-        const ProductRec& product = *pass.product_;
-        if (!RunArchiveProgram(session, port, product.ProductDir, destRoot, product.ProductCode,
-                               session.CurrentFileSpec))
-            return pass.FailTooManyUsers();
-        if (session.InstallAborted) return;
-    }
-    if (error.number != 0) return pass.FailTooManyUsers(error);
-    CloseAllOpenFiles();
+PassOutcome ExpandDirectory(Session& session, UserPort& port, const std::string& productDir,
+                            const std::string& destRoot) {
+    const ProductRec* product = CurrentProductOf(session);
+    if (!product) return {PassResult::Failed, {}};
+    ListWalker walker(session, port, *product, productDir, destRoot, ListWords::ExpansionPass);
+    return walker.Walk([&](const ListEntry& entry) {
+        session.CurrentFileSpec = entry.spec;
+        ShowFileName(session, port, entry.paths.destFile);
+        if (!entry.sizeIsNumber) return Step{Step::End, walker.FailTooManyUsers()};
+        Step step;
+        if (!walker.MakeDestDir(entry, entry.spec, step.outcome)) return Step{Step::End, step.outcome};
+        if (!RunArchiveProgram(session, port, product->ProductDir, destRoot, product->ProductCode, entry.spec))
+            return Step{Step::End, walker.FailTooManyUsers()};
+        if (session.InstallAborted) return EndWith(PassResult::Stopped);  // the Cancel button
+        return Step{};
+    });
 }
 
 }  // namespace qv

@@ -12,6 +12,7 @@
 #include <functional>
 #include <string>
 
+#include "setup/session/run_error.h"
 #include "setup/session/session.h"
 #include "setup/session/user_port.h"
 
@@ -47,30 +48,47 @@ struct EntryPaths {
 EntryPaths MakeEntryPaths(const ProductRec& product, const std::string& productDir, const std::string& destRoot,
                           const std::string& spec);
 
-// The copy pass over the list in productDir for the product ListedProducts(CurrentProduct);
-// destRoot is the install directory without a trailing "\". Failures are reported here or
-// in the copy; the outcome is InstallAborted.
-void InstallDirectory(Session& session, UserPort& port, const std::string& productDir, const std::string& destRoot);
+// How a pass over a file list ended.
+enum class PassResult {
+    Completed,  // every entry it selected was worked on
+    Stopped,    // the user gave the install up: Abort in a dialog, or the Cancel button
+    Failed,     // the list, a folder, a spec or an archive program failed; the user was told
+};
+
+struct PassOutcome {
+    PassResult result = PassResult::Completed;
+    RunError error;  // Failed: the failure behind it, when one was recorded
+
+    bool EndsInstall() const { return result != PassResult::Completed; }
+};
 
 // An entry of a list as an install would work on it.
 struct ListEntry {
     std::string spec;      // field 1
     EntryPaths paths;
     int64_t size = 0;      // field 3, 0 when it is no number
+    bool sizeIsNumber = true;
     std::string checksum;  // field 4
 };
 
-// Walks the entries of the list in productDir that an install of ListedProducts(
-// CurrentProduct) would work on, in list order, without copying or starting anything:
-// comments, blank lines and entries the platform excludes are passed over, and each spec
-// is checked as the passes check it. A list that is missing or cannot be read, and a spec
-// the passes refuse, are reported as the copy pass reports them and end the walk with
-// InstallAborted set. visit returns false to stop.
-void WalkFileList(Session& session, UserPort& port, const std::string& productDir, const std::string& destRoot,
-                  const std::function<bool(const ListEntry&)>& visit);
+// The copy pass over the list in productDir for the product ListedProducts(CurrentProduct);
+// destRoot is the install directory without a trailing "\". Every selected entry is copied
+// with VerifiedCopy, checked unless NoCrcCheck is set. Failures are reported here or in the
+// copy.
+PassOutcome InstallDirectory(Session& session, UserPort& port, const std::string& productDir,
+                             const std::string& destRoot);
 
 // The expansion pass of a compressed product: the archive program is started for every
-// selected entry. The outcome is InstallAborted.
-void ExpandDirectory(Session& session, UserPort& port, const std::string& productDir, const std::string& destRoot);
+// selected entry.
+PassOutcome ExpandDirectory(Session& session, UserPort& port, const std::string& productDir,
+                            const std::string& destRoot);
+
+// Walks the entries of the list in productDir that an install of `product` would work on,
+// in list order, without copying or starting anything: comments, blank lines and entries
+// the platform excludes are passed over, and each spec is checked as the passes check it.
+// A list that is missing or cannot be read, and a spec the passes refuse, are reported as
+// the copy pass reports them and end the walk as Failed. visit returns false to stop.
+PassOutcome WalkFileList(const Session& session, UserPort& port, const ProductRec& product,
+                         const std::string& destRoot, const std::function<bool(const ListEntry&)>& visit);
 
 }  // namespace qv

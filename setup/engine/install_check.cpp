@@ -1,6 +1,7 @@
 #include "setup/engine/install_check.h"
 
 #include <algorithm>
+#include <memory>
 #include <set>
 #include <utility>
 
@@ -12,6 +13,8 @@
 #include "setup/engine/checksum.h"
 #include "setup/engine/file_copy.h"
 #include "setup/engine/file_list.h"
+#include "setup/engine/install_driver.h"
+#include "setup/engine/open_files.h"
 #include "setup/engine/progress.h"
 #include "setup/session/disk_utils.h"
 #include "setup/session/file_system.h"
@@ -23,7 +26,7 @@ namespace qv {
 namespace {
 
 // The size of the reads of a check: large, so that the checksum runs at its full speed.
-constexpr uint32_t kCheckBlock = 1u << 20;
+constexpr int64_t kCheckBlock = 1 << 20;
 
 std::string DestRoot(const Session& session) {
     std::string root = session.InstallDir;
@@ -34,15 +37,6 @@ std::string DestRoot(const Session& session) {
 std::string WorkstationConfigPath(const Session& session) {
     return DestRoot(session) + "\\setup\\" + kWorkstationConfigName;
 }
-
-// Closes a file of the file layer when it goes out of scope.
-struct HandleCloser {
-    fs::Handle handle;
-    ~HandleCloser() {
-        RunError ignored;
-        if (handle != fs::kNoHandle) fs::Close(handle, ignored);
-    }
-};
 
 // The lines of a configuration file, read without telling anyone; none when it is missing.
 std::vector<std::string> ConfigLinesOf(Session& session, const std::string& path) {
@@ -70,13 +64,12 @@ public:
         for (int i = 1; i <= count && survey.complete; ++i) {
             const ProductRec& product = session_.ListedProducts[static_cast<size_t>(i)];
             if (product.Chosen != -1) continue;
-            session_.CurrentProduct = static_cast<int16_t>(i);
             port_.ShowModuleName(product.ProductName);
-            WalkFileList(session_, port_, product.ProductDir, destRoot_, [&](const ListEntry& entry) {
+            const PassOutcome walked = WalkFileList(session_, port_, product, destRoot_, [&](const ListEntry& entry) {
                 survey.files.push_back(FileItem(survey, product, i, entry));
                 return true;
             });
-            if (session_.InstallAborted) survey.complete = false;
+            if (walked.EndsInstall()) survey.complete = false;
         }
     }
 
@@ -259,19 +252,21 @@ const char* ItemStateName(ItemState state) {
 }
 
 ItemState CheckFile(const std::string& path, int64_t size, const std::string& checksum, int64_t& foundSize) {
-    static std::vector<char> block(kCheckBlock);  // one buffer for every check of the run
     foundSize = -1;
     RunError error;
-    HandleCloser file{fs::OpenForRead(path, error)};
-    if (file.handle == fs::kNoHandle) return fs::Exists(path) ? ItemState::ChecksumDiffers : ItemState::Missing;
-    if (!fs::Size(file.handle, foundSize, error)) return ItemState::ChecksumDiffers;
+    OpenFile file;
+    if (!file.OpenRead(path, error)) return fs::Exists(path) ? ItemState::ChecksumDiffers : ItemState::Missing;
+    if (!file.Size(foundSize, error)) return ItemState::ChecksumDiffers;
     if (foundSize != size) return ItemState::SizeDiffers;
+    // Large reads, so that the checksum runs at its full speed; no more than the file needs.
+    const uint32_t blockSize = static_cast<uint32_t>(std::clamp<int64_t>(size, 1, kCheckBlock));
+    const std::unique_ptr<char[]> block(new char[blockSize]);
     int32_t running = -1;
     for (;;) {
         uint32_t got = 0;
-        if (!fs::Read(file.handle, block.data(), kCheckBlock, got, error)) return ItemState::ChecksumDiffers;
+        if (!file.Read(block.get(), blockSize, got, error)) return ItemState::ChecksumDiffers;
         if (got == 0) break;
-        if (!GetCRC(block.data(), static_cast<int32_t>(got), running, error)) return ItemState::ChecksumDiffers;
+        if (!GetCRC(block.get(), static_cast<int32_t>(got), running, error)) return ItemState::ChecksumDiffers;
     }
     return ChecksumText(~running) == checksum ? ItemState::Intact : ItemState::ChecksumDiffers;
 }
@@ -369,47 +364,44 @@ bool LogVerify(const Session& session, const Survey& survey, UserPort& port) {
     return drifted > 0;
 }
 
-void RepairInstall(Session& session, UserPort& port, const Survey& survey, ShortcutLibrary& shortcuts) {
-    const std::vector<const CheckItem*> drifted = DriftedItems(survey);
-    if (drifted.empty()) {
-        port.LogStep("Nothing to repair: the installation is intact");
-        return;
-    }
-    struct Running {
-        explicit Running(Session& s) : session(s) { session.InstallRunning = true; }
-        ~Running() { session.InstallRunning = false; }
-        Session& session;
-    } running(session);
+namespace {
 
-    // The files, checked as they are copied whatever the run's setting.
-    const bool noCrcCheck = session.NoCrcCheck;
-    session.NoCrcCheck = false;
+// Puts back the drifted files: copied with checking on whatever the run's setting, a
+// compressed product's by its archive program. Copy failures are asked about as in an
+// install. Sets configCopied when the workstation configuration was copied anew.
+PassOutcome RepairFiles(Session& session, UserPort& port, const std::vector<const CheckItem*>& drifted,
+                        bool& configCopied) {
     session.ProductBytes = 0;
     for (const CheckItem* item : drifted)
         if (item->kind == ItemKind::File) session.ProductBytes += static_cast<double>(std::max<int64_t>(item->expectedSize, 1));
     session.BytesDone = 0;
     const std::string destRoot = DestRoot(session);
-    bool configCopied = false;
     for (const CheckItem* item : drifted) {
-        if (item->kind != ItemKind::File || session.InstallAborted) continue;
+        if (item->kind != ItemKind::File) continue;
         const ProductRec& product = session.ListedProducts[static_cast<size_t>(item->product)];
-        session.CurrentProduct = static_cast<int16_t>(item->product);
         session.ModuleBytes = static_cast<int32_t>(std::clamp<int64_t>(item->expectedSize, 1, INT32_MAX));
         session.ModuleBytesDone = 0;
         port.ShowModuleName(product.ProductName);
         port.LogStep("Repairing " + item->name + " (" + ItemStateName(item->state) + ")");
         RunError ignored;  // a folder that cannot be made shows in the copy's own failure
         MakeDirPath(item->name.substr(0, item->name.rfind('\\')), ignored);
-        if (item->compressed)
+        if (item->compressed) {
             RunArchiveProgram(session, port, product.ProductDir, destRoot, product.ProductCode, item->spec);
-        else
-            VerifiedCopy(session, port, item->source, item->name, item->checksum, item->expectedSize);
+            if (session.InstallAborted) return {PassResult::Stopped, {}};  // the Cancel button
+        } else {
+            const CopyOutcome copy = VerifiedCopy(session, port, item->source, item->name, item->checksum,
+                                                  item->expectedSize, Checking::On);
+            if (copy.EndsInstall()) return {PassResult::Stopped, {}};
+        }
         configCopied = configCopied || item->editedAfterCopy;
     }
-    session.NoCrcCheck = noCrcCheck;
-    if (session.InstallAborted) return;
+    return {};
+}
 
-    // The configuration: its drifted entries, or all of them in a file copied anew.
+// Sets the drifted configuration entries, or all of them in a file copied anew, and the
+// drifted database codes.
+void RepairEntries(Session& session, UserPort& port, const Survey& survey,
+                   const std::vector<const CheckItem*>& drifted, bool configCopied) {
     std::vector<const CheckItem*> entries;
     for (const CheckItem& e : survey.entries)
         if (e.kind == ItemKind::ConfigEntry && (configCopied || e.state != ItemState::Intact)) entries.push_back(&e);
@@ -424,13 +416,16 @@ void RepairInstall(Session& session, UserPort& port, const Survey& survey, Short
             WriteDbCodes(session, item->product);
             port.LogStep("Repaired database code " + item->name + " in " + item->file);
         }
+}
 
-    // The shortcuts that are missing or start something else.
+// Makes the shortcuts that are missing or start something else again.
+void RepairShortcuts(UserPort& port, const Survey& survey, const std::vector<const CheckItem*>& drifted,
+                     ShortcutLibrary& shortcuts) {
     std::vector<const CheckItem*> links;
     for (const CheckItem* item : drifted)
         if (item->kind == ItemKind::Shortcut) links.push_back(item);
     if (links.empty()) return;
-    shortcuts.OleInit();
+    const OleSession ole(shortcuts);
     for (const CheckItem* link : links) {
         const GroupShortcut& s = link->shortcut;
         const ShortcutResult result =
@@ -438,7 +433,23 @@ void RepairInstall(Session& session, UserPort& port, const Survey& survey, Short
         port.LogStep("Shortcut " + Quoted(link->name) + " to " + s.target + ": " +
                      (result == ShortcutResult::Made ? "made again" : "not made"));
     }
-    shortcuts.OleUninit();
+}
+
+}  // namespace
+
+PassOutcome RepairInstall(Session& session, UserPort& port, const Survey& survey, ShortcutLibrary& shortcuts) {
+    const std::vector<const CheckItem*> drifted = DriftedItems(survey);
+    if (drifted.empty()) {
+        port.LogStep("Nothing to repair: the installation is intact");
+        return {};
+    }
+    const RunningInstall running(session);
+    bool configCopied = false;
+    const PassOutcome files = RepairFiles(session, port, drifted, configCopied);
+    if (files.EndsInstall()) return files;
+    RepairEntries(session, port, survey, drifted, configCopied);
+    RepairShortcuts(port, survey, drifted, shortcuts);
+    return {};
 }
 
 }  // namespace qv

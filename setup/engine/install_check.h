@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "setup/engine/file_list.h"
 #include "setup/engine/install_completion.h"
 #include "setup/engine/shortcut_library.h"
 #include "setup/session/session.h"
@@ -63,7 +64,7 @@ struct Survey {
     std::string transferConfig;  // the transfer configuration it would write; empty: none
     std::string handOver;        // the Supply Chain setup it would start; empty: none
     GroupChoice group;           // the program group it would make (createGroup false: none)
-    bool complete = true;        // false when a list could not be walked (InstallAborted is set)
+    bool complete = true;        // false when a list could not be walked (the user was told)
 };
 
 // The program group an earlier install made, as far as the disk tells: the group
@@ -103,9 +104,9 @@ bool LogVerify(const Session& session, const Survey& survey, UserPort& port);
 // Puts back what drifted: copies the drifted files with checking on (a compressed
 // product's by its archive program), sets the drifted configuration entries and database
 // codes and makes the drifted shortcuts again. Nothing intact is touched. Copy failures
-// are asked about as in an install; the outcome is InstallAborted and InstallFailed.
-// A survey without drift repairs nothing and says so in the log.
-void RepairInstall(Session& session, UserPort& port, const Survey& survey, ShortcutLibrary& shortcuts);
+// are asked about as in an install; Abort and Cancel end the repair as Stopped. A survey
+// without drift repairs nothing and says so in the log.
+PassOutcome RepairInstall(Session& session, UserPort& port, const Survey& survey, ShortcutLibrary& shortcuts);
 
 // The state as the log and the windows name it: "intact", "missing", "size differs",
 // "checksum differs", "changed".

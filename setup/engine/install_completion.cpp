@@ -56,7 +56,7 @@ std::vector<GroupShortcut> GroupShortcuts(const std::string& destRoot, const Gro
 void MakeGroupShortcuts(ShortcutLibrary& library, UserPort& port, const std::string& destRoot,
                         const GroupChoice& choice) {
     const std::string& group = choice.groupTitle;
-    library.OleInit();
+    const OleSession ole(library);
     for (const GroupShortcut& s : GroupShortcuts(destRoot, choice)) {
         const ShortcutResult result = library.MakeShortCut(1, group, s.name, s.target, s.workdir, s.args);
         port.LogStep("Shortcut \"" + group + "\\" + s.name + "\" to " + s.target + ": " +
@@ -64,7 +64,6 @@ void MakeGroupShortcuts(ShortcutLibrary& library, UserPort& port, const std::str
                       : result == ShortcutResult::NotMade ? "not made"
                                                           : "not made, qvole.dll cannot be loaded"));
     }
-    library.OleUninit();
 }
 
 CompletionOutcome FinishInstall(Session& session, UserPort& port, CompletionServices& services,

@@ -1,6 +1,7 @@
 #include "setup/engine/install_driver.h"
 
 #include <algorithm>
+#include <exception>
 
 #include "setup/config/db_codes.h"
 #include "setup/engine/file_list.h"
@@ -9,6 +10,16 @@
 
 namespace qv {
 
+RunningInstall::RunningInstall(Session& session) : session_(session), unwinding_(std::uncaught_exceptions()) {
+    session_.InstallRunning = true;
+}
+
+RunningInstall::~RunningInstall() {
+    // An exception on its way out leaves the flag set: the handler that ends the program
+    // tells from it that the install was running.
+    if (std::uncaught_exceptions() == unwinding_) session_.InstallRunning = false;
+}
+
 void ResetInstallFlags(Session& session) {
     session.ToolsInstalled = false;
     session.HasCompressed = 0;
@@ -16,12 +27,7 @@ void ResetInstallFlags(Session& session) {
 }
 
 void RunInstall(Session& session, UserPort& port, const InstallCompletion& completion) {
-    // Marks the install as running for as long as this call lasts, however it ends.
-    struct Running {
-        explicit Running(Session& s) : session(s) { session.InstallRunning = true; }
-        ~Running() { session.InstallRunning = false; }
-        Session& session;
-    } running(session);
+    const RunningInstall running(session);
     ResetInstallFlags(session);
     bool supplyChain = false;
     std::string destRoot = session.InstallDir;
@@ -50,15 +56,21 @@ void RunInstall(Session& session, UserPort& port, const InstallCompletion& compl
         port.RepaintProgress();
         port.LogStep("Installing " + p.ProductName + " from " + p.ProductDir);
 
-        if (p.Compress == 1) {
-            ExpandDirectory(session, port, p.ProductDir, destRoot);
-        } else {
-            InstallDirectory(session, port, p.ProductDir, destRoot);
-        }
+        const PassOutcome outcome = p.Compress == 1 ? ExpandDirectory(session, port, p.ProductDir, destRoot)
+                                                    : InstallDirectory(session, port, p.ProductDir, destRoot);
         session.ModuleBytesDone = 0;
-        if (session.InstallAborted) return;
+        if (outcome.EndsInstall()) {
+            RecordOutcome(session, outcome);
+            return;
+        }
     }
     if (completion) completion(destRoot, supplyChain);
+}
+
+void RecordOutcome(Session& session, const PassOutcome& outcome) {
+    if (!outcome.EndsInstall()) return;
+    session.InstallAborted = true;
+    session.InstallFailed = outcome.result == PassResult::Failed;
 }
 
 void ShowInstallResult(Session& session, UserPort& port) {

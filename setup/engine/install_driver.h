@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 
+#include "setup/engine/file_list.h"
 #include "setup/session/session.h"
 #include "setup/session/user_port.h"
 
@@ -16,14 +17,32 @@ namespace qv {
 // installed.
 using InstallCompletion = std::function<void(const std::string& destRoot, bool supplyChain)>;
 
+// Marks the session's install, repair or uninstall as running (InstallRunning) for as long
+// as it lives, however the run ends.
+class RunningInstall {
+public:
+    explicit RunningInstall(Session& session);
+    ~RunningInstall();
+    RunningInstall(const RunningInstall&) = delete;
+    RunningInstall& operator=(const RunningInstall&) = delete;
+
+private:
+    Session& session_;
+    int unwinding_;  // the exceptions already in flight when the run began
+};
+
 // What one install finds out and must not carry into the next install of the run:
 // ToolsInstalled, HasCompressed and the time estimate start afresh.
 void ResetInstallFlags(Session& session);
 
 // Installs the chosen products of ListedProducts(1..ProductCount). Stops at once when a
-// product's pass sets InstallAborted (the completion does not run then); the outcome is
-// InstallAborted.
+// product's pass ends the install (the completion does not run then); the outcome is
+// InstallAborted, and InstallFailed when the pass failed rather than the user stopping it.
 void RunInstall(Session& session, UserPort& port, const InstallCompletion& completion = {});
+
+// Turns the outcome of a pass into the session's record of how the install ended:
+// InstallAborted when it ends the install, InstallFailed too when it failed.
+void RecordOutcome(Session& session, const PassOutcome& outcome);
 
 // The closing message: a warning that the install has not completed when InstallAborted
 // is set, the success message otherwise.

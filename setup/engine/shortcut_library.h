@@ -30,6 +30,19 @@ public:
                                                        const std::string& name) = 0;
 };
 
+// The library's OLE initialised for as long as this lives: OleInit when it is made,
+// OleUninit when it goes, however the scope is left.
+class OleSession {
+public:
+    explicit OleSession(ShortcutLibrary& library) : library_(library) { library_.OleInit(); }
+    ~OleSession() { library_.OleUninit(); }
+    OleSession(const OleSession&) = delete;
+    OleSession& operator=(const OleSession&) = delete;
+
+private:
+    ShortcutLibrary& library_;
+};
+
 // qvole.dll, bound at the first call and kept loaded until the program ends; shortcuts
 // are read back through the shell's link object. Windows only (shortcut_library_win.cpp).
 ShortcutLibrary& QvoleLibrary();

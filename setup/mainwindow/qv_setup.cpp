@@ -10,6 +10,7 @@
 
 #include "setup/dialogs/dialog_texts.h"
 #include "setup/engine/install_check.h"
+#include "setup/engine/install_driver.h"
 #include "setup/resources/control_ids.h"
 #include "setup/session/disk_utils.h"
 #include "setup/session/platforms.h"
@@ -508,7 +509,7 @@ void QVSetup::ShowVerify() {
     // Repair: in the progress window, with the install's dialogs, Cancel and closing message.
     dialogs_.installStatus.RunRepair(hwnd(), [this](UserPort& port) {
         session_.InstallStartTime = port.Now();
-        RepairInstall(session_, port, dialogs_.verify.Result(), QvoleLibrary());
+        RecordOutcome(session_, RepairInstall(session_, port, dialogs_.verify.Result(), QvoleLibrary()));
     });
 }
 

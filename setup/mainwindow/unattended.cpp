@@ -208,8 +208,7 @@ ExitCode VerifyOrRepair(Session& session, UserPort& port, const StartupOptions& 
     if (!survey.complete) return ExitCode::InstallFailed;
     const bool drifted = LogVerify(session, survey, port);
     if (options.mode == RunMode::Verify) return drifted ? ExitCode::Drifted : ExitCode::Installed;
-    session.InstallAborted = session.InstallFailed = false;
-    RepairInstall(session, port, survey, shortcuts);
+    RecordOutcome(session, RepairInstall(session, port, survey, shortcuts));
     return InstallExitCode(session);
 }
 

@@ -79,7 +79,6 @@ struct Session {
     // Install engine.
     bool InstallRunning = false;  // from the start of RunInstall to its end
     std::string CurrentFileSpec;
-    bool CopyRetried = false;
     bool InstallAborted = false;
     // Set with InstallAborted when the install ended on a failure (a file list, a folder,
     // the program itself) rather than by the user's Cancel or Abort.

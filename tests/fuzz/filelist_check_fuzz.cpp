@@ -33,10 +33,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     session.CurrentProduct = 1;
     session.ModuleBytes = session.ListedProducts[1].Size;
     session.ProductBytes = session.ListedProducts[1].Size;
-    qv::InstallDirectory(session, port, productDir, destRoot);
+    const qv::PassOutcome outcome = qv::InstallDirectory(session, port, productDir, destRoot);
     if (port.messages != 0) std::fprintf(stderr, "the installer says: %s\n", port.first.c_str());
     QV_FUZZ_CHECK(port.messages == 0);
-    QV_FUZZ_CHECK(!session.InstallAborted);
+    QV_FUZZ_CHECK(outcome.result == qv::PassResult::Completed);
     int installed = 0;
     for (const auto& entry : qvfuzz::stdfs::recursive_directory_iterator(destRoot))
         if (entry.is_regular_file()) ++installed;

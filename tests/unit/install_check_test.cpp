@@ -94,8 +94,7 @@ TEST_F(InstallCheck, AVerifyNamesExactlyWhatDriftedAndARepairPutsBackOnlyThat) {
     EXPECT_EQ(port.steps.back(),
               "Verify: drifted, 2 of 4 files, 1 of 30 entries and 1 of 5 shortcuts drifted; 1 files no list names");
 
-    RepairInstall(s, port, survey, shortcuts);
-    EXPECT_FALSE(s.InstallAborted);
+    EXPECT_EQ(RepairInstall(s, port, survey, shortcuts).result, PassResult::Completed);
     survey = Check();
     port.steps.clear();
     EXPECT_FALSE(LogVerify(s, survey, port)) << ::testing::PrintToString(port.steps);

@@ -11,6 +11,7 @@
 
 #include "setup/config/config_profile.h"
 #include "setup/engine/file_list.h"
+#include "setup/engine/install_driver.h"
 #include "setup/engine/progress.h"
 #include "setup/mainwindow/unattended.h"
 #include "setup/session/install_log.h"
@@ -75,7 +76,7 @@ struct Faults : qvtest::EngineFixture {
     void Install(int index = 1) {
         s.InstallAborted = s.InstallFailed = false;
         s.CurrentProduct = static_cast<int16_t>(index);
-        InstallDirectory(s, logged, s.ListedProducts[static_cast<size_t>(index)].ProductDir, dest);
+        RecordOutcome(s, InstallDirectory(s, logged, s.ListedProducts[static_cast<size_t>(index)].ProductDir, dest));
     }
     std::string Src(const std::string& spec) const { return cd + "\\P\\" + spec; }
     std::string Dst(const std::string& spec) const { return dest + "\\" + spec; }
