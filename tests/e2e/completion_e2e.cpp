@@ -226,7 +226,12 @@ TEST_F(CompletionTest, SupplyChainSetupIsStartedAndTheInstallerEndsAtOnce) {
 
     // No closing message and no group dialog: the installer ends by itself.
     ExpectExitCode(0);
-    EXPECT_TRUE(WaitUntil([&] { return ReadFile(started).has_value(); })) << "setup.exe was not started";
+    // The started program makes the file, then writes its line in one call: the line's end
+    // tells that it is there.
+    EXPECT_TRUE(WaitUntil([&] {
+        const std::optional<std::string> text = ReadFile(started);
+        return text && text->size() >= 2 && text->compare(text->size() - 2, 2, "\r\n") == 0;
+    })) << "setup.exe was not started";
     const std::optional<std::string> line = ReadFile(started);
     ASSERT_TRUE(line.has_value());
     EXPECT_EQ(line->rfind("setup.exe|", 0), 0u) << *line;

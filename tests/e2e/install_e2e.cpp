@@ -2,6 +2,8 @@
 // progress window to the success message with every file on disk, Cancel in the
 // progress window answered No and then Yes, and a checksum mismatch answered Retry and
 // then Ignore when /CRC turns checking on.
+#include <chrono>
+
 #include "e2e/qvsetup_test.h"
 
 namespace qve2e {
@@ -89,35 +91,92 @@ TEST_F(InstallTest, ConfirmationCancelThenProceedInstallsEveryFile) {
     ExpectExitCode(0);
 }
 
-TEST_F(InstallTest, CancelInTheProgressWindowAnsweredNoThenYes) {
-    // Many small files: each one lets the window's events run.
-    std::vector<TestProduct> products;
-    for (int p = 0; p < 2; ++p) {
-        TestProduct product = MakeProduct("many" + std::to_string(p), "Many Files " + std::to_string(p), p + 1);
-        for (int i = 0; i < 1000; ++i)
-            product.files.push_back({product.folder + "\\f" + std::to_string(i) + ".dat",
-                                     FileBytes(3000 + static_cast<size_t>(i), static_cast<uint32_t>(p * 1000 + i))});
-        cd.Add(product);
-        products.push_back(product);
+// An install that Cancel stops at a point the test controls: two products of small
+// files, and with /CRC two files of the first whose listed checksums are spoiled, so that
+// the copy stands still at a "File Copy Error" box for each.
+class InstallCancelTest : public InstallTest {
+protected:
+    void SetUp() override {
+        InstallTest::SetUp();
+        for (int p = 0; p < 2; ++p) {
+            TestProduct product = MakeProduct("many" + std::to_string(p), "Many Files " + std::to_string(p), p + 1);
+            for (int i = 0; i < 100; ++i)
+                product.files.push_back({product.folder + "\\f" + std::to_string(i) + ".dat",
+                                         FileBytes(3000 + static_cast<size_t>(i), static_cast<uint32_t>(p * 1000 + i))});
+            cd.Add(product);
+            products_.push_back(product);
+        }
     }
-    StartSetup();
+
+    // At the box of a spoiled file: Ignore, and Cancel pressed behind it while the program
+    // is held, so that the click waits in the program's queue until the copy goes on past
+    // that file; Cancel then acts after the block in progress.
+    void IgnoreAndCancel(HWND status, const std::string& spec, const std::string& shot) {
+        const std::optional<MessageBoxInfo> box = WaitForMessageBox(app);
+        ASSERT_TRUE(box.has_value()) << DescribeWindows(app.Id());
+        const auto standingSince = std::chrono::steady_clock::now();
+        EXPECT_EQ(box->title, "File Copy Error");
+        EXPECT_EQ(box->text.rfind(Target() + "\\" + spec + "\n", 0), 0u) << box->text;
+        Shot(shot);
+        HWND ignore = FindControl(box->window, {"Button", "Ignore"});
+        HWND cancel = Control(status, st::btnCancel);
+        ASSERT_TRUE(ignore && cancel);
+        OutlastTheEventInterval(standingSince);
+        {
+            ProcessPause pause(app);
+            ASSERT_TRUE(pause.ok());
+            ASSERT_TRUE(PostMessageA(ignore, BM_CLICK, 0, 0));
+            ASSERT_TRUE(PostMessageA(cancel, BM_CLICK, 0, 0));
+        }
+        ASSERT_TRUE(WaitForWindowGone(box->window));
+    }
+
+    // Every file that was copied is whole, but for the one the cancel interrupted, which
+    // holds the first part of its source; files after it were not copied. The spoiled
+    // files, passed over, are not counted.
+    void ExpectStoppedPartWay() {
+        int whole = 0, partial = 0, missing = 0;
+        for (const TestProduct& product : products_) {
+            for (const TestFile& file : product.files) {
+                if (file.path == kSpoiled[0] || file.path == kSpoiled[1]) continue;
+                const std::optional<std::string> copied = ReadFile(Target() + "\\" + file.path);
+                if (!copied) {
+                    ++missing;
+                } else if (*copied == file.content) {
+                    ++whole;
+                } else {
+                    ++partial;
+                    EXPECT_EQ(file.content.compare(0, copied->size(), *copied), 0) << file.path << " is not a prefix";
+                }
+            }
+        }
+        EXPECT_GT(whole, 0);
+        EXPECT_LE(partial, 1);
+        EXPECT_GT(missing, 0) << "the cancel did not stop the install";
+    }
+
+    const std::string kSpoiled[2] = {"many0\\f10.dat", "many0\\f60.dat"};
+    std::vector<TestProduct> products_;
+};
+
+TEST_F(InstallCancelTest, CancelInTheProgressWindowAnsweredNoThenYes) {
+    StartSetup("/CRC");
+    for (const std::string& spec : kSpoiled) ASSERT_TRUE(cd.SpoilChecksum("many0", spec));
     WaitForMain();
     ChooseTargetAndInstall();
     HWND confirmation = WaitForConfirmation();
     ASSERT_NE(confirmation, nullptr);
     ASSERT_TRUE(ClickButton(confirmation, "Proceed"));
-
     HWND status = WaitForForm(ids::kInstallStatusClass);
     ASSERT_NE(status, nullptr);
-    // Cancel, pressed while the program is held, acts after the block in progress.
-    auto pressCancel = [&](const std::string& shot) {
-        ProcessPause pause(app);
-        ASSERT_TRUE(pause.ok());
-        if (!shot.empty()) EndToEndTest::Shot(shot);  // the screen as the install left it
-        ASSERT_TRUE(PostMessageA(Control(status, st::btnCancel), BM_CLICK, 0, 0));
-    };
-    pressCancel("");
+
+    IgnoreAndCancel(status, kSpoiled[0], "copy-error");
     const std::string question = "Do you wish to Cancel the Installation Process?\r\rSelect YES to Cancel, or NO to Continue.";
+    const std::optional<MessageBoxInfo> asked = WaitForMessageBox(app);
+    ASSERT_TRUE(asked.has_value()) << DescribeWindows(app.Id());
+    HWND no = FindControl(asked->window, {"Button", "No"});
+    ASSERT_NE(no, nullptr);
+    EXPECT_EQ(GetWindowLongA(no, GWL_STYLE) & BS_TYPEMASK, BS_DEFPUSHBUTTON) << "No is not the default button";
     ExpectBox("Cancel CD-ROM Installation", question, {"Yes", "No"}, BoxIcon::Hand, "No", "cancel-question");
     EXPECT_EQ(Text(status), "Installation Status");
     EXPECT_EQ(Text(Control(status, st::fraInstalling)), "Installing");
@@ -126,12 +185,11 @@ TEST_F(InstallTest, CancelInTheProgressWindowAnsweredNoThenYes) {
     EXPECT_EQ(Text(Control(status, st::lblTimeSpent)), "Time Spent");
     EXPECT_EQ(Text(Control(status, st::lblTimeRemain)), "Estimated Time Remaining");
     EXPECT_EQ(Text(Control(status, st::ModuleName)).rfind("Many Files ", 0), 0u);
-
-    // No: the install goes on.
     const std::string fileBefore = Text(Control(status, st::FileName));
-    EXPECT_TRUE(WaitUntil([&] { return Text(Control(status, st::FileName)) != fileBefore; }))
-        << "the install did not go on after No";
-    pressCancel("installing");
+
+    // No: the install goes on to the second spoiled file, whose name the window shows.
+    IgnoreAndCancel(status, kSpoiled[1], "second-copy-error");
+    EXPECT_NE(Text(Control(status, st::FileName)), fileBefore) << "the install did not go on after No";
     ExpectBox("Cancel CD-ROM Installation", question, {"Yes", "No"}, BoxIcon::Hand, "Yes");
     ExpectBox(kTitle, kNotCompleted, {"OK"}, BoxIcon::Exclamation, "OK", "not-completed");
     EXPECT_TRUE(WaitUntil([&] { return IsEnabled(main); }));
@@ -139,26 +197,7 @@ TEST_F(InstallTest, CancelInTheProgressWindowAnsweredNoThenYes) {
     // The run's exit code tells that its install was cancelled.
     ASSERT_TRUE(ClickButton(main, "Exit"));
     ExpectExitCode(5);
-
-    // Every file that was copied is whole, but for the one the cancel interrupted,
-    // which holds the first part of its source; files after it were not copied.
-    int whole = 0, partial = 0, missing = 0;
-    for (const TestProduct& product : products) {
-        for (const TestFile& file : product.files) {
-            const std::optional<std::string> copied = ReadFile(Target() + "\\" + file.path);
-            if (!copied) {
-                ++missing;
-            } else if (*copied == file.content) {
-                ++whole;
-            } else {
-                ++partial;
-                EXPECT_EQ(file.content.compare(0, copied->size(), *copied), 0) << file.path << " is not a prefix";
-            }
-        }
-    }
-    EXPECT_GT(whole, 0);
-    EXPECT_LE(partial, 1);
-    EXPECT_GT(missing, 0) << "the cancel did not stop the install";
+    ExpectStoppedPartWay();
 }
 
 TEST_F(InstallTest, ChecksumMismatchRetriedThenIgnoredWithCrcSwitch) {

@@ -3,13 +3,16 @@
 // the installer gives them.
 #pragma once
 
+#include <chrono>
 #include <fstream>
 #include <iterator>
 #include <optional>
 #include <string>
+#include <thread>
 
 #include "e2e/e2e_test.h"
 #include "e2e/test_cd.h"
+#include "setup/dialogs/user_port_win.h"
 #include "setup/resources/control_ids.h"
 
 namespace qve2e {
@@ -26,6 +29,15 @@ inline std::optional<std::string> ReadFile(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
     if (!file) return std::nullopt;
     return std::string(std::istreambuf_iterator<char>(file), {});
+}
+
+// While it copies, the program looks at its pending events at most once in its event
+// interval. A test that queues a click for the copy to find, while the program stands
+// still (at a message box, at a held checksum), lets it stand at least that long after
+// the moment it was seen standing: the first block copied afterwards then lets the click
+// run. This waits on the program's own clock, not for the program.
+inline void OutlastTheEventInterval(std::chrono::steady_clock::time_point standingSince) {
+    std::this_thread::sleep_until(standingSince + Millis(qv::WinUserPort::kEventInterval));
 }
 
 class SetupTest : public EndToEndTest {

@@ -3,6 +3,7 @@
 // again, silently, to install the same files and configuration.
 #include <shlobj.h>
 
+#include <chrono>
 #include <filesystem>
 #include <map>
 
@@ -15,6 +16,8 @@ namespace gr = ids::frm_group;
 namespace st = ids::install_status;
 
 constexpr const char* kSuccess = "\rThe Marrowvale CD-ROM has been successfully installed.\r";
+
+constexpr int kManyFiles = 200;
 
 TestProduct ManyFiles(int count) {
     TestProduct product = MakeProduct("many", "Many Files", 2);
@@ -33,6 +36,48 @@ std::map<std::string, std::string> Tree(const std::string& folder) {
     return files;
 }
 
+// An install held at its first checksum until Release: the test starts a copy of
+// qvsetup.exe with /CRC in a folder of its own, beside which the held checksum library
+// (e2e_held_crc.dll) stands as qvcrc.dll, and it holds the install where the test acts.
+class HeldInstall {
+public:
+    HeldInstall() {
+        static int count = 0;
+        name_ = "Local\\qv-held-crc-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++count);
+        reached_ = CreateEventA(nullptr, TRUE, FALSE, (name_ + "-reached").c_str());
+        release_ = CreateEventA(nullptr, TRUE, FALSE, (name_ + "-release").c_str());
+    }
+    ~HeldInstall() {
+        Release();
+        if (reached_) CloseHandle(reached_);
+        if (release_) CloseHandle(release_);
+    }
+    // Lays out the program's folder; false when a file cannot be copied.
+    static bool MakeProgramFolder(const std::string& folder) {
+        const std::string bin = ProgramFolder();
+        return CreateDirectoryA(folder.c_str(), nullptr) &&
+               CopyFileA((bin + "\\qvsetup.exe").c_str(), (folder + "\\qvsetup.exe").c_str(), FALSE) &&
+               CopyFileA((bin + "\\qvole.dll").c_str(), (folder + "\\qvole.dll").c_str(), FALSE) &&
+               CopyFileA((bin + "\\e2e_held_crc.dll").c_str(), (folder + "\\qvcrc.dll").c_str(), FALSE);
+    }
+    // The environment entry that names the events to the library.
+    std::string Variable() const { return "QV_HELD_CRC=" + name_; }
+    // Waits until the install stands at its first checksum; false when the program ended
+    // first. The limit is only a safety net.
+    bool WaitUntilHeld(const Process& app) const {
+        const HANDLE either[] = {reached_, app.Handle()};
+        return reached_ && WaitForMultipleObjects(2, either, FALSE, 60000) == WAIT_OBJECT_0;
+    }
+    void Release() const {
+        if (release_) SetEvent(release_);
+    }
+
+private:
+    std::string name_;
+    HANDLE reached_ = nullptr;
+    HANDLE release_ = nullptr;
+};
+
 class RolloutTest : public SilentSetupTest {
 protected:
     void TearDown() override {
@@ -46,27 +91,44 @@ protected:
         environment.push_back("TEMP=" + scratch_.root());
         return environment;
     }
-    // Starts a passive run and waits for its progress window; no other window may show.
-    HWND StartPassive(const std::string& switches) {
+    // Starts a passive run, held at its first checksum, and waits for its progress window;
+    // no other window may show.
+    HWND StartHeldPassive(const std::string& switches) {
         std::string error;
         EXPECT_TRUE(cd.Master(error)) << error;
-        const Environment environment = TempEnvironment();
-        Start(kSetupExe, "\"" + cd.root() + "\" x /PASSIVE /LOG=\"" + LogPath() + "\" " + switches, &environment);
+        const std::string program = scratch_.path("program");
+        EXPECT_TRUE(HeldInstall::MakeProgramFolder(program)) << "cannot lay out " << program;
+        Environment environment = TempEnvironment();
+        environment.push_back(held_.Variable());
+        EXPECT_TRUE(UseUnmanagedWindows(kSetupExe));
+        EXPECT_TRUE(app.Start(program + "\\" + kSetupExe,
+                              "\"" + cd.root() + "\" x /PASSIVE /CRC /LOG=\"" + LogPath() + "\" " + switches, program,
+                              &environment))
+            << app.error();
+        EXPECT_TRUE(held_.WaitUntilHeld(app)) << "the install did not reach its first checksum: " << app.Describe();
+        heldSince_ = std::chrono::steady_clock::now();
         HWND status = WaitForForm(ids::kInstallStatusClass);
         EXPECT_EQ(FindWindowOf(app.Id(), {ids::kQVSetupClass, "", false}), nullptr) << "the main window was made";
         return status;
     }
     const std::string group_ = "QV Rollout Test";
+    HeldInstall held_;
+    std::chrono::steady_clock::time_point heldSince_;
 };
 
 TEST_F(RolloutTest, APassiveInstallShowsOnlyItsProgressAndEndsWithoutTheClosingMessage) {
-    cd.Add(ManyFiles(1500));
-    HWND status = StartPassive("/DIR=\"" + Target() + "\"");
+    cd.Add(ManyFiles(kManyFiles));
+    HWND status = StartHeldPassive("/DIR=\"" + Target() + "\"");
     ASSERT_NE(status, nullptr);
-    EXPECT_EQ(Text(status), "Installation Status");
-    Shot("passive-progress");
+    // Read as the window system keeps it: a message to a held program would wait for it.
+    char caption[64] = {};
+    GetWindowTextA(status, caption, sizeof caption);
+    EXPECT_STREQ(caption, "Installation Status");
+    WaitForStillScreen();
+    EndToEndTest::Shot("passive-progress");
+    held_.Release();
     ExpectExitCode(0);
-    EXPECT_EQ(Tree(Target() + "\\many").size(), 1500u);
+    EXPECT_EQ(Tree(Target() + "\\many").size(), static_cast<size_t>(kManyFiles));
     const std::vector<std::string> log = Log();
     EXPECT_TRUE(HasLine(log, "Message box \"Marrowvale CD-ROM Installation\": \\r"
                              "The Marrowvale CD-ROM has been successfully installed.\\r -> OK"))
@@ -74,18 +136,19 @@ TEST_F(RolloutTest, APassiveInstallShowsOnlyItsProgressAndEndsWithoutTheClosingM
 }
 
 TEST_F(RolloutTest, CancelInAPassiveInstallStillAsksAPerson) {
-    cd.Add(ManyFiles(1500));
-    HWND status = StartPassive("/DIR=\"" + Target() + "\"");
+    cd.Add(ManyFiles(kManyFiles));
+    HWND status = StartHeldPassive("/DIR=\"" + Target() + "\"");
     ASSERT_NE(status, nullptr);
-    {
-        ProcessPause pause(app);  // pressed while the install runs
-        ASSERT_TRUE(PostMessageA(FindControlById(status, st::btnCancel), BM_CLICK, 0, 0));
-    }
+    // Pressed while the install stands at its first checksum: the click waits in the
+    // program's queue until the copy lets pending events run after that block.
+    ASSERT_TRUE(PostMessageA(FindControlById(status, st::btnCancel), BM_CLICK, 0, 0));
+    OutlastTheEventInterval(heldSince_);
+    held_.Release();
     ExpectBox("Cancel CD-ROM Installation",
               "Do you wish to Cancel the Installation Process?\r\rSelect YES to Cancel, or NO to Continue.",
               {"Yes", "No"}, BoxIcon::Hand, "Yes");
     ExpectExitCode(5);
-    EXPECT_LT(Tree(Target() + "\\many").size(), 1500u);
+    EXPECT_LT(Tree(Target() + "\\many").size(), static_cast<size_t>(kManyFiles));
 }
 
 TEST_F(RolloutTest, TheAnswersOfAnInstallThroughTheWindowsInstallTheSameSilently) {

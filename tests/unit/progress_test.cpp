@@ -35,17 +35,6 @@ TEST(ProgressArithmetic, LabelsAndClock) {
     EXPECT_EQ(FormatClock(-5 * kSecond), "00:00:00");
 }
 
-TEST(ProgressArithmetic, WeightingAndClusters) {
-    Session s;
-    EXPECT_EQ(WeightedBytes(s, 100), 100);
-    s.HasCompressed = 1;
-    EXPECT_EQ(WeightedBytes(s, 100), 200);
-    s.ToolsInstalled = true;
-    EXPECT_EQ(WeightedBytes(s, -100), -1100);
-    s.HasCompressed = 0;
-    EXPECT_EQ(WeightedBytes(s, 100), 100);  // Marrowtools alone weighs nothing more
-}
-
 struct ProgressFixture : ::testing::Test {
     Session s;
     qvtest::RecordingPort port;
@@ -60,20 +49,26 @@ struct ProgressFixture : ::testing::Test {
     }
 };
 
-TEST_F(ProgressFixture, CountsWeighAndNeverFallBelowOne) {
-    UpdateProgress(s, port, 50);
+// In an install with a compressed product every counted byte weighs twice, and eleven
+// times once the install has reached the tools product; the tools product without a
+// compressed one adds no weight. The total never falls below one byte.
+TEST_F(ProgressFixture, ACompressedProductWeighsTheBytesTwiceAndElevenTimesFromTheToolsOn) {
+    UpdateProgress(s, port, 50);  // no compressed product: bytes as they are
     EXPECT_EQ(s.BytesDone, 50);
     EXPECT_EQ(s.ModuleBytesDone, 50);
     s.HasCompressed = 1;
-    UpdateProgress(s, port, 10);
+    UpdateProgress(s, port, 10);  // count 20
     EXPECT_EQ(s.BytesDone, 70);
     s.ToolsInstalled = true;
-    UpdateProgress(s, port, 10);
+    UpdateProgress(s, port, 10);  // count 110
     EXPECT_EQ(s.BytesDone, 180);
     UpdateProgress(s, port, -100);  // a retried copy takes its bytes back, weighted too
     EXPECT_EQ(s.BytesDone, 1);
     EXPECT_EQ(s.ModuleBytesDone, -920);
     EXPECT_EQ(port.modulePercents.back(), std::make_pair(0, std::string("-230%")));
+    s.HasCompressed = 0;
+    UpdateProgress(s, port, 100);  // the tools product alone
+    EXPECT_EQ(s.BytesDone, 101);
 }
 
 TEST_F(ProgressFixture, TheTotalCountsPastTwoGibibytesAndTheProductsCountSaturates) {

@@ -25,39 +25,40 @@ namespace {
 using qvtest::PatternBytes;
 using qvtest::ReadTree;
 
-// Another program holding a file open without sharing, until Release.
+// Another program holding a file open without sharing, until Release. It says when it
+// holds the file by an event of its own name; the limit of the wait is only a safety net.
 class Holder {
 public:
     explicit Holder(const std::string& path) {
+        static int count = 0;
+        const std::string name =
+            "Local\\qv-hold-file-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++count);
+        HANDLE held = CreateEventA(nullptr, TRUE, FALSE, name.c_str());
+        if (!held) return;
         STARTUPINFOA startup{};
         startup.cb = sizeof startup;
-        std::string line = "win_hold_file.exe \"" + path + "\"";
-        if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process_))
-            return;
-        // Held once an open that shares everything is refused.
-        for (int i = 0; i < 500 && !held_; ++i) {
-            HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                   nullptr, OPEN_EXISTING, 0, nullptr);
-            if (h != INVALID_HANDLE_VALUE) {
-                CloseHandle(h);
-                Sleep(10);
-            } else {
-                held_ = GetLastError() == ERROR_SHARING_VIOLATION;
-            }
+        std::string line = "win_hold_file.exe \"" + path + "\" " + name;
+        if (CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process_)) {
+            // The event once the file is held; the process's end when it could not open it.
+            const HANDLE either[] = {held, process_.hProcess};
+            held_ = WaitForMultipleObjects(2, either, FALSE, kLimitMs) == WAIT_OBJECT_0;
         }
+        CloseHandle(held);
     }
     ~Holder() { Release(); }
     bool held() const { return held_; }
+    // Ends the program; its end closes the file.
     void Release() {
         if (!process_.hProcess) return;
         TerminateProcess(process_.hProcess, 0);
-        WaitForSingleObject(process_.hProcess, 5000);
+        WaitForSingleObject(process_.hProcess, kLimitMs);
         CloseHandle(process_.hThread);
         CloseHandle(process_.hProcess);
         process_ = {};
     }
 
 private:
+    static constexpr DWORD kLimitMs = 60000;
     PROCESS_INFORMATION process_{};
     bool held_ = false;
 };

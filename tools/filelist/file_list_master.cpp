@@ -190,87 +190,114 @@ CatalogueCheck CheckCatalogue(const std::string& productDir, CdCheckResult& resu
     return check;
 }
 
+// The check of one file list: where its problems go, and what it carries from line to line.
+struct ListCheck {
+    ListCheck(const std::string& productDir_, bool baseDelta_, CdCheckResult& result_)
+        : productDir(productDir_), baseDelta(baseDelta_), shown(Display(productDir_ + "\\" + kFileListName)),
+          result(result_) {}
+    void Problem(int line, const std::string& text) { result.problems.push_back({shown, line, text}); }
+
+    const std::string& productDir;
+    const bool baseDelta;
+    const std::string shown;           // the list's path in reports
+    CdCheckResult& result;
+    std::map<std::string, int> seen;   // upper-case spec, first line
+};
+
+// Exactly the names the installer refuses are refused here, with the reason where the
+// writer of lists knows one; false for such a name. A name outside a part folder and a
+// name listed again are reported, and the entry is still checked.
+bool CheckSpec(ListCheck& check, int number, const std::string& spec) {
+    const std::string destPart = check.baseDelta ? spec.substr(std::min<size_t>(spec.size(), 4)) : spec;
+    if (!qv::IsSafeFileSpec(spec) || !qv::IsSafeFileSpec(destPart)) {
+        const std::string why = SpecProblem(spec);
+        check.Problem(number, "\"" + spec + "\" " + (why.empty() ? "is a name the installer refuses" : why));
+        return false;
+    }
+    if (check.baseDelta && !HasPartFolder(spec)) check.Problem(number, "\"" + spec + "\" " + kPartFolderProblem);
+    const auto [it, inserted] = check.seen.emplace(qv::UpperAscii(spec), number);
+    if (!inserted)
+        check.Problem(number, "\"" + spec + "\" is listed again (first on line " + std::to_string(it->second) + ")");
+    return true;
+}
+
+// Compares the file an entry names with the size and checksum the list gives it, each
+// only where the list's field is in the form the installer reads.
+void CheckListedFile(ListCheck& check, int number, const std::vector<std::string>& fields, bool sizeOk,
+                     uint64_t listedSize, bool crcOk) {
+    const std::string& spec = fields[0];
+    const std::string file = check.productDir + "\\" + spec;
+    if (!qv::fs::Exists(file)) {
+        check.Problem(number, "file not found: " + spec);
+        return;
+    }
+    if (!qv::fs::IsFile(file)) {
+        check.Problem(number, spec + " is not a file");
+        return;
+    }
+    uint32_t crc = 0;
+    uint64_t size = 0;
+    if (!FileChecksum(file, crc, size)) {
+        check.Problem(number, spec + " cannot be read");
+        return;
+    }
+    if (sizeOk && size != listedSize)
+        check.Problem(number, "size of " + spec + " is " + std::to_string(size) + " bytes, the list says " + fields[2]);
+    if (crcOk && FormatChecksum(crc) != fields[3])
+        check.Problem(number, "checksum of " + spec + " is " + FormatChecksum(crc) + ", the list says " + fields[3]);
+}
+
+// One entry line: its fields, its name, the form of its size and checksum, and the file.
+void CheckEntry(ListCheck& check, int number, const std::string& line) {
+    const size_t fieldCount = static_cast<size_t>(std::count(line.begin(), line.end(), ',')) + 1;
+    if (fieldCount < 4) {
+        check.Problem(number, "has " + std::to_string(fieldCount) +
+                                  " field(s); an entry needs path, date, size and checksum");
+        return;
+    }
+    std::vector<std::string> fields;
+    for (int n = 1; n <= 4; ++n) fields.push_back(qv::ReadListField(line, n));
+    if (!CheckSpec(check, number, fields[0])) return;
+
+    uint64_t listedSize = 0;
+    const bool sizeOk = ParseSize(fields[2], listedSize);
+    if (!sizeOk) check.Problem(number, "size \"" + fields[2] + "\" is not a whole number of bytes");
+    const bool crcOk = IsCanonicalInt32(fields[3]);
+    if (!crcOk)
+        check.Problem(number, "checksum \"" + fields[3] +
+                                  "\" is not in the form the installer compares (signed 32-bit decimal, no "
+                                  "leading zeros or blanks)");
+    ++check.result.entries;
+    CheckListedFile(check, number, fields, sizeOk, listedSize, crcOk);
+}
+
 void CheckFileList(const std::string& productDir, bool baseDelta, CdCheckResult& result) {
     const std::string listPath = productDir + "\\" + kFileListName;
-    const std::string shown = Display(listPath);
-    auto problem = [&](int line, const std::string& text) { result.problems.push_back({shown, line, text}); };
-
+    ListCheck check(productDir, baseDelta, result);
     if (!qv::fs::IsFile(listPath)) {
-        problem(0, "missing: every product folder needs its file list");
+        check.Problem(0, "missing: every product folder needs its file list");
         return;
     }
     // The list is read as the installer reads it: its line reader and its field parser.
     qv::LineReader list;
     qv::RunError error;
     if (!list.Open(listPath, error)) {
-        problem(0, "cannot be read");
+        check.Problem(0, "cannot be read");
         return;
     }
-
-    std::map<std::string, int> seen;  // upper-case spec, first line
     int number = 0;
     std::string line;
     while (list.ReadLine(line, error)) {
         ++number;
-        if (list.LastLineEnd() != qv::LineReader::LineEnd::CrLf) problem(number, "line does not end with CR LF");
+        if (list.LastLineEnd() != qv::LineReader::LineEnd::CrLf) check.Problem(number, "line does not end with CR LF");
         if (!line.empty() && line[0] == '#') continue;
         if (qv::Trim(line).empty()) {
-            problem(number, "empty line");
+            check.Problem(number, "empty line");
             continue;
         }
-
-        const size_t fieldCount = static_cast<size_t>(std::count(line.begin(), line.end(), ',')) + 1;
-        if (fieldCount < 4) {
-            problem(number, "has " + std::to_string(fieldCount) +
-                                " field(s); an entry needs path, date, size and checksum");
-            continue;
-        }
-        std::vector<std::string> fields;
-        for (int n = 1; n <= 4; ++n) fields.push_back(qv::ReadListField(line, n));
-        const std::string& spec = fields[0];
-        // Exactly the names the installer refuses are refused here, with the reason where
-        // the writer of lists knows one.
-        const std::string destPart = baseDelta ? spec.substr(std::min<size_t>(spec.size(), 4)) : spec;
-        if (!qv::IsSafeFileSpec(spec) || !qv::IsSafeFileSpec(destPart)) {
-            const std::string why = SpecProblem(spec);
-            problem(number, "\"" + spec + "\" " + (why.empty() ? "is a name the installer refuses" : why));
-            continue;
-        }
-        if (baseDelta && !HasPartFolder(spec)) problem(number, "\"" + spec + "\" " + kPartFolderProblem);
-        const auto [it, inserted] = seen.emplace(qv::UpperAscii(spec), number);
-        if (!inserted) problem(number, "\"" + spec + "\" is listed again (first on line " + std::to_string(it->second) + ")");
-
-        uint64_t listedSize = 0;
-        const bool sizeOk = ParseSize(fields[2], listedSize);
-        if (!sizeOk) problem(number, "size \"" + fields[2] + "\" is not a whole number of bytes");
-        const bool crcOk = IsCanonicalInt32(fields[3]);
-        if (!crcOk)
-            problem(number, "checksum \"" + fields[3] +
-                                "\" is not in the form the installer compares (signed 32-bit decimal, no "
-                                "leading zeros or blanks)");
-
-        ++result.entries;
-        const std::string file = productDir + "\\" + spec;
-        if (!qv::fs::Exists(file)) {
-            problem(number, "file not found: " + spec);
-            continue;
-        }
-        if (!qv::fs::IsFile(file)) {
-            problem(number, spec + " is not a file");
-            continue;
-        }
-        uint32_t crc = 0;
-        uint64_t size = 0;
-        if (!FileChecksum(file, crc, size)) {
-            problem(number, spec + " cannot be read");
-            continue;
-        }
-        if (sizeOk && size != listedSize)
-            problem(number, "size of " + spec + " is " + std::to_string(size) + " bytes, the list says " + fields[2]);
-        if (crcOk && FormatChecksum(crc) != fields[3])
-            problem(number, "checksum of " + spec + " is " + FormatChecksum(crc) + ", the list says " + fields[3]);
+        CheckEntry(check, number, line);
     }
-    if (error.number != 0) problem(number + 1, "cannot be read");
+    if (error.number != 0) check.Problem(number + 1, "cannot be read");
 }
 
 }  // namespace
@@ -327,6 +354,27 @@ std::string SpecProblem(const std::string& spec) {
     return {};
 }
 
+namespace {
+
+// Sorts the entries by spec without regard to case; false when two specs differ only in
+// case, which Windows would hold as one file.
+bool SortBySpec(const std::string& productDir, std::vector<FileListEntry>& entries, std::string& error) {
+    std::sort(entries.begin(), entries.end(), [](const FileListEntry& a, const FileListEntry& b) {
+        const std::string ua = qv::UpperAscii(a.spec), ub = qv::UpperAscii(b.spec);
+        return ua != ub ? ua < ub : a.spec < b.spec;
+    });
+    for (size_t i = 1; i < entries.size(); ++i) {
+        if (qv::EqualsNoCase(entries[i - 1].spec, entries[i].spec)) {
+            error = Display(productDir) + ": \"" + entries[i - 1].spec + "\" and \"" + entries[i].spec +
+                    "\" differ only in letter case; Windows holds them as one file";
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
 bool ListProductFiles(const std::string& productDir, std::vector<FileListEntry>& entries, std::string& error) {
     entries.clear();
     const stdfs::path root = HostPath(productDir);
@@ -368,19 +416,7 @@ bool ListProductFiles(const std::string& productDir, std::vector<FileListEntry>&
         error = Display(productDir) + ": cannot be listed: " + ec.message();
         return false;
     }
-
-    std::sort(entries.begin(), entries.end(), [](const FileListEntry& a, const FileListEntry& b) {
-        const std::string ua = qv::UpperAscii(a.spec), ub = qv::UpperAscii(b.spec);
-        return ua != ub ? ua < ub : a.spec < b.spec;
-    });
-    for (size_t i = 1; i < entries.size(); ++i) {
-        if (qv::EqualsNoCase(entries[i - 1].spec, entries[i].spec)) {
-            error = Display(productDir) + ": \"" + entries[i - 1].spec + "\" and \"" + entries[i].spec +
-                    "\" differ only in letter case; Windows holds them as one file";
-            return false;
-        }
-    }
-    return true;
+    return SortBySpec(productDir, entries, error);
 }
 
 bool WriteFileList(const std::string& productDir, std::string& error) {

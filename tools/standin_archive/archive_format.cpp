@@ -145,6 +145,44 @@ std::string PasswordFor(const std::string& productCode) {
     return productCode + productCode.substr(0, 1) + productCode;
 }
 
+namespace {
+
+// Appends one member: its entry, then its bytes. The CRC comes after the bytes are read,
+// so the entry is written in two steps.
+bool AppendMember(std::ofstream& out, const Member& m, std::string& error) {
+    std::error_code ec;
+    const fsys::path source = HostPath(m.sourcePath);
+    const uint64_t size = fsys::file_size(source, ec);
+    int64_t time = 0;
+    std::ifstream in(source, std::ios::binary);
+    if (ec || !in || !WriteTimeOf(source, time)) {
+        error = "cannot read " + m.sourcePath;
+        return false;
+    }
+    std::string entry;
+    PutU32(entry, static_cast<uint32_t>(m.spec.size()));
+    entry += m.spec;
+    PutU64(entry, size);
+    PutU64(entry, static_cast<uint64_t>(time));
+    out.write(entry.data(), static_cast<std::streamsize>(entry.size()));
+    const auto crcAt = out.tellp();
+    out.write("\0\0\0\0", 4);
+    uint32_t crc = 0;
+    if (!CopyStream(in, out, size, &crc)) {
+        error = "cannot copy " + m.sourcePath;
+        return false;
+    }
+    const auto end = out.tellp();
+    std::string crcBytes;
+    PutU32(crcBytes, crc);
+    out.seekp(crcAt);
+    out.write(crcBytes.data(), 4);
+    out.seekp(end);
+    return true;
+}
+
+}  // namespace
+
 bool PackArchive(const std::string& stubPath, const std::string& outPath, const std::string& productCode,
                  const std::vector<Member>& members, std::string& error) {
     std::ifstream stub(HostPath(stubPath), std::ios::binary);
@@ -166,38 +204,8 @@ bool PackArchive(const std::string& stubPath, const std::string& outPath, const 
     header += productCode;
     PutU32(header, static_cast<uint32_t>(members.size()));
     out.write(header.data(), static_cast<std::streamsize>(header.size()));
-
-    for (const Member& m : members) {
-        std::error_code ec;
-        const fsys::path source = HostPath(m.sourcePath);
-        const uint64_t size = fsys::file_size(source, ec);
-        int64_t time = 0;
-        std::ifstream in(source, std::ios::binary);
-        if (ec || !in || !WriteTimeOf(source, time)) {
-            error = "cannot read " + m.sourcePath;
-            return false;
-        }
-        // The CRC comes after the bytes are read, so the entry is written in two steps.
-        std::string entry;
-        PutU32(entry, static_cast<uint32_t>(m.spec.size()));
-        entry += m.spec;
-        PutU64(entry, size);
-        PutU64(entry, static_cast<uint64_t>(time));
-        out.write(entry.data(), static_cast<std::streamsize>(entry.size()));
-        const auto crcAt = out.tellp();
-        out.write("\0\0\0\0", 4);
-        uint32_t crc = 0;
-        if (!CopyStream(in, out, size, &crc)) {
-            error = "cannot copy " + m.sourcePath;
-            return false;
-        }
-        const auto end = out.tellp();
-        std::string crcBytes;
-        PutU32(crcBytes, crc);
-        out.seekp(crcAt);
-        out.write(crcBytes.data(), 4);
-        out.seekp(end);
-    }
+    for (const Member& m : members)
+        if (!AppendMember(out, m, error)) return false;
 
     std::string trailer;
     PutU64(trailer, payloadOffset);
@@ -228,11 +236,11 @@ bool MembersFromFileList(const std::string& productDir, std::vector<Member>& mem
     return true;
 }
 
-bool ParseCommandLine(const std::string& commandLine, Request& request, std::string& error) {
-    const std::string& s = commandLine;
-    size_t i = 0;
-    while (i < s.size() && s[i] == ' ') ++i;
-    // The program path: quoted, or up to the first ".exe" that a blank or the end follows.
+namespace {
+
+// Moves i past the program path at the start of the command line: quoted, or up to the
+// first ".exe" that a blank or the end follows.
+bool SkipProgramPath(const std::string& s, size_t& i, std::string& error) {
     if (i < s.size() && s[i] == '"') {
         const size_t close = s.find('"', i + 1);
         if (close == std::string::npos) {
@@ -240,22 +248,32 @@ bool ParseCommandLine(const std::string& commandLine, Request& request, std::str
             return false;
         }
         i = close + 1;
-    } else {
-        size_t at = i;
-        for (;;) {
-            std::string lower = s.substr(at);
-            std::transform(lower.begin(), lower.end(), lower.begin(),
-                           [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-            const size_t exe = lower.find(".exe");
-            if (exe == std::string::npos) {
-                error = "no program path ending in .exe";
-                return false;
-            }
-            at += exe + 4;
-            if (at == s.size() || s[at] == ' ') break;
-        }
-        i = at;
+        return true;
     }
+    size_t at = i;
+    for (;;) {
+        std::string lower = s.substr(at);
+        std::transform(lower.begin(), lower.end(), lower.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+        const size_t exe = lower.find(".exe");
+        if (exe == std::string::npos) {
+            error = "no program path ending in .exe";
+            return false;
+        }
+        at += exe + 4;
+        if (at == s.size() || s[at] == ' ') break;
+    }
+    i = at;
+    return true;
+}
+
+}  // namespace
+
+bool ParseCommandLine(const std::string& commandLine, Request& request, std::string& error) {
+    const std::string& s = commandLine;
+    size_t i = 0;
+    while (i < s.size() && s[i] == ' ') ++i;
+    if (!SkipProgramPath(s, i, error)) return false;
 
     bool silent = false, overAll = false, password = false;
     std::vector<std::string> quoted;
@@ -300,6 +318,85 @@ bool ParseCommandLine(const std::string& commandLine, Request& request, std::str
     return true;
 }
 
+namespace {
+
+// Reads the trailer at the end of the archive and the payload's header that it points
+// to: the product code and the member count. Leaves the stream at the first member.
+bool ReadPayloadHeader(std::istream& in, uint64_t length, std::string& code, uint64_t& count, std::string& error) {
+    if (length < kTrailerSize) {
+        error = "no payload";
+        return false;
+    }
+    in.seekg(static_cast<std::streamoff>(length - kTrailerSize));
+    Reader r(in);
+    const uint64_t payloadOffset = r.Number(8);
+    if (r.Bytes(8) != std::string(kEndMagic, sizeof kEndMagic) || !r.ok() || payloadOffset >= length) {
+        error = "no payload";
+        return false;
+    }
+    in.seekg(static_cast<std::streamoff>(payloadOffset));
+    if (r.Bytes(4) != std::string(kMagic, sizeof kMagic) || r.Number(4) != kVersion) {
+        error = "unknown payload";
+        return false;
+    }
+    code = r.Bytes(r.Number(4));
+    count = r.Number(4);
+    if (!r.ok()) {
+        error = "damaged payload";
+        return false;
+    }
+    return true;
+}
+
+// A member's entry before its bytes.
+struct MemberEntry {
+    std::string name;
+    uint64_t size = 0;
+    int64_t time = 0;
+    uint32_t crc = 0;
+};
+
+// Writes the member whose bytes the stream stands at into the target directory (made when
+// missing) under the last component of its name: to a scratch name first, checked against
+// its CRC, then in place of an older file.
+ExitCode WriteMember(std::istream& in, const MemberEntry& m, const std::string& targetDir, std::string& error) {
+    std::string target = targetDir;
+    if (!target.empty() && target.back() == '\\') target.pop_back();
+    const size_t slash = m.name.rfind('\\');
+    const std::string fileName = slash == std::string::npos ? m.name : m.name.substr(slash + 1);
+    const fsys::path dir = HostPath(target);
+    const fsys::path final = dir / fileName;
+    const fsys::path scratch = dir / (fileName + ".~qvsa");
+    std::error_code ec;
+    fsys::create_directories(dir, ec);
+    {
+        std::ofstream out(scratch, std::ios::binary | std::ios::trunc);
+        uint32_t actual = 0;
+        if (!out || !CopyStream(in, out, m.size, &actual)) {
+            error = "cannot write " + scratch.string();
+            fsys::remove(scratch, ec);
+            return kCannotWrite;
+        }
+        out.close();
+        if (actual != m.crc) {
+            error = "member " + m.name + " is damaged";
+            fsys::remove(scratch, ec);
+            return kDamagedArchive;
+        }
+    }
+    SetWriteTime(scratch, m.time);
+    fsys::remove(final, ec);  // -over=all: an older file is replaced
+    fsys::rename(scratch, final, ec);
+    if (ec) {
+        error = "cannot write " + final.string();
+        fsys::remove(scratch, ec);
+        return kCannotWrite;
+    }
+    return kExtracted;
+}
+
+}  // namespace
+
 ExitCode Extract(const std::string& archivePath, const Request& request, std::string& error) {
     std::ifstream in(HostPath(archivePath), std::ios::binary);
     if (!in || !in.seekg(0, std::ios::end)) {
@@ -307,83 +404,33 @@ ExitCode Extract(const std::string& archivePath, const Request& request, std::st
         return kDamagedArchive;
     }
     const auto length = static_cast<uint64_t>(in.tellg());
-    if (length < kTrailerSize) {
-        error = "no payload";
-        return kDamagedArchive;
-    }
-    in.seekg(static_cast<std::streamoff>(length - kTrailerSize));
-    Reader r(in);
-    const uint64_t payloadOffset = r.Number(8);
-    if (r.Bytes(8) != std::string(kEndMagic, sizeof kEndMagic) || !r.ok() || payloadOffset >= length) {
-        error = "no payload";
-        return kDamagedArchive;
-    }
-    in.seekg(static_cast<std::streamoff>(payloadOffset));
-    if (r.Bytes(4) != std::string(kMagic, sizeof kMagic) || r.Number(4) != kVersion) {
-        error = "unknown payload";
-        return kDamagedArchive;
-    }
-    const std::string code = r.Bytes(r.Number(4));
-    const uint64_t count = r.Number(4);
-    if (!r.ok()) {
-        error = "damaged payload";
-        return kDamagedArchive;
-    }
+    std::string code;
+    uint64_t count = 0;
+    if (!ReadPayloadHeader(in, length, code, count, error)) return kDamagedArchive;
     if (request.password != PasswordFor(code)) {
         error = "wrong password";
         return kWrongPassword;
     }
 
+    Reader r(in);
     for (uint64_t n = 0; n < count; ++n) {
-        const std::string name = r.Bytes(r.Number(4));
-        const uint64_t size = r.Number(8);
-        const auto time = static_cast<int64_t>(r.Number(8));
-        const auto crc = static_cast<uint32_t>(r.Number(4));
+        MemberEntry m;
+        m.name = r.Bytes(r.Number(4));
+        m.size = r.Number(8);
+        m.time = static_cast<int64_t>(r.Number(8));
+        m.crc = static_cast<uint32_t>(r.Number(4));
         // A member that runs past the end of the file, or a name the installer would
         // never ask for, can only come from a damaged archive.
         const auto at = static_cast<uint64_t>(in.tellg());
-        if (!r.ok() || at > length || size > length - at || !qv::IsSafeFileSpec(name)) {
+        if (!r.ok() || at > length || m.size > length - at || !qv::IsSafeFileSpec(m.name)) {
             error = "damaged payload";
             return kDamagedArchive;
         }
-        if (!EqualsNoCase(name, request.spec)) {
-            in.seekg(static_cast<std::streamoff>(size), std::ios::cur);
+        if (!EqualsNoCase(m.name, request.spec)) {
+            in.seekg(static_cast<std::streamoff>(m.size), std::ios::cur);
             continue;
         }
-
-        std::string target = request.targetDir;
-        if (!target.empty() && target.back() == '\\') target.pop_back();
-        const size_t slash = name.rfind('\\');
-        const std::string fileName = slash == std::string::npos ? name : name.substr(slash + 1);
-        const fsys::path dir = HostPath(target);
-        const fsys::path final = dir / fileName;
-        const fsys::path scratch = dir / (fileName + ".~qvsa");
-        std::error_code ec;
-        fsys::create_directories(dir, ec);
-        {
-            std::ofstream out(scratch, std::ios::binary | std::ios::trunc);
-            uint32_t actual = 0;
-            if (!out || !CopyStream(in, out, size, &actual)) {
-                error = "cannot write " + scratch.string();
-                fsys::remove(scratch, ec);
-                return kCannotWrite;
-            }
-            out.close();
-            if (actual != crc) {
-                error = "member " + name + " is damaged";
-                fsys::remove(scratch, ec);
-                return kDamagedArchive;
-            }
-        }
-        SetWriteTime(scratch, time);
-        fsys::remove(final, ec);  // -over=all: an older file is replaced
-        fsys::rename(scratch, final, ec);
-        if (ec) {
-            error = "cannot write " + final.string();
-            fsys::remove(scratch, ec);
-            return kCannotWrite;
-        }
-        return kExtracted;
+        return WriteMember(in, m, request.targetDir, error);
     }
     error = "no member " + request.spec;
     return kNoSuchMember;
