@@ -68,7 +68,7 @@ public:
     int Run(const std::string& arguments) {
         // The log and the kind of run are known before the command line is read in full,
         // so that its errors reach the log, and no window appears in a silent run.
-        const StartupOptions early = PeekSwitches(arguments);
+        const StartupOptions early = ReadSwitchesLeniently(arguments);
         silent_ = early.Unattended();
         if (!early.logPath.empty()) {
             std::string error;
