@@ -7,7 +7,8 @@ namespace qv {
 ProfileText SplitProfileText(std::string_view content) {
     ProfileText text;
     constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
-    if (content.substr(0, kByteOrderMark.size()) == kByteOrderMark) {
+    // A mark written again by a tool that took the first one for text goes too.
+    while (content.substr(0, kByteOrderMark.size()) == kByteOrderMark) {
         text.byteOrderMark = true;
         content.remove_prefix(kByteOrderMark.size());
     }

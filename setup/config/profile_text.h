@@ -11,8 +11,8 @@
 namespace qv {
 
 // The lines of a profile file's content, as written (blanks kept, line ends removed). A
-// line ends at CR LF, a lone CR or a lone LF; a UTF-8 byte-order mark at the start is not
-// part of the first line.
+// line ends at CR LF, a lone CR or a lone LF; a UTF-8 byte-order mark at the start (or
+// several) is not part of the first line.
 struct ProfileText {
     bool byteOrderMark = false;
     std::vector<std::string> lines;
