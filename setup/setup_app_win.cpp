@@ -68,7 +68,7 @@ public:
     int Run(const std::string& arguments) {
         // The log and the kind of run are known before the command line is read in full,
         // so that its errors reach the log, and no window appears in a silent run.
-        const StartupOptions early = PeekSwitches(arguments);
+        const StartupOptions early = ReadSwitchesLeniently(arguments);
         silent_ = early.Unattended();
         if (!early.logPath.empty()) {
             std::string error;
@@ -108,14 +108,8 @@ private:
     // Takes the switches of an answer file as options that the command line may change.
     bool LoadAnswers(const std::string& path) {
         LoggingPort port(silent_ ? static_cast<UserPort&>(policy_) : window_, log_);
-        std::vector<std::pair<std::string, std::string>> words;
         std::string problem;
-        bool read = ReadAnswerFile(path, words, problem);
-        for (size_t i = 0; read && i < words.size(); ++i) {
-            read = ReadSwitches(words[i].second, options_, problem);
-            if (!read) problem = "Key " + words[i].first + " of the answer file " + path + ": " + problem;
-        }
-        if (read) {
+        if (ReadAnswerFile(path, options_, problem)) {
             log_.Write("Answers taken from " + path);
             return true;
         }
@@ -127,21 +121,22 @@ private:
     // the group dialog has been answered.
     void SaveAnswers() {
         if (options_.saveInfPath.empty()) return;
-        Answers answers;
+        StartupOptions answers;
         if (session_.LangIndex >= 0 && session_.LangIndex < static_cast<int>(session_.Languages.size()))
-            answers.language = session_.Languages[static_cast<size_t>(session_.LangIndex)].Code;
-        answers.platform = session_.DbPlatformCode;
+            answers.languageCode = session_.Languages[static_cast<size_t>(session_.LangIndex)].Code;
+        answers.dbPlatformCode = session_.DbPlatformCode;
         answers.installType = main_.ListedInstallType();
+        answers.productsGiven = true;
         for (int i = 1; i <= std::min<int>(session_.ProductCount, kMaxProducts); ++i)
             if (session_.ListedProducts[static_cast<size_t>(i)].Chosen == -1)
-                answers.products.push_back(session_.ListedProducts[static_cast<size_t>(i)].ProductCode);
+                answers.productCodes.push_back(session_.ListedProducts[static_cast<size_t>(i)].ProductCode);
         answers.installDir = session_.InstallDir;
         answers.crcCheck = !session_.NoCrcCheck;
         if (const std::optional<GroupChoice>& group = completion_.Chosen()) {
-            answers.groupKnown = true;
             answers.noGroup = !group->createGroup;
+            answers.groupGiven = group->createGroup;
             answers.groupTitle = group->groupTitle;
-            answers.connectivityDir = group->connectivityDir;
+            answers.dbDir = group->connectivityDir;
         }
         RunError error;
         log_.Write((WriteAnswerFile(options_.saveInfPath, answers, error) ? "Wrote the answers to "

@@ -1,55 +1,35 @@
 #include "setup/config/answer_file.h"
 
 #include "setup/config/profile_file.h"
+#include "setup/config/profile_text.h"
 #include "setup/session/file_system.h"
 #include "setup/session/text_util.h"
 
 namespace qv {
 namespace {
 
-// The keys of an answer file, and whether each is a flag (1 or 0) or takes a value.
-const struct {
-    const char* key;
-    bool flag;
-} kKeys[] = {{"LANG", false}, {"DB", false},    {"TYPE", false},  {"PRODUCTS", false}, {"DIR", false},
-             {"GROUP", false}, {"NOGROUP", true}, {"DBDIR", false}, {"CRC", true}};
-
-std::string Joined(const std::vector<std::string>& codes) {
-    std::string text;
-    for (const std::string& code : codes) text += (text.empty() ? "" : ",") + code;
-    return text;
+// Blanks at either end would be dropped and a quote there stripped when the value is read
+// back: such a value goes in double quotes, which the reading strips again.
+std::string Quoted(const std::string& value) {
+    const auto changes = [](char c) { return c == ' ' || c == '\t' || c == '"' || c == '\''; };
+    if (value.empty() || (!changes(value.front()) && !changes(value.back()))) return value;
+    return "\"" + value + "\"";
 }
 
-}  // namespace
-
-bool WriteAnswerFile(const std::string& path, const Answers& answers, RunError& error) {
-    const std::string scratch = path + ".~new";
-    RunError ignored;
-    fs::RemoveFile(scratch, ignored);
-    std::vector<std::pair<const char*, std::string>> keys = {
-        {"LANG", answers.language}, {"DB", answers.platform}, {"TYPE", std::to_string(answers.installType)},
-        {"PRODUCTS", Joined(answers.products)}, {"DIR", answers.installDir}, {"CRC", answers.crcCheck ? "1" : "0"}};
-    if (answers.groupKnown) {
-        keys.push_back({"NOGROUP", answers.noGroup ? "1" : "0"});
-        if (!answers.noGroup) keys.push_back({"GROUP", answers.groupTitle});
-        keys.push_back({"DBDIR", answers.connectivityDir});
-    }
-    for (const auto& [key, value] : keys) {
-        if (value.empty() && std::string(key) != "GROUP") continue;  // nothing to answer
-        if (!WriteProfileString(kAnswerSection, key, value, scratch)) {
-            error = err::PathFileAccess();
-            fs::RemoveFile(scratch, ignored);
-            return false;
-        }
-    }
-    if (fs::MoveReplacing(scratch, path, error)) return true;
-    fs::RemoveFile(scratch, ignored);
-    return false;
+std::string AnswerKeys() {
+    std::vector<std::string> keys;
+    for (const Switch& sw : Switches())
+        if (sw.inAnswerFile) keys.push_back(sw.name);
+    return JoinList(keys, " or ");
 }
 
-bool ReadAnswerFile(const std::string& path, std::vector<std::pair<std::string, std::string>>& words,
-                    std::string& problem) {
-    words.clear();
+struct FileAnswer {
+    const Switch* sw;
+    std::string value;  // as written, its quotes stripped
+};
+
+// The answers of the [Setup] section, checked for their keys and flags.
+bool ReadAnswers(const std::string& path, std::vector<FileAnswer>& answers, std::string& problem) {
     std::string content;
     RunError error;
     if (!fs::ReadWholeFile(path, content, error)) {
@@ -57,44 +37,72 @@ bool ReadAnswerFile(const std::string& path, std::vector<std::pair<std::string, 
         return false;
     }
     bool inSection = false, sectionSeen = false;
-    size_t begin = 0;
-    while (begin < content.size()) {
-        size_t end = content.find_first_of("\r\n", begin);
-        if (end == std::string::npos) end = content.size();
-        const std::string line = Trim(std::string_view(content).substr(begin, end - begin));
-        begin = end + 1;
-        if (line.empty() || line[0] == ';') continue;
-        if (line[0] == '[') {
-            inSection = EqualsNoCase(line, std::string("[") + kAnswerSection + "]");
+    for (const std::string& text : SplitProfileText(content).lines) {
+        const ProfileLine line = ReadProfileLine(text);
+        if (line.kind == ProfileLine::Kind::Section) {
+            inSection = EqualsNoCase(line.name, kAnswerSection);
             sectionSeen = sectionSeen || inSection;
-            continue;
         }
-        if (!inSection) continue;
-        const size_t eq = line.find('=');
-        const std::string key = UpperAscii(Trim(line.substr(0, eq)));
-        const std::string value = eq == std::string::npos ? std::string() : Trim(line.substr(eq + 1));
-        const auto* known = std::find_if(std::begin(kKeys), std::end(kKeys),
-                                         [&](const auto& k) { return key == k.key; });
-        if (known == std::end(kKeys)) {
-            problem = "Unknown key \"" + key + "\" in the answer file " + path + ".\r\nUse LANG, DB, TYPE, PRODUCTS, "
-                      "DIR, GROUP, NOGROUP, DBDIR or CRC.";
+        if (!inSection || line.kind != ProfileLine::Kind::Entry) continue;
+        const std::string key = UpperAscii(line.name);
+        const std::string value = Unquoted(line.value);
+        const Switch* sw = FindSwitch(key);
+        if (!sw || !sw->inAnswerFile) {
+            problem = "Unknown key \"" + key + "\" in the answer file " + path + ".\r\nUse " + AnswerKeys() + ".";
             return false;
         }
-        if (known->flag) {
-            if (value != "0" && value != "1") {
-                problem = "Bad value \"" + value + "\" of the key " + key + " in the answer file " + path +
-                          ".\r\nUse 1 or 0.";
-                return false;
-            }
-            if (value == "1") words.emplace_back(key, "/" + key);
-            continue;
+        if (!sw->hint && value != "0" && value != "1") {
+            problem = "Bad value \"" + value + "\" of the key " + key + " in the answer file " + path +
+                      ".\r\nUse 1 or 0.";
+            return false;
         }
-        words.emplace_back(key, "\"/" + key + "=" + value + "\"");
+        answers.push_back({sw, value});
     }
     if (!sectionSeen) {
         problem = "The answer file " + path + " has no [" + std::string(kAnswerSection) + "] section.";
         return false;
     }
+    return true;
+}
+
+}  // namespace
+
+bool WriteAnswerFile(const std::string& path, const StartupOptions& answers, RunError& error) {
+    // The profile call puts a file named without a folder into the Windows folder.
+    const std::string file = fs::FullPath(path);
+    const std::string scratch = file + ".~new";
+    RunError ignored;
+    fs::RemoveFile(scratch, ignored);
+    for (const Switch& sw : Switches()) {
+        const std::optional<std::string> value = AnswerOf(sw, answers);
+        if (!value) continue;  // nothing to answer
+        if (!WriteProfileString(kAnswerSection, sw.name, Quoted(*value), scratch)) {
+            error = err::PathFileAccess();
+            fs::RemoveFile(scratch, ignored);
+            return false;
+        }
+    }
+    if (fs::MoveReplacing(scratch, file, error)) return true;
+    fs::RemoveFile(scratch, ignored);
+    return false;
+}
+
+bool ReadAnswerFile(const std::string& path, StartupOptions& options, std::string& problem) {
+    std::vector<FileAnswer> answers;
+    if (!ReadAnswers(path, answers, problem)) return false;
+    // Each answer on its own, as if given alone: a later one wins over an earlier one.
+    StartupOptions result = options;
+    for (const FileAnswer& a : answers) {
+        if (!a.sw->hint && a.value == "0") continue;
+        const std::string word = "/" + std::string(a.sw->name);
+        const GivenSwitch given =
+            a.sw->hint ? GivenSwitch{a.sw, word + "=" + a.value, a.value} : GivenSwitch{a.sw, word, std::nullopt};
+        if (!ApplySwitches({given}, result, problem)) {
+            problem = "Key " + std::string(a.sw->name) + " of the answer file " + path + ": " + problem;
+            return false;
+        }
+    }
+    options = result;
     return true;
 }
 

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "setup/config/profile_text.h"
 #include "setup/session/file_system.h"
 #include "setup/session/text_util.h"
 
@@ -9,6 +10,27 @@ namespace qv {
 namespace {
 
 constexpr const char* kDefaultType = "REG_SZ";
+
+// A configuration entry's value: "type=value", or a value without a type.
+struct TypedValue {
+    std::optional<std::string> type;
+    std::string value;
+};
+
+TypedValue TypedValueOf(const std::string& value) {
+    const size_t equals = value.find('=');
+    if (equals == std::string::npos) return {std::nullopt, value};
+    return {Trim(value.substr(0, equals)), value.substr(equals + 1)};
+}
+
+// Headers are whole lines, brackets included: "[Startup] ; note" is not "[Startup]".
+bool IsHeaderOf(const ProfileLine& line, const std::string& section) {
+    return line.kind == ProfileLine::Kind::Section && EqualsNoCase(line.text, section);
+}
+
+bool IsEntryOf(const ProfileLine& line, const std::string& key) {
+    return line.kind == ProfileLine::Kind::Entry && line.hasValue && EqualsNoCase(line.name, key);
+}
 
 std::string Entry(const std::string& key, const std::string& type, const std::string& value) {
     return key + "=" + type + "=" + value;
@@ -39,10 +61,17 @@ bool WriteLines(const std::vector<std::string>& lines, const std::string& path, 
 
 }  // namespace
 
-bool LoadFile(Session& session, UserPort& port, const std::string& path, bool showErrors) {
+bool ReadConfigLines(const std::string& path, std::vector<std::string>& lines, RunError& error) {
     std::string content;
+    if (!fs::ReadWholeFile(path, content, error)) return false;
+    lines.clear();
+    for (const std::string& line : SplitProfileText(content).lines) lines.push_back(Trim(line));
+    return true;
+}
+
+bool LoadFile(Session& session, UserPort& port, const std::string& path, bool showErrors) {
     RunError error;
-    if (!fs::ReadWholeFile(path, content, error)) {
+    if (!ReadConfigLines(path, session.ConfigLines, error)) {
         const bool missing = !fs::Exists(path);
         if (!missing && showErrors) {
             Message box{"File Access Error : " + std::to_string(error.number) + "\r" + error.description +
@@ -53,44 +82,29 @@ bool LoadFile(Session& session, UserPort& port, const std::string& path, bool sh
         }
         return false;
     }
-    session.ConfigLines.clear();
-    size_t start = 0;
-    while (start < content.size()) {
-        size_t end = content.find('\n', start);
-        if (end == std::string::npos) end = content.size();
-        std::string line = content.substr(start, end - start);
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        session.ConfigLines.push_back(Trim(line));
-        start = end + 1;
-    }
     return true;
 }
 
 void SetREGParm(Session& session, const std::string& key, const std::string& value, const std::string& section) {
     std::vector<std::string>& lines = session.ConfigLines;
     bool sectionFound = false;
-    bool entryFound = false;
+    std::optional<ProfileLine> entry;
     size_t i = 0;
     for (; i < lines.size(); ++i) {
-        const std::string& line = lines[i];
+        ProfileLine line = ReadProfileLine(lines[i]);
         if (!sectionFound) {
-            sectionFound = EqualsNoCase(line, section);
+            sectionFound = IsHeaderOf(line, section);
             continue;
         }
-        const size_t eq = line.find('=');
-        if (EqualsNoCase(Trim(line.substr(0, eq == std::string::npos ? 0 : eq)), key)) {
-            entryFound = true;
+        if (IsEntryOf(line, key)) {
+            entry = std::move(line);
             break;
         }
-        if (!line.empty() && line[0] == '[') break;
+        if (line.kind == ProfileLine::Kind::Section) break;
     }
 
-    if (entryFound) {
-        const std::string& line = lines[i];
-        const size_t first = line.find('=');
-        const size_t second = line.find('=', first + 1);
-        const std::string type = second == std::string::npos ? kDefaultType : Trim(line.substr(first + 1, second - first - 1));
-        lines[i] = Entry(key, type, value);
+    if (entry) {
+        lines[i] = Entry(key, TypedValueOf(entry->value).type.value_or(kDefaultType), value);
     } else if (sectionFound) {
         lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(i), Entry(key, kDefaultType, value));
     } else {
@@ -155,16 +169,13 @@ std::vector<ConfigEntry> WorkstationConfigEntries(const Session& session, const 
 std::optional<std::string> GetREGParm(const std::vector<std::string>& lines, const std::string& key,
                                       const std::string& section) {
     bool inSection = false;
-    for (const std::string& line : lines) {
-        if (!line.empty() && line[0] == '[') {
-            inSection = EqualsNoCase(line, section);
+    for (const std::string& text : lines) {
+        const ProfileLine line = ReadProfileLine(text);
+        if (line.kind == ProfileLine::Kind::Section) {
+            inSection = IsHeaderOf(line, section);
             continue;
         }
-        if (!inSection) continue;
-        const size_t first = line.find('=');
-        if (first == std::string::npos || !EqualsNoCase(Trim(line.substr(0, first)), key)) continue;
-        const size_t second = line.find('=', first + 1);
-        return second == std::string::npos ? Trim(line.substr(first + 1)) : line.substr(second + 1);
+        if (inSection && IsEntryOf(line, key)) return TypedValueOf(line.value).value;
     }
     return std::nullopt;
 }

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "setup/session/run_error.h"
 #include "setup/session/session.h"
 #include "setup/session/user_port.h"
 
@@ -13,7 +14,12 @@ namespace qv {
 
 inline constexpr const char* kWorkstationConfigName = "qvtools8.cfg";
 
-// Reads the file into session.ConfigLines, each line trimmed. False when it cannot be
+// Reads the lines of a configuration file, each trimmed (line ends CR LF, lone CR or lone
+// LF; a UTF-8 byte-order mark at the start is skipped, and not written back by SaveFile).
+// False, with the error, when the file cannot be read.
+bool ReadConfigLines(const std::string& path, std::vector<std::string>& lines, RunError& error);
+
+// Reads the file into session.ConfigLines as ReadConfigLines does. False when it cannot be
 // read; a missing file is not reported, other failures are when showErrors is true.
 bool LoadFile(Session& session, UserPort& port, const std::string& path, bool showErrors = true);
 

@@ -5,40 +5,43 @@
 #include <vector>
 
 #include "setup/config/profile_file.h"
+#include "setup/config/profile_text.h"
 #include "setup/session/file_system.h"
 #include "setup/session/text_util.h"
 
 namespace qv {
 namespace {
 
-std::vector<std::string> SplitLines(const std::string& text) {
-    std::vector<std::string> lines;
-    size_t begin = 0;
-    while (begin < text.size()) {
-        size_t end = text.find_first_of("\r\n", begin);
-        if (end == std::string::npos) end = text.size();
-        lines.push_back(text.substr(begin, end - begin));
-        if (end < text.size() && text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n') ++end;
-        begin = end + 1;
+bool IsSection(const ProfileLine& line, const std::string& section) {
+    return line.kind == ProfileLine::Kind::Section && EqualsNoCase(line.name, Trim(section));
+}
+
+bool IsKey(const ProfileLine& line) { return line.kind == ProfileLine::Kind::Entry && line.hasValue; }
+
+// Puts the entry in the place of the key in its section, or after the section's last
+// key, or appends the section with it.
+void PutEntry(std::vector<std::string>& lines, const std::string& section, const std::string& key,
+              const std::string& entry) {
+    const auto header = std::find_if(lines.begin(), lines.end(),
+                                     [&](const std::string& l) { return IsSection(ReadProfileLine(l), section); });
+    if (header == lines.end()) {
+        if (!lines.empty() && !Trim(lines.back()).empty()) lines.push_back("");
+        lines.push_back("[" + section + "]");
+        lines.push_back(entry);
+        return;
     }
-    return lines;
-}
-
-// The section name of a "[name]" line, or false.
-bool SectionOf(const std::string& line, std::string& name) {
-    const std::string t = Trim(line);
-    if (t.size() < 2 || t.front() != '[') return false;
-    const size_t close = t.find(']');
-    if (close == std::string::npos) return false;
-    name = Trim(std::string_view(t).substr(1, close - 1));
-    return true;
-}
-
-bool KeyOf(const std::string& line, std::string& key) {
-    const size_t eq = line.find('=');
-    if (eq == std::string::npos) return false;
-    key = Trim(std::string_view(line).substr(0, eq));
-    return true;
+    size_t lastKey = static_cast<size_t>(header - lines.begin());
+    for (size_t i = lastKey + 1; i < lines.size(); ++i) {
+        const ProfileLine line = ReadProfileLine(lines[i]);
+        if (line.kind == ProfileLine::Kind::Section) break;
+        if (!IsKey(line)) continue;
+        if (EqualsNoCase(line.name, Trim(key))) {
+            lines[i] = entry;
+            return;
+        }
+        lastKey = i;
+    }
+    lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(lastKey + 1), entry);
 }
 
 }  // namespace
@@ -49,14 +52,13 @@ std::optional<std::string> ReadProfileString(const std::string& section, const s
     RunError error;
     if (!fs::ReadWholeFile(file, text, error)) return std::nullopt;
     bool inSection = false;
-    for (const std::string& line : SplitLines(text)) {
-        std::string name;
-        if (SectionOf(line, name)) {
-            inSection = EqualsNoCase(name, Trim(section));
+    for (const std::string& l : SplitProfileText(text).lines) {
+        const ProfileLine line = ReadProfileLine(l);
+        if (line.kind == ProfileLine::Kind::Section) {
+            inSection = IsSection(line, section);
             continue;
         }
-        std::string k;
-        if (inSection && KeyOf(line, k) && EqualsNoCase(k, Trim(key))) return Trim(line.substr(line.find('=') + 1));
+        if (inSection && IsKey(line) && EqualsNoCase(line.name, Trim(key))) return Unquoted(line.value);
     }
     return std::nullopt;
 }
@@ -66,41 +68,12 @@ bool WriteProfileString(const std::string& section, const std::string& key, cons
     std::string text;
     RunError error;
     if (fs::Exists(file) && !fs::ReadWholeFile(file, text, error)) return false;
-    std::vector<std::string> lines = SplitLines(text);
-    const std::string entry = key + "=" + value;
+    ProfileText profile = SplitProfileText(text);
+    PutEntry(profile.lines, section, key, key + "=" + value);
 
-    size_t sectionLine = lines.size();
-    for (size_t i = 0; i < lines.size(); ++i) {
-        std::string name;
-        if (SectionOf(lines[i], name) && EqualsNoCase(name, Trim(section))) {
-            sectionLine = i;
-            break;
-        }
-    }
-    if (sectionLine == lines.size()) {
-        if (!lines.empty() && !Trim(lines.back()).empty()) lines.push_back("");
-        lines.push_back("[" + section + "]");
-        lines.push_back(entry);
-    } else {
-        size_t lastKey = sectionLine;
-        bool replaced = false;
-        for (size_t i = sectionLine + 1; i < lines.size(); ++i) {
-            std::string name, k;
-            if (SectionOf(lines[i], name)) break;
-            if (KeyOf(lines[i], k)) {
-                if (EqualsNoCase(k, Trim(key))) {
-                    lines[i] = entry;
-                    replaced = true;
-                    break;
-                }
-                lastKey = i;
-            }
-        }
-        if (!replaced) lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(lastKey + 1), entry);
-    }
-
-    std::string out;
-    for (const std::string& line : lines) out += line + "\r\n";
+    // A file that began with a byte-order mark keeps it, as the Windows call keeps it.
+    std::string out = profile.byteOrderMark ? "\xEF\xBB\xBF" : "";
+    for (const std::string& line : profile.lines) out += line + "\r\n";
     std::FILE* f = fs::OpenFile(file, "wb", error);
     if (!f) return false;
     const bool written = std::fwrite(out.data(), 1, out.size(), f) == out.size();

@@ -36,7 +36,7 @@ public:
             if (ConnectivityControlsEnabled(session_))
                 choice.connectivityDir = options_.dbDir;
             else
-                port_.LogStep("/DBDIR passed over: the " + session_.DbPlatformName +
+                port_.LogStep(SwitchName(SwitchId::DbDir) + " passed over: the " + session_.DbPlatformName +
                               " client programs lie below the install directory");
         }
         // The dialog would not close over a missing directory; unattended, the group is
@@ -220,7 +220,8 @@ bool ApplyLanguageOption(Session& session, UserPort& port, const StartupOptions&
     if (!options.languageCode.empty()) {
         index = FindLanguageByCode(session, options.languageCode);
         if (index < 0) {
-            RefuseValue(session, port, "Unknown language \"" + options.languageCode + "\" in /LANG=.");
+            RefuseValue(session, port,
+                        "Unknown language \"" + options.languageCode + "\" in " + SwitchName(SwitchId::Lang) + "=.");
             return false;
         }
     }
@@ -252,13 +253,15 @@ ExitCode RunUnattended(Session& session, UserPort& port, const StartupOptions& o
     logic.ShowInstallTypeMenus();
     if (options.installType != kAllProductsType && !logic.IsInstallTypeVisible(options.installType))
         return RefuseValue(session, port,
-                           "No product of install type " + std::to_string(options.installType) + " in /TYPE=.");
+                           "No product of install type " + std::to_string(options.installType) + " in " +
+                               SwitchName(SwitchId::Type) + "=.");
     logic.FillProductList(options.installType);
 
     if (options.productsGiven) {
         const std::vector<std::string> unknown = ChooseProducts(session, view, options);
         if (!unknown.empty())
-            return RefuseValue(session, port, "Unknown product code \"" + unknown.front() + "\" in /PRODUCTS=.");
+            return RefuseValue(session, port, "Unknown product code \"" + unknown.front() + "\" in " +
+                                                  SwitchName(SwitchId::Products) + "=.");
         logic.ProductBoxClick();
     }
     if (!options.installDir.empty()) logic.SetInstallTo(options.installDir);

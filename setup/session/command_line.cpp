@@ -1,5 +1,8 @@
 #include "setup/session/command_line.h"
 
+#include <algorithm>
+#include <cctype>
+
 #include "setup/session/file_system.h"
 #include "setup/session/platforms.h"
 #include "setup/session/res_strings.h"
@@ -20,57 +23,6 @@ std::string PlatformCodes() {
     std::string codes;
     for (const DbPlatform& p : DbPlatforms()) codes += (codes.empty() ? "" : ", ") + std::string(p.code);
     return codes;
-}
-
-const char* const kValidSwitches =
-    "Valid switches: /S /LANG=<code> /DB=<code> /TYPE=<0-6> /PRODUCTS=<code>,<code> /DIR=<path> "
-    "/GROUP=<title> /NOGROUP /DBDIR=<path> /CRC /LOG=<file> /PLAN /VERIFY /REPAIR /PASSIVE /SAVEINF=<file> "
-    "/LOADINF=<file>";
-
-enum class Sw {
-    Silent, Lang, Db, Type, Products, Dir, Group, NoGroup, DbDir, Crc, Log, Plan, Verify, Repair, Passive, SaveInf,
-    LoadInf
-};
-
-struct SwitchSpec {
-    Sw id;
-    const char* name;   // as the user writes it, without "=" and value
-    const char* usage;  // how it is written, for the messages
-    bool takesValue;
-};
-
-constexpr SwitchSpec kSwitches[] = {
-    {Sw::Silent, "/S", "/S", false},
-    {Sw::Lang, "/LANG", "/LANG=<code>", true},
-    {Sw::Db, "/DB", "/DB=<code>", true},
-    {Sw::Type, "/TYPE", "/TYPE=<0-6>", true},
-    {Sw::Products, "/PRODUCTS", "/PRODUCTS=<code>,<code>", true},
-    {Sw::Dir, "/DIR", "/DIR=<path>", true},
-    {Sw::Group, "/GROUP", "/GROUP=<title>", true},
-    {Sw::NoGroup, "/NOGROUP", "/NOGROUP", false},
-    {Sw::DbDir, "/DBDIR", "/DBDIR=<path>", true},
-    {Sw::Crc, "/CRC", "/CRC", false},
-    {Sw::Log, "/LOG", "/LOG=<file>", true},
-    {Sw::Plan, "/PLAN", "/PLAN", false},
-    {Sw::Verify, "/VERIFY", "/VERIFY", false},
-    {Sw::Repair, "/REPAIR", "/REPAIR", false},
-    {Sw::Passive, "/PASSIVE", "/PASSIVE", false},
-    {Sw::SaveInf, "/SAVEINF", "/SAVEINF=<file>", true},
-    {Sw::LoadInf, "/LOADINF", "/LOADINF=<file>", true},
-};
-
-// The run mode a switch word names; Install for any other word.
-RunMode ModeOf(const std::string& word) {
-    if (EqualsNoCase(word, "/PLAN")) return RunMode::Plan;
-    if (EqualsNoCase(word, "/VERIFY")) return RunMode::Verify;
-    if (EqualsNoCase(word, "/REPAIR")) return RunMode::Repair;
-    return RunMode::Install;
-}
-
-const SwitchSpec* FindSwitch(const std::string& name) {
-    for (const SwitchSpec& spec : kSwitches)
-        if (EqualsNoCase(name, spec.name)) return &spec;
-    return nullptr;
 }
 
 // An install type is one of the digits 0 to 6 (leading zeros allowed).
@@ -100,78 +52,197 @@ bool SplitProductCodes(const std::string& text, std::vector<std::string>& codes)
     }
 }
 
-// Applies one switch word to options; false with `problem` set when it cannot.
-bool ApplySwitch(const std::string& word, StartupOptions& options, std::string& problem) {
-    const size_t equals = word.find('=');
-    const bool hasValue = equals != std::string::npos;
-    const std::string name = word.substr(0, equals);
-    const std::string raw = hasValue ? word.substr(equals + 1) : std::string();
-    const std::string value = Trim(raw);
+// ---- The values that are read their own way, and their answers --------------------
 
-    const SwitchSpec* spec = FindSwitch(name);
-    if (!spec) {
-        problem = "Unknown switch \"" + word + "\".\r\n" + kValidSwitches + ".";
+bool ApplyDb(StartupOptions& options, const SwitchArg& arg, std::string& problem) {
+    const std::string code = UpperAscii(arg.value);
+    if (!FindDbPlatform(code)) {
+        problem = "Unknown database platform \"" + arg.raw + "\" in " + arg.word + ".\r\nUse one of " +
+                  PlatformCodes() + ".";
         return false;
     }
-    if (!spec->takesValue && hasValue) {
-        problem = "Switch \"" + word + "\" takes no value.\r\nUse " + spec->usage + ".";
-        return false;
-    }
-    // /DB= and /TYPE= have messages of their own for a missing value; /GROUP= may be empty.
-    const bool valueRequired = spec->id != Sw::Db && spec->id != Sw::Type && spec->id != Sw::Group;
-    if (spec->takesValue && (!hasValue || (valueRequired && value.empty()))) {
-        problem = "Switch \"" + word + "\" needs a value.\r\nUse " + spec->usage + ".";
-        return false;
-    }
+    options.dbPlatformCode = code;
+    return true;
+}
 
-    switch (spec->id) {
-        case Sw::Silent: options.silent = true; break;
-        case Sw::Crc: options.crcCheck = true; break;
-        case Sw::NoGroup: options.noGroup = true; break;
-        case Sw::Lang: options.languageCode = value; break;
-        case Sw::Dir: options.installDir = value; break;
-        case Sw::DbDir: options.dbDir = value; break;
-        case Sw::Log: options.logPath = value; break;
-        case Sw::Plan: options.mode = RunMode::Plan; break;
-        case Sw::Verify: options.mode = RunMode::Verify; break;
-        case Sw::Repair: options.mode = RunMode::Repair; break;
-        case Sw::Passive: options.passive = true; break;
-        case Sw::SaveInf: options.saveInfPath = value; break;
-        case Sw::LoadInf: options.loadInfPath = value; break;
-        case Sw::Db: {
-            const std::string code = UpperAscii(value);
-            if (!FindDbPlatform(code)) {
-                problem = "Unknown database platform \"" + raw + "\" in " + word + ".\r\nUse one of " +
-                          PlatformCodes() + ".";
-                return false;
-            }
-            options.dbPlatformCode = code;
-            break;
-        }
-        case Sw::Type:
-            if (!ParseInstallType(value, options.installType)) {
-                problem = "Invalid install type \"" + raw + "\" in " + word + ".\r\nUse a number from 0 to 6.";
-                return false;
-            }
-            break;
-        case Sw::Products:
-            if (!SplitProductCodes(raw, options.productCodes)) {
-                problem = "Empty product code in " + word + ".\r\nUse " + spec->usage + ".";
-                return false;
-            }
-            options.productsGiven = true;
-            break;
-        case Sw::Group:
-            if (raw.size() > kMaxGroupTitle) {
-                problem = "Group title longer than " + std::to_string(kMaxGroupTitle) + " characters in " + word +
-                          ".\r\nUse a title of at most " + std::to_string(kMaxGroupTitle) + " characters.";
-                return false;
-            }
-            options.groupGiven = true;
-            options.groupTitle = raw;
-            break;
+bool ApplyType(StartupOptions& options, const SwitchArg& arg, std::string& problem) {
+    if (ParseInstallType(arg.value, options.installType)) return true;
+    problem = "Invalid install type \"" + arg.raw + "\" in " + arg.word + ".\r\nUse a number from 0 to 6.";
+    return false;
+}
+
+bool ApplyProducts(StartupOptions& options, const SwitchArg& arg, std::string& problem) {
+    if (!SplitProductCodes(arg.raw, options.productCodes)) {
+        problem = "Empty product code in " + arg.word + ".\r\nUse " + arg.usage + ".";
+        return false;
+    }
+    options.productsGiven = true;
+    return true;
+}
+
+// A group title is taken as written; an empty one is a title (the shortcuts go straight
+// into the Programs folder).
+bool ApplyGroup(StartupOptions& options, const SwitchArg& arg, std::string& problem) {
+    if (arg.raw.size() > kMaxGroupTitle) {
+        problem = "Group title longer than " + std::to_string(kMaxGroupTitle) + " characters in " + arg.word +
+                  ".\r\nUse a title of at most " + std::to_string(kMaxGroupTitle) + " characters.";
+        return false;
+    }
+    options.groupGiven = true;
+    options.groupTitle = arg.raw;
+    return true;
+}
+
+std::optional<std::string> AnswerDb(const StartupOptions& o) {
+    if (o.dbPlatformCode.empty()) return std::nullopt;
+    return o.dbPlatformCode;
+}
+
+std::optional<std::string> AnswerType(const StartupOptions& o) { return std::to_string(o.installType); }
+
+// The codes that can be named again: an empty code cannot.
+std::optional<std::string> AnswerProducts(const StartupOptions& o) {
+    if (!o.productsGiven) return std::nullopt;
+    std::string text;
+    for (const std::string& code : o.productCodes)
+        if (!Trim(code).empty()) text += (text.empty() ? "" : ",") + Trim(code);
+    return text;
+}
+
+std::optional<std::string> AnswerGroup(const StartupOptions& o) {
+    if (!o.groupGiven) return std::nullopt;
+    return o.groupTitle;
+}
+
+// 0 only once the group is known: before that, the file says nothing of it.
+std::optional<std::string> AnswerNoGroup(const StartupOptions& o) {
+    if (o.noGroup) return "1";
+    if (o.groupGiven) return "0";
+    return std::nullopt;
+}
+
+// ---- The switch table ---------------------------------------------------------------
+
+using O = StartupOptions;
+
+constexpr Switch kSwitches[] = {
+    // Silent: every question answered by the fixed policy of an unattended run.
+    {.id = SwitchId::Silent, .name = "S", .early = true, .flag = &O::silent},
+    // The language whose code in the CD's language list matches.
+    {.id = SwitchId::Lang, .name = "LANG", .hint = "<code>", .inAnswerFile = true, .text = &O::languageCode},
+    // The database platform, a code of the platform table.
+    {.id = SwitchId::Db, .name = "DB", .hint = "<code>", .blankAllowed = true, .inAnswerFile = true,
+     .apply = &ApplyDb, .answer = &AnswerDb},
+    // The install type whose products are listed.
+    {.id = SwitchId::Type, .name = "TYPE", .hint = "<0-6>", .blankAllowed = true, .inAnswerFile = true,
+     .apply = &ApplyType, .answer = &AnswerType},
+    // Exactly the products with these product codes.
+    {.id = SwitchId::Products, .name = "PRODUCTS", .hint = "<code>,<code>", .inAnswerFile = true,
+     .apply = &ApplyProducts, .answer = &AnswerProducts},
+    // The install-to directory.
+    {.id = SwitchId::Dir, .name = "DIR", .hint = "<path>", .inAnswerFile = true, .text = &O::installDir},
+    // The program group title, at most 30 characters (may be empty).
+    {.id = SwitchId::Group, .name = "GROUP", .hint = "<title>", .blankAllowed = true, .inAnswerFile = true,
+     .apply = &ApplyGroup, .answer = &AnswerGroup},
+    // No program group; excludes a group title.
+    {.id = SwitchId::NoGroup, .name = "NOGROUP", .inAnswerFile = true, .flag = &O::noGroup,
+     .answer = &AnswerNoGroup},
+    // The connectivity programs directory.
+    {.id = SwitchId::DbDir, .name = "DBDIR", .hint = "<path>", .inAnswerFile = true, .text = &O::dbDir},
+    // Copied files are checked against their checksums in this run.
+    {.id = SwitchId::Crc, .name = "CRC", .inAnswerFile = true, .flag = &O::crcCheck},
+    // An install log, also with the windows.
+    {.id = SwitchId::Log, .name = "LOG", .hint = "<file>", .early = true, .text = &O::logPath},
+    // What an install would do, without windows, writing nothing.
+    {.id = SwitchId::Plan, .name = "PLAN", .early = true, .selects = RunMode::Plan},
+    // The installation compared with the CD's lists, without windows.
+    {.id = SwitchId::Verify, .name = "VERIFY", .early = true, .selects = RunMode::Verify},
+    // Verify, then put back what drifted, without windows.
+    {.id = SwitchId::Repair, .name = "REPAIR", .early = true, .selects = RunMode::Repair},
+    // Only the progress window: every other question answered as a silent run does.
+    {.id = SwitchId::Passive, .name = "PASSIVE", .early = true, .flag = &O::passive},
+    // The answers of this run's install written to an answer file.
+    {.id = SwitchId::SaveInf, .name = "SAVEINF", .hint = "<file>", .text = &O::saveInfPath},
+    // The answers of an answer file taken first (the command line wins).
+    {.id = SwitchId::LoadInf, .name = "LOADINF", .hint = "<file>", .early = true, .text = &O::loadInfPath},
+};
+
+// How a switch is written: "/LOG=<file>".
+std::string Usage(const Switch& sw) {
+    return std::string("/") + sw.name + (sw.hint ? std::string("=") + sw.hint : "");
+}
+
+std::string ValidSwitches() {
+    std::string text = "Valid switches:";
+    for (const Switch& sw : kSwitches) text += " " + Usage(sw);
+    return text;
+}
+
+// The switches that choose a run mode, as the user may choose between them.
+std::string ModeSwitches() {
+    std::vector<std::string> names;
+    for (const Switch& sw : kSwitches)
+        if (sw.selects) names.push_back(Usage(sw));
+    return JoinList(names, " and ");
+}
+
+const Switch& Row(SwitchId id) {
+    return *std::find_if(std::begin(kSwitches), std::end(kSwitches), [id](const Switch& sw) { return sw.id == id; });
+}
+
+// Sets what the switch says; the value has been judged by the rules of the table.
+bool Set(const Switch& sw, const SwitchArg& arg, StartupOptions& options, std::string& problem) {
+    if (sw.flag) options.*sw.flag = true;
+    if (sw.text) options.*sw.text = arg.value;
+    if (sw.selects) options.mode = *sw.selects;
+    return !sw.apply || sw.apply(options, arg, problem);
+}
+
+// Applies one known switch; false with `problem` set when it cannot.
+bool ApplyOne(const GivenSwitch& given, StartupOptions& options, std::string& problem) {
+    const Switch& sw = *given.sw;
+    if (!sw.hint && given.value) {
+        problem = "Switch \"" + given.word + "\" takes no value.\r\nUse " + Usage(sw) + ".";
+        return false;
+    }
+    const std::string raw = given.value.value_or("");
+    const SwitchArg arg{given.word, raw, Trim(raw), Usage(sw)};
+    if (sw.hint && (!given.value || (!sw.blankAllowed && arg.value.empty()))) {
+        problem = "Switch \"" + given.word + "\" needs a value.\r\nUse " + Usage(sw) + ".";
+        return false;
+    }
+    return Set(sw, arg, options, problem);
+}
+
+// A run mode as the messages name it: by the switch that chooses it.
+std::string ModeName(RunMode mode) {
+    for (const Switch& sw : kSwitches)
+        if (sw.selects == mode) return Usage(sw);
+    return "an install";
+}
+
+// A switch given with a run mode it does not go with.
+bool CheckModes(const std::vector<GivenSwitch>& given, RunMode mode, std::string& problem) {
+    for (const GivenSwitch& g : given) {
+        if (g.sw->modes & ModeBit(mode)) continue;
+        std::vector<std::string> allowed;
+        if (g.sw->modes & ModeBit(RunMode::Install)) allowed.push_back(ModeName(RunMode::Install));
+        for (const Switch& sw : kSwitches)
+            if (sw.selects && (g.sw->modes & ModeBit(*sw.selects))) allowed.push_back(Usage(sw));
+        problem = "Switch \"" + g.word + "\" does not go with " + ModeName(mode) + ".\r\nUse it only with " +
+                  JoinList(allowed, " or ") + ".";
+        return false;
     }
     return true;
+}
+
+// The switch a word of the command line names, and its value.
+GivenSwitch GivenOf(const std::string& word) {
+    const size_t equals = word.find('=');
+    GivenSwitch given{FindSwitch(std::string_view(word).substr(1, equals == std::string::npos ? equals : equals - 1)),
+                      word, std::nullopt};
+    if (equals != std::string::npos) given.value = word.substr(equals + 1);
+    return given;
 }
 
 std::string FindTempDir() {
@@ -184,53 +255,87 @@ std::string FindTempDir() {
 
 }  // namespace
 
-const char* DefaultLogName(RunMode mode) {
-    switch (mode) {
-        case RunMode::Plan: return "qvsetup-plan.log";
-        case RunMode::Verify: return "qvsetup-verify.log";
-        case RunMode::Repair: return "qvsetup-repair.log";
-        case RunMode::Install: break;
+std::string DefaultLogName(RunMode mode) {
+    // A run of another mode logs to "qvsetup-<its switch in small letters>.log".
+    for (const Switch& sw : kSwitches) {
+        if (sw.selects != mode) continue;
+        std::string name = sw.name;
+        for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        return "qvsetup-" + name + ".log";
     }
     return "qvsetup.log";
 }
 
-bool ReadSwitches(const std::string& furtherText, StartupOptions& options, std::string& problem) {
-    // Words that do not begin with "/" are left alone: the installer has always been
-    // started with a word of further text that it ignores.
+std::span<const Switch> Switches() { return kSwitches; }
+
+const Switch* FindSwitch(std::string_view name) {
+    for (const Switch& sw : kSwitches)
+        if (EqualsNoCase(name, sw.name)) return &sw;
+    return nullptr;
+}
+
+std::string SwitchName(SwitchId id) { return std::string("/") + Row(id).name; }
+
+bool ApplySwitches(const std::vector<GivenSwitch>& given, StartupOptions& options, std::string& problem) {
     StartupOptions result = options;
-    std::string groupWord, noGroupWord, modeWord;
-    for (const std::string& word : SplitSwitchWords(furtherText)) {
-        if (word.empty() || word[0] != '/') continue;
-        if (!ApplySwitch(word, result, problem)) return false;
-        // What these words say of the group wins over what the options held before (an
-        // answer file); only these words can contradict each other.
-        if (StartsWithNoCase(word, "/GROUP=")) {
-            groupWord = word;
-            if (noGroupWord.empty()) result.noGroup = false;
-        }
-        if (EqualsNoCase(word, "/NOGROUP")) {
-            noGroupWord = word;
-            if (groupWord.empty()) result.groupGiven = false;
-        }
-        if (ModeOf(word) == RunMode::Install) continue;
-        if (!modeWord.empty() && ModeOf(modeWord) != ModeOf(word)) {
-            problem = "Switches " + modeWord + " and " + word +
-                      " exclude each other.\r\nUse one of /PLAN, /VERIFY and /REPAIR.";
+    // A group title and no group are one choice: made here, it replaces the one the
+    // options held before, and made both ways here, it is refused.
+    const auto isGroupChoice = [](const GivenSwitch& g) {
+        return g.sw && (g.sw->id == SwitchId::Group || g.sw->id == SwitchId::NoGroup);
+    };
+    if (std::any_of(given.begin(), given.end(), isGroupChoice)) result.groupGiven = result.noGroup = false;
+    const GivenSwitch *groupWord = nullptr, *noGroupWord = nullptr, *modeWord = nullptr;
+    for (const GivenSwitch& g : given) {
+        if (!g.sw) {
+            problem = "Unknown switch \"" + g.word + "\".\r\n" + ValidSwitches() + ".";
             return false;
         }
-        modeWord = word;
+        if (!ApplyOne(g, result, problem)) return false;
+        if (g.sw->id == SwitchId::Group) groupWord = &g;
+        if (g.sw->id == SwitchId::NoGroup) noGroupWord = &g;
+        if (!g.sw->selects) continue;
+        if (modeWord && modeWord->sw->selects != g.sw->selects) {
+            problem = "Switches " + modeWord->word + " and " + g.word + " exclude each other.\r\nUse one of " +
+                      ModeSwitches() + ".";
+            return false;
+        }
+        modeWord = &g;
     }
-    if (result.groupGiven && result.noGroup) {
-        problem = "Switches " + groupWord + " and " + noGroupWord +
-                  " exclude each other.\r\nUse /GROUP=<title> or /NOGROUP, not both.";
+    if (groupWord && noGroupWord) {
+        problem = "Switches " + groupWord->word + " and " + noGroupWord->word + " exclude each other.\r\nUse " +
+                  Usage(*groupWord->sw) + " or " + Usage(*noGroupWord->sw) + ", not both.";
         return false;
     }
+    if (!CheckModes(given, result.mode, problem)) return false;
     options = result;
     problem.clear();
     return true;
 }
 
-StartupOptions PeekSwitches(const std::string& commandLine) {
+std::optional<std::string> AnswerOf(const Switch& sw, const StartupOptions& options) {
+    if (!sw.inAnswerFile) return std::nullopt;
+    std::optional<std::string> value;
+    if (sw.answer) value = sw.answer(options);
+    else if (sw.flag) value = options.*sw.flag ? "1" : "0";
+    else if (sw.text) value = options.*sw.text;
+    // A value the switch trims is answered trimmed; a blank one is no answer.
+    if (value && sw.hint && !sw.blankAllowed) {
+        value = Trim(*value);
+        if (value->empty()) return std::nullopt;
+    }
+    return value;
+}
+
+bool ReadSwitches(const std::string& furtherText, StartupOptions& options, std::string& problem) {
+    // Words that do not begin with "/" are left alone: the installer has always been
+    // started with a word of further text that it ignores.
+    std::vector<GivenSwitch> given;
+    for (const std::string& word : SplitSwitchWords(furtherText))
+        if (!word.empty() && word[0] == '/') given.push_back(GivenOf(word));
+    return ApplySwitches(given, options, problem);
+}
+
+StartupOptions ReadSwitchesLeniently(const std::string& commandLine) {
     // The switches follow the quoted source directory. Without a closing quote, or
     // without quotes at all, every word is looked at: a source directory does not
     // begin with "/".
@@ -240,13 +345,15 @@ StartupOptions PeekSwitches(const std::string& commandLine) {
         const size_t quote = line.find('"', 1);
         rest = quote == std::string::npos ? line.substr(1) : line.substr(quote + 1);
     }
+    // Only the early switches, each written as the table has it; a value is not judged.
     StartupOptions options;
     for (const std::string& word : SplitSwitchWords(rest)) {
-        if (EqualsNoCase(word, "/S")) options.silent = true;
-        else if (EqualsNoCase(word, "/PASSIVE")) options.passive = true;
-        else if (StartsWithNoCase(word, "/LOG=")) options.logPath = Trim(word.substr(5));
-        else if (StartsWithNoCase(word, "/LOADINF=")) options.loadInfPath = Trim(word.substr(9));
-        else if (ModeOf(word) != RunMode::Install) options.mode = ModeOf(word);
+        if (word.empty() || word[0] != '/') continue;
+        const GivenSwitch given = GivenOf(word);
+        if (!given.sw || !given.sw->early || (given.sw->hint != nullptr) != given.value.has_value()) continue;
+        const std::string raw = given.value.value_or("");
+        std::string ignored;
+        Set(*given.sw, {word, raw, Trim(raw), Usage(*given.sw)}, options, ignored);
     }
     // A plan, a verify and a repair are read from their log: without /LOG they write one
     // to the temporary directory.

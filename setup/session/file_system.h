@@ -51,6 +51,10 @@ bool ListSubdirectories(const std::string& dir, std::vector<std::string>& names,
 // directory. A pattern that ends in "\" stands for the entries of that folder.
 bool MatchesAnyEntry(const std::string& pattern);
 
+// The path made full against the current directory ("answers.inf" gives
+// "c:\work\answers.inf"); a full path, or one that cannot be made full, as it stands.
+std::string FullPath(const std::string& path);
+
 // ---- Changing --------------------------------------------------------------------
 
 bool CreateDir(const std::string& path, RunError& error);  // one level

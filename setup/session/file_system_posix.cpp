@@ -197,6 +197,12 @@ std::optional<DiskSpace> GetDiskSpace(const std::string& root, RunError& error) 
     return s;
 }
 
+std::string FullPath(const std::string& path) {
+    if (path.empty() || path[0] == '\\' || path[0] == '/') return path;
+    char buffer[4096];
+    return getcwd(buffer, sizeof buffer) ? std::string(buffer) + "\\" + path : path;
+}
+
 std::string GetEnv(const std::string& name) {
     const char* v = std::getenv(name.c_str());
     return v ? v : "";

@@ -236,6 +236,12 @@ std::optional<DiskSpace> GetDiskSpace(const std::string& root, RunError& error) 
     return DiskSpace{spc, bps, freeClusters, total};
 }
 
+std::string FullPath(const std::string& path) {
+    char buffer[MAX_PATH + 1];
+    const DWORD n = GetFullPathNameA(path.c_str(), sizeof buffer, buffer, nullptr);
+    return n > 0 && n < sizeof buffer ? std::string(buffer, n) : path;
+}
+
 std::string GetEnv(const std::string& name) {
     char buffer[32768];
     const DWORD n = GetEnvironmentVariableA(name.c_str(), buffer, sizeof buffer);

@@ -70,6 +70,15 @@ bool EndsWith(std::string_view text, std::string_view suffix) {
     return text.size() >= suffix.size() && text.substr(text.size() - suffix.size()) == suffix;
 }
 
+std::string JoinList(const std::vector<std::string>& items, std::string_view last) {
+    std::string text;
+    for (size_t i = 0; i < items.size(); ++i) {
+        if (i > 0) text += i + 1 == items.size() ? last : std::string_view(", ");
+        text += items[i];
+    }
+    return text;
+}
+
 double LeadingNumber(std::string_view text) {
     size_t i = 0;
     while (i < text.size() && IsBlank(text[i])) ++i;

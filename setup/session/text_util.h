@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace qv {
 
@@ -15,6 +16,8 @@ bool EqualsNoCase(std::string_view a, std::string_view b);
 bool StartsWithNoCase(std::string_view text, std::string_view prefix);
 bool ContainsNoCase(std::string_view text, std::string_view part);
 bool EndsWith(std::string_view text, std::string_view suffix);
+// The items separated by ", ", the last two by `last` instead: "A, B or C" with " or ".
+std::string JoinList(const std::vector<std::string>& items, std::string_view last);
 
 // The leading numeric part of the text (blanks before it skipped): "12abc" gives 12,
 // "-3.5e2x" gives -350, "" and "abc" give 0.

@@ -26,7 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         QV_FUZZ_CHECK(options.languageCode == "unchanged" && options.dbPlatformCode == "SBS" && !options.silent);
     }
 
-    qv::PeekSwitches(text);
+    qv::ReadSwitchesLeniently(text);
 
     qv::Session session;
     qvfuzz::AnsweringPort port;

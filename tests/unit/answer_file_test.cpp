@@ -2,6 +2,9 @@
 // stand for, and refused, naming the file and the key, when they cannot be taken.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
+
 #include "setup/config/answer_file.h"
 #include "setup/session/command_line.h"
 #include "support/temp_tree.h"
@@ -9,30 +12,27 @@
 namespace qv {
 namespace {
 
-using Words = std::vector<std::pair<std::string, std::string>>;
-
 TEST(AnswerFile, TheAnswersComeBackAsTheSwitchesTheyStandFor) {
     qvtest::TempTree tree;
-    Answers answers;
-    answers.language = "DEU";
-    answers.platform = "ORA";
+    StartupOptions answers;
+    answers.languageCode = "DEU";
+    answers.dbPlatformCode = "ORA";
     answers.installType = 4;
-    answers.products = {"QVT", "GL"};
+    answers.productsGiven = true;
+    answers.productCodes = {"QVT", "GL"};
     answers.installDir = "c:\\my qv";
     answers.crcCheck = true;
     RunError error;
     ASSERT_TRUE(WriteAnswerFile(tree.path("a.inf"), answers, error));
-    answers.groupKnown = true;
+    answers.groupGiven = true;
     answers.groupTitle = "Marrowvale";
-    answers.connectivityDir = "c:\\orawin\\bin";
+    answers.dbDir = "c:\\orawin\\bin";
     ASSERT_TRUE(WriteAnswerFile(tree.path("a.inf"), answers, error));  // again, with the group
     EXPECT_FALSE(tree.exists("a.inf.~new"));
 
-    Words words;
     std::string problem;
-    ASSERT_TRUE(ReadAnswerFile(tree.path("a.inf"), words, problem)) << problem;
     StartupOptions options;
-    for (const auto& [key, word] : words) ASSERT_TRUE(ReadSwitches(word, options, problem)) << key << ": " << problem;
+    ASSERT_TRUE(ReadAnswerFile(tree.path("a.inf"), options, problem)) << problem;
     EXPECT_EQ(options.languageCode, "DEU");
     EXPECT_EQ(options.dbPlatformCode, "ORA");
     EXPECT_EQ(options.installType, 4);
@@ -50,23 +50,83 @@ TEST(AnswerFile, TheAnswersComeBackAsTheSwitchesTheyStandFor) {
     EXPECT_FALSE(options.groupGiven);
 }
 
+// Whatever the answers hold, reading the file gives them again: blanks and quotes at the
+// ends of a title, a quote inside, an empty title; empty product codes and blank values,
+// which no switch could take, are left out.
+TEST(AnswerFile, AwkwardValuesSurviveTheRoundTrip) {
+    qvtest::TempTree tree;
+    for (const std::string title : {" lead", "trail ", "\"quoted\"", "'single'", "x\" /PLAN \"", "\"", "", "a=b;c"}) {
+        SCOPED_TRACE(title);
+        StartupOptions answers;
+        answers.languageCode = "  ";
+        answers.productsGiven = true;
+        answers.productCodes = {"A", "", " B "};
+        answers.installDir = "'c:\\Program Files\\qv'";
+        answers.groupGiven = true;
+        answers.groupTitle = title;
+        answers.dbDir = " \t";
+        RunError error;
+        ASSERT_TRUE(WriteAnswerFile(tree.path("a.inf"), answers, error));
+
+        StartupOptions expected = answers;
+        expected.languageCode.clear();
+        expected.productCodes = {"A", "B"};
+        expected.dbDir.clear();
+        StartupOptions options;
+        std::string problem;
+        ASSERT_TRUE(ReadAnswerFile(tree.path("a.inf"), options, problem)) << problem;
+        EXPECT_TRUE(options == expected) << tree.read("a.inf");
+    }
+}
+
+// A file written by hand: a byte-order mark, a path in double quotes, and a value holding
+// quotes that is a value, never switches.
+TEST(AnswerFile, ValuesAreTakenLiterallyWithTheirSurroundingQuotesStripped) {
+    qvtest::TempTree tree;
+    tree.write("a.inf", "\xEF\xBB\xBF[Setup]\r\nDIR=\"c:\\Program Files\\qv\"\rGROUP=x\" /PLAN /S /LOG=y \"\n");
+    StartupOptions options;
+    std::string problem;
+    ASSERT_TRUE(ReadAnswerFile(tree.path("a.inf"), options, problem)) << problem;
+    EXPECT_EQ(options.installDir, "c:\\Program Files\\qv");
+    EXPECT_EQ(options.groupTitle, "x\" /PLAN /S /LOG=y \"");
+    EXPECT_EQ(options.mode, RunMode::Install);
+    EXPECT_FALSE(options.silent);
+    EXPECT_EQ(options.logPath, "");
+}
+
+// The Windows profile call puts a file named without a folder into the Windows folder.
+TEST(AnswerFile, ABareNameIsWrittenIntoTheCurrentDirectory) {
+    qvtest::TempTree tree;
+    std::string root = tree.root();
+#ifndef _WIN32
+    std::replace(root.begin(), root.end(), '\\', '/');
+#endif
+    const std::filesystem::path before = std::filesystem::current_path();
+    std::filesystem::current_path(root);
+    RunError error;
+    const bool written = WriteAnswerFile("answers.inf", StartupOptions{}, error);
+    std::filesystem::current_path(before);
+    EXPECT_TRUE(written) << error.description;
+    EXPECT_TRUE(tree.exists("answers.inf"));
+}
+
 TEST(AnswerFile, AFileThatCannotBeTakenIsNamedWithItsKey) {
     qvtest::TempTree tree;
-    Words words;
+    StartupOptions options;
     std::string problem;
-    EXPECT_FALSE(ReadAnswerFile(tree.path("none.inf"), words, problem));
+    EXPECT_FALSE(ReadAnswerFile(tree.path("none.inf"), options, problem));
     EXPECT_EQ(problem.rfind("The answer file " + tree.path("none.inf") + " cannot be read: ", 0), 0u) << problem;
 
     tree.write("key.inf", "[Setup]\r\nDIR=c:\\qv\r\nCOLOUR=blue\r\n");
-    EXPECT_FALSE(ReadAnswerFile(tree.path("key.inf"), words, problem));
+    EXPECT_FALSE(ReadAnswerFile(tree.path("key.inf"), options, problem));
     EXPECT_EQ(problem.rfind("Unknown key \"COLOUR\" in the answer file " + tree.path("key.inf") + ".", 0), 0u);
 
     tree.write("flag.inf", "[setup]\r\nCRC=yes\r\n");
-    EXPECT_FALSE(ReadAnswerFile(tree.path("flag.inf"), words, problem));
+    EXPECT_FALSE(ReadAnswerFile(tree.path("flag.inf"), options, problem));
     EXPECT_EQ(problem, "Bad value \"yes\" of the key CRC in the answer file " + tree.path("flag.inf") + ".\r\nUse 1 or 0.");
 
     tree.write("empty.inf", "[Other]\r\nDIR=c:\\qv\r\n");
-    EXPECT_FALSE(ReadAnswerFile(tree.path("empty.inf"), words, problem));
+    EXPECT_FALSE(ReadAnswerFile(tree.path("empty.inf"), options, problem));
 }
 
 }  // namespace

@@ -247,7 +247,7 @@ TEST_F(CommandLineTest, BadSwitchIsToldInOneLoadErrorBox) {
     EXPECT_FALSE(options.silent);
 }
 
-TEST(PeekSwitches, FindsSilentAndLogEvenOnLinesTheFullReadingRefuses) {
+TEST(LenientReading, FindsSilentAndLogEvenOnLinesTheFullReadingRefuses) {
     struct Case {
         const char* line;
         bool silent;
@@ -268,22 +268,22 @@ TEST(PeekSwitches, FindsSilentAndLogEvenOnLinesTheFullReadingRefuses) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.line);
-        const StartupOptions options = PeekSwitches(c.line);
+        const StartupOptions options = ReadSwitchesLeniently(c.line);
         EXPECT_EQ(options.silent, c.silent);
         EXPECT_EQ(options.logPath, c.log);
         EXPECT_EQ(options.installType, 1);  // nothing else is taken
         EXPECT_FALSE(options.crcCheck);
     }
-    EXPECT_FALSE(PeekSwitches("\"D:\\cd\" /CRC /TYPE=3 /NOGROUP").noGroup);
+    EXPECT_FALSE(ReadSwitchesLeniently("\"D:\\cd\" /CRC /TYPE=3 /NOGROUP").noGroup);
 }
 
 TEST_F(CommandLineTest, APlanAVerifyOrARepairRunsWithoutWindowsAndLogsToTempWithoutLog) {
-    const StartupOptions verify = PeekSwitches("\"D:\\cd\" x /verify");
+    const StartupOptions verify = ReadSwitchesLeniently("\"D:\\cd\" x /verify");
     EXPECT_EQ(verify.mode, RunMode::Verify);
     EXPECT_TRUE(verify.Unattended());
     EXPECT_EQ(verify.logPath, tree.root() + "\\qvsetup-verify.log");
-    EXPECT_EQ(PeekSwitches("\"D:\\cd\" /PLAN /LOG=p.log").logPath, "p.log");
-    EXPECT_FALSE(PeekSwitches("\"D:\\cd\" /S").logPath.size());
+    EXPECT_EQ(ReadSwitchesLeniently("\"D:\\cd\" /PLAN /LOG=p.log").logPath, "p.log");
+    EXPECT_FALSE(ReadSwitchesLeniently("\"D:\\cd\" /S").logPath.size());
 }
 
 TEST(LanguageSwitch, FindsTheLanguageByItsCode) {

@@ -52,6 +52,11 @@ TEST_F(ProfileTest, HeadersAreWholeLines) {
               (Lines{"[Startup] ; comment", "DBType=REG_SZ=a", "[Startup]", "DBType=REG_SZ=b"}));
 }
 
+TEST_F(ProfileTest, AByteOrderMarkIsSkippedAndEveryLineEndEndsALine) {
+    EXPECT_EQ(Edit("\xEF\xBB\xBF[Startup]\rDBType=REG_SZ=a\nQ=REG_SZ=q\r\n", "DBType", "b", "[Startup]"),
+              (Lines{"[Startup]", "DBType=REG_SZ=b", "Q=REG_SZ=q"}));
+}
+
 TEST_F(ProfileTest, MissingSectionsAreAppendedAndGrow) {
     tree.write("p.cfg", "");
     ASSERT_TRUE(LoadFile(session, port, tree.path("p.cfg")));
