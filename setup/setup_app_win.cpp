@@ -144,6 +144,14 @@ private:
                    options_.saveInfPath + SystemCause(error));
     }
 
+    // How an install through the windows records itself.
+    RecordedRunOptions RunOptions() {
+        RecordedRunOptions run;
+        run.installType = main_.ListedInstallType();
+        run.rollback = !options_.noRollback;
+        return run;
+    }
+
     // /PASSIVE: the unattended run, with the progress window for its install.
     ExitCode RunPassive(const std::string& arguments) {
         INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS};
@@ -170,12 +178,15 @@ private:
             port_.LogStep("The common controls cannot be initialised" + SystemCause(FromSystemError(GetLastError())));
 
         if (!ParseCommandLine(session_, port_, arguments, options_)) return ExitCode::StartupFailed;
-        installStatus_.SetCompletion([this](UserPort& port, const std::string& destRoot, bool supplyChain) {
-            ui::SetBusy(true);
-            const CompletionOutcome outcome = FinishInstall(session_, port, completion_, destRoot, supplyChain);
-            if (completion_.Chosen()) SaveAnswers();
-            return outcome;
-        });
+        installStatus_.SetCompletion(
+            [this](UserPort& port, InstallJournal& journal, const std::string& destRoot, bool supplyChain) {
+                ui::SetBusy(true);
+                const CompletionOutcome outcome =
+                    FinishInstall(session_, port, completion_, journal, destRoot, supplyChain);
+                if (completion_.Chosen()) SaveAnswers();
+                return outcome;
+            },
+            [this] { return RunOptions(); });
         installStatus_.SetStartHook([this] { SaveAnswers(); });
         if (!options_.languageCode.empty()) {
             // The language named on the command line is taken without asking.

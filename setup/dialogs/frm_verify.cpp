@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include "setup/engine/install_run.h"
 #include "setup/resources/control_ids.h"
 #include "setup/session/res_strings.h"
 #include "setup/session/text_util.h"
@@ -45,6 +46,7 @@ Str StateText(ItemState state) {
         case ItemState::Missing: return Str::StateMissing;
         case ItemState::SizeDiffers: return Str::StateSizeDiffers;
         case ItemState::ChecksumDiffers: return Str::StateChecksumDiffers;
+        case ItemState::Unreadable: return Str::StateUnreadable;
         default: return Str::StateChanged;
     }
 }
@@ -155,7 +157,11 @@ void FrmVerify::Check() {
     checked_ = true;
     ui::SetBusy(true);
     port_.LogStep("Verify of " + session_.InstallDir);
-    survey_ = SurveyInstall(session_, port_, RecordedGroup(session_, shortcuts_), shortcuts_);
+    RunLock lock;
+    if (TakeDirectoryLock(session_, lock, DestRootOf(session_), port_))
+        survey_ = SurveyForVerify(session_, port_, RecordedGroup(session_, shortcuts_), shortcuts_);
+    else
+        survey_.complete = false;
     SendMessageA(Item(id::Progress), PBM_SETPOS, 100, 0);
     if (survey_.complete) LogVerify(session_, survey_, port_);
     ui::SetBusy(false);
@@ -163,7 +169,9 @@ void FrmVerify::Check() {
 }
 
 void FrmVerify::ListDrift() {
-    const std::vector<const CheckItem*> drifted = DriftedItems(survey_);
+    std::vector<const CheckItem*> drifted = DriftedItems(survey_);
+    const std::vector<const CheckItem*> unchecked = UncheckedItems(survey_);
+    drifted.insert(drifted.end(), unchecked.begin(), unchecked.end());
     HWND list = Item(id::lstDrift);
     // A list of thousands of items is filled without a repaint per item and drawn once.
     SendMessageA(list, LVM_SETITEMCOUNT, static_cast<WPARAM>(drifted.size()), 0);

@@ -162,7 +162,10 @@ InstallStatus::InstallStatus(Session& session, InstallLog& log)
 
 InstallStatus::~InstallStatus() = default;
 
-void InstallStatus::SetCompletion(StatusCompletion completion) { completion_ = std::move(completion); }
+void InstallStatus::SetCompletion(StatusCompletion completion, StatusRunOptions options) {
+    completion_ = std::move(completion);
+    runOptions_ = std::move(options);
+}
 
 UserPort& InstallStatus::Port() { return port_; }
 
@@ -227,11 +230,10 @@ void InstallStatus::RunFirstActivation() {
     if (started_) return;
     started_ = true;
     CompletionOutcome outcome = CompletionOutcome::Returned;
-    InstallCompletion completion;
-    if (completion_)
-        completion = [this, &outcome](const std::string& destRoot, bool supplyChain) {
-            outcome = completion_(port_, destRoot, supplyChain);
-        };
+    const RecordedCompletion completion = [this, &outcome](InstallJournal& journal, const std::string& destRoot,
+                                                           bool supplyChain) {
+        if (completion_) outcome = completion_(port_, journal, destRoot, supplyChain);
+    };
     ++installsRun_;
     if (startHook_) startHook_();
     if (passive_) {
@@ -242,7 +244,8 @@ void InstallStatus::RunFirstActivation() {
     if (job_)
         job_(port_);
     else
-        RunInstall(session_, port_, completion);
+        RunRecordedInstall(session_, port_, QvoleLibrary(), runOptions_ ? runOptions_() : RecordedRunOptions{},
+                           completion);
     handedOver_ = outcome == CompletionOutcome::HandedOver;
     if (handedOver_) {
         Unload();

@@ -11,6 +11,7 @@
 
 #include "setup/dialogs/form.h"
 #include "setup/engine/install_completion.h"
+#include "setup/engine/install_run.h"
 #include "setup/dialogs/user_port_win.h"
 #include "setup/session/install_log.h"
 #include "setup/session/policy_port.h"
@@ -19,17 +20,20 @@
 namespace qv {
 
 // What runs after the last product of an install that was not aborted (the install
-// completion), with the port of the progress window. When it hands over to another
-// setup program, the window ends the installer without its closing message.
-using StatusCompletion =
-    std::function<CompletionOutcome(UserPort& port, const std::string& destRoot, bool supplyChain)>;
+// completion), with the port of the progress window and the install's journal. When it
+// hands over to another setup program, the window ends the installer without its closing
+// message.
+using StatusCompletion = std::function<CompletionOutcome(UserPort& port, InstallJournal& journal,
+                                                         const std::string& destRoot, bool supplyChain)>;
+// How the install records itself, asked for when it starts.
+using StatusRunOptions = std::function<RecordedRunOptions()>;
 
 class InstallStatus : public ui::Form {
 public:
     InstallStatus(Session& session, InstallLog& log);
     ~InstallStatus() override;
 
-    void SetCompletion(StatusCompletion completion);
+    void SetCompletion(StatusCompletion completion, StatusRunOptions options);
 
     // Loads the window and shows it modally over owner; the install runs on its first
     // activation and the window unloads when it is done.
@@ -69,6 +73,7 @@ private:
     LoggingPort port_;                    // the same, written to the install log
     InstallLog& log_;
     StatusCompletion completion_;
+    StatusRunOptions runOptions_;
     std::function<void(UserPort&)> job_;  // a repair or a passive install, in place of the install
     std::function<void()> startHook_;
     std::unique_ptr<PassivePort> passive_;  // set while a passive install runs

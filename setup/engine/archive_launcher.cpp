@@ -39,15 +39,26 @@ ArchiveCommand BuildArchiveCommand(const std::string& productDir, const std::str
     return command;
 }
 
-bool RunArchiveProgram(Session& session, UserPort& port, const std::string& productDir, const std::string& destRoot,
-                       const std::string& productCode, const std::string& fileSpec) {
-    const ArchiveCommand command = BuildArchiveCommand(productDir, destRoot, productCode, fileSpec);
+bool RunArchiveProgram(Session& session, UserPort& port, InstallJournal& journal, const ProductRec& product,
+                       const std::string& destRoot, const ListEntry& entry) {
+    const ArchiveCommand command = BuildArchiveCommand(product.ProductDir, destRoot, product.ProductCode, entry.spec);
     RunError error;
-    if (!fs::Exists(command.targetDir)) MakeDirPath(command.targetDir, error);  // the program reports a missing folder
+    // The program reports a folder it cannot write to, and writes over what is there.
+    if (!fs::Exists(command.targetDir)) journal.MakeFolders(command.targetDir, error);
+    journal.PrepareFile(command.shownPath, error);
     if (!StartProgram(command.program, command.commandLine, /*hidden=*/true, error)) {
+        journal.Restore(command.shownPath);
         port.LogStep("Could not start " + command.loggedLine + " (" + error.description + ")" + SystemCause(error));
         return false;
     }
+    RecordedFile file;
+    file.path = command.shownPath;
+    file.size = entry.size;
+    file.checksum = entry.checksum;
+    file.product = product.ProductCode;
+    file.spec = entry.spec;
+    file.archive = true;
+    journal.Wrote(file);
     port.LogStep("Started " + command.loggedLine);
     ShowFileName(session, port, command.shownPath);
     UpdateProgress(session, port, RoundToCluster(session, kBlockSize));

@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "setup/engine/file_list.h"
+#include "setup/engine/install_journal.h"
 #include "setup/session/session.h"
 #include "setup/session/user_port.h"
 
@@ -24,12 +26,13 @@ struct ArchiveCommand {
 ArchiveCommand BuildArchiveCommand(const std::string& productDir, const std::string& destRoot,
                                    const std::string& productCode, const std::string& fileSpec);
 
-// Starts the archive program for one entry: makes its target directory, starts it hidden
-// without waiting, shows the entry in the progress window, counts one cluster-rounded
-// block of progress and lets pending events run once. False, with nothing counted, when
-// the program cannot be started. Either way the install log gets the command line,
-// without the password.
-bool RunArchiveProgram(Session& session, UserPort& port, const std::string& productDir, const std::string& destRoot,
-                       const std::string& productCode, const std::string& fileSpec);
+// Starts the archive program for one entry: makes room in the journal for the file it
+// puts in place (an earlier one is moved aside) and its folder, starts it hidden without
+// waiting, shows the entry in the progress window, counts one cluster-rounded block of
+// progress and lets pending events run once. The file is recorded as the list describes
+// it. False, with nothing counted, when the program cannot be started. Either way the
+// install log gets the command line, without the password.
+bool RunArchiveProgram(Session& session, UserPort& port, InstallJournal& journal, const ProductRec& product,
+                       const std::string& destRoot, const ListEntry& entry);
 
 }  // namespace qv

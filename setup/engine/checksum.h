@@ -22,6 +22,10 @@ std::string ChecksumLibraryPath();
 inline RunError DllLoadError() { return {48, "Error in loading DLL"}; }
 inline RunError DllEntryPointError() { return {453, "Specified DLL function not found"}; }
 
+// The CRC-32 of a whole file through the checksum library, read in large blocks, and its
+// size. False, with the error, when the file cannot be read or the library cannot be bound.
+bool FileChecksum(const std::string& path, int64_t& size, int32_t& checksum, RunError& error);
+
 // The checksum as the file lists write it: the decimal text of a signed 32-bit value.
 inline std::string ChecksumText(int32_t checksum) { return std::to_string(checksum); }
 

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "setup/engine/checksum.h"
+#include "setup/engine/install_journal.h"
 #include "setup/engine/open_files.h"
 #include "setup/engine/progress.h"
 #include "setup/session/disk_utils.h"
@@ -13,18 +14,12 @@
 namespace qv {
 namespace {
 
-// The copy is made under this name beside its destination and takes the destination's
-// name only once it is whole (and verified, with checking on): an earlier file of that
-// name stays until then, and stays for good when the copy does not complete.
-std::string ScratchPath(const std::string& dest) { return dest + kScratchSuffix; }
-
-void Discard(const std::string& scratch) {
-    RunError ignored;  // a scratch file that is not there is as good as removed
-    fs::RemoveFile(scratch, ignored);
+// What the log adds about the file a copy would have replaced: an earlier file stands at
+// dest, or waits aside to come back.
+std::string EarlierFileNote(InstallJournal& journal, const std::string& dest) {
+    const bool earlier = journal.HasEarlier(dest) || (!journal.Touched(dest) && fs::Exists(dest));
+    return earlier ? "; the earlier file is kept" : "";
 }
-
-// What the log adds about the file a copy would have replaced.
-std::string EarlierFileNote(const std::string& dest) { return fs::Exists(dest) ? "; the earlier file is kept" : ""; }
 
 // The bytes move in chunks of whole blocks: one read and one write carry many blocks,
 // while the checksum, the progress and the Cancel check still go block by block.
@@ -33,22 +28,27 @@ constexpr int64_t kChunkSize = 32 * int64_t{kBlockSize};
 // How one attempt at a copy ended.
 enum class Attempt { Copied, Cancelled, Failed };
 
-// One attempt at the copy into the scratch file, from opening both files to carrying the
-// times over. The scratch file stays open in `to` where the system can move open files.
+// One attempt at the copy, from opening both files to carrying the times over. The copy is
+// created under the destination's own name, where the journal has made room for it.
 class CopyAttempt {
 public:
-    CopyAttempt(Session& session, UserPort& port, const std::string& source, const std::string& scratch,
-                Checking checking, OpenFile& to)
-        : session_(session), port_(port), source_(source), dest_(scratch), checking_(checking), to_(to) {}
+    CopyAttempt(Session& session, UserPort& port, const std::string& source, const std::string& dest,
+                Checking checking, bool flush)
+        : session_(session), port_(port), source_(source), dest_(dest), checking_(checking), flush_(flush) {}
 
-    Attempt Run(int32_t& checksum, RunError& error) {
-        checksum = 0;
+    // Sets the outcome's checksum (not known with checking off and no checksum library) and
+    // the size copied.
+    Attempt Run(CopyOutcome& outcome, RunError& error) {
+        outcome.checksum = 0;
+        outcome.checksumKnown = false;
+        outcome.size = 0;
         if (!from_.OpenRead(source_, error)) return Attempt::Failed;
-        if (!to_.CreateWrite(dest_, error)) return Attempt::Failed;
+        if (!to_.CreateNew(dest_, error)) return Attempt::Failed;
         int64_t length = 0;
         if (!from_.Size(length, error)) return Attempt::Failed;
         if (length == 0) {
             // An empty copy stays as it is; its times are not set.
+            outcome.checksumKnown = true;
             return Finish(error) ? Attempt::Copied : Attempt::Failed;
         }
         int32_t running = -1;
@@ -57,7 +57,9 @@ public:
         RunError ignored;
         from_.CopyTimesTo(to_, ignored);  // times that cannot be carried over are passed over
         if (!Finish(error)) return Attempt::Failed;
-        checksum = checking_ == Checking::On ? ~running : 0;
+        outcome.checksumKnown = summing_;
+        outcome.checksum = summing_ ? ~running : 0;
+        outcome.size = length;
         return Attempt::Copied;
     }
 
@@ -127,19 +129,25 @@ private:
         return true;
     }
 
-    // Adds a copied block to the checksum and counts it in the progress.
+    // Adds a copied block to the checksum and counts it in the progress. The checksum is
+    // kept for the install record also with checking off, where the library can be had.
     bool CountBlock(const char* block, int32_t length, int32_t& running, RunError& error) {
-        if (checking_ == Checking::On && !GetCRC(block, length, running, error)) {
-            port_.LogStep("The checksum library cannot be used: " + ChecksumLibraryPath() + SystemCause(error));
-            return false;
+        if (summing_ && !GetCRC(block, length, running, error)) {
+            if (checking_ == Checking::On) {
+                port_.LogStep("The checksum library cannot be used: " + ChecksumLibraryPath() + SystemCause(error));
+                return false;
+            }
+            summing_ = false;
         }
         UpdateProgress(session_, port_, RoundToCluster(session_, length));
         return true;
     }
 
+    // A copy that replaces an earlier file reaches the disk before the earlier file may go.
     bool Finish(RunError& error) {
         from_.Close();
-        return fs::CanMoveOpenFiles() || to_.Close(error);
+        if (flush_ && !to_.Flush(error)) return false;
+        return to_.Close(error);
     }
 
     Session& session_;
@@ -147,8 +155,10 @@ private:
     const std::string& source_;
     const std::string& dest_;
     const Checking checking_;
+    const bool flush_;
+    bool summing_ = true;
     OpenFile from_;
-    OpenFile& to_;
+    OpenFile to_;
 };
 
 Answer AskAfterCopyFailure(Session& session, UserPort& port, const std::string& source, const std::string& dest,
@@ -175,39 +185,65 @@ Answer AskAfterChecksumMismatch(Session& session, UserPort& port, const std::str
     return port.ShowMessage(box);
 }
 
-// Gives the copy of dest up on Abort (or a box that could not be shown): the scratch file
-// goes, the earlier dest stays, and the progress window may unload.
-void GiveUp(UserPort& port, const std::string& dest, CopyOutcome& outcome, const RunError& error) {
-    Discard(ScratchPath(dest));
+// Gives the copy of dest up on Abort (or a box that could not be shown): what was written
+// goes, the earlier dest comes back, and the progress window may unload.
+void GiveUp(UserPort& port, InstallJournal& journal, const std::string& dest, CopyOutcome& outcome,
+            const RunError& error) {
+    const std::string note = EarlierFileNote(journal, dest);
+    journal.Restore(dest);
     outcome.result = CopyResult::Aborted;
-    port.LogStep("Not installed: " + dest + " (copy error, aborted" + EarlierFileNote(dest) + ")" +
-                 SystemCause(error));
+    port.LogStep("Not installed: " + dest + " (copy error, aborted" + note + ")" + SystemCause(error));
     port.UnloadProgress();
 }
 
-// What a copy into the scratch file came to, before it is placed.
-enum class Scratch {
-    Whole,    // the scratch file holds the whole source
-    Ignored,  // the copy failed and the user chose Ignore; the scratch file may hold part of it
-    Ended,    // given up (Abort, Cancel): the scratch file is gone; outcome.result says how
+// What a copy came to, before its checksum is compared.
+enum class Copied {
+    Whole,    // dest holds the whole source
+    Ignored,  // the copy failed and the user chose Ignore; dest may hold part of it
+    Ended,    // given up (Abort, Cancel, Ignore where dest could not be made room for): outcome.result says how
 };
 
-// Copies source into the scratch file of dest, with FileCP's dialog on a failure: Retry
-// starts the copy again, Ignore gives it up (both mark the outcome retried), Abort gives
-// the install up. A whole copy may still be open in `copy`.
-Scratch CopyToScratch(Session& session, UserPort& port, const std::string& source, const std::string& dest,
-                      Checking checking, OpenFile& copy, CopyOutcome& outcome) {
-    const std::string scratch = ScratchPath(dest);
+// Makes room for dest: an earlier file is moved aside. Where it cannot be (read-only, held
+// open by another program) FileCP's dialog asks: Retry tries again, Ignore leaves dest as
+// it was (Skipped), Abort gives the install up. True once there is room.
+bool MakeRoom(Session& session, UserPort& port, InstallJournal& journal, const std::string& source,
+              const std::string& dest, CopyOutcome& outcome) {
     for (;;) {
-        CopyAttempt attempt(session, port, source, scratch, checking, copy);
         RunError error;
-        switch (attempt.Run(outcome.checksum, error)) {
-            case Attempt::Copied: return Scratch::Whole;
-            case Attempt::Cancelled:
-                Discard(scratch);
-                port.LogStep("Not installed: " + dest + " (cancelled" + EarlierFileNote(dest) + ")");
+        if (journal.PrepareFile(dest, error)) return true;
+        outcome.error = error;
+        switch (AskAfterCopyFailure(session, port, source, dest, error)) {
+            case Answer::Retry: outcome.retried = true; continue;
+            case Answer::Ignore:
+                outcome.retried = true;
+                outcome.result = CopyResult::Skipped;
+                port.LogStep("Not installed: " + dest + " (copy error ignored; the earlier file is kept)" +
+                             SystemCause(error));
+                return false;
+            default:
+                GiveUp(port, journal, dest, outcome, error);
+                return false;
+        }
+    }
+}
+
+// Copies source to dest, with FileCP's dialog on a failure: Retry starts the copy again,
+// Ignore gives it up (both mark the outcome retried), Abort gives the install up.
+Copied CopyWithDialogs(Session& session, UserPort& port, InstallJournal& journal, const std::string& source,
+                       const std::string& dest, Checking checking, CopyOutcome& outcome) {
+    for (;;) {
+        if (!MakeRoom(session, port, journal, source, dest, outcome)) return Copied::Ended;
+        CopyAttempt attempt(session, port, source, dest, checking, journal.HasEarlier(dest));
+        RunError error;
+        switch (attempt.Run(outcome, error)) {
+            case Attempt::Copied: return Copied::Whole;
+            case Attempt::Cancelled: {
+                const std::string note = EarlierFileNote(journal, dest);
+                journal.Restore(dest);
+                port.LogStep("Not installed: " + dest + " (cancelled" + note + ")");
                 outcome.result = CopyResult::Cancelled;
-                return Scratch::Ended;
+                return Copied::Ended;
+            }
             case Attempt::Failed: break;
         }
         attempt.CloseBoth();
@@ -217,129 +253,105 @@ Scratch CopyToScratch(Session& session, UserPort& port, const std::string& sourc
             case Answer::Ignore:
                 outcome.retried = true;
                 port.LogStep("Copy error ignored: " + dest + " (" + error.description + ")" + SystemCause(error));
-                return Scratch::Ignored;
+                return Copied::Ignored;
             default:
-                GiveUp(port, dest, outcome, {});
-                return Scratch::Ended;
+                GiveUp(port, journal, dest, outcome, {});
+                return Copied::Ended;
         }
     }
 }
 
-// Moves the whole copy into dest's place: through its handle while it is open, which spares
-// opening it again, else by its name.
-bool MoveIntoPlace(OpenFile& copy, const std::string& scratch, const std::string& dest, RunError& error) {
-    if (!copy.IsOpen()) return fs::MoveReplacing(scratch, dest, error);
-    if (!copy.MoveTo(scratch, dest, error)) return false;
-    RunError ignored;
-    copy.Close(ignored);  // every write had succeeded before the move
-    return true;
-}
-
-// Moves the scratch file into the place of dest. A destination that cannot be replaced
-// (read-only, held open by another program) shows FileCP's dialog: Retry tries again,
-// Ignore leaves dest as it was (Skipped), Abort gives the install up. True once the copy
-// is in place.
-bool PlaceCopy(Session& session, UserPort& port, const std::string& source, const std::string& dest, OpenFile& copy,
-               CopyOutcome& outcome) {
-    const std::string scratch = ScratchPath(dest);
-    for (;;) {
-        RunError error;
-        if (MoveIntoPlace(copy, scratch, dest, error)) return true;
-        copy.Close();  // from here on it is moved by its name
-        outcome.error = error;
-        switch (AskAfterCopyFailure(session, port, source, dest, error)) {
-            case Answer::Retry: outcome.retried = true; continue;
-            case Answer::Ignore:
-                outcome.retried = true;
-                outcome.result = CopyResult::Skipped;
-                Discard(scratch);
-                port.LogStep("Not installed: " + dest + " (copy error ignored" + EarlierFileNote(dest) + ")" +
-                             SystemCause(error));
-                return false;
-            default:
-                GiveUp(port, dest, outcome, error);
-                return false;
-        }
-    }
-}
-
-// Installs what an ignored copy error left: the part that was written takes the place of
-// dest (PartlyWritten); where nothing was written, dest goes (Skipped).
-void PlaceIgnoredCopy(Session& session, UserPort& port, const std::string& source, const std::string& dest,
-                      CopyOutcome& outcome) {
+// What an ignored copy error leaves is installed: the part that was written stays at dest
+// (PartlyWritten); where nothing was written, the entry is skipped and an earlier dest goes.
+void KeepIgnoredCopy(UserPort& port, InstallJournal& journal, const std::string& dest, const RecordedFile& file,
+                     CopyOutcome& outcome) {
     outcome.checksum = 0;
-    if (fs::IsFile(ScratchPath(dest))) {
-        OpenFile closed;
-        if (!PlaceCopy(session, port, source, dest, closed, outcome)) return;
-        outcome.result = CopyResult::PartlyWritten;
-        port.LogStep("Installed partly written: " + dest + " (copy error ignored, checksum not compared)");
+    if (!fs::IsFile(dest)) {
+        journal.Drop(dest);
+        outcome.result = CopyResult::Skipped;
+        port.LogStep("Not installed: " + dest + " (copy error ignored)");
         return;
     }
+    RecordedFile partial = file;
+    partial.checksum.clear();
+    int32_t crc = 0;
     RunError ignored;
-    fs::RemoveFile(dest, ignored);
-    outcome.result = CopyResult::Skipped;
-    port.LogStep("Not installed: " + dest + " (copy error ignored)");
+    if (FileChecksum(dest, partial.size, crc, ignored)) partial.checksum = ChecksumText(crc);
+    journal.Wrote(partial);
+    outcome.result = CopyResult::PartlyWritten;
+    port.LogStep("Installed partly written: " + dest + " (copy error ignored, checksum not compared)");
 }
 
 // The checksum dialog's Ignore and Abort: the copy is not installed. Ignore skips the
 // entry, and what was at its place goes as well; Abort keeps an earlier file.
-void RefuseMismatch(UserPort& port, const std::string& destFile, Answer answer, const std::string& mismatch,
-                    CopyOutcome& outcome) {
+void RefuseMismatch(UserPort& port, InstallJournal& journal, const std::string& destFile, Answer answer,
+                    const std::string& mismatch, CopyOutcome& outcome) {
+    const bool earlier = journal.HasEarlier(destFile);
     if (answer == Answer::Ignore) {
-        RunError ignored;
-        const bool hadFile = fs::RemoveFile(destFile, ignored);
+        journal.Drop(destFile);
         outcome.result = CopyResult::Skipped;
         port.LogStep("Not installed: " + destFile + " (" + mismatch + ", ignored" +
-                     (hadFile ? "; the earlier file is removed" : "") + ")");
+                     (earlier ? "; the earlier file is removed" : "") + ")");
         return;
     }
+    journal.Restore(destFile);
     outcome.result = CopyResult::Aborted;
-    port.LogStep("Not installed: " + destFile + " (" + mismatch + ", aborted" + EarlierFileNote(destFile) + ")");
+    port.LogStep("Not installed: " + destFile + " (" + mismatch + ", aborted" +
+                 (earlier ? "; the earlier file is kept" : "") + ")");
+}
+
+// The file as the record keeps it, once copied whole.
+RecordedFile Copy(const CopySource& from, const std::string& dest, const CopyOutcome& outcome) {
+    RecordedFile file;
+    file.path = dest;
+    file.size = outcome.size;
+    file.checksum = outcome.checksumKnown ? ChecksumText(outcome.checksum) : std::string();
+    file.product = from.product;
+    file.spec = from.spec;
+    return file;
 }
 
 }  // namespace
 
-CopyOutcome FileCP(Session& session, UserPort& port, const std::string& source, const std::string& dest,
-                   Checking checking) {
+CopyOutcome FileCP(Session& session, UserPort& port, InstallJournal& journal, const CopySource& source,
+                   const std::string& dest, Checking checking) {
     CopyOutcome outcome;
-    OpenFile scratch;
-    switch (CopyToScratch(session, port, source, dest, checking, scratch, outcome)) {
-        case Scratch::Whole:
-            if (PlaceCopy(session, port, source, dest, scratch, outcome)) outcome.result = CopyResult::Unchecked;
+    switch (CopyWithDialogs(session, port, journal, source.path, dest, checking, outcome)) {
+        case Copied::Whole:
+            journal.Wrote(Copy(source, dest, outcome));
+            outcome.result = CopyResult::Unchecked;
             break;
-        case Scratch::Ignored: PlaceIgnoredCopy(session, port, source, dest, outcome); break;
-        case Scratch::Ended: break;
+        case Copied::Ignored: KeepIgnoredCopy(port, journal, dest, Copy(source, dest, outcome), outcome); break;
+        case Copied::Ended: break;
     }
-    if (!outcome.Installed()) outcome.checksum = 0;
+    if (!outcome.Installed() || checking == Checking::Off) outcome.checksum = 0;
     return outcome;
 }
 
-CopyOutcome VerifiedCopy(Session& session, UserPort& port, const std::string& sourceFile, const std::string& destFile,
-                         const std::string& expected, int64_t size, Checking checking) {
+CopyOutcome VerifiedCopy(Session& session, UserPort& port, InstallJournal& journal, const CopySource& source,
+                         const std::string& destFile, const std::string& expected, int64_t size, Checking checking) {
     CopyOutcome outcome;
     for (;;) {
-        OpenFile scratch;
-        const Scratch copied = CopyToScratch(session, port, sourceFile, destFile, checking, scratch, outcome);
-        if (copied == Scratch::Ended) return outcome;
+        const Copied copied = CopyWithDialogs(session, port, journal, source.path, destFile, checking, outcome);
+        if (copied == Copied::Ended) return outcome;
         // An ignored copy error leaves the checksum at 0: with checking on, it is compared
         // like any other.
-        const std::string actual = ChecksumText(outcome.checksum);
+        const std::string actual = ChecksumText(checking == Checking::On ? outcome.checksum : 0);
         if (checking == Checking::Off || actual == expected) {
-            if (copied == Scratch::Ignored) {
-                PlaceIgnoredCopy(session, port, sourceFile, destFile, outcome);
+            if (copied == Copied::Ignored) {
+                KeepIgnoredCopy(port, journal, destFile, Copy(source, destFile, outcome), outcome);
                 return outcome;
             }
-            if (!PlaceCopy(session, port, sourceFile, destFile, scratch, outcome)) return outcome;
+            journal.Wrote(Copy(source, destFile, outcome));
             outcome.result = checking == Checking::On ? CopyResult::Verified : CopyResult::Unchecked;
+            if (checking == Checking::Off) outcome.checksum = 0;
             port.LogStep("Copied " + destFile + " (" + std::to_string(size) + " bytes, checksum " +
                          (checking == Checking::Off ? "not checked" : actual + " verified") + ")");
             return outcome;
         }
-        scratch.Close();
         const Answer answer = AskAfterChecksumMismatch(session, port, destFile, expected, actual);
-        Discard(ScratchPath(destFile));
         if (answer != Answer::Retry) {
-            RefuseMismatch(port, destFile, answer, "checksum " + actual + " instead of " + expected, outcome);
+            RefuseMismatch(port, journal, destFile, answer, "checksum " + actual + " instead of " + expected, outcome);
             outcome.checksum = 0;
             return outcome;
         }

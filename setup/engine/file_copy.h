@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <string>
 
+#include "setup/engine/install_journal.h"
 #include "setup/session/run_error.h"
 #include "setup/session/session.h"
 #include "setup/session/user_port.h"
@@ -17,10 +18,6 @@ namespace qv {
 // The unit of a copy: its checksum, its progress and the Cancel check go by blocks of this
 // size and a last, shorter one.
 inline constexpr int32_t kBlockSize = 32767;
-
-// A copy is made under its destination's name with this added, beside it, and takes the
-// destination's name only once it is whole and verified.
-inline constexpr const char* kScratchSuffix = ".~qv";
 
 // Whether a copy computes the checksum of what it copies and compares it with the list's.
 enum class Checking { On, Off };
@@ -44,6 +41,10 @@ struct CopyOutcome {
     // The checksum of the copied bytes: 0 with checking off, for an empty source, or when
     // the copy was given up.
     int32_t checksum = 0;
+    // What the install record keeps of a whole copy: its CRC-32, computed also with checking
+    // off where the checksum library can be had (checksumKnown), and its size.
+    bool checksumKnown = false;
+    int64_t size = 0;
     // The last copy failure the user was asked about, with the system's code behind it.
     RunError error;
 
@@ -56,23 +57,31 @@ struct CopyOutcome {
     bool EndsInstall() const { return result == CopyResult::Aborted || result == CopyResult::Cancelled; }
 };
 
-// Copies source to dest. The copy is made into a scratch file beside dest, which takes
-// dest's place once it is whole: a copy that does not complete leaves an earlier dest as
-// it was. Every block is counted with UpdateProgress; after every full block pending
-// events run and the copy stops when the Cancel button has set InstallAborted. A failure
-// shows the "FileCP" dialog: Abort gives the copy up (and unloads the progress window),
-// Retry starts it again, Ignore puts what was written in dest's place. Files of any size
+// Where a copy comes from: the source file, and the list entry that names it.
+struct CopySource {
+    std::string path;
+    std::string product;  // the code of the product whose list names it
+    std::string spec;     // the entry's file spec
+};
+
+// Copies source to dest. The copy is written under dest's own name, where the journal has
+// made room: an earlier dest is moved aside first (one that cannot be, read-only or held
+// open, is asked about), and comes back when the copy does not complete. Every block is
+// counted with UpdateProgress; after every full block pending events run and the copy stops
+// when the Cancel button has set InstallAborted. A failure shows the "FileCP" dialog: Abort
+// gives the copy up (and unloads the progress window), Retry starts it again, Ignore keeps
+// what was written at dest. What is installed is listed in the journal. Files of any size
 // are copied.
-CopyOutcome FileCP(Session& session, UserPort& port, const std::string& source, const std::string& dest,
-                   Checking checking);
+CopyOutcome FileCP(Session& session, UserPort& port, InstallJournal& journal, const CopySource& source,
+                   const std::string& dest, Checking checking);
 
 // Copies one entry of a file list and, with checking on, compares its checksum with
-// `expected` (the list's text). The copy takes dest's place only when the checksums match.
-// On a mismatch the "File Copy Error" dialog offers Abort (an earlier destFile stays),
-// Retry (the file's `size` is taken back out of the progress and the copy is made again)
-// and Ignore (the entry is skipped and an earlier destFile goes too).
-CopyOutcome VerifiedCopy(Session& session, UserPort& port, const std::string& sourceFile, const std::string& destFile,
-                         const std::string& expected, int64_t size, Checking checking);
+// `expected` (the list's text). On a mismatch the "File Copy Error" dialog offers Abort
+// (an earlier destFile comes back), Retry (the file's `size` is taken back out of the
+// progress and the copy is made again) and Ignore (the entry is skipped and an earlier
+// destFile goes too).
+CopyOutcome VerifiedCopy(Session& session, UserPort& port, InstallJournal& journal, const CopySource& source,
+                         const std::string& destFile, const std::string& expected, int64_t size, Checking checking);
 
 // The checking of an install run: off when the session's NoCrcCheck is set.
 inline Checking InstallChecking(const Session& session) { return session.NoCrcCheck ? Checking::Off : Checking::On; }

@@ -1,7 +1,6 @@
 #include "setup/engine/file_list.h"
 
 #include <cmath>
-#include <cstring>
 
 #include "setup/engine/archive_launcher.h"
 #include "setup/engine/file_copy.h"
@@ -89,14 +88,16 @@ public:
         return {};
     }
 
-    // Creates the entry's directory when nothing of that name exists. A list names the
-    // files of one directory one after another: the last directory found or made is not
-    // looked up again. False, with the failure reported, when it cannot be made.
-    bool MakeDestDir(const ListEntry& entry, const std::string& sourceShown, PassOutcome& outcome) {
+    // Creates the entry's directory when nothing of that name exists, each folder listed in
+    // the journal before it is made. A list names the files of one directory one after
+    // another: the last directory found or made is not looked up again. False, with the
+    // failure reported, when it cannot be made.
+    bool MakeDestDir(InstallJournal& journal, const ListEntry& entry, const std::string& sourceShown,
+                     PassOutcome& outcome) {
         const std::string& dir = entry.paths.destDir;
         if (dir == knownDir_) return true;
         RunError error;
-        if (fs::Exists(dir) || MakeDirPath(dir, error)) {
+        if (fs::Exists(dir) || journal.MakeFolders(dir, error)) {
             knownDir_ = dir;
             return true;
         }
@@ -143,7 +144,7 @@ private:
             return false;
         }
         const std::string& tooLong = paths.sourceFile.size() > kMaxPathLength ? paths.sourceFile : paths.destFile;
-        if (tooLong.size() + std::strlen(kScratchSuffix) > kMaxPathLength) {
+        if (tooLong.size() > kMaxPathLength) {
             failed_ = Fail(product_.ProductName + "\n" + listPath_ + "\n" + "Path Too Long : " + tooLong + "\n" +
                                "Line " + std::to_string(lineNumber_),
                            kPassTitle, Icon::Exclamation, err::PathNotFound());
@@ -260,7 +261,7 @@ EntryPaths MakeEntryPaths(const ProductRec& product, const std::string& productD
     return paths;
 }
 
-PassOutcome InstallDirectory(Session& session, UserPort& port, const std::string& productDir,
+PassOutcome InstallDirectory(Session& session, UserPort& port, InstallJournal& journal, const std::string& productDir,
                              const std::string& destRoot) {
     const ProductRec* product = CurrentProductOf(session);
     if (!product) return {PassResult::Failed, {}};
@@ -270,9 +271,10 @@ PassOutcome InstallDirectory(Session& session, UserPort& port, const std::string
         session.CurrentFileSpec = entry.spec;
         ShowFileName(session, port, entry.paths.destFile);
         Step step;
-        if (!walker.MakeDestDir(entry, entry.paths.sourceFile, step.outcome)) return Step{Step::End, step.outcome};
-        const CopyOutcome copy = VerifiedCopy(session, port, entry.paths.sourceFile, entry.paths.destFile,
-                                              entry.checksum, entry.size, checking);
+        if (!walker.MakeDestDir(journal, entry, entry.paths.sourceFile, step.outcome)) return Step{Step::End, step.outcome};
+        const CopySource source{entry.paths.sourceFile, product->ProductCode, entry.spec};
+        const CopyOutcome copy =
+            VerifiedCopy(session, port, journal, source, entry.paths.destFile, entry.checksum, entry.size, checking);
         if (copy.EndsInstall()) return EndWith(PassResult::Stopped);
         // A copy that went through its error dialog: the pass goes on after this line, in
         // the list opened anew.
@@ -286,7 +288,7 @@ PassOutcome WalkFileList(const Session& session, UserPort& port, const ProductRe
     return walker.Walk([&](const ListEntry& entry) { return visit(entry) ? Step{} : EndWith(PassResult::Completed); });
 }
 
-PassOutcome ExpandDirectory(Session& session, UserPort& port, const std::string& productDir,
+PassOutcome ExpandDirectory(Session& session, UserPort& port, InstallJournal& journal, const std::string& productDir,
                             const std::string& destRoot) {
     const ProductRec* product = CurrentProductOf(session);
     if (!product) return {PassResult::Failed, {}};
@@ -296,8 +298,8 @@ PassOutcome ExpandDirectory(Session& session, UserPort& port, const std::string&
         ShowFileName(session, port, entry.paths.destFile);
         if (!entry.sizeIsNumber) return Step{Step::End, walker.FailTooManyUsers()};
         Step step;
-        if (!walker.MakeDestDir(entry, entry.spec, step.outcome)) return Step{Step::End, step.outcome};
-        if (!RunArchiveProgram(session, port, product->ProductDir, destRoot, product->ProductCode, entry.spec))
+        if (!walker.MakeDestDir(journal, entry, entry.spec, step.outcome)) return Step{Step::End, step.outcome};
+        if (!RunArchiveProgram(session, port, journal, *product, destRoot, entry))
             return Step{Step::End, walker.FailTooManyUsers()};
         if (session.InstallAborted) return EndWith(PassResult::Stopped);  // the Cancel button
         return Step{};

@@ -12,6 +12,7 @@
 #include <functional>
 #include <string>
 
+#include "setup/engine/install_journal.h"
 #include "setup/session/run_error.h"
 #include "setup/session/session.h"
 #include "setup/session/user_port.h"
@@ -73,14 +74,14 @@ struct ListEntry {
 
 // The copy pass over the list in productDir for the product ListedProducts(CurrentProduct);
 // destRoot is the install directory without a trailing "\". Every selected entry is copied
-// with VerifiedCopy, checked unless NoCrcCheck is set. Failures are reported here or in the
-// copy.
-PassOutcome InstallDirectory(Session& session, UserPort& port, const std::string& productDir,
+// with VerifiedCopy, checked unless NoCrcCheck is set, and every folder and file is listed
+// in the journal before it is made. Failures are reported here or in the copy.
+PassOutcome InstallDirectory(Session& session, UserPort& port, InstallJournal& journal, const std::string& productDir,
                              const std::string& destRoot);
 
 // The expansion pass of a compressed product: the archive program is started for every
 // selected entry.
-PassOutcome ExpandDirectory(Session& session, UserPort& port, const std::string& productDir,
+PassOutcome ExpandDirectory(Session& session, UserPort& port, InstallJournal& journal, const std::string& productDir,
                             const std::string& destRoot);
 
 // Walks the entries of the list in productDir that an install of `product` would work on,

@@ -1,7 +1,7 @@
 #include "setup/engine/install_check.h"
 
 #include <algorithm>
-#include <memory>
+#include <map>
 #include <set>
 #include <utility>
 
@@ -10,54 +10,44 @@
 #include "setup/config/profile_file.h"
 #include "setup/config/transfer_config.h"
 #include "setup/engine/archive_launcher.h"
+#include "setup/engine/check_items.h"
 #include "setup/engine/checksum.h"
-#include "setup/engine/file_copy.h"
-#include "setup/engine/file_list.h"
-#include "setup/engine/install_driver.h"
+#include "setup/engine/install_run.h"
 #include "setup/engine/open_files.h"
 #include "setup/engine/progress.h"
-#include "setup/session/disk_utils.h"
 #include "setup/session/file_system.h"
-#include "setup/session/policy_port.h"
 #include "setup/session/res_strings.h"
 #include "setup/session/text_util.h"
 
 namespace qv {
 namespace {
 
-// The size of the reads of a check: large, so that the checksum runs at its full speed.
-constexpr int64_t kCheckBlock = 1 << 20;
-
-std::string DestRoot(const Session& session) {
-    std::string root = session.InstallDir;
-    if (!root.empty() && root.back() == '\\') root.pop_back();
-    return root;
-}
-
-std::string WorkstationConfigPath(const Session& session) {
-    return DestRoot(session) + "\\setup\\" + kWorkstationConfigName;
-}
-
-// The lines of a configuration file, read without telling anyone; none when it is missing.
-std::vector<std::string> ConfigLinesOf(Session& session, const std::string& path) {
-    std::vector<std::string> saved = std::move(session.ConfigLines);
-    session.ConfigLines.clear();
-    PolicyPort quiet;
-    std::vector<std::string> lines;
-    if (LoadFile(session, quiet, path, /*showErrors=*/false)) lines = std::move(session.ConfigLines);
-    session.ConfigLines = std::move(saved);
-    return lines;
-}
-
 ItemState StateOfValue(const std::optional<std::string>& found, const std::string& expected) {
     if (!found) return ItemState::Missing;
     return *found == expected ? ItemState::Intact : ItemState::Changed;
 }
 
+// The entries whose value the installing run takes from its own environment: a survey made
+// in another run cannot know them.
+bool FromRunEnvironment(const ConfigEntry& entry) {
+    return entry.key == "TEMP" || entry.key == "LogDir" || entry.key == "ReportOutputDir";
+}
+
+// Keeps the last of the items that name the same file: a destination two lists name is as
+// its last writer in install order leaves it.
+void KeepLastWriters(std::vector<CheckItem>& files) {
+    std::map<std::string, size_t> last;
+    for (size_t i = 0; i < files.size(); ++i) last[UpperAscii(files[i].name)] = i;
+    std::vector<CheckItem> kept;
+    for (size_t i = 0; i < files.size(); ++i)
+        if (last[UpperAscii(files[i].name)] == i) kept.push_back(std::move(files[i]));
+    files = std::move(kept);
+}
+
 // Walks everything an install of the chosen products leaves and compares it with the disk.
 class Surveyor {
 public:
-    Surveyor(Session& session, UserPort& port) : session_(session), port_(port), destRoot_(DestRoot(session)) {}
+    Surveyor(Session& session, UserPort& port) : session_(session), port_(port), destRoot_(DestRootOf(session)) {}
 
     void Files(Survey& survey) {
         const int count = std::clamp<int>(session_.ProductCount, 0, kMaxProducts);
@@ -71,6 +61,7 @@ public:
             });
             if (walked.EndsInstall()) survey.complete = false;
         }
+        KeepLastWriters(survey.files);
     }
 
     void Completion(Survey& survey, const GroupChoice& group, ShortcutLibrary& shortcuts) {
@@ -78,7 +69,10 @@ public:
         bool tools = false, supplyChain = false;
         for (int i = 1; i <= count; ++i) {
             const ProductRec& product = session_.ListedProducts[static_cast<size_t>(i)];
-            if (HasDbCodes(product)) survey.entries.push_back(DbCodeItem(product, i));
+            if (HasDbCodes(product)) {
+                survey.entries.push_back(DbCodeItem(DbCodesPath(session_), product.ProductCode, DbCodesValue(product)));
+                survey.entries.back().product = i;
+            }
             if (product.Chosen != -1) continue;
             tools = tools || product.SoftwareType == "Marrowtools";
             supplyChain = supplyChain || product.SoftwareType == "Supply Chain";
@@ -96,37 +90,14 @@ public:
         survey.group = group;
         survey.transferConfig = TransferConfigPath(session_.TempDir);
         const std::string config = WorkstationConfigPath(session_);
-        const std::vector<std::string> lines = ConfigLinesOf(session_, config);
+        const std::vector<std::string> lines = ConfigLinesOf(config);
         for (const ConfigEntry& e : WorkstationConfigEntries(session_, group.connectivityDir)) {
-            CheckItem item;
-            item.kind = ItemKind::ConfigEntry;
-            item.name = e.key;
-            item.file = config;
-            item.section = e.section;
-            item.expected = e.value;
-            const std::optional<std::string> found = GetREGParm(lines, e.key, e.section);
-            item.found = found.value_or("");
-            item.state = StateOfValue(found, e.value);
-            survey.entries.push_back(item);
+            survey.entries.push_back(EntryItem(config, lines, e.section, e.key, e.value));
+            survey.entries.back().judged = !FromRunEnvironment(e);
         }
         if (!group.createGroup) return;
-        for (const GroupShortcut& s : GroupShortcuts(destRoot_, group)) {
-            CheckItem item;
-            item.kind = ItemKind::Shortcut;
-            item.name = group.groupTitle + "\\" + s.name;
-            item.expected = s.target;
-            item.shortcut = s;
-            const std::optional<ShortcutTarget> found = shortcuts.ReadShortCut(1, group.groupTitle, s.name);
-            if (!found) {
-                item.state = ItemState::Missing;
-            } else {
-                item.found = found->target;
-                const bool same = EqualsNoCase(found->target, s.target) && EqualsNoCase(found->workdir, s.workdir) &&
-                                  found->args == s.args;
-                item.state = same ? ItemState::Intact : ItemState::Changed;
-            }
-            survey.shortcuts.push_back(item);
-        }
+        for (const GroupShortcut& s : GroupShortcuts(destRoot_, group))
+            survey.shortcuts.push_back(ShortcutItem(shortcuts, 1, group.groupTitle, s));
     }
 
 private:
@@ -153,23 +124,9 @@ private:
         AddMissingFolders(folder, survey.directories);
         item.editedAfterCopy = EqualsNoCase(item.name, WorkstationConfigPath(session_));
         ShowFileName(session_, port_, item.name);
-        item.state = CheckFile(item.name, entry.size, entry.checksum, item.foundSize);
+        item.state = CheckFile(item.name, entry.size, entry.checksum, item.foundSize, item.cause);
         ShowShare(std::max<int64_t>(entry.size, 0));
         port_.DoEvents();
-        return item;
-    }
-
-    CheckItem DbCodeItem(const ProductRec& product, int index) {
-        CheckItem item;
-        item.kind = ItemKind::DbCode;
-        item.product = index;
-        item.name = product.ProductCode;
-        item.file = DbCodesPath(session_);
-        item.section = "[dbcodes]";
-        item.expected = DbCodesValue(product);
-        const std::optional<std::string> found = ReadProfileString("dbcodes", product.ProductCode, item.file);
-        item.found = found.value_or("");
-        item.state = StateOfValue(found, item.expected);
         return item;
     }
 
@@ -205,36 +162,71 @@ private:
     int64_t bytesChecked_ = 0;
 };
 
-std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
+}  // namespace
 
-std::string EntryLabel(const CheckItem& item) { return item.file + " " + item.section + " " + item.name; }
-
-std::string DriftLine(const CheckItem& item) {
-    const std::string state = ItemStateName(item.state);
-    switch (item.kind) {
-        case ItemKind::File:
-            return "Drift: file " + state + " " + std::to_string(item.expectedSize) + " " +
-                   (item.foundSize < 0 ? std::string("-") : std::to_string(item.foundSize)) + " " + item.name;
-        case ItemKind::ConfigEntry:
-        case ItemKind::DbCode:
-            return std::string("Drift: ") + (item.kind == ItemKind::DbCode ? "database code " : "entry ") + state + " " +
-                   EntryLabel(item) + ": expected " + Quoted(item.expected) +
-                   (item.state == ItemState::Missing ? std::string() : ", found " + Quoted(item.found));
-        case ItemKind::Shortcut:
-            return "Drift: shortcut " + state + " " + Quoted(item.name) + ": expected " + item.expected +
-                   (item.state == ItemState::Missing ? std::string() : ", found " + item.found);
-    }
-    return {};
+std::vector<std::string> ConfigLinesOf(const std::string& path) {
+    std::vector<std::string> lines;
+    RunError ignored;
+    if (!ReadConfigLines(path, lines, ignored)) lines.clear();
+    return lines;
 }
 
-}  // namespace
+std::string WorkstationConfigPath(const Session& session) {
+    return DestRootOf(session) + "\\setup\\" + kWorkstationConfigName;
+}
+
+CheckItem EntryItem(const std::string& file, const std::vector<std::string>& lines, const std::string& section,
+                    const std::string& key, const std::string& expected) {
+    CheckItem item;
+    item.kind = ItemKind::ConfigEntry;
+    item.name = key;
+    item.file = file;
+    item.section = section;
+    item.expected = expected;
+    const std::optional<std::string> found = GetREGParm(lines, key, section);
+    item.found = found.value_or("");
+    item.state = StateOfValue(found, expected);
+    return item;
+}
+
+CheckItem DbCodeItem(const std::string& file, const std::string& key, const std::string& expected) {
+    CheckItem item;
+    item.kind = ItemKind::DbCode;
+    item.name = key;
+    item.file = file;
+    item.section = "[dbcodes]";
+    item.expected = expected;
+    const std::optional<std::string> found = ReadProfileString("dbcodes", key, file);
+    item.found = found.value_or("");
+    item.state = StateOfValue(found, expected);
+    return item;
+}
+
+CheckItem ShortcutItem(ShortcutLibrary& shortcuts, int32_t common, const std::string& group,
+                       const GroupShortcut& s) {
+    CheckItem item;
+    item.kind = ItemKind::Shortcut;
+    item.name = group + "\\" + s.name;
+    item.expected = s.target;
+    item.shortcut = s;
+    const std::optional<ShortcutTarget> found = shortcuts.ReadShortCut(common, group, s.name);
+    if (!found) {
+        item.state = ItemState::Missing;
+        return item;
+    }
+    item.found = found->target;
+    const bool same =
+        EqualsNoCase(found->target, s.target) && EqualsNoCase(found->workdir, s.workdir) && found->args == s.args;
+    item.state = same ? ItemState::Intact : ItemState::Changed;
+    return item;
+}
 
 GroupChoice RecordedGroup(Session& session, ShortcutLibrary& shortcuts) {
     GroupChoice group;
     group.groupTitle = Res(session, Str::DefaultGroupTitle);
     group.createGroup = shortcuts.ReadShortCut(1, group.groupTitle, GroupShortcuts("", group).front().name).has_value();
     group.connectivityDir = InitialConnectivityDir(session);
-    const std::vector<std::string> lines = ConfigLinesOf(session, WorkstationConfigPath(session));
+    const std::vector<std::string> lines = ConfigLinesOf(WorkstationConfigPath(session));
     if (const std::optional<std::string> dbbin = GetREGParm(lines, "DBBIN", "[Batchwell]"))
         group.connectivityDir = *dbbin;
     return group;
@@ -247,28 +239,29 @@ const char* ItemStateName(ItemState state) {
         case ItemState::SizeDiffers: return "size differs";
         case ItemState::ChecksumDiffers: return "checksum differs";
         case ItemState::Changed: return "changed";
+        case ItemState::Unreadable: return "cannot be checked";
     }
     return "";
 }
 
-ItemState CheckFile(const std::string& path, int64_t size, const std::string& checksum, int64_t& foundSize) {
+ItemState CheckFile(const std::string& path, int64_t size, const std::string& checksum, int64_t& foundSize,
+                    RunError& cause) {
     foundSize = -1;
-    RunError error;
-    OpenFile file;
-    if (!file.OpenRead(path, error)) return fs::Exists(path) ? ItemState::ChecksumDiffers : ItemState::Missing;
-    if (!file.Size(foundSize, error)) return ItemState::ChecksumDiffers;
-    if (foundSize != size) return ItemState::SizeDiffers;
-    // Large reads, so that the checksum runs at its full speed; no more than the file needs.
-    const uint32_t blockSize = static_cast<uint32_t>(std::clamp<int64_t>(size, 1, kCheckBlock));
-    const std::unique_ptr<char[]> block(new char[blockSize]);
-    int32_t running = -1;
-    for (;;) {
-        uint32_t got = 0;
-        if (!file.Read(block.get(), blockSize, got, error)) return ItemState::ChecksumDiffers;
-        if (got == 0) break;
-        if (!GetCRC(block.get(), static_cast<int32_t>(got), running, error)) return ItemState::ChecksumDiffers;
+    RunError lookup;
+    switch (fs::KindOf(path, lookup)) {
+        case fs::EntryKind::None: return ItemState::Missing;
+        case fs::EntryKind::Directory: return ItemState::SizeDiffers;  // a folder in its place
+        case fs::EntryKind::File: break;
     }
-    return ChecksumText(~running) == checksum ? ItemState::Intact : ItemState::ChecksumDiffers;
+    OpenFile file;
+    if (!file.OpenRead(path, cause) || !file.Size(foundSize, cause)) return ItemState::Unreadable;
+    file.Close();
+    if (foundSize != size) return ItemState::SizeDiffers;
+    if (checksum.empty()) return ItemState::Intact;  // a checksum that was never known: the size says it
+    int64_t readSize = 0;
+    int32_t crc = 0;
+    if (!FileChecksum(path, readSize, crc, cause)) return ItemState::Unreadable;
+    return ChecksumText(crc) == checksum ? ItemState::Intact : ItemState::ChecksumDiffers;
 }
 
 Survey SurveyInstall(Session& session, UserPort& port, const GroupChoice& group, ShortcutLibrary& shortcuts) {
@@ -282,19 +275,29 @@ Survey SurveyInstall(Session& session, UserPort& port, const GroupChoice& group,
 
 std::vector<const CheckItem*> DriftedItems(const Survey& survey) {
     std::vector<const CheckItem*> drifted;
+    for (const std::vector<CheckItem>* items : {&survey.products, &survey.files, &survey.entries, &survey.shortcuts})
+        for (const CheckItem& item : *items) {
+            if (!item.judged || item.state == ItemState::Intact || item.state == ItemState::Unreadable) continue;
+            if (item.state == ItemState::Missing || !item.editedAfterCopy) drifted.push_back(&item);
+        }
+    return drifted;
+}
+
+std::vector<const CheckItem*> UncheckedItems(const Survey& survey) {
+    std::vector<const CheckItem*> unchecked;
     for (const std::vector<CheckItem>* items : {&survey.files, &survey.entries, &survey.shortcuts})
         for (const CheckItem& item : *items)
-            if (item.state == ItemState::Missing || (item.state != ItemState::Intact && !item.editedAfterCopy))
-                drifted.push_back(&item);
-    return drifted;
+            if (item.state == ItemState::Unreadable && !item.editedAfterCopy) unchecked.push_back(&item);
+    return unchecked;
 }
 
 std::vector<std::string> ExtraFiles(const Session& session, const Survey& survey) {
     std::set<std::string> named;
     for (const CheckItem& file : survey.files) named.insert(UpperAscii(file.name));
     named.insert(UpperAscii(DbCodesPath(session)));
+    named.insert(UpperAscii(RecordPath(session.InstallDir)));
     std::vector<std::string> extra;
-    std::vector<std::string> folders = {DestRoot(session)};
+    std::vector<std::string> folders = {DestRootOf(session)};
     while (!folders.empty()) {
         const std::string folder = folders.back();
         folders.pop_back();
@@ -313,143 +316,6 @@ std::vector<std::string> ExtraFiles(const Session& session, const Survey& survey
     }
     std::sort(extra.begin(), extra.end());
     return extra;
-}
-
-void LogPlan(const Survey& survey, UserPort& port, double freeSpace) {
-    int files = 0;
-    int64_t toCopy = 0, inPlace = 0, replaced = 0;
-    for (const CheckItem& f : survey.files) {
-        const char* what = f.state == ItemState::Missing ? "new" : f.state == ItemState::Intact ? "unchanged" : "replaced";
-        port.LogStep(std::string("Plan: file ") + what + " " + std::to_string(f.expectedSize) + " " + f.name);
-        if (f.state == ItemState::Intact) {
-            inPlace += f.expectedSize;
-            continue;
-        }
-        ++files;
-        toCopy += f.expectedSize;
-        if (f.foundSize > 0) replaced += f.foundSize;
-    }
-    for (const std::string& d : survey.directories) port.LogStep("Plan: directory " + d);
-    for (const std::string& a : survey.archiveLines) port.LogStep("Plan: archive " + a);
-    if (!survey.handOver.empty()) port.LogStep("Plan: hand-over " + survey.handOver);
-    if (!survey.transferConfig.empty()) port.LogStep("Plan: transfer configuration " + survey.transferConfig);
-    for (const CheckItem& e : survey.entries)
-        port.LogStep(std::string("Plan: ") + (e.kind == ItemKind::DbCode ? "database code " : "entry ") +
-                     EntryLabel(e) + ": " + (e.state == ItemState::Missing ? std::string("(none)") : Quoted(e.found)) +
-                     " -> " + Quoted(e.expected));
-    if (!survey.transferConfig.empty())
-        port.LogStep("Plan: group " + (survey.group.createGroup ? Quoted(survey.group.groupTitle) : std::string("none")));
-    for (const CheckItem& s : survey.shortcuts)
-        port.LogStep("Plan: shortcut " + Quoted(s.name) + " -> " + s.shortcut.target +
-                     (s.shortcut.args.empty() ? "" : " " + s.shortcut.args));
-    port.LogStep("Plan: totals " + std::to_string(files) + " files, " + FormatThousands(static_cast<double>(toCopy)) +
-                 " bytes to copy, " + FormatThousands(static_cast<double>(inPlace)) + " bytes in place, " +
-                 FormatThousands(freeSpace - static_cast<double>(toCopy - replaced)) + " bytes free after");
-}
-
-bool LogVerify(const Session& session, const Survey& survey, UserPort& port) {
-    int files = 0, entries = 0, shortcuts = 0;
-    for (const CheckItem* item : DriftedItems(survey)) {
-        port.LogStep(DriftLine(*item));
-        (item->kind == ItemKind::File ? files : item->kind == ItemKind::Shortcut ? shortcuts : entries) += 1;
-    }
-    const std::vector<std::string> extra = ExtraFiles(session, survey);
-    for (const std::string& path : extra) port.LogStep("Extra: " + path);
-    const int drifted = files + entries + shortcuts;
-    port.LogStep("Verify: " + std::string(drifted == 0 ? "intact" : "drifted") + ", " + std::to_string(files) +
-                 " of " + std::to_string(survey.files.size()) + " files, " + std::to_string(entries) + " of " +
-                 std::to_string(survey.entries.size()) + " entries and " + std::to_string(shortcuts) + " of " +
-                 std::to_string(survey.shortcuts.size()) + " shortcuts drifted; " + std::to_string(extra.size()) +
-                 " files no list names");
-    return drifted > 0;
-}
-
-namespace {
-
-// Puts back the drifted files: copied with checking on whatever the run's setting, a
-// compressed product's by its archive program. Copy failures are asked about as in an
-// install. Sets configCopied when the workstation configuration was copied anew.
-PassOutcome RepairFiles(Session& session, UserPort& port, const std::vector<const CheckItem*>& drifted,
-                        bool& configCopied) {
-    session.ProductBytes = 0;
-    for (const CheckItem* item : drifted)
-        if (item->kind == ItemKind::File) session.ProductBytes += static_cast<double>(std::max<int64_t>(item->expectedSize, 1));
-    session.BytesDone = 0;
-    const std::string destRoot = DestRoot(session);
-    for (const CheckItem* item : drifted) {
-        if (item->kind != ItemKind::File) continue;
-        const ProductRec& product = session.ListedProducts[static_cast<size_t>(item->product)];
-        session.ModuleBytes = static_cast<int32_t>(std::clamp<int64_t>(item->expectedSize, 1, INT32_MAX));
-        session.ModuleBytesDone = 0;
-        port.ShowModuleName(product.ProductName);
-        port.LogStep("Repairing " + item->name + " (" + ItemStateName(item->state) + ")");
-        RunError ignored;  // a folder that cannot be made shows in the copy's own failure
-        MakeDirPath(item->name.substr(0, item->name.rfind('\\')), ignored);
-        if (item->compressed) {
-            RunArchiveProgram(session, port, product.ProductDir, destRoot, product.ProductCode, item->spec);
-            if (session.InstallAborted) return {PassResult::Stopped, {}};  // the Cancel button
-        } else {
-            const CopyOutcome copy = VerifiedCopy(session, port, item->source, item->name, item->checksum,
-                                                  item->expectedSize, Checking::On);
-            if (copy.EndsInstall()) return {PassResult::Stopped, {}};
-        }
-        configCopied = configCopied || item->editedAfterCopy;
-    }
-    return {};
-}
-
-// Sets the drifted configuration entries, or all of them in a file copied anew, and the
-// drifted database codes.
-void RepairEntries(Session& session, UserPort& port, const Survey& survey,
-                   const std::vector<const CheckItem*>& drifted, bool configCopied) {
-    std::vector<const CheckItem*> entries;
-    for (const CheckItem& e : survey.entries)
-        if (e.kind == ItemKind::ConfigEntry && (configCopied || e.state != ItemState::Intact)) entries.push_back(&e);
-    if (!entries.empty() && LoadFile(session, port, entries.front()->file)) {
-        for (const CheckItem* e : entries) SetREGParm(session, e->name, e->expected, e->section);
-        const bool saved = SaveFile(session, port, entries.front()->file);
-        port.LogStep((saved ? "Repaired " : "Could not repair ") + std::to_string(entries.size()) + " entries of " +
-                     entries.front()->file);
-    }
-    for (const CheckItem* item : drifted)
-        if (item->kind == ItemKind::DbCode) {
-            WriteDbCodes(session, item->product);
-            port.LogStep("Repaired database code " + item->name + " in " + item->file);
-        }
-}
-
-// Makes the shortcuts that are missing or start something else again.
-void RepairShortcuts(UserPort& port, const Survey& survey, const std::vector<const CheckItem*>& drifted,
-                     ShortcutLibrary& shortcuts) {
-    std::vector<const CheckItem*> links;
-    for (const CheckItem* item : drifted)
-        if (item->kind == ItemKind::Shortcut) links.push_back(item);
-    if (links.empty()) return;
-    const OleSession ole(shortcuts);
-    for (const CheckItem* link : links) {
-        const GroupShortcut& s = link->shortcut;
-        const ShortcutResult result =
-            shortcuts.MakeShortCut(1, survey.group.groupTitle, s.name, s.target, s.workdir, s.args);
-        port.LogStep("Shortcut " + Quoted(link->name) + " to " + s.target + ": " +
-                     (result == ShortcutResult::Made ? "made again" : "not made"));
-    }
-}
-
-}  // namespace
-
-PassOutcome RepairInstall(Session& session, UserPort& port, const Survey& survey, ShortcutLibrary& shortcuts) {
-    const std::vector<const CheckItem*> drifted = DriftedItems(survey);
-    if (drifted.empty()) {
-        port.LogStep("Nothing to repair: the installation is intact");
-        return {};
-    }
-    const RunningInstall running(session);
-    bool configCopied = false;
-    const PassOutcome files = RepairFiles(session, port, drifted, configCopied);
-    if (files.EndsInstall()) return files;
-    RepairEntries(session, port, survey, drifted, configCopied);
-    RepairShortcuts(port, survey, drifted, shortcuts);
-    return {};
 }
 
 }  // namespace qv

@@ -2,6 +2,7 @@
 
 #include "setup/config/config_profile.h"
 #include "setup/config/transfer_config.h"
+#include "setup/engine/checksum.h"
 #include "setup/session/file_system.h"
 #include "setup/session/process.h"
 #include "setup/session/text_util.h"
@@ -53,21 +54,97 @@ std::vector<GroupShortcut> GroupShortcuts(const std::string& destRoot, const Gro
     };
 }
 
-void MakeGroupShortcuts(ShortcutLibrary& library, UserPort& port, const std::string& destRoot,
+namespace {
+
+// The group's folder, made (and listed) where it is missing, and recorded; empty when the
+// shell does not say where the group goes.
+std::string RecordGroupFolder(ShortcutLibrary& library, InstallJournal& journal, const std::string& title) {
+    const std::optional<ProgramsFolder> programs = library.FindProgramsFolder(1);
+    if (!programs) return {};
+    const std::string folder = GroupFolderOf(programs->path, title);
+    const bool created = !fs::Exists(folder);
+    RunError ignored;  // the library makes what is still missing, and says when it cannot
+    journal.MakeFolders(folder, ignored);
+    journal.Wrote(RecordedGroup{title, folder, programs->common, created});
+    return folder;
+}
+
+const char* ShortcutResultText(ShortcutResult result) {
+    switch (result) {
+        case ShortcutResult::Made: return "made";
+        case ShortcutResult::NotMade: return "not made";
+        case ShortcutResult::NoLibrary: return "not made, qvole.dll cannot be loaded";
+    }
+    return "";
+}
+
+}  // namespace
+
+void MakeGroupShortcuts(ShortcutLibrary& library, UserPort& port, InstallJournal& journal, const std::string& destRoot,
                         const GroupChoice& choice) {
     const std::string& group = choice.groupTitle;
     const OleSession ole(library);
+    const std::string folder = RecordGroupFolder(library, journal, group);
     for (const GroupShortcut& s : GroupShortcuts(destRoot, choice)) {
+        const std::string link = folder.empty() ? std::string() : LinkFileOf(folder, s.name);
+        RunError ignored;  // a link that cannot be made room for is not made: the library says so
+        if (!link.empty()) journal.PrepareFile(link, ignored);
         const ShortcutResult result = library.MakeShortCut(1, group, s.name, s.target, s.workdir, s.args);
-        port.LogStep("Shortcut \"" + group + "\\" + s.name + "\" to " + s.target + ": " +
-                     (result == ShortcutResult::Made      ? "made"
-                      : result == ShortcutResult::NotMade ? "not made"
-                                                          : "not made, qvole.dll cannot be loaded"));
+        if (!link.empty() && result == ShortcutResult::Made)
+            journal.Wrote(RecordedShortcut{link, s.name, s.target, s.workdir, s.args});
+        else if (!link.empty())
+            journal.Restore(link);
+        port.LogStep("Shortcut \"" + group + "\\" + s.name + "\" to " + s.target + ": " + ShortcutResultText(result));
     }
 }
 
+namespace {
+
+// The transfer configuration in TEMP, a copy of an earlier one kept, and recorded.
+void WriteTransferConfigRecorded(Session& session, UserPort& port, InstallJournal& journal) {
+    const std::string transfer = TransferConfigPath(session.TempDir);
+    RunError error;
+    journal.PrepareEdit(transfer, error);
+    if (!WriteTransferConfig(session, session.TempDir, error)) {
+        port.LogStep("Could not write " + transfer + " (" + error.description + ")" + SystemCause(error));
+        return;
+    }
+    port.LogStep("Wrote " + transfer);
+    RecordedOutside outside;
+    outside.path = transfer;
+    int32_t checksum = 0;
+    if (FileChecksum(transfer, outside.size, checksum, error)) outside.checksum = ChecksumText(checksum);
+    journal.Wrote(outside);
+}
+
+// The workstation configuration: its entries set, each recorded, and the file recorded as
+// edited, so that it is judged by its entries from here on.
+void WriteWorkstationConfigRecorded(Session& session, UserPort& port, InstallJournal& journal,
+                                    const std::string& connectivityDir) {
+    const std::string workstation = session.InstallDir + "\\setup\\" + kWorkstationConfigName;
+    RunError error;
+    journal.PrepareEdit(workstation, error);
+    if (!WriteWorkstationConfig(session, port, workstation, connectivityDir)) {
+        port.LogStep("Could not write (missing or unreadable) " + workstation);
+        return;
+    }
+    port.LogStep("Wrote " + workstation);
+    for (const ConfigEntry& e : WorkstationConfigEntries(session, connectivityDir))
+        journal.Wrote(RecordedEntry{workstation, e.section, e.key, e.value});
+    const RecordedFile* copied = journal.Record().FindFile(workstation);
+    RecordedFile file;
+    if (copied) file = *copied;
+    file.path = workstation;
+    file.edited = true;
+    int32_t checksum = 0;
+    file.checksum = FileChecksum(workstation, file.size, checksum, error) ? ChecksumText(checksum) : std::string();
+    journal.Wrote(file);
+}
+
+}  // namespace
+
 CompletionOutcome FinishInstall(Session& session, UserPort& port, CompletionServices& services,
-                                const std::string& destRoot, bool supplyChain) {
+                                InstallJournal& journal, const std::string& destRoot, bool supplyChain) {
     port.UnloadProgress();
     port.DoEvents();
 
@@ -88,23 +165,14 @@ CompletionOutcome FinishInstall(Session& session, UserPort& port, CompletionServ
         port.LogStep(std::string("Program group: ") +
                      (choice.createGroup ? "\"" + choice.groupTitle + "\"" : std::string("none")) +
                      ", connectivity directory " + choice.connectivityDir);
-        const std::string transfer = TransferConfigPath(session.TempDir);
-        RunError error;
-        if (WriteTransferConfig(session, session.TempDir, error))
-            port.LogStep("Wrote " + transfer);
-        else
-            port.LogStep("Could not write " + transfer + " (" + error.description + ")" + SystemCause(error));
-        const std::string workstation = session.InstallDir + "\\setup\\" + kWorkstationConfigName;
-        port.LogStep((WriteWorkstationConfig(session, port, workstation, choice.connectivityDir)
-                          ? "Wrote "
-                          : "Could not write (missing or unreadable) ") +
-                     workstation);
+        WriteTransferConfigRecorded(session, port, journal);
+        WriteWorkstationConfigRecorded(session, port, journal, choice.connectivityDir);
     } else {
         session.CreateGroup = false;
     }
 
     if (session.CreateGroup) {
-        MakeGroupShortcuts(services.Shortcuts(), port, destRoot, choice);
+        MakeGroupShortcuts(services.Shortcuts(), port, journal, destRoot, choice);
         services.CloseWaitWindow();
     }
     return CompletionOutcome::Returned;

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "setup/engine/install_journal.h"
 #include "setup/engine/shortcut_library.h"
 #include "setup/session/session.h"
 #include "setup/session/user_port.h"
@@ -51,8 +52,9 @@ bool ConnectivityDirFound(const std::string& text);
 
 // destRoot is the install directory without a trailing "\"; supplyChain tells whether a
 // chosen Supply Chain product was installed.
+// Every file, entry and shortcut it writes is listed in the journal and recorded.
 CompletionOutcome FinishInstall(Session& session, UserPort& port, CompletionServices& services,
-                                const std::string& destRoot, bool supplyChain);
+                                InstallJournal& journal, const std::string& destRoot, bool supplyChain);
 
 // One shortcut of the program group: its name in the group and what it starts.
 struct GroupShortcut {
@@ -65,8 +67,9 @@ struct GroupShortcut {
 // The five shortcuts of the program group, in the order they are made.
 std::vector<GroupShortcut> GroupShortcuts(const std::string& destRoot, const GroupChoice& choice);
 
-// Makes the five shortcuts of the program group; the install log gets each one's result.
-void MakeGroupShortcuts(ShortcutLibrary& library, UserPort& port, const std::string& destRoot,
+// Makes the five shortcuts of the program group, the group's folder and every link listed
+// in the journal first (an earlier link moved aside); the install log gets each one's result.
+void MakeGroupShortcuts(ShortcutLibrary& library, UserPort& port, InstallJournal& journal, const std::string& destRoot,
                         const GroupChoice& choice);
 
 }  // namespace qv

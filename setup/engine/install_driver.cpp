@@ -4,6 +4,7 @@
 #include <exception>
 
 #include "setup/config/db_codes.h"
+#include "setup/config/profile_file.h"
 #include "setup/engine/file_list.h"
 #include "setup/engine/progress.h"
 #include "setup/session/res_strings.h"
@@ -26,7 +27,28 @@ void ResetInstallFlags(Session& session) {
     session.ElapsedTime = session.EstimatedTotalTime = session.SmoothedTotalTime = session.RemainingTime = 0;
 }
 
-void RunInstall(Session& session, UserPort& port, const InstallCompletion& completion) {
+namespace {
+
+std::string FolderOf(const std::string& path) { return path.substr(0, path.rfind('\\')); }
+
+// The database codes of a listed product, with the file they go to listed in the journal
+// first (a copy of the earlier one kept) and the code recorded once it is there.
+void WriteDbCodesRecorded(Session& session, InstallJournal& journal, int index) {
+    const ProductRec& product = session.ListedProducts[static_cast<size_t>(index)];
+    if (product.ProductCode.empty()) return;
+    const std::string path = DbCodesPath(session);
+    RunError error;  // failures are passed over, as the codes' own are
+    journal.MakeFolders(FolderOf(path), error);
+    journal.PrepareEdit(path, error);
+    WriteDbCodes(session, index);
+    const std::string value = DbCodesValue(product);
+    if (ReadProfileString("dbcodes", product.ProductCode, path) == value)
+        journal.Wrote(RecordedDbCode{path, product.ProductCode, value});
+}
+
+}  // namespace
+
+void RunInstall(Session& session, UserPort& port, InstallJournal& journal, const InstallCompletion& completion) {
     const RunningInstall running(session);
     ResetInstallFlags(session);
     bool supplyChain = false;
@@ -41,8 +63,9 @@ void RunInstall(Session& session, UserPort& port, const InstallCompletion& compl
 
     for (int i = 1; i <= count; ++i) {
         const ProductRec& p = session.ListedProducts[static_cast<size_t>(i)];
-        if (p.SoftwareType == "Application" || p.SoftwareType == "Database") WriteDbCodes(session, i);
+        if (p.SoftwareType == "Application" || p.SoftwareType == "Database") WriteDbCodesRecorded(session, journal, i);
         if (p.Chosen != -1) continue;
+        journal.AddProduct({p.ProductCode, p.ProductName});
 
         session.CurrentProduct = static_cast<int16_t>(i);
         if (p.SoftwareType == "Marrowtools") session.ToolsInstalled = true;
@@ -56,9 +79,11 @@ void RunInstall(Session& session, UserPort& port, const InstallCompletion& compl
         port.RepaintProgress();
         port.LogStep("Installing " + p.ProductName + " from " + p.ProductDir);
 
-        const PassOutcome outcome = p.Compress == 1 ? ExpandDirectory(session, port, p.ProductDir, destRoot)
-                                                    : InstallDirectory(session, port, p.ProductDir, destRoot);
+        const PassOutcome outcome = p.Compress == 1
+                                        ? ExpandDirectory(session, port, journal, p.ProductDir, destRoot)
+                                        : InstallDirectory(session, port, journal, p.ProductDir, destRoot);
         session.ModuleBytesDone = 0;
+        journal.Flush();
         if (outcome.EndsInstall()) {
             RecordOutcome(session, outcome);
             return;

@@ -47,9 +47,9 @@ bool OpenFile::OpenRead(const std::string& path, RunError& error) {
     return Adopt(fs::OpenForRead(path, error));
 }
 
-bool OpenFile::CreateWrite(const std::string& path, RunError& error) {
+bool OpenFile::CreateNew(const std::string& path, RunError& error) {
     Close();
-    return Adopt(fs::CreateForWrite(path, error));
+    return Adopt(fs::CreateNew(path, error));
 }
 
 bool OpenFile::Read(void* buffer, uint32_t want, uint32_t& got, RunError& error) {
@@ -78,9 +78,9 @@ bool OpenFile::CopyTimesTo(OpenFile& to, RunError& error) {
     return fs::CopyFileTimes(handle_, to.handle_, error);
 }
 
-bool OpenFile::MoveTo(const std::string& from, const std::string& to, RunError& error) {
+bool OpenFile::Flush(RunError& error) {
     if (!IsOpen()) return NotOpen(error);
-    return fs::MoveOpenFile(handle_, from, to, error);
+    return fs::Flush(handle_, error);
 }
 
 bool OpenFile::Close(RunError& error) {

@@ -26,10 +26,10 @@ public:
     OpenFile(const OpenFile&) = delete;
     OpenFile& operator=(const OpenFile&) = delete;
 
-    // Open an existing file for reading, or create (empty) one for writing. Any file this
-    // object had open is closed first.
+    // Open an existing file for reading, or create one for writing where nothing of that
+    // name exists. Any file this object had open is closed first.
     bool OpenRead(const std::string& path, RunError& error);
-    bool CreateWrite(const std::string& path, RunError& error);
+    bool CreateNew(const std::string& path, RunError& error);
 
     // False once closed, whoever closed it.
     bool IsOpen() const { return handle_ != fs::kNoHandle; }
@@ -40,8 +40,8 @@ public:
     bool Size(int64_t& size, RunError& error);
     // Gives the file `to` this file's times.
     bool CopyTimesTo(OpenFile& to, RunError& error);
-    // Moves this file, created by CreateWrite as `from`, to `to` while it stays open.
-    bool MoveTo(const std::string& from, const std::string& to, RunError& error);
+    // Writes what the system holds of the file through to the disk.
+    bool Flush(RunError& error);
 
     // Closes the file; false when the system reports a failure on closing.
     bool Close(RunError& error);

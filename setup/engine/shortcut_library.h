@@ -17,6 +17,20 @@ struct ShortcutTarget {
     std::string args;
 };
 
+struct ProgramsFolder {
+    std::string path;
+    bool common = false;
+};
+
+// The folder of a program group below a Programs folder (an empty title: the Programs
+// folder itself), and the link file of a shortcut in it.
+inline std::string GroupFolderOf(const std::string& programs, const std::string& group) {
+    return group.empty() ? programs : programs + "\\" + group;
+}
+inline std::string LinkFileOf(const std::string& groupFolder, const std::string& name) {
+    return groupFolder + "\\" + name + ".LNK";
+}
+
 class ShortcutLibrary {
 public:
     virtual ~ShortcutLibrary() = default;
@@ -28,6 +42,9 @@ public:
     // folder), read through the shell; nothing when there is none or it cannot be read.
     virtual std::optional<ShortcutTarget> ReadShortCut(int32_t common, const std::string& group,
                                                        const std::string& name) = 0;
+    // The Programs folder a shortcut made with `common` goes to, and whether it is the
+    // all-users one; nothing when the shell does not say.
+    virtual std::optional<ProgramsFolder> FindProgramsFolder(int32_t /*common*/) { return std::nullopt; }
 };
 
 // The library's OLE initialised for as long as this lives: OleInit when it is made,

@@ -31,6 +31,7 @@ public:
     }
     std::optional<ShortcutTarget> ReadShortCut(int32_t common, const std::string& group,
                                                const std::string& name) override;
+    std::optional<ProgramsFolder> FindProgramsFolder(int32_t common) override;
 
 private:
     // True when all three entry points are there. A library or entry point that is
@@ -55,13 +56,21 @@ struct Released {
     }
 };
 
-std::optional<ShortcutTarget> Qvole::ReadShortCut(int32_t common, const std::string& group, const std::string& name) {
+// The library puts a shortcut made with common 1 in the all-users Programs folder where the
+// system has one, and in the user's own otherwise.
+std::optional<ProgramsFolder> Qvole::FindProgramsFolder(int32_t common) {
     char programs[MAX_PATH];
-    const int folder = common == 1 ? CSIDL_COMMON_PROGRAMS : CSIDL_PROGRAMS;
-    if (FAILED(SHGetFolderPathA(nullptr, folder, nullptr, SHGFP_TYPE_CURRENT, programs)) &&
-        FAILED(SHGetFolderPathA(nullptr, CSIDL_PROGRAMS, nullptr, SHGFP_TYPE_CURRENT, programs)))
-        return std::nullopt;
-    const std::string link = std::string(programs) + "\\" + (group.empty() ? "" : group + "\\") + name + ".LNK";
+    if (common == 1 && SUCCEEDED(SHGetFolderPathA(nullptr, CSIDL_COMMON_PROGRAMS, nullptr, SHGFP_TYPE_CURRENT, programs)))
+        return ProgramsFolder{programs, true};
+    if (SUCCEEDED(SHGetFolderPathA(nullptr, CSIDL_PROGRAMS, nullptr, SHGFP_TYPE_CURRENT, programs)))
+        return ProgramsFolder{programs, false};
+    return std::nullopt;
+}
+
+std::optional<ShortcutTarget> Qvole::ReadShortCut(int32_t common, const std::string& group, const std::string& name) {
+    const std::optional<ProgramsFolder> programs = FindProgramsFolder(common);
+    if (!programs) return std::nullopt;
+    const std::string link = LinkFileOf(GroupFolderOf(programs->path, group), name);
     if (GetFileAttributesA(link.c_str()) == INVALID_FILE_ATTRIBUTES) return std::nullopt;
 
     const HRESULT initialized = CoInitialize(nullptr);

@@ -11,6 +11,7 @@
 #include "setup/dialogs/dialog_texts.h"
 #include "setup/engine/install_check.h"
 #include "setup/engine/install_driver.h"
+#include "setup/engine/install_run.h"
 #include "setup/resources/control_ids.h"
 #include "setup/session/disk_utils.h"
 #include "setup/session/platforms.h"
@@ -509,6 +510,11 @@ void QVSetup::ShowVerify() {
     // Repair: in the progress window, with the install's dialogs, Cancel and closing message.
     dialogs_.installStatus.RunRepair(hwnd(), [this](UserPort& port) {
         session_.InstallStartTime = port.Now();
+        RunLock lock;
+        if (!TakeDirectoryLock(session_, lock, DestRootOf(session_), port)) {
+            session_.InstallAborted = true;
+            return;
+        }
         RecordOutcome(session_, RepairInstall(session_, port, dialogs_.verify.Result(), QvoleLibrary()));
     });
 }

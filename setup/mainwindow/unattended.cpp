@@ -7,6 +7,7 @@
 #include "setup/engine/install_check.h"
 #include "setup/engine/install_completion.h"
 #include "setup/engine/install_driver.h"
+#include "setup/engine/install_run.h"
 #include "setup/engine/progress.h"
 #include "setup/mainwindow/main_window_logic.h"
 #include "setup/session/disk_utils.h"
@@ -66,8 +67,9 @@ public:
     // With plan set, the Install button's checks write nothing and the "install" is the
     // plan of it.
     HeadlessMainView(Session& session, UserPort& port, CompletionServices& completion, bool plan,
-                     const InstallPresenter& present)
-        : session_(session), port_(port), completion_(completion), plan_(plan), present_(present) {}
+                     const InstallPresenter& present, RecordedRunOptions runOptions)
+        : session_(session), port_(port), completion_(completion), plan_(plan), present_(present),
+          runOptions_(std::move(runOptions)) {}
 
     void ShowInstallTypeEntry(int) override {}
     void CheckInstallTypeEntry(int, bool) override {}
@@ -121,15 +123,21 @@ public:
         installRan_ = true;
         if (plan_) {
             const Survey survey = SurveyInstall(session_, port_, completion_.ShowGroupDialog(), completion_.Shortcuts());
-            if (survey.complete) LogPlan(survey, port_, FreeSpace(session_.InstallDir.substr(0, 2) + "\\"));
+            const std::string dir = DestRootOf(session_);
+            // The plan writes nothing: a run that was interrupted is left for the install to finish.
+            const FoundRecord found =
+                ReadInstallRecord(dir, ConfinementFor(dir, completion_.Shortcuts()), port_, /*finish=*/false);
+            const InstallRecord* record = found.state == FoundRecord::State::Read ? &found.record : nullptr;
+            if (survey.complete) LogPlan(survey, record, port_, FreeSpace(session_.InstallDir.substr(0, 2) + "\\"));
             return;
         }
         const InstallJob job = [this](UserPort& port) {
             BeginInstallStatus(session_, port);
-            RunInstall(session_, port, [&](const std::string& destRoot, bool supplyChain) {
-                handedOver_ = FinishInstall(session_, port, completion_, destRoot, supplyChain) ==
-                              CompletionOutcome::HandedOver;
-            });
+            RunRecordedInstall(session_, port, completion_.Shortcuts(), runOptions_,
+                               [&](InstallJournal& journal, const std::string& destRoot, bool supplyChain) {
+                                   handedOver_ = FinishInstall(session_, port, completion_, journal, destRoot,
+                                                               supplyChain) == CompletionOutcome::HandedOver;
+                               });
             if (!handedOver_) ShowInstallResult(session_, port);
         };
         if (present_)
@@ -151,6 +159,7 @@ private:
     CompletionServices& completion_;
     const bool plan_;
     const InstallPresenter& present_;
+    const RecordedRunOptions runOptions_;
     std::vector<bool> selected_;
     std::string installTo_;
     std::string drive_;
@@ -194,7 +203,30 @@ void LogProducts(Session& session, UserPort& port, HeadlessMainView& view) {
     }
 }
 
-// Verifies the installation of the chosen products and, for a repair, puts back what drifted.
+ExitCode VerifyExitCode(VerifyResult result) {
+    switch (result) {
+        case VerifyResult::Intact: return ExitCode::Installed;
+        case VerifyResult::Drifted: return ExitCode::Drifted;
+        case VerifyResult::Unchecked: return ExitCode::InstallFailed;
+    }
+    return ExitCode::InstallFailed;
+}
+
+// Puts back what drifted, then verifies again: the repair is done only when that verify
+// finds nothing; what is left is named in the log.
+ExitCode Repair(Session& session, UserPort& port, const Survey& survey, CommandLineCompletion& completion,
+                ShortcutLibrary& shortcuts) {
+    RecordOutcome(session, RepairInstall(session, port, survey, shortcuts));
+    if (session.InstallAborted) return InstallExitCode(session);
+    if (DriftedItems(survey).empty() && UncheckedItems(survey).empty()) return ExitCode::Installed;
+    port.LogStep("Verify after the repair:");
+    const Survey after = SurveyForVerify(session, port, completion.ShowGroupDialog(), shortcuts);
+    if (!after.complete) return ExitCode::InstallFailed;
+    return VerifyExitCode(LogVerify(session, after, port));
+}
+
+// Verifies the installation of the chosen products and, for a repair, puts back what
+// drifted; the install directory is held meanwhile.
 ExitCode VerifyOrRepair(Session& session, UserPort& port, const StartupOptions& options,
                         CommandLineCompletion& completion, ShortcutLibrary& shortcuts) {
     const bool anyChosen = std::any_of(session.ListedProducts.begin() + 1, session.ListedProducts.end(),
@@ -204,12 +236,13 @@ ExitCode VerifyOrRepair(Session& session, UserPort& port, const StartupOptions& 
                           Icon::Exclamation, 1});
         return ExitCode::EndedBeforeInstall;
     }
-    const Survey survey = SurveyInstall(session, port, completion.ShowGroupDialog(), shortcuts);
+    RunLock lock;
+    if (!TakeDirectoryLock(session, lock, DestRootOf(session), port)) return ExitCode::InstallCancelled;
+    const Survey survey = SurveyForVerify(session, port, completion.ShowGroupDialog(), shortcuts);
     if (!survey.complete) return ExitCode::InstallFailed;
-    const bool drifted = LogVerify(session, survey, port);
-    if (options.mode == RunMode::Verify) return drifted ? ExitCode::Drifted : ExitCode::Installed;
-    RecordOutcome(session, RepairInstall(session, port, survey, shortcuts));
-    return InstallExitCode(session);
+    const VerifyResult result = LogVerify(session, survey, port);
+    if (options.mode == RunMode::Verify) return VerifyExitCode(result);
+    return Repair(session, port, survey, completion, shortcuts);
 }
 
 }  // namespace
@@ -247,7 +280,10 @@ ExitCode RunUnattended(Session& session, UserPort& port, const StartupOptions& o
                  " products; checksums " + (session.NoCrcCheck ? "not checked" : "checked"));
 
     CommandLineCompletion completion(session, port, options, shortcuts);
-    HeadlessMainView view(session, port, completion, options.mode == RunMode::Plan, present);
+    RecordedRunOptions runOptions;
+    runOptions.installType = options.installType;
+    runOptions.rollback = !options.noRollback;
+    HeadlessMainView view(session, port, completion, options.mode == RunMode::Plan, present, runOptions);
     MainWindowLogic logic(session, port, view);
     logic.ProposeDefaultInstallDir();
     logic.ShowInstallTypeMenus();

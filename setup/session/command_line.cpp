@@ -165,6 +165,10 @@ constexpr Switch kSwitches[] = {
     {.id = SwitchId::SaveInf, .name = "SAVEINF", .hint = "<file>", .text = &O::saveInfPath},
     // The answers of an answer file taken first (the command line wins).
     {.id = SwitchId::LoadInf, .name = "LOADINF", .hint = "<file>", .early = true, .text = &O::loadInfPath},
+    // Removes what the installs into the install-to directory wrote, by their record.
+    {.id = SwitchId::Uninstall, .name = "UNINSTALL", .early = true, .selects = RunMode::Uninstall},
+    // An install that does not complete keeps what it copied instead of being rolled back.
+    {.id = SwitchId::NoRollback, .name = "NOROLLBACK", .flag = &O::noRollback},
 };
 
 // How a switch is written: "/LOG=<file>".

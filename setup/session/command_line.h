@@ -23,9 +23,9 @@
 
 namespace qv {
 
-// What a run does: install (with windows or silently), or, without windows, plan an
-// install, verify an installation, or repair it.
-enum class RunMode { Install, Plan, Verify, Repair };
+// What a run does: install or uninstall (with windows or silently), or, without windows,
+// plan an install, verify an installation, or repair it.
+enum class RunMode { Install, Plan, Verify, Repair, Uninstall };
 
 // A set of run modes.
 using RunModes = unsigned;
@@ -54,9 +54,10 @@ struct StartupOptions {
     bool passive = false;      // only the progress window
     std::string saveInfPath;   // empty: no answer file written
     std::string loadInfPath;   // empty: no answer file read
+    bool noRollback = false;   // an install that does not complete keeps what it copied
 
     // No window at all: silent, or a plan, verify or repair.
-    bool Unattended() const { return silent || mode != RunMode::Install; }
+    bool Unattended() const { return silent || (mode != RunMode::Install && mode != RunMode::Uninstall); }
     // Only the progress window: passive, unless silent or another mode shows none at all.
     bool Passive() const { return passive && !Unattended(); }
 
@@ -66,7 +67,7 @@ struct StartupOptions {
 // The switches, one id each, in the order of the usage text.
 enum class SwitchId {
     Silent, Lang, Db, Type, Products, Dir, Group, NoGroup, DbDir, Crc, Log, Plan, Verify, Repair, Passive, SaveInf,
-    LoadInf
+    LoadInf, Uninstall, NoRollback
 };
 
 // A switch's value as given, for the switch's own reading.

@@ -63,6 +63,13 @@ bool RemoveFile(const std::string& path, RunError& error);
 // Puts the file `from` in the place of `to`, replacing an existing `to` in one step. A
 // read-only `to` is not replaced (permission denied), as Windows has it.
 bool MoveReplacing(const std::string& from, const std::string& to, RunError& error);
+// Renames `from` to `to` on the same volume; fails when `to` exists.
+bool Move(const std::string& from, const std::string& to, RunError& error);
+// Moves the file `from` aside to `to` (which must not exist), so that another file can take
+// its place: refused, as a replacement would be, for a read-only file and for a folder.
+bool MoveAside(const std::string& from, const std::string& to, RunError& error);
+// Copies the file `from` to `to`, which must not exist.
+bool CopyToNew(const std::string& from, const std::string& to, RunError& error);
 
 // ---- Whole files -----------------------------------------------------------------
 
@@ -80,8 +87,14 @@ inline constexpr Handle kNoHandle = -1;
 
 // Opens an existing file for reading (others may read it too).
 Handle OpenForRead(const std::string& path, RunError& error);
-// Creates the file, or empties an existing one, for writing (and for MoveOpenFile).
+// Creates the file, or empties an existing one, for writing.
 Handle CreateForWrite(const std::string& path, RunError& error);
+// Creates the file for writing where nothing of that name exists; fails otherwise.
+Handle CreateNew(const std::string& path, RunError& error);
+// Opens the file for writing at its end, creating it when missing.
+Handle OpenForAppend(const std::string& path, RunError& error);
+// Writes what the system holds of the file through to the disk.
+bool Flush(Handle file, RunError& error);
 // Reads up to `want` bytes; `got` is 0 at the end of the file.
 bool Read(Handle file, void* buffer, uint32_t want, uint32_t& got, RunError& error);
 // Writes all `count` bytes; a short write is a failure (a full disk).
@@ -90,12 +103,6 @@ bool Write(Handle file, const void* buffer, uint32_t count, RunError& error);
 bool Seek(Handle file, int64_t offset, RunError& error);
 // The length of the open file in bytes, whole even past 32 bits.
 bool Size(Handle file, int64_t& size, RunError& error);
-// Whether this system can move a file that is open (MoveOpenFile); where it cannot, the
-// file is closed and moved by name with MoveReplacing.
-bool CanMoveOpenFiles();
-// Moves the file open as `file` (made by CreateForWrite, named `from`) to `to` through its
-// handle, without opening it again, under MoveReplacing's rule for an existing `to`.
-bool MoveOpenFile(Handle file, const std::string& from, const std::string& to, RunError& error);
 // Closes the handle; false when the system reports a failure (for example a write that
 // could not be completed).
 bool Close(Handle file, RunError& error);

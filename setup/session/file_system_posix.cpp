@@ -79,6 +79,38 @@ bool MoveReplacing(const std::string& from, const std::string& to, RunError& err
     return std::rename(NativePath(from).c_str(), NativePath(to).c_str()) == 0 || Fail(error);
 }
 
+bool Move(const std::string& from, const std::string& to, RunError& error) {
+    // Windows will not move onto an existing name; rename would replace it.
+    if (Exists(to)) {
+        error = FromSystemError(EEXIST);
+        return false;
+    }
+    return std::rename(NativePath(from).c_str(), NativePath(to).c_str()) == 0 || Fail(error);
+}
+
+bool MoveAside(const std::string& from, const std::string& to, RunError& error) {
+    RunError lookup;
+    const EntryKind kind = KindOf(from, lookup);
+    if (kind == EntryKind::None) {
+        error = lookup;
+        return false;
+    }
+    if (kind == EntryKind::Directory || IsReadOnly(from)) {
+        error = FromSystemError(EACCES);
+        return false;
+    }
+    return Move(from, to, error);
+}
+
+bool CopyToNew(const std::string& from, const std::string& to, RunError& error) {
+    std::string content;
+    if (!ReadWholeFile(from, content, error)) return false;
+    const Handle out = CreateNew(to, error);
+    if (out == kNoHandle) return false;
+    const bool written = Write(out, content.data(), static_cast<uint32_t>(content.size()), error);
+    return Close(out, error) && written;
+}
+
 std::FILE* OpenFile(const std::string& path, const char* mode, RunError& error) {
     std::FILE* f = std::fopen(NativePath(path).c_str(), mode);
     if (!f) Fail(error);
@@ -111,6 +143,26 @@ Handle OpenForRead(const std::string& path, RunError& error) {
     }
     return fd;
 }
+
+Handle CreateNew(const std::string& path, RunError& error) {
+    const int fd = open(NativePath(path).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        Fail(error);
+        return kNoHandle;
+    }
+    return fd;
+}
+
+Handle OpenForAppend(const std::string& path, RunError& error) {
+    const int fd = open(NativePath(path).c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        Fail(error);
+        return kNoHandle;
+    }
+    return fd;
+}
+
+bool Flush(Handle file, RunError& error) { return fsync(Fd(file)) == 0 || Fail(error); }
 
 Handle CreateForWrite(const std::string& path, RunError& error) {
     const int fd = open(NativePath(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
@@ -166,12 +218,6 @@ bool Size(Handle file, int64_t& size, RunError& error) {
 }
 
 bool Close(Handle file, RunError& error) { return close(Fd(file)) == 0 || Fail(error); }
-
-bool CanMoveOpenFiles() { return true; }
-
-bool MoveOpenFile(Handle /*file*/, const std::string& from, const std::string& to, RunError& error) {
-    return MoveReplacing(from, to, error);  // an open file moves by its name like any other
-}
 
 bool CopyFileTimes(Handle from, Handle to, RunError& error) {
     // The creation time has no native counterpart; access and modification times carry over.

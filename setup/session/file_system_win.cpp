@@ -3,7 +3,6 @@
 
 #include <cerrno>
 #include <functional>
-#include <vector>
 
 #include "setup/session/file_system.h"
 #include "setup/session/scoped_handle_win.h"
@@ -91,6 +90,24 @@ bool MoveReplacing(const std::string& from, const std::string& to, RunError& err
     });
 }
 
+bool Move(const std::string& from, const std::string& to, RunError& error) {
+    return MoveFileExA(from.c_str(), to.c_str(), 0) || Fail(error);
+}
+
+bool MoveAside(const std::string& from, const std::string& to, RunError& error) {
+    const DWORD a = GetFileAttributesA(from.c_str());
+    if (a == INVALID_FILE_ATTRIBUTES) return Fail(error);
+    if (a & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) {
+        error = FromSystemError(ERROR_ACCESS_DENIED);
+        return false;
+    }
+    return Move(from, to, error);
+}
+
+bool CopyToNew(const std::string& from, const std::string& to, RunError& error) {
+    return CopyFileA(from.c_str(), to.c_str(), TRUE) || Fail(error);
+}
+
 std::FILE* OpenFile(const std::string& path, const char* mode, RunError& error) {
     // The runtime's open leaves the Win32 code of its failure behind; errno is coarser.
     SetLastError(ERROR_SUCCESS);
@@ -124,10 +141,30 @@ Handle OpenForRead(const std::string& path, RunError& error) {
 }
 
 Handle CreateForWrite(const std::string& path, RunError& error) {
-    return Adopt(CreateFileA(path.c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+    return Adopt(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr),
                  error);
 }
+
+Handle CreateNew(const std::string& path, RunError& error) {
+    return Adopt(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                             FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr),
+                 error);
+}
+
+Handle OpenForAppend(const std::string& path, RunError& error) {
+    const Handle file = Adopt(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                                          FILE_ATTRIBUTE_NORMAL, nullptr),
+                              error);
+    if (file == kNoHandle) return file;
+    LARGE_INTEGER zero{};
+    if (SetFilePointerEx(AsHandle(file), zero, nullptr, FILE_END)) return file;
+    Fail(error);
+    CloseHandle(AsHandle(file));
+    return kNoHandle;
+}
+
+bool Flush(Handle file, RunError& error) { return FlushFileBuffers(AsHandle(file)) || Fail(error); }
 
 bool Read(Handle file, void* buffer, uint32_t want, uint32_t& got, RunError& error) {
     DWORD n = 0;
@@ -158,65 +195,6 @@ bool Size(Handle file, int64_t& size, RunError& error) {
     if (!GetFileSizeEx(AsHandle(file), &n)) return Fail(error);
     size = n.QuadPart;
     return true;
-}
-
-namespace {
-
-// SetFileInformationByHandle came with Windows Vista: it is looked up at run time.
-using SetFileInformationFn = BOOL(WINAPI*)(HANDLE, int, void*, DWORD);
-constexpr int kFileRenameInfo = 3;
-
-SetFileInformationFn SetFileInformation() {
-    static const SetFileInformationFn function = [] {
-        HMODULE kernel = GetModuleHandleA("kernel32.dll");
-        return kernel ? reinterpret_cast<SetFileInformationFn>(
-                            reinterpret_cast<void*>(GetProcAddress(kernel, "SetFileInformationByHandle")))
-                      : nullptr;
-    }();
-    return function;
-}
-
-// Renames the open file to `to` (ANSI, as every path of the installer), replacing an
-// existing file when asked. The name goes down as the system's own form of the path
-// ("\??\c:\...", "\??\UNC\server\share\..."), which every Windows takes.
-bool RenameOpen(Handle file, const std::string& to, bool replace, DWORD& why) {
-    const std::string native = to.rfind("\\\\", 0) == 0 ? "\\??\\UNC\\" + to.substr(2) : "\\??\\" + to;
-    const int wide = MultiByteToWideChar(CP_ACP, 0, native.c_str(), -1, nullptr, 0);
-    if (wide <= 0) {
-        why = GetLastError();
-        return false;
-    }
-    struct RenameInfo {
-        BOOLEAN replaceIfExists;
-        HANDLE rootDirectory;
-        DWORD fileNameLength;
-        WCHAR fileName[1];
-    };
-    std::vector<char> storage(sizeof(RenameInfo) + static_cast<size_t>(wide) * sizeof(WCHAR));
-    auto* info = reinterpret_cast<RenameInfo*>(storage.data());
-    info->replaceIfExists = replace ? TRUE : FALSE;
-    info->rootDirectory = nullptr;
-    info->fileNameLength = static_cast<DWORD>(wide - 1) * sizeof(WCHAR);
-    if (!MultiByteToWideChar(CP_ACP, 0, native.c_str(), -1, info->fileName, wide)) {
-        why = GetLastError();
-        return false;
-    }
-    if (SetFileInformation()(AsHandle(file), kFileRenameInfo, info, static_cast<DWORD>(storage.size()))) return true;
-    why = GetLastError();
-    return false;
-}
-
-}  // namespace
-
-bool CanMoveOpenFiles() { return SetFileInformation() != nullptr; }
-
-bool MoveOpenFile(Handle file, const std::string& /*from*/, const std::string& to, RunError& error) {
-    if (!CanMoveOpenFiles()) {
-        error = FromSystemError(ERROR_CALL_NOT_IMPLEMENTED);
-        return false;
-    }
-    return MoveUnlessReadOnly(to, error,
-                              [&](bool replace, DWORD& why) { return RenameOpen(file, to, replace, why); });
 }
 
 bool Close(Handle file, RunError& error) { return CloseHandle(AsHandle(file)) || Fail(error); }

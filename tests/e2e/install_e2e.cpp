@@ -160,7 +160,8 @@ protected:
 };
 
 TEST_F(InstallCancelTest, CancelInTheProgressWindowAnsweredNoThenYes) {
-    StartSetup("/CRC");
+    // Without rollback, as the copy dialogs and Cancel always left an install.
+    StartSetup("/CRC /NOROLLBACK");
     for (const std::string& spec : kSpoiled) ASSERT_TRUE(cd.SpoilChecksum("many0", spec));
     WaitForMain();
     ChooseTargetAndInstall();

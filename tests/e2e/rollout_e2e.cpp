@@ -27,12 +27,15 @@ TestProduct ManyFiles(int count) {
 }
 
 // Every file below a folder with its bytes, by path relative to it.
+// Every file below folder with its bytes; the install record by its presence alone, since
+// it holds what each run was told.
 std::map<std::string, std::string> Tree(const std::string& folder) {
     std::map<std::string, std::string> files;
     std::error_code error;
     for (const auto& entry : std::filesystem::recursive_directory_iterator(folder, error))
         if (entry.is_regular_file())
             files[entry.path().string().substr(folder.size())] = ReadFile(entry.path().string()).value_or("?");
+    if (files.count("\\setup\\qvinstall.rec")) files["\\setup\\qvinstall.rec"] = "(the record)";
     return files;
 }
 

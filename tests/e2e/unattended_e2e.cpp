@@ -137,7 +137,7 @@ TEST_F(UnattendedTest, RefusedChecksEndWithTwoAndListFailuresWithFour) {
     std::string error;
     ASSERT_TRUE(cd.Master(error)) << error;
     ASSERT_TRUE(DeleteFileA(cd.tree().path("broken\\QVSETUP.INF").c_str()));
-    EXPECT_EQ(RunSilent("/DIR=\"" + Target() + "\"", false), 4u);
+    EXPECT_EQ(RunSilent("/NOROLLBACK /DIR=\"" + Target() + "\"", false), 4u);
     const std::vector<std::string> log = Log();
     EXPECT_TRUE(HasLineStarting(log, "Message box \"InstallDirectory\": ")) << ::testing::PrintToString(log);
     EXPECT_EQ(log.back(), "Exit code 4: the install failed");
@@ -150,7 +150,7 @@ TEST_F(UnattendedTest, DamagedFileWithChecksumsOnEndsWithFiveAndKeepsEarlierFile
     std::string error;
     ASSERT_TRUE(cd.Master(error)) << error;
     ASSERT_TRUE(cd.SpoilChecksum("first", "first\\b.dat"));
-    EXPECT_EQ(RunSilent("/CRC /DIR=\"" + Target() + "\"", false), 5u);
+    EXPECT_EQ(RunSilent("/NOROLLBACK /CRC /DIR=\"" + Target() + "\"", false), 5u);
     EXPECT_EQ(ReadFile(Target() + "\\first\\a.dat"), std::optional<std::string>(product.files[0].content));
     EXPECT_FALSE(ReadFile(Target() + "\\first\\b.dat").has_value()) << "the damaged file stayed";
     EXPECT_FALSE(ReadFile(Target() + "\\first\\c.dat").has_value()) << "the install went on after Abort";

@@ -105,7 +105,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     session.ProductBytes = 100000;
     session.InstallStartTime = 46000.0;
     qvfuzz::AnsweringPort port;
-    qv::InstallDirectory(session, port, productDir, destRoot);
+    qv::InstallJournal journal;
+    qv::InstallDirectory(session, port, journal, productDir, destRoot);
     QV_FUZZ_CHECK(qv::OpenFileCount() == 0);
     qvfuzz::EmptyFolder(destRoot);
     return 0;

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "setup/engine/install_journal.h"
 #include "setup/engine/open_files.h"
 #include "setup/engine/progress.h"
 #include "setup/session/session.h"
@@ -34,6 +35,17 @@ protected:
     }
     // Every pass closes the files it opened, however it ends.
     void TearDown() override { EXPECT_EQ(qv::OpenFileCount(), 0); }
+
+    // Runs `run` with a journal of its own, committed at the end whatever the outcome, as a
+    // run that does not roll back ends: what was installed stays, and earlier files that
+    // were replaced go.
+    template <typename Run>
+    void Journaled(Run&& run) {
+        qv::InstallJournal journal;
+        run(journal);
+        qv::RunError ignored;
+        journal.Commit(port, ignored);
+    }
 
     // Product `index` of ListedProducts, chosen, in cd\<dir>, mastered with these files.
     qv::ProductRec& AddProduct(int index, const std::string& dir, const std::vector<CdFile>& files, int baseDelta = 0) {

@@ -41,7 +41,9 @@ struct Engine : qvtest::EngineFixture {
 
     void Install(int index) {
         s.CurrentProduct = static_cast<int16_t>(index);
-        RecordOutcome(s, InstallDirectory(s, port, s.ListedProducts[static_cast<size_t>(index)].ProductDir, dest));
+        Journaled([&](InstallJournal& journal) {
+            RecordOutcome(s, InstallDirectory(s, port, journal, s.ListedProducts[static_cast<size_t>(index)].ProductDir, dest));
+        });
     }
 
     std::string Src(const std::string& product, const std::string& spec) const { return cd + "\\" + product + "\\" + spec; }
@@ -107,7 +109,9 @@ TEST_F(Engine, CopiesFilesOfAnySize) {
     }
     s.NoCrcCheck = true;
     s.BytesDone = 0;
-    EXPECT_EQ(FileCP(s, port, tree.path("big.bin"), Dst("big.bin"), InstallChecking(s)).checksum, 0);
+    Journaled([&](InstallJournal& journal) {
+        EXPECT_EQ(FileCP(s, port, journal, {tree.path("big.bin"), "", ""}, Dst("big.bin"), InstallChecking(s)).checksum, 0);
+    });
     EXPECT_TRUE(port.messages.empty());
     EXPECT_EQ(s.BytesDone, 32768 * 32768 + 16384);
     EXPECT_EQ(std::filesystem::file_size(qvtest::HostPath(Dst("big.bin"))), static_cast<uintmax_t>(size));
@@ -128,11 +132,14 @@ TEST_F(Engine, FileCpReturnsTheListsChecksumOrZeroWithoutChecking) {
     const std::string list = tree.read("cd\\P\\QVSETUP.INF");
     const size_t line = list.find("\na.bin,") + 1;
     const std::string listed = ReadListField(list.substr(line, list.find('\r', line) - line), 4);
-    EXPECT_EQ(ChecksumText(FileCP(s, port, Src("P", "a.bin"), Dst("a.bin"), InstallChecking(s)).checksum), listed);
-
-    s.NoCrcCheck = true;
-    EXPECT_EQ(FileCP(s, port, Src("P", "a.bin"), Dst("b.bin"), InstallChecking(s)).checksum, 0);
-    VerifiedCopy(s, port, Src("P", "a.bin"), Dst("c.bin"), "12345", 40000, InstallChecking(s));  // field 4 is not compared
+    Journaled([&](InstallJournal& journal) {
+        EXPECT_EQ(ChecksumText(FileCP(s, port, journal, {Src("P", "a.bin"), "P", "a.bin"}, Dst("a.bin"), InstallChecking(s)).checksum),
+                  listed);
+        s.NoCrcCheck = true;
+        EXPECT_EQ(FileCP(s, port, journal, {Src("P", "a.bin"), "P", "a.bin"}, Dst("b.bin"), InstallChecking(s)).checksum, 0);
+        // field 4 is not compared
+        VerifiedCopy(s, port, journal, {Src("P", "a.bin"), "P", "a.bin"}, Dst("c.bin"), "12345", 40000, InstallChecking(s));
+    });
     EXPECT_TRUE(port.messages.empty());
     EXPECT_EQ(tree.read("inst\\c.bin"), content);
 }
@@ -357,7 +364,7 @@ TEST_F(Engine, ListThatCannotBeOpened) {
     // The expansion pass says it in its own words.
     port.messages.clear();
     s.InstallAborted = false;
-    RecordOutcome(s, ExpandDirectory(s, port, p.ProductDir, dest));
+    Journaled([&](InstallJournal& journal) { RecordOutcome(s, ExpandDirectory(s, port, journal, p.ProductDir, dest)); });
     EXPECT_TRUE(s.InstallAborted);
     EXPECT_EQ(port.messages.at(0).text, "There are too many users trying to install.  Please try again later.");
 }
@@ -383,9 +390,16 @@ TEST_F(Engine, UnsafeSpecsEndTheInstallBeforeAnythingOfThemIsDone) {
         EXPECT_FALSE(tree.exists("evil.txt"));
     }
 
-    // A destination past the longest path the file calls take: the same end, before
-    // anything of the entry is written.
-    const std::string deep(qv::kMaxPathLength - dest.size() - 8, 'd');
+    // A destination of the longest path the file calls take is installed; one past it ends
+    // the install before anything of the entry is written.
+    const std::string longest(qv::kMaxPathLength - dest.size() - 5, 'd');
+    qvtest::WriteFile(dir + longest + ".txt", "x");
+    qvtest::WriteFile(dir + "QVSETUP.INF", longest + ".txt,d,1,0\r\n");
+    s.InstallAborted = false;
+    Install(1);
+    EXPECT_FALSE(s.InstallAborted);
+    EXPECT_EQ(tree.read("inst\\" + longest + ".txt"), "x");
+    const std::string deep = longest + "d";
     qvtest::RemoveTree(dest);
     qvtest::WriteFile(dir + "QVSETUP.INF", "a.txt,d,5,0\r\n" + deep + ".txt,d,5,0\r\n");
     s.InstallAborted = false;
@@ -394,7 +408,7 @@ TEST_F(Engine, UnsafeSpecsEndTheInstallBeforeAnythingOfThemIsDone) {
     EXPECT_TRUE(s.InstallAborted);
     ASSERT_EQ(port.messages.size(), 1u);
     EXPECT_EQ(port.messages[0].text,
-              "Product P\n" + dir + "QVSETUP.INF\nPath Too Long : " + dest + "\\" + deep + ".txt\nLine 2");
+              "Product P\n" + dir + "QVSETUP.INF\nPath Too Long : " + dir + deep + ".txt\nLine 2");
     EXPECT_EQ(ReadTree(dest), (std::map<std::string, std::string>{{"a.txt", "alpha"}}));
 
     // The same line in a compressed product starts no archive program.
@@ -402,7 +416,7 @@ TEST_F(Engine, UnsafeSpecsEndTheInstallBeforeAnythingOfThemIsDone) {
     s.InstallAborted = false;
     port.messages.clear();
     s.CurrentProduct = 1;
-    RecordOutcome(s, ExpandDirectory(s, port, dir, dest));
+    Journaled([&](InstallJournal& journal) { RecordOutcome(s, ExpandDirectory(s, port, journal, dir, dest)); });
     EXPECT_TRUE(s.InstallAborted);
     EXPECT_EQ(port.messages.at(0).title, "InstallDirectory");
 }
@@ -411,7 +425,7 @@ TEST_F(Engine, ExpansionReportsAnArchiveProgramThatCannotStart) {
     ProductRec& p = AddProduct(1, "Z", {{"Z\\a.txt", "alpha"}});
     p.Compress = 1;
     s.CurrentProduct = 1;
-    RecordOutcome(s, ExpandDirectory(s, port, p.ProductDir, dest));
+    Journaled([&](InstallJournal& journal) { RecordOutcome(s, ExpandDirectory(s, port, journal, p.ProductDir, dest)); });
     EXPECT_TRUE(s.InstallAborted);
     EXPECT_TRUE(s.InstallFailed);
     ASSERT_EQ(port.messages.size(), 1u);
@@ -473,7 +487,9 @@ TEST_F(Engine, DriverInstallsChosenProductsInOrderAndHandsOver) {
     s.InstallDir = dest + "\\";  // a trailing "\" makes no difference
 
     std::vector<std::pair<std::string, bool>> completions;
-    RunInstall(s, port, [&](const std::string& root, bool supplyChain) { completions.emplace_back(root, supplyChain); });
+    Journaled([&](InstallJournal& journal) {
+        RunInstall(s, port, journal, [&](const std::string& root, bool supplyChain) { completions.emplace_back(root, supplyChain); });
+    });
     EXPECT_FALSE(s.InstallAborted);
     EXPECT_TRUE(s.ToolsInstalled);
     EXPECT_EQ(s.HasCompressed, 0);
@@ -506,7 +522,7 @@ TEST_F(Engine, CancelDuringTheSecondOfThreeProducts) {
         ConfirmCancel(s, port);
     };
     bool completed = false;
-    RunInstall(s, port, [&](const std::string&, bool) { completed = true; });
+    Journaled([&](InstallJournal& journal) { RunInstall(s, port, journal, [&](const std::string&, bool) { completed = true; }); });
     EXPECT_TRUE(s.InstallAborted);
     EXPECT_FALSE(completed);
     EXPECT_EQ(port.moduleNames, (std::vector<std::string>{"Product ONE", "Product TWO"}));
@@ -525,21 +541,21 @@ TEST_F(Engine, CompressedProductsWeighTheProgress) {
     z.Compress = 1;
     z.Chosen = 0;
     AddProduct(2, "P", {{"a.txt", "alpha"}});
-    RunInstall(s, port);
+    Journaled([&](InstallJournal& journal) { RunInstall(s, port, journal); });
     EXPECT_EQ(s.HasCompressed, 0);  // not chosen: no weight
     EXPECT_EQ(s.BytesDone, 16384);
     z.Chosen = -1;
     z.ProductDir = cd + "\\P\\";  // its archive program cannot start; only the flag matters here
     s.BytesDone = 0;
     s.ListedProducts[2].Chosen = 0;
-    RunInstall(s, port);
+    Journaled([&](InstallJournal& journal) { RunInstall(s, port, journal); });
     EXPECT_EQ(s.HasCompressed, 1);
 
     // The next install of the run starts afresh: no weight, no estimate carried over.
     z.Chosen = 0;
     s.ListedProducts[2].Chosen = -1;
     s.SmoothedTotalTime = 123;
-    RunInstall(s, port);
+    Journaled([&](InstallJournal& journal) { RunInstall(s, port, journal); });
     EXPECT_EQ(s.HasCompressed, 0);
     EXPECT_NE(s.SmoothedTotalTime, 123);
 }

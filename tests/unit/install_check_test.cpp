@@ -46,8 +46,10 @@ struct InstallCheck : qvtest::EngineFixture {
     Survey Check() { return SurveyInstall(s, port, group, shortcuts); }
     void Install() {
         Services services(*this);
-        RunInstall(s, port, [&](const std::string& root, bool supplyChain) {
-            FinishInstall(s, port, services, root, supplyChain);
+        Journaled([&](InstallJournal& journal) {
+            RunInstall(s, port, journal, [&](const std::string& root, bool supplyChain) {
+                FinishInstall(s, port, services, journal, root, supplyChain);
+            });
         });
         ASSERT_FALSE(s.InstallAborted);
     }
@@ -62,7 +64,7 @@ TEST_F(InstallCheck, APlanOfAnEmptyDirectoryNamesEverythingNewAndWritesNothing) 
     EXPECT_EQ(plan.entries.size(), 30u);  // 29 entries and the ledger's database code
     EXPECT_EQ(plan.shortcuts.size(), 5u);
     port.steps.clear();
-    LogPlan(plan, port, 1e9);
+    LogPlan(plan, nullptr, port, 1e9);
     EXPECT_EQ(port.steps.front(), "Plan: file new 70000 " + dest + "\\bin\\client\\winx86\\qvcfg.exe");
     EXPECT_EQ(port.steps.back(), "Plan: totals 4 files, 110,038 bytes to copy, 0 bytes in place, 999,889,962 bytes free after");
     EXPECT_FALSE(tree.exists("inst"));
@@ -90,14 +92,14 @@ TEST_F(InstallCheck, AVerifyNamesExactlyWhatDriftedAndARepairPutsBackOnlyThat) {
                                                "DBType: changed", "Marrowvale\\Data Ferry: missing"}));
     EXPECT_EQ(ExtraFiles(s, survey), (std::vector<std::string>{dest + "\\notes.txt"}));
     port.steps.clear();
-    EXPECT_TRUE(LogVerify(s, survey, port));
+    EXPECT_EQ(LogVerify(s, survey, port), VerifyResult::Drifted);
     EXPECT_EQ(port.steps.back(),
               "Verify: drifted, 2 of 4 files, 1 of 30 entries and 1 of 5 shortcuts drifted; 1 files no list names");
 
     EXPECT_EQ(RepairInstall(s, port, survey, shortcuts).result, PassResult::Completed);
     survey = Check();
     port.steps.clear();
-    EXPECT_FALSE(LogVerify(s, survey, port)) << ::testing::PrintToString(port.steps);
+    EXPECT_EQ(LogVerify(s, survey, port), VerifyResult::Intact) << ::testing::PrintToString(port.steps);
     EXPECT_EQ(std::filesystem::last_write_time(qvtest::HostPath(dest + "\\bin\\client\\winx86\\qvcfg.exe")), stamp)
         << "an intact file was touched";
     EXPECT_EQ(tree.read("inst\\notes.txt"), "mine");

@@ -44,6 +44,7 @@ protected:
     Session session;
     RecordingPort port;
     FakeServices services;
+    InstallJournal journal;
     std::string dest;
 
     CompletionTest() {
@@ -60,7 +61,7 @@ protected:
 TEST_F(CompletionTest, ToolsInstallEndsWithConfigurationAndFiveShortcuts) {
     session.ToolsInstalled = true;
     tree.write("qv\\setup\\qvtools8.cfg", "[Startup]\r\nDBType=REG_SZ=SQLBASE\r\n");
-    EXPECT_EQ(FinishInstall(session, port, services, dest, false), CompletionOutcome::Returned);
+    EXPECT_EQ(FinishInstall(session, port, services, journal, dest, false), CompletionOutcome::Returned);
     EXPECT_EQ(services.dialogs, 1);
     EXPECT_TRUE(session.CreateGroup);
     EXPECT_NE(tree.read("qv\\setup\\qvtools8.cfg").find("DBBIN=REG_SZ=c:\\orawin\\bin\r\n"), std::string::npos);
@@ -98,7 +99,7 @@ TEST_F(CompletionTest, ClearedGroupBoxWritesConfigurationButNoShortcut) {
     session.ToolsInstalled = true;
     services.choice.createGroup = false;
     tree.write("qv\\setup\\qvtools8.cfg", "");
-    FinishInstall(session, port, services, dest, false);
+    FinishInstall(session, port, services, journal, dest, false);
     EXPECT_FALSE(session.CreateGroup);
     EXPECT_NE(tree.read("qv\\setup\\qvtools8.cfg").find("[Startup]\r\nDBType=REG_SZ=ORACLE\r\n"), std::string::npos);
     EXPECT_TRUE(tree.exists("temp\\qvxfr.cfg"));
@@ -107,7 +108,7 @@ TEST_F(CompletionTest, ClearedGroupBoxWritesConfigurationButNoShortcut) {
 
 TEST_F(CompletionTest, WithoutTheToolsThereIsNoDialogAndNoGroup) {
     session.CreateGroup = true;
-    FinishInstall(session, port, services, dest, false);
+    FinishInstall(session, port, services, journal, dest, false);
     EXPECT_EQ(services.dialogs, 0);
     EXPECT_FALSE(session.CreateGroup);
     EXPECT_TRUE(services.shortcuts.calls.empty());
@@ -118,7 +119,7 @@ TEST_F(CompletionTest, WithoutTheToolsThereIsNoDialogAndNoGroup) {
 TEST_F(CompletionTest, SupplyChainSetupIsHandedOver) {
     session.ToolsInstalled = true;
     tree.write("qv\\setup.exe", "MZ");
-    EXPECT_EQ(FinishInstall(session, port, services, dest, true), CompletionOutcome::HandedOver);
+    EXPECT_EQ(FinishInstall(session, port, services, journal, dest, true), CompletionOutcome::HandedOver);
     EXPECT_EQ(services.started, std::vector<std::string>{dest + "\\setup.exe"});
     EXPECT_EQ(services.dialogs, 0);
     EXPECT_TRUE(services.shortcuts.calls.empty());
@@ -126,14 +127,14 @@ TEST_F(CompletionTest, SupplyChainSetupIsHandedOver) {
 
 TEST_F(CompletionTest, SupplyChainWithoutItsSetupGoesOnNormally) {
     session.ToolsInstalled = true;
-    EXPECT_EQ(FinishInstall(session, port, services, dest, true), CompletionOutcome::Returned);
+    EXPECT_EQ(FinishInstall(session, port, services, journal, dest, true), CompletionOutcome::Returned);
     EXPECT_TRUE(services.started.empty());
     EXPECT_EQ(services.dialogs, 1);
 
     // A setup program that cannot be started is no hand-over either.
     tree.write("qv\\setup.exe", "MZ");
     services.startSucceeds = false;
-    EXPECT_EQ(FinishInstall(session, port, services, dest, true), CompletionOutcome::Returned);
+    EXPECT_EQ(FinishInstall(session, port, services, journal, dest, true), CompletionOutcome::Returned);
     EXPECT_EQ(services.dialogs, 2);
 }
 

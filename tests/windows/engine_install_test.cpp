@@ -85,7 +85,7 @@ TEST_F(WinEngine, VerifiedInstallKeepsBytesAndAllThreeTimes) {
     for (const auto& [spec, content] : qvtest::ListedFiles(cd + "\\TOOLS")) StampSource(cd + "\\TOOLS\\" + spec, base += 1'000'000'007);
     for (const auto& [spec, content] : qvtest::ListedFiles(cd + "\\BASE")) StampSource(cd + "\\BASE\\" + spec, base += 1'000'000'007);
 
-    RunInstall(s, port);
+    Journaled([&](InstallJournal& journal) { RunInstall(s, port, journal); });
     ASSERT_FALSE(s.InstallAborted);
     EXPECT_TRUE(port.messages.empty());
 
@@ -116,7 +116,7 @@ TEST_F(WinEngine, ChecksumLibraryIsBoundFromTheDll) {
     bad[49999] ^= 0x40;
     qvtest::WriteFile(cd + "\\P\\a.bin", bad);
     port.answers = {Answer::Abort};
-    RunInstall(s, port);
+    Journaled([&](InstallJournal& journal) { RunInstall(s, port, journal); });
     EXPECT_TRUE(s.InstallAborted);
     ASSERT_EQ(port.messages.size(), 1u);
     EXPECT_EQ(port.messages[0].title, "File Copy Error");
@@ -186,7 +186,7 @@ TEST_F(WinEngine, CompressedProductIsExpandedByItsArchiveProgramAndNoOtherRuns) 
         amounts.push_back(s.BytesDone - last);
         last = s.BytesDone;
     };
-    RunInstall(s, port);
+    Journaled([&](InstallJournal& journal) { RunInstall(s, port, journal); });
     ASSERT_FALSE(s.InstallAborted);
     EXPECT_TRUE(port.messages.empty());
     EXPECT_EQ(s.HasCompressed, 1);
@@ -260,7 +260,7 @@ TEST_F(WinEngine, DatabaseCodesThroughTheProfileApi) {
     d.SoftwareType = "Database";
     d.DescrDB = "Ledger, demo data";
     qvtest::WriteFile(dest + "\\setup\\dbcodes.inf", "[other]\r\nkeep=1\r\n[DBCODES]\r\ngla=old\r\n");
-    RunInstall(s, port);
+    Journaled([&](InstallJournal& journal) { RunInstall(s, port, journal); });
     ASSERT_FALSE(s.InstallAborted);
     const std::string file = dest + "\\setup\\dbcodes.inf";
     char value[256];

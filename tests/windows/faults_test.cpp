@@ -77,7 +77,9 @@ struct Faults : qvtest::EngineFixture {
     void Install(int index = 1) {
         s.InstallAborted = s.InstallFailed = false;
         s.CurrentProduct = static_cast<int16_t>(index);
-        RecordOutcome(s, InstallDirectory(s, logged, s.ListedProducts[static_cast<size_t>(index)].ProductDir, dest));
+        Journaled([&](InstallJournal& journal) {
+            RecordOutcome(s, InstallDirectory(s, logged, journal, s.ListedProducts[static_cast<size_t>(index)].ProductDir, dest));
+        });
     }
     std::string Src(const std::string& spec) const { return cd + "\\P\\" + spec; }
     std::string Dst(const std::string& spec) const { return dest + "\\" + spec; }

@@ -1,0 +1,32 @@
+// The checks of single items that the survey of the CD and the survey of the record share:
+// a configuration entry, a database code, a shortcut, each as it should be against what is
+// on disk.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "setup/engine/install_check.h"
+
+namespace qv {
+
+// The lines of a configuration file, read without telling anyone; none when it is missing.
+std::vector<std::string> ConfigLinesOf(const std::string& path);
+
+// A workstation configuration entry of `file` (whose lines are given) against its value.
+CheckItem EntryItem(const std::string& file, const std::vector<std::string>& lines, const std::string& section,
+                    const std::string& key, const std::string& expected);
+
+// A database code in section "dbcodes" of `file` against its value.
+CheckItem DbCodeItem(const std::string& file, const std::string& key, const std::string& expected);
+
+// A shortcut of `group` against what it should start; common as the library takes it.
+CheckItem ShortcutItem(ShortcutLibrary& shortcuts, int32_t common, const std::string& group,
+                       const GroupShortcut& shortcut);
+
+// The install directory of the session without a trailing "\", and its workstation
+// configuration.
+std::string WorkstationConfigPath(const Session& session);
+
+}  // namespace qv

@@ -1,0 +1,115 @@
+// The plan and the verify as the install log tells them.
+#include "setup/engine/install_check.h"
+#include "setup/session/text_util.h"
+
+namespace qv {
+namespace {
+
+std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
+
+std::string EntryLabel(const CheckItem& item) { return item.file + " " + item.section + " " + item.name; }
+
+std::string FileLine(const char* prefix, const CheckItem& item) {
+    return std::string(prefix) + "file " + ItemStateName(item.state) + " " + std::to_string(item.expectedSize) + " " +
+           (item.foundSize < 0 ? std::string("-") : std::to_string(item.foundSize)) + " " + item.name;
+}
+
+std::string DriftLine(const CheckItem& item) {
+    const std::string state = ItemStateName(item.state);
+    switch (item.kind) {
+        case ItemKind::File: return FileLine("Drift: ", item);
+        case ItemKind::ConfigEntry:
+        case ItemKind::DbCode:
+            return std::string("Drift: ") + (item.kind == ItemKind::DbCode ? "database code " : "entry ") + state + " " +
+                   EntryLabel(item) + ": expected " + Quoted(item.expected) +
+                   (item.state == ItemState::Missing ? std::string() : ", found " + Quoted(item.found));
+        case ItemKind::Shortcut:
+            return "Drift: shortcut " + state + " " + Quoted(item.name) + ": expected " + item.expected +
+                   (item.state == ItemState::Missing ? std::string() : ", found " + item.found);
+        case ItemKind::Product: return "Drift: product not installed " + item.name + " " + item.expected;
+    }
+    return {};
+}
+
+std::string UncheckedLine(const CheckItem& item) {
+    const std::string what = item.kind == ItemKind::File       ? "file " + item.name
+                             : item.kind == ItemKind::Shortcut ? "shortcut " + Quoted(item.name)
+                             : item.kind == ItemKind::DbCode   ? "database code " + EntryLabel(item)
+                                                               : "entry " + EntryLabel(item);
+    return "Unchecked: " + what + " cannot be checked (" + item.cause.description + ")" + SystemCause(item.cause);
+}
+
+// What an install would do with a file: the plan's word for it. With a record, a file the
+// record holds that is still as it was written counts as unchanged, and one it does not
+// hold was put there by someone else.
+std::string PlanWord(const CheckItem& f, const InstallRecord* record) {
+    if (f.state == ItemState::Missing) return "new";
+    if (f.state == ItemState::Intact) return "unchanged";
+    if (!record) return "replaced";
+    const RecordedFile* held = record->FindFile(f.name);
+    if (!held) return "replaced (not written by this installer)";
+    int64_t size = -1;
+    RunError ignored;
+    return CheckFile(f.name, held->size, held->checksum, size, ignored) == ItemState::Intact ? "unchanged" : "replaced";
+}
+
+}  // namespace
+
+void LogPlan(const Survey& survey, const InstallRecord* record, UserPort& port, double freeSpace) {
+    int files = 0;
+    int64_t toCopy = 0, inPlace = 0, replaced = 0;
+    for (const CheckItem& f : survey.files) {
+        const std::string what = PlanWord(f, record);
+        port.LogStep("Plan: file " + what + " " + std::to_string(f.expectedSize) + " " + f.name);
+        if (what == "unchanged") {
+            inPlace += f.expectedSize;
+            continue;
+        }
+        ++files;
+        toCopy += f.expectedSize;
+        if (f.foundSize > 0) replaced += f.foundSize;
+    }
+    for (const std::string& d : survey.directories) port.LogStep("Plan: directory " + d);
+    for (const std::string& a : survey.archiveLines) port.LogStep("Plan: archive " + a);
+    if (!survey.handOver.empty()) port.LogStep("Plan: hand-over " + survey.handOver);
+    if (!survey.transferConfig.empty()) port.LogStep("Plan: transfer configuration " + survey.transferConfig);
+    for (const CheckItem& e : survey.entries)
+        port.LogStep(std::string("Plan: ") + (e.kind == ItemKind::DbCode ? "database code " : "entry ") +
+                     EntryLabel(e) + ": " + (e.state == ItemState::Missing ? std::string("(none)") : Quoted(e.found)) +
+                     " -> " + Quoted(e.expected));
+    if (!survey.transferConfig.empty())
+        port.LogStep("Plan: group " + (survey.group.createGroup ? Quoted(survey.group.groupTitle) : std::string("none")));
+    for (const CheckItem& s : survey.shortcuts)
+        port.LogStep("Plan: shortcut " + Quoted(s.name) + " -> " + s.shortcut.target +
+                     (s.shortcut.args.empty() ? "" : " " + s.shortcut.args));
+    port.LogStep("Plan: totals " + std::to_string(files) + " files, " + FormatThousands(static_cast<double>(toCopy)) +
+                 " bytes to copy, " + FormatThousands(static_cast<double>(inPlace)) + " bytes in place, " +
+                 FormatThousands(freeSpace - static_cast<double>(toCopy - replaced)) + " bytes free after");
+}
+
+VerifyResult LogVerify(const Session& session, const Survey& survey, UserPort& port) {
+    int files = 0, entries = 0, shortcuts = 0, products = 0;
+    for (const CheckItem* item : DriftedItems(survey)) {
+        port.LogStep(DriftLine(*item));
+        (item->kind == ItemKind::File       ? files
+         : item->kind == ItemKind::Shortcut ? shortcuts
+         : item->kind == ItemKind::Product  ? products
+                                            : entries) += 1;
+    }
+    const std::vector<const CheckItem*> unchecked = UncheckedItems(survey);
+    for (const CheckItem* item : unchecked) port.LogStep(UncheckedLine(*item));
+    const std::vector<std::string> extra = ExtraFiles(session, survey);
+    for (const std::string& path : extra) port.LogStep("Extra: " + path);
+    const int drifted = files + entries + shortcuts + products;
+    port.LogStep("Verify: " + std::string(drifted == 0 ? "intact" : "drifted") + ", " + std::to_string(files) +
+                 " of " + std::to_string(survey.files.size()) + " files, " + std::to_string(entries) + " of " +
+                 std::to_string(survey.entries.size()) + " entries and " + std::to_string(shortcuts) + " of " +
+                 std::to_string(survey.shortcuts.size()) + " shortcuts drifted; " + std::to_string(extra.size()) +
+                 " files no list names" +
+                 (products ? "; " + std::to_string(products) + " chosen products not installed" : std::string()) +
+                 (unchecked.empty() ? std::string() : "; " + std::to_string(unchecked.size()) + " cannot be checked"));
+    if (drifted > 0) return VerifyResult::Drifted;
+    return unchecked.empty() ? VerifyResult::Intact : VerifyResult::Unchecked;
+}
+
+}  // namespace qv

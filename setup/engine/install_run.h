@@ -1,0 +1,70 @@
+// The record's side of a run that works on an install directory: the directory's lock, the
+// record as found (a run that was interrupted finished first), and, for an install, the
+// journal of the run and its end: committed when the install ends well, rolled back when
+// it does not.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "setup/engine/install_journal.h"
+#include "setup/engine/install_record.h"
+#include "setup/engine/shortcut_library.h"
+#include "setup/session/run_lock.h"
+#include "setup/session/session.h"
+#include "setup/session/user_port.h"
+
+namespace qv {
+
+// How long a run waits for another run on the same directory before it gives up.
+inline constexpr uint32_t kDirectoryLockWait = 10000;
+
+// The install directory without a trailing "\".
+std::string DestRootOf(const Session& session);
+
+// Takes the lock of installDir. While another run holds it, the run waits up to
+// kDirectoryLockWait milliseconds, letting pending events run, and says why (in the log
+// and, with the windows, in the progress window); the Cancel button ends the wait. False
+// when the lock could not be had.
+bool TakeDirectoryLock(Session& session, RunLock& lock, const std::string& installDir, UserPort& port);
+
+// The places a record on this machine may point to: the install directory, the Programs
+// folders, and any folder for the transfer configuration.
+RecordConfinement ConfinementFor(const std::string& installDir, ShortcutLibrary& shortcuts);
+
+// What a run found of the record of its directory.
+struct FoundRecord {
+    enum class State { None, Read, Refused } state = State::None;
+    InstallRecord record;  // Read: as it stands (after an interrupted run was finished)
+    std::string problem;   // Refused: why, naming the line
+};
+
+// Reads the record of installDir. A damaged, cut-short or hand-edited record is refused and
+// the log says why and that the run goes on without it. With `finish`, a run that was
+// interrupted is finished first (committed or rolled back, and logged); without, the record
+// is read as of its last seal and nothing is written.
+FoundRecord ReadInstallRecord(const std::string& installDir, const RecordConfinement& confinement, UserPort& port,
+                              bool finish);
+
+// What an install run records about itself, and how it ends when it does not end well.
+struct RecordedRunOptions {
+    bool rollback = true;  // false (/NOROLLBACK): what was copied stays
+    int installType = 1;
+    std::vector<std::pair<std::string, std::string>> answers;  // the answers given, by answer-file key
+};
+
+// What runs after the last product of an install that was not aborted, with its journal.
+using RecordedCompletion =
+    std::function<void(InstallJournal& journal, const std::string& destRoot, bool supplyChain)>;
+
+// The install of the chosen products with its record: the directory's lock taken (a run
+// that cannot have it ends as cancelled, InstallAborted set), an interrupted earlier run
+// finished, every step listed in the journal, and the end: committed when the install ended
+// well, rolled back when it did not (also when an exception leaves it) unless the options
+// say otherwise. The log says what was rolled back.
+void RunRecordedInstall(Session& session, UserPort& port, ShortcutLibrary& shortcuts,
+                        const RecordedRunOptions& options, const RecordedCompletion& completion);
+
+}  // namespace qv
