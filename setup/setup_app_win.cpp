@@ -70,10 +70,12 @@ public:
         // so that its errors reach the log, and no window appears in a silent run.
         const StartupOptions early = ReadSwitchesLeniently(arguments);
         silent_ = early.Unattended();
+        // A passive run asks a person nothing but whether to cancel its install.
+        quiet_ = silent_ || early.passive;
         if (!early.logPath.empty()) {
             std::string error;
             if (!log_.Open(early.logPath, error)) {
-                UserPort& port = silent_ ? static_cast<UserPort&>(policy_) : window_;
+                UserPort& port = quiet_ ? static_cast<UserPort&>(policy_) : window_;
                 port.ShowMessage(
                     {Res(session_, Str::LoadError) + "\r\n" + error, kAppTitle, Buttons::Ok, Icon::Exclamation, 1});
                 return static_cast<int>(ExitCode::StartupFailed);
@@ -97,7 +99,7 @@ public:
     [[noreturn]] void End(std::exception_ptr exception) {
         const FatalError fatal = DescribeFatalError(session_, exception);
         log_.Write(fatal.logLine);
-        LoggingPort port(silent_ ? static_cast<UserPort&>(policy_) : window_, log_);
+        LoggingPort port(quiet_ ? static_cast<UserPort&>(policy_) : window_, log_);
         port.ShowMessage(fatal.box);
         log_.Write("Exit code " + std::to_string(static_cast<int>(fatal.code)) + ": " + ExitCodeMeaning(fatal.code));
         log_.Close();
@@ -107,7 +109,7 @@ public:
 private:
     // Takes the switches of an answer file as options that the command line may change.
     bool LoadAnswers(const std::string& path) {
-        LoggingPort port(silent_ ? static_cast<UserPort&>(policy_) : window_, log_);
+        LoggingPort port(quiet_ ? static_cast<UserPort&>(policy_) : window_, log_);
         std::string problem;
         if (ReadAnswerFile(path, options_, problem)) {
             log_.Write("Answers taken from " + path);
@@ -121,6 +123,14 @@ private:
     // the group dialog has been answered.
     void SaveAnswers() {
         if (options_.saveInfPath.empty()) return;
+        RunError error;
+        log_.Write((WriteAnswerFile(options_.saveInfPath, CurrentAnswers(), error) ? "Wrote the answers to "
+                                                                                   : "Could not write the answers to ") +
+                   options_.saveInfPath + SystemCause(error));
+    }
+
+    // The answers given in the windows so far.
+    StartupOptions CurrentAnswers() {
         StartupOptions answers;
         if (session_.LangIndex >= 0 && session_.LangIndex < static_cast<int>(session_.Languages.size()))
             answers.languageCode = session_.Languages[static_cast<size_t>(session_.LangIndex)].Code;
@@ -138,10 +148,7 @@ private:
             answers.groupTitle = group->groupTitle;
             answers.dbDir = group->connectivityDir;
         }
-        RunError error;
-        log_.Write((WriteAnswerFile(options_.saveInfPath, answers, error) ? "Wrote the answers to "
-                                                                          : "Could not write the answers to ") +
-                   options_.saveInfPath + SystemCause(error));
+        return answers;
     }
 
     // How an install through the windows records itself.
@@ -149,6 +156,7 @@ private:
         RecordedRunOptions run;
         run.installType = main_.ListedInstallType();
         run.rollback = !options_.noRollback;
+        run.answers = AnswersOf(CurrentAnswers());
         return run;
     }
 
@@ -183,7 +191,10 @@ private:
                 ui::SetBusy(true);
                 const CompletionOutcome outcome =
                     FinishInstall(session_, port, completion_, journal, destRoot, supplyChain);
-                if (completion_.Chosen()) SaveAnswers();
+                if (completion_.Chosen()) {
+                    SaveAnswers();
+                    journal.RecordAnswers(AnswersOf(CurrentAnswers()));
+                }
                 return outcome;
             },
             [this] { return RunOptions(); });
@@ -242,6 +253,7 @@ private:
     LoggingPort port_{window_, log_};  // the same, written to the install log
     StartupOptions options_;
     bool silent_ = false;
+    bool quiet_ = false;  // message boxes answered by the policy of an unattended run
     bool windowFailed_ = false;
     DirSeek dirSeek_{session_, log_};
     GetProdForm getProdForm_{session_};

@@ -20,6 +20,14 @@ void RemoveIfThere(const std::string& path) {
     if (fs::IsFile(path)) fs::RemoveFile(path, ignored);
 }
 
+// A backup goes whatever its marks: it may be the copy of a read-only file.
+void RemoveBackup(const std::string& path) {
+    RunError ignored;
+    if (!fs::IsFile(path)) return;
+    fs::ClearReadOnly(path, ignored);
+    fs::RemoveFile(path, ignored);
+}
+
 // Puts the earlier file in `backup` back at `path`, where what the run wrote goes first.
 // Nothing to do when the backup is gone: it was put back already.
 bool PutBack(const std::string& path, const std::string& backup, RunError& error) {
@@ -64,7 +72,7 @@ void RemoveBackups(const std::vector<JournalStep>& steps) {
     for (const JournalStep& step : steps) {
         if (step.kind == JournalStep::Kind::Replace || step.kind == JournalStep::Kind::Remove ||
             step.kind == JournalStep::Kind::Save)
-            RemoveIfThere(step.backup);
+            RemoveBackup(step.backup);
     }
 }
 
@@ -255,6 +263,12 @@ void InstallJournal::SetRun(const InstallRecord& run) {
         Put(record_.answers, answer, [](const auto& a, const auto& b) { return a.first == b.first; });
     RunError ignored;
     Append(RunLines(run), ignored);
+}
+
+void InstallJournal::RecordAnswers(const std::vector<std::pair<std::string, std::string>>& answers) {
+    InstallRecord run = record_;
+    run.answers = answers;
+    SetRun(run);
 }
 
 void InstallJournal::AddProduct(const RecordedProduct& product) {

@@ -66,6 +66,8 @@ public:
     // ---- What was written -------------------------------------------------------------
 
     void SetRun(const InstallRecord& run);  // where from and to, language, platform, type, answers
+    // Answers given once the run was under way (the program group's).
+    void RecordAnswers(const std::vector<std::pair<std::string, std::string>>& answers);
     void AddProduct(const RecordedProduct& product);
     // A file as written; `earlier` is filled in from what the run found.
     void Wrote(RecordedFile file);

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "setup/session/catalogue.h"
+#include "setup/session/disk_utils.h"
 #include "setup/session/res_strings.h"
 #include "setup/session/run_error.h"
 #include "setup/session/text_util.h"
@@ -231,6 +232,12 @@ void MainWindowLogic::InstallClick() {
 }
 
 void MainWindowLogic::RunInstallFlow() {
+    // The directory as every check, the log and the record take it, and as it is shown.
+    const std::string canonical = CanonicalDir(session_.InstallDir);
+    if (canonical != session_.InstallDir) {
+        session_.InstallDir = canonical;
+        view_.SetInstallToText(canonical);
+    }
     if (productTotal_ == 0) {
         ShowMessage(Res(session_, Str::NoProductSelected), kAppTitle, Icon::Exclamation);
         return;

@@ -283,6 +283,7 @@ ExitCode RunUnattended(Session& session, UserPort& port, const StartupOptions& o
     RecordedRunOptions runOptions;
     runOptions.installType = options.installType;
     runOptions.rollback = !options.noRollback;
+    runOptions.answers = AnswersOf(options);
     HeadlessMainView view(session, port, completion, options.mode == RunMode::Plan, present, runOptions);
     MainWindowLogic logic(session, port, view);
     logic.ProposeDefaultInstallDir();
@@ -300,7 +301,7 @@ ExitCode RunUnattended(Session& session, UserPort& port, const StartupOptions& o
                                                   SwitchName(SwitchId::Products) + "=.");
         logic.ProductBoxClick();
     }
-    if (!options.installDir.empty()) logic.SetInstallTo(options.installDir);
+    if (!options.installDir.empty()) logic.SetInstallTo(CanonicalDir(options.installDir));
     logic.InstallToLostFocus(session.InstallDir);
     logic.ShowSpaceRemaining();
     LogProducts(session, port, view);

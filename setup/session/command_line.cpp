@@ -330,6 +330,13 @@ std::optional<std::string> AnswerOf(const Switch& sw, const StartupOptions& opti
     return value;
 }
 
+std::vector<std::pair<std::string, std::string>> AnswersOf(const StartupOptions& options) {
+    std::vector<std::pair<std::string, std::string>> answers;
+    for (const Switch& sw : kSwitches)
+        if (const std::optional<std::string> value = AnswerOf(sw, options)) answers.emplace_back(sw.name, *value);
+    return answers;
+}
+
 bool ReadSwitches(const std::string& furtherText, StartupOptions& options, std::string& problem) {
     // Words that do not begin with "/" are left alone: the installer has always been
     // started with a word of further text that it ignores.

@@ -16,6 +16,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "setup/session/session.h"
@@ -122,6 +123,8 @@ bool ApplySwitches(const std::vector<GivenSwitch>& given, StartupOptions& option
 // else the value as the switch takes it; nothing when options hold no answer to it or an
 // answer file does not hold the switch.
 std::optional<std::string> AnswerOf(const Switch& sw, const StartupOptions& options);
+// Every answer the options hold, by answer-file key, in the order of the table.
+std::vector<std::pair<std::string, std::string>> AnswersOf(const StartupOptions& options);
 
 // Splits the further text into words: blanks separate them, double quotes group blanks
 // into a word and are removed.

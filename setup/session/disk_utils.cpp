@@ -1,8 +1,10 @@
 #include "setup/session/disk_utils.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <limits>
 #include <memory>
+#include <vector>
 
 #include "setup/resources/string_ids.h"
 #include "setup/session/file_system.h"
@@ -66,6 +68,33 @@ int32_t RoundToCluster(const Session& session, int64_t n) {
     const int64_t clusters = n / cluster + (n % cluster != 0 ? 1 : 0);  // no sum that could overflow
     const int64_t limit = std::numeric_limits<int32_t>::max();
     return static_cast<int32_t>(clusters > limit / cluster ? limit : clusters * cluster);
+}
+
+std::string CanonicalDir(const std::string& text) {
+    std::string path = Trim(text);
+    if (path.empty() || (path.size() == 2 && path[1] == ':')) return path;
+    std::replace(path.begin(), path.end(), '/', '\\');
+    path = fs::FullPath(path);
+    std::replace(path.begin(), path.end(), '/', '\\');
+    // The root the path keeps: a drive ("c:"), a share ("\\\\server\\share") or nothing.
+    size_t rootEnd = 0;
+    if (path.size() >= 2 && path[1] == ':') {
+        rootEnd = 2;
+    } else if (path.rfind("\\\\", 0) == 0) {
+        const size_t server = path.find('\\', 2);
+        rootEnd = server == std::string::npos ? path.size() : std::min(path.find('\\', server + 1), path.size());
+    }
+    std::vector<std::string> parts;
+    for (size_t at = rootEnd; at < path.size();) {
+        const size_t slash = std::min(path.find('\\', at), path.size());
+        const std::string part = path.substr(at, slash - at);
+        if (part == ".." && !parts.empty()) parts.pop_back();
+        else if (!part.empty() && part != "." && part != "..") parts.push_back(part);
+        at = slash + 1;
+    }
+    std::string canonical = path.substr(0, rootEnd);
+    for (const std::string& part : parts) canonical += "\\" + part;
+    return parts.empty() ? canonical + "\\" : canonical;
 }
 
 bool TestWriteAccess(const std::string& dir) {

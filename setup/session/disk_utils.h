@@ -30,6 +30,12 @@ constexpr int32_t CeilDiv(int32_t a, int32_t b) { return a / b + (a % b != 0 ? 1
 // unset): 0 for n <= 0, and at most the largest 32-bit value.
 int32_t RoundToCluster(const Session& session, int64_t n);
 
+// The install-to directory as every check, the log and the record take it: full (a
+// relative path taken against the current directory), with "\" for "/", without doubled
+// separators, "." and ".." components, or a trailing "\" (but for a drive's root). Empty
+// text and a bare drive ("c:") stay as they are.
+std::string CanonicalDir(const std::string& text);
+
 // True when a file can be written below dir and read back. Leaves no probe behind and
 // removes dir itself when the test left it empty.
 bool TestWriteAccess(const std::string& dir);

@@ -60,6 +60,8 @@ std::string FullPath(const std::string& path);
 bool CreateDir(const std::string& path, RunError& error);  // one level
 bool RemoveDir(const std::string& path, RunError& error);  // only when empty
 bool RemoveFile(const std::string& path, RunError& error);
+// Takes the read-only mark off a file (natively: gives the owner write permission).
+bool ClearReadOnly(const std::string& path, RunError& error);
 // Puts the file `from` in the place of `to`, replacing an existing `to` in one step. A
 // read-only `to` is not replaced (permission denied), as Windows has it.
 bool MoveReplacing(const std::string& from, const std::string& to, RunError& error);

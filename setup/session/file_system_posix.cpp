@@ -69,6 +69,12 @@ bool RemoveFile(const std::string& path, RunError& error) {
     return unlink(NativePath(path).c_str()) == 0 || Fail(error);
 }
 
+bool ClearReadOnly(const std::string& path, RunError& error) {
+    struct stat st;
+    if (stat(NativePath(path).c_str(), &st) != 0) return Fail(error);
+    return chmod(NativePath(path).c_str(), st.st_mode | S_IWUSR) == 0 || Fail(error);
+}
+
 bool MoveReplacing(const std::string& from, const std::string& to, RunError& error) {
     // A file without write permission stands for a read-only one, which Windows will not
     // replace (the owner's bit: root could replace it all the same).
@@ -244,7 +250,8 @@ std::optional<DiskSpace> GetDiskSpace(const std::string& root, RunError& error) 
 }
 
 std::string FullPath(const std::string& path) {
-    if (path.empty() || path[0] == '\\' || path[0] == '/') return path;
+    // A Windows drive path stands as it is: natively it names no folder of the machine.
+    if (path.empty() || path[0] == '\\' || path[0] == '/' || (path.size() >= 2 && path[1] == ':')) return path;
     char buffer[4096];
     return getcwd(buffer, sizeof buffer) ? std::string(buffer) + "\\" + path : path;
 }

@@ -81,6 +81,12 @@ bool RemoveDir(const std::string& path, RunError& error) { return RemoveDirector
 
 bool RemoveFile(const std::string& path, RunError& error) { return DeleteFileA(path.c_str()) || Fail(error); }
 
+bool ClearReadOnly(const std::string& path, RunError& error) {
+    const DWORD a = GetFileAttributesA(path.c_str());
+    if (a == INVALID_FILE_ATTRIBUTES) return Fail(error);
+    return !(a & FILE_ATTRIBUTE_READONLY) || SetFileAttributesA(path.c_str(), a & ~FILE_ATTRIBUTE_READONLY) || Fail(error);
+}
+
 bool MoveReplacing(const std::string& from, const std::string& to, RunError& error) {
     return MoveUnlessReadOnly(to, error, [&](bool replace, DWORD& why) {
         const DWORD flags = MOVEFILE_WRITE_THROUGH | (replace ? MOVEFILE_REPLACE_EXISTING : 0);

@@ -7,6 +7,7 @@
 #include <map>
 
 #include "e2e/silent_test.h"
+#include "setup/session/run_lock.h"
 
 namespace qve2e {
 namespace {
@@ -171,6 +172,28 @@ TEST_F(PlanVerifyTest, TheVerifyWindowListsTheDriftAndItsRepairButtonPutsItBack)
     EXPECT_FALSE(IsEnabled(Control(verify, fv::btnRepair)));
     ASSERT_TRUE(ClickButton(verify, "Close"));
     EXPECT_TRUE(WaitForWindowGone(verify));
+}
+
+TEST_F(PlanVerifyTest, ARepairThatCannotPutBackAnEntryEndsWithSixAndNamesIt) {
+    ASSERT_EQ(RunSilent(Switches()), 0u);
+    const std::string config = Target() + "\\setup\\qvtools8.cfg";
+    std::string text = *ReadFile(config);
+    text.replace(text.find("DBType=REG_SZ=ORACLE"), 20, "DBType=REG_SZ=SYBASE");
+    qvtest::WriteFile(config, text);
+    ASSERT_TRUE(SetFileAttributesA(config.c_str(), FILE_ATTRIBUTE_READONLY));
+    EXPECT_EQ(RunSilent("/REPAIR " + Switches(), false), 6u);
+    SetFileAttributesA(config.c_str(), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_TRUE(HasLine(Log(), "Could not repair 1 entries of " + config)) << ::testing::PrintToString(Log());
+    EXPECT_EQ(LinesStarting("Drift: entry changed ").size(), 2u) << "before and after the repair";
+    EXPECT_EQ(Log().back(), "Exit code 6: the installation has drifted");
+}
+
+TEST_F(PlanVerifyTest, ASecondRunForADirectoryInUseWaitsThenEndsWithFive) {
+    qv::RunLock other;  // the lock another run into the directory holds
+    ASSERT_TRUE(other.TryTake(Target()));
+    EXPECT_EQ(RunSilent(Switches()), 5u);
+    EXPECT_TRUE(HasLine(Log(), "Another run of the installer is working on " + Target() + ": waiting for it to end"));
+    EXPECT_FALSE(fsys::exists(Target() + "\\setup")) << "the second run wrote something";
 }
 
 }  // namespace

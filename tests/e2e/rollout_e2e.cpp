@@ -197,5 +197,24 @@ TEST_F(RolloutTest, TheAnswersOfAnInstallThroughTheWindowsInstallTheSameSilently
                                        "Unknown key \"SPEED\" in the answer file " + answers));
 }
 
+TEST_F(RolloutTest, APassiveRunAnswersTheBoxesOfItsStartUpAsASilentRunDoes) {
+    std::string error;
+    ASSERT_TRUE(cd.Master(error)) << error;
+    const std::string answers = scratch_.path("bad.inf");
+    qvtest::WriteFile(answers, "[Setup]\r\nBOGUS=1\r\n");
+    const Environment environment = TempEnvironment();
+    Start(kSetupExe, "\"" + cd.root() + "\" x /PASSIVE /LOG=\"" + LogPath() + "\" /LOADINF=\"" + answers + "\"",
+          &environment);
+    bool windowSeen = false;
+    WaitUntil([&] {
+        windowSeen = windowSeen || !TopLevelWindows(app.Id(), true).empty();
+        return !app.Running();
+    }, Millis(60000));
+    EXPECT_FALSE(windowSeen) << "a box waited for a click";
+    ExpectExitCode(1);
+    EXPECT_TRUE(HasLineStarting(Log(), "Message box \"Marrowvale CD-ROM Installation\": Load Error\\r\\n"))
+        << ::testing::PrintToString(Log());
+}
+
 }  // namespace
 }  // namespace qve2e

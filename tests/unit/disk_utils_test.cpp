@@ -3,6 +3,7 @@
 
 #include "setup/session/disk_utils.h"
 #include "setup/session/file_system.h"
+#include "setup/session/text_util.h"
 #include "support/temp_tree.h"
 
 namespace qv {
@@ -88,6 +89,23 @@ TEST(ReleaseText, PartsAndPadding) {
     EXPECT_EQ(full.minor, "01");
     EXPECT_EQ(full.sub, "05");
     EXPECT_EQ(SplitReleaseText("").major, "");
+}
+
+}  // namespace
+}  // namespace qv
+
+namespace qv {
+namespace {
+
+TEST(InstallDir, IsMadeCanonicalBeforeAnyCheck) {
+    EXPECT_EQ(CanonicalDir("c:/marrowvale"), "c:\\marrowvale");
+    EXPECT_EQ(CanonicalDir("c:\\\\qv\\\\sub\\"), "c:\\qv\\sub");
+    EXPECT_EQ(CanonicalDir("c:\\qv\\old\\..\\.\\new"), "c:\\qv\\new");
+    EXPECT_EQ(CanonicalDir("c:\\.."), "c:\\");  // a root stays a root, and is refused as one
+    EXPECT_EQ(CanonicalDir("\\\\server\\share\\qv\\"), "\\\\server\\share\\qv");
+    EXPECT_EQ(CanonicalDir("c:"), "c:");
+    const std::string relative = CanonicalDir("relative\\qv");
+    EXPECT_TRUE(EndsWith(relative, "\\relative\\qv") && relative.size() > 12) << relative;
 }
 
 }  // namespace

@@ -205,6 +205,19 @@ TEST_F(Engine, ChecksumMismatchAbortRetryIgnore) {
     EXPECT_TRUE(EndsWith(port.steps[1], ", aborted; the earlier file is kept)")) << port.steps[1];
 }
 
+TEST_F(Engine, AScratchFileThatAnEarlierReleaseLeftPlaysNoPart) {
+    AddProduct(1, "P", {{"a.txt", "alpha"}, {"b.txt", "beta"}});
+    tree.write("inst\\a.txt.~qv", "left by a killed run");
+    std::filesystem::permissions(qvtest::HostPath(Dst("a.txt.~qv")), std::filesystem::perms::owner_write,
+                                 std::filesystem::perm_options::remove);
+    tree.mkdir("inst\\b.txt.~qv");
+    Install(1);
+    EXPECT_FALSE(s.InstallAborted);
+    EXPECT_TRUE(port.messages.empty());
+    EXPECT_EQ(tree.read("inst\\a.txt"), "alpha");
+    EXPECT_EQ(tree.read("inst\\b.txt"), "beta");
+}
+
 TEST_F(Engine, SourceThatVanishesMidList) {
     AddProduct(1, "P", {{"a.txt", "alpha"}, {"b.txt", "beta"}, {"c.txt", "gamma"}});
     const auto removeB = [&] {

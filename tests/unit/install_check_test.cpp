@@ -7,6 +7,7 @@
 #include "setup/config/config_profile.h"
 #include "setup/engine/install_check.h"
 #include "setup/engine/install_driver.h"
+#include "setup/engine/install_run.h"
 #include "setup/session/languages.h"
 #include "setup/session/platforms.h"
 #include "support/engine_fixture.h"
@@ -44,6 +45,19 @@ struct InstallCheck : qvtest::EngineFixture {
     }
 
     Survey Check() { return SurveyInstall(s, port, group, shortcuts); }
+    // An install as a run makes it, with its record.
+    void InstallRecorded() {
+        Services services(*this);
+        RunRecordedInstall(s, port, shortcuts, {}, [&](InstallJournal& journal, const std::string& root, bool sc) {
+            FinishInstall(s, port, services, journal, root, sc);
+        });
+        ASSERT_FALSE(s.InstallAborted);
+    }
+    std::vector<std::string> Drift(const Survey& survey) {
+        std::vector<std::string> drift;
+        for (const CheckItem* item : DriftedItems(survey)) drift.push_back(item->name + ": " + ItemStateName(item->state));
+        return drift;
+    }
     void Install() {
         Services services(*this);
         Journaled([&](InstallJournal& journal) {
@@ -106,6 +120,31 @@ TEST_F(InstallCheck, AVerifyNamesExactlyWhatDriftedAndARepairPutsBackOnlyThat) {
     port.steps.clear();
     RepairInstall(s, port, survey, shortcuts);
     EXPECT_EQ(port.steps, (std::vector<std::string>{"Nothing to repair: the installation is intact"}));
+}
+
+TEST_F(InstallCheck, TheRecordJudgesByWhatTheLastWriterLeftWhateverTheVerifyingRunsTemp) {
+    // A later product writes the same file as the ledger: it wins, as in install order.
+    AddProduct(3, "PATCH", {{"gl\\a.dat", PatternBytes(300, 9)}}).SoftwareType = "Application";
+    InstallRecorded();
+    ASSERT_EQ(tree.read("inst\\gl\\a.dat"), PatternBytes(300, 9));
+    s.TempDir = tree.path("another users temp");
+    EXPECT_TRUE(Drift(SurveyForVerify(s, port, group, shortcuts)).empty());
+
+    // Without the record, the survey of the CD comes to the same.
+    const std::string record = tree.read("inst\\setup\\qvinstall.rec");
+    tree.write("inst\\setup\\qvinstall.rec", "QVREC\t1\r\nfile\tdamaged");
+    EXPECT_TRUE(Drift(SurveyForVerify(s, port, group, shortcuts)).empty());
+    EXPECT_NE(std::find_if(port.steps.begin(), port.steps.end(), [](const std::string& step) {
+        return step.find(" is refused (line 2: ") != std::string::npos;
+    }), port.steps.end()) << ::testing::PrintToString(port.steps);
+
+    // A repair puts back the last writer's version.
+    tree.write("inst\\setup\\qvinstall.rec", record);
+    tree.write("inst\\gl\\a.dat", "spoiled");
+    const Survey survey = SurveyForVerify(s, port, group, shortcuts);
+    EXPECT_EQ(Drift(survey), (std::vector<std::string>{dest + "\\gl\\a.dat: size differs"}));
+    EXPECT_EQ(RepairInstall(s, port, survey, shortcuts).result, PassResult::Completed);
+    EXPECT_EQ(tree.read("inst\\gl\\a.dat"), PatternBytes(300, 9));
 }
 
 }  // namespace

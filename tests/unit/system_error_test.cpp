@@ -11,6 +11,7 @@
 #include <new>
 #include <stdexcept>
 
+#include "setup/engine/install_driver.h"
 #include "setup/session/fatal_error.h"
 #include "setup/session/run_error.h"
 #include "setup/session/throttle.h"
@@ -60,8 +61,14 @@ TEST(FatalErrors, EndTheRunAsAFailedInstallOrAFailedStartUp) {
     EXPECT_EQ(fatal.code, ExitCode::StartupFailed);
     EXPECT_NE(fatal.logLine.find("bad state"), std::string::npos) << fatal.logLine;
 
-    session.InstallRunning = true;
-    fatal = DescribeFatalError(session, std::make_exception_ptr(std::bad_alloc()));
+    // An error that leaves a running install: the run's flag stays set while the exception
+    // is on its way to the handler that ends the program.
+    try {
+        const RunningInstall running(session);
+        throw std::bad_alloc();
+    } catch (...) {
+        fatal = DescribeFatalError(session, std::current_exception());
+    }
     EXPECT_EQ(fatal.box.text, "Error : 7\rOut of memory");
     EXPECT_EQ(fatal.code, ExitCode::InstallFailed);
 }

@@ -11,12 +11,15 @@
 
 #include "setup/config/config_profile.h"
 #include "setup/engine/file_list.h"
+#include "setup/engine/install_check.h"
 #include "setup/engine/install_driver.h"
+#include "setup/engine/install_run.h"
 #include "setup/engine/progress.h"
 #include "setup/mainwindow/unattended.h"
 #include "setup/session/install_log.h"
 #include "setup/session/policy_port.h"
 #include "support/engine_fixture.h"
+#include "support/fake_shortcuts.h"
 #include "support/temp_tree.h"
 
 namespace qv {
@@ -218,6 +221,21 @@ TEST_F(Faults, AWorkstationConfigurationReadOnlyOrHeldOpenWhileSavedStaysByteFor
     EXPECT_EQ(tree.read("qvtools8.cfg"), before);
     EXPECT_FALSE(tree.exists("qvtools8.cfg.~new"));
     EXPECT_NE(LogText().find("Changes not saved. -> OK [system error 5: "), std::string::npos) << LogText();
+}
+
+TEST_F(Faults, AFileHeldOpenByAnotherProgramCannotBeCheckedAndIsNeverCalledDrifted) {
+    AddProduct(1, "P", {{"a.txt", "alpha"}, {"b.txt", "beta"}});
+    qvtest::FakeShortcuts shortcuts;
+    RunRecordedInstall(s, logged, shortcuts, {}, {});
+    ASSERT_FALSE(s.InstallAborted);
+    Holder holder(Dst("a.txt"));
+    ASSERT_TRUE(holder.held()) << "the holder does not bite";
+    const Survey survey = SurveyForVerify(s, logged, {}, shortcuts);
+    EXPECT_EQ(LogVerify(s, survey, logged), VerifyResult::Unchecked);
+    EXPECT_TRUE(DriftedItems(survey).empty());
+    EXPECT_NE(LogText().find("Unchecked: file " + Dst("a.txt") + " cannot be checked (Permission denied) [system error 32: "),
+              std::string::npos)
+        << LogText();
 }
 
 }  // namespace
