@@ -19,8 +19,12 @@
 #include "setup/engine/install_completion.h"
 #include "setup/engine/shortcut_library.h"
 #include "setup/mainwindow/qv_setup.h"
+#include "setup/engine/uninstall.h"
+#include "setup/engine/uninstall_entry.h"
 #include "setup/mainwindow/unattended.h"
+#include "setup/removal_copy.h"
 #include "setup/session/command_line.h"
+#include "setup/session/disk_utils.h"
 #include "setup/session/exit_codes.h"
 #include "setup/session/fatal_error.h"
 #include "setup/session/install_log.h"
@@ -29,6 +33,7 @@
 #include "setup/session/res_strings.h"
 #include "setup/session/session.h"
 #include "setup/session/startup.h"
+#include "setup/session/text_util.h"
 #include "setup/dialogs/user_port_win.h"
 #include "setup/setup_app.h"
 
@@ -69,6 +74,10 @@ public:
         // The log and the kind of run are known before the command line is read in full,
         // so that its errors reach the log, and no window appears in a silent run.
         const StartupOptions early = ReadSwitchesLeniently(arguments);
+        int removed = 0;
+        if (early.mode == RunMode::Uninstall &&
+            RunRemovalFromCopy(arguments, early.installDir.empty() ? "c:\\qv" : early.installDir, removed))
+            return removed;
         silent_ = early.Unattended();
         // A passive run asks a person nothing but whether to cancel its install.
         quiet_ = silent_ || early.passive;
@@ -83,9 +92,10 @@ public:
         }
         log_.Write("Command line: " + arguments);
         if (!early.loadInfPath.empty() && !LoadAnswers(early.loadInfPath)) return Ended(ExitCode::StartupFailed);
-        const ExitCode code = silent_          ? RunSilent(arguments)
-                              : early.passive ? RunPassive(arguments)
-                                              : RunWindows(arguments);
+        const ExitCode code = early.mode == RunMode::Uninstall ? RunRemoval(arguments)
+                              : silent_                        ? RunSilent(arguments)
+                              : early.passive                  ? RunPassive(arguments)
+                                                               : RunWindows(arguments);
         return Ended(code);
     }
 
@@ -160,6 +170,71 @@ private:
         return run;
     }
 
+    // /UNINSTALL: the removal by the record of the install-to directory; with the windows,
+    // asked first, in the progress window, and told at the end.
+    ExitCode RunRemoval(const std::string& arguments) {
+        INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS};
+        if (!quiet_ && !InitCommonControlsEx(&controls))
+            log_.Write("The common controls cannot be initialised" + SystemCause(FromSystemError(GetLastError())));
+        LoggingPort port(quiet_ ? static_cast<UserPort&>(policy_) : window_, log_);
+        if (!ParseCommandLine(session_, port, arguments, options_)) return ExitCode::StartupFailed;
+        const std::string dir = UninstallDir(options_);
+        port.LogStep("Uninstall of " + dir);
+        Uninstaller uninstaller(session_, QvoleLibrary(), dir);
+        UninstallOutcome outcome;
+        outcome.end = uninstaller.Prepare(port);
+        session_.LangOffset = static_cast<int16_t>(uninstaller.Record().languageOffset);
+        if (outcome.end == UninstallOutcome::End::Removed) {
+            if (quiet_) {
+                outcome = uninstaller.Remove(port);
+            } else if (!ConfirmRemoval(port, uninstaller.Record())) {
+                outcome.end = UninstallOutcome::End::Cancelled;
+            } else {
+                installStatus_.RunRemoval([&](UserPort& status) { outcome = uninstaller.Remove(status); });
+            }
+        }
+        const ExitCode code = EndUninstall(port, outcome, IsRemovalCopy() ? UninstallerFolder(dir) : std::string());
+        if (!quiet_) TellRemovalEnd(port, outcome, dir);
+        if (IsRemovalCopy()) FinishRemovalCopy(static_cast<int>(code), outcome, port);
+        return code;
+    }
+
+    bool ConfirmRemoval(UserPort& port, const InstallRecord& record) {
+        std::string products;
+        for (const RecordedProduct& p : record.products) products += "\r" + p.name;
+        Message box(Res(session_, Str::UninstallQuestion) + " " + record.installDir + "?\r\r" +
+                        Res(session_, Str::UninstallProducts) + products,
+                    Res(session_, Str::UninstallTitle), Buttons::YesNo, Icon::Question, 2);
+        return port.ShowMessage(box) == Answer::Yes;
+    }
+
+    // The closing message of a removal: what happened, what was kept, what goes at the restart.
+    void TellRemovalEnd(UserPort& port, const UninstallOutcome& outcome, const std::string& dir) {
+        std::string text;
+        switch (outcome.end) {
+            case UninstallOutcome::End::Removed: text = Res(session_, Str::UninstallDone); break;
+            case UninstallOutcome::End::Cancelled: text = Res(session_, Str::UninstallCancelled); break;
+            case UninstallOutcome::End::NoRecord: text = Res(session_, Str::UninstallNoRecord) + " " + dir + "."; break;
+            case UninstallOutcome::End::Busy:
+                text = Res(session_, Str::DirectoryInUse) + " " + dir + ".\r" + Res(session_, Str::TryLater);
+                break;
+        }
+        std::vector<std::string> left;
+        for (const std::string& path : FilesLeftIn(dir))
+            if (std::find(outcome.held.begin(), outcome.held.end(), path) == outcome.held.end()) left.push_back(path);
+        if (outcome.end == UninstallOutcome::End::Removed && !left.empty()) {
+            text += "\r\r" + Res(session_, Str::UninstallKept);
+            for (const std::string& path : left) text += "\r" + path;
+        }
+        const std::string later = IsRemovalCopy() ? UninstallerFolder(dir) + "\\" : std::string();
+        std::string held;
+        for (const std::string& path : outcome.held)
+            if (later.empty() || !StartsWithNoCase(path, later)) held += "\r" + path;
+        if (!held.empty()) text += "\r\r" + Res(session_, Str::UninstallHeld) + held;
+        const bool ok = outcome.end == UninstallOutcome::End::Removed;
+        port.ShowMessage({text, Res(session_, Str::UninstallTitle), Buttons::Ok, ok ? Icon::Information : Icon::Exclamation, 1});
+    }
+
     // /PASSIVE: the unattended run, with the progress window for its install.
     ExitCode RunPassive(const std::string& arguments) {
         INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS};
@@ -213,9 +288,11 @@ private:
         }
         ui::RunMessageLoop();
         if (windowFailed_) return ExitCode::StartupFailed;
-        // How the last install that ran ended; without one, the run ended before installing.
+        // How the last install that ran ended; without one, the run ended before installing
+        // (a verify window that was only looked at ends well).
         if (installStatus_.HandedOver()) return ExitCode::Installed;
-        return installStatus_.InstallsRun() > 0 ? InstallExitCode(session_) : ExitCode::EndedBeforeInstall;
+        if (installStatus_.InstallsRun() > 0) return InstallExitCode(session_);
+        return options_.mode == RunMode::Modify ? ExitCode::Installed : ExitCode::EndedBeforeInstall;
     }
 
     // The language is applied: the main window loads (the whole start-up), the language
@@ -230,6 +307,10 @@ private:
         lang_.Unload();
         main_.Show();
         ui::SetBusy(false);
+        if (options_.mode != RunMode::Modify) return;
+        // Apps & features' Modify: the verify window of the directory, and then the end.
+        main_.VerifyInstallation(CanonicalDir(options_.installDir));
+        PostQuitMessage(0);
     }
 
     // A window of the start-up that cannot be made: the user is told why, and the run

@@ -21,6 +21,9 @@ namespace qv {
 bool WriteProfileString(const std::string& section, const std::string& key, const std::string& value,
                         const std::string& file);
 
+// Removes key from section; true when it is gone (also when it was never there).
+bool DeleteProfileKey(const std::string& section, const std::string& key, const std::string& file);
+
 // The value of key in section (names without brackets); nothing when the file, the
 // section or the key is missing.
 std::optional<std::string> ReadProfileString(const std::string& section, const std::string& key,

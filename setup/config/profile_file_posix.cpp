@@ -2,6 +2,7 @@
 // file's lines are kept as they are except the one key written.
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <vector>
 
 #include "setup/config/profile_file.h"
@@ -63,13 +64,15 @@ std::optional<std::string> ReadProfileString(const std::string& section, const s
     return std::nullopt;
 }
 
-bool WriteProfileString(const std::string& section, const std::string& key, const std::string& value,
-                        const std::string& file) {
+namespace {
+
+// Changes the lines of the file with `edit`, as the Windows call rewrites the file.
+bool EditProfile(const std::string& file, const std::function<void(std::vector<std::string>&)>& edit) {
     std::string text;
     RunError error;
     if (fs::Exists(file) && !fs::ReadWholeFile(file, text, error)) return false;
     ProfileText profile = SplitProfileText(text);
-    PutEntry(profile.lines, section, key, key + "=" + value);
+    edit(profile.lines);
 
     // A file that began with a byte-order mark keeps it, as the Windows call keeps it.
     std::string out = profile.byteOrderMark ? "\xEF\xBB\xBF" : "";
@@ -78,6 +81,28 @@ bool WriteProfileString(const std::string& section, const std::string& key, cons
     if (!f) return false;
     const bool written = std::fwrite(out.data(), 1, out.size(), f) == out.size();
     return std::fclose(f) == 0 && written;
+}
+
+}  // namespace
+
+bool WriteProfileString(const std::string& section, const std::string& key, const std::string& value,
+                        const std::string& file) {
+    return EditProfile(file, [&](std::vector<std::string>& lines) { PutEntry(lines, section, key, key + "=" + value); });
+}
+
+bool DeleteProfileKey(const std::string& section, const std::string& key, const std::string& file) {
+    if (!fs::Exists(file)) return true;
+    return EditProfile(file, [&](std::vector<std::string>& lines) {
+        bool inSection = false;
+        for (auto it = lines.begin(); it != lines.end();) {
+            const ProfileLine line = ReadProfileLine(*it);
+            if (line.kind == ProfileLine::Kind::Section) inSection = IsSection(line, section);
+            if (inSection && IsKey(line) && EqualsNoCase(line.name, Trim(key)))
+                it = lines.erase(it);
+            else
+                ++it;
+        }
+    });
 }
 
 }  // namespace qv

@@ -13,6 +13,13 @@ bool WriteProfileString(const std::string& section, const std::string& key, cons
     return true;
 }
 
+bool DeleteProfileKey(const std::string& section, const std::string& key, const std::string& file) {
+    if (GetFileAttributesA(file.c_str()) == INVALID_FILE_ATTRIBUTES) return true;
+    if (!WritePrivateProfileStringA(section.c_str(), key.c_str(), nullptr, file.c_str())) return false;
+    WritePrivateProfileStringA(nullptr, nullptr, nullptr, file.c_str());
+    return true;
+}
+
 std::optional<std::string> ReadProfileString(const std::string& section, const std::string& key,
                                              const std::string& file) {
     // A default no value can hold tells a missing key from an empty one.

@@ -159,7 +159,7 @@ void FrmVerify::Check() {
     port_.LogStep("Verify of " + session_.InstallDir);
     RunLock lock;
     if (TakeDirectoryLock(session_, lock, DestRootOf(session_), port_))
-        survey_ = SurveyForVerify(session_, port_, RecordedGroup(session_, shortcuts_), shortcuts_);
+        survey_ = SurveyForVerify(session_, port_, GroupOnDisk(session_, shortcuts_), shortcuts_);
     else
         survey_.complete = false;
     SendMessageA(Item(id::Progress), PBM_SETPOS, 100, 0);

@@ -201,6 +201,14 @@ void InstallStatus::RunRepair(HWND owner, std::function<void(UserPort&)> job) {
     job_ = nullptr;
 }
 
+void InstallStatus::RunRemoval(std::function<void(UserPort&)> job) {
+    job_ = std::move(job);
+    closingMessage_ = false;
+    Run(nullptr);
+    closingMessage_ = true;
+    job_ = nullptr;
+}
+
 void InstallStatus::RunPassive(std::function<void(UserPort&)> job) {
     passive_ = std::make_unique<PassivePort>(*window_, log_);
     job_ = std::move(job);
@@ -254,7 +262,7 @@ void InstallStatus::RunFirstActivation() {
     }
     window_->ShowPending();
     if (!session_.InstallAborted) ui::SetBusy(false);
-    ShowInstallResult(session_, port_);
+    if (closingMessage_) ShowInstallResult(session_, port_);
     Unload();
 }
 

@@ -40,6 +40,9 @@ public:
     void Run(HWND owner);
     // The same for a repair: job runs in place of the install, with this window's port.
     void RunRepair(HWND owner, std::function<void(UserPort&)> job);
+    // A removal: job runs in the window alone on the desktop, with this window's port, and
+    // tells its own end (no install's closing message).
+    void RunRemoval(std::function<void(UserPort&)> job);
     // A passive install: the window alone on the desktop, job run with a port that shows
     // the progress and answers every question as an unattended run does; only Cancel asks.
     void RunPassive(std::function<void(UserPort&)> job);
@@ -77,6 +80,7 @@ private:
     std::function<void(UserPort&)> job_;  // a repair or a passive install, in place of the install
     std::function<void()> startHook_;
     std::unique_ptr<PassivePort> passive_;  // set while a passive install runs
+    bool closingMessage_ = true;            // false while a removal runs
     HWND owner_ = nullptr;
     bool started_ = false;
     int installsRun_ = 0;

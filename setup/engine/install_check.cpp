@@ -221,7 +221,7 @@ CheckItem ShortcutItem(ShortcutLibrary& shortcuts, int32_t common, const std::st
     return item;
 }
 
-GroupChoice RecordedGroup(Session& session, ShortcutLibrary& shortcuts) {
+GroupChoice GroupOnDisk(Session& session, ShortcutLibrary& shortcuts) {
     GroupChoice group;
     group.groupTitle = Res(session, Str::DefaultGroupTitle);
     group.createGroup = shortcuts.ReadShortCut(1, group.groupTitle, GroupShortcuts("", group).front().name).has_value();

@@ -82,7 +82,7 @@ struct Survey {
 // dialog's default title when its shortcuts are there (otherwise no group), and the
 // connectivity directory the workstation configuration names (otherwise the platform's
 // default). What the windows verify against when there is no record.
-GroupChoice RecordedGroup(Session& session, ShortcutLibrary& shortcuts);
+GroupChoice GroupOnDisk(Session& session, ShortcutLibrary& shortcuts);
 
 // A file as it is on disk against its size and checksum (an empty checksum: the size
 // alone): its state and the size found (-1 when missing). The checksum is computed through

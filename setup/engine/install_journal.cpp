@@ -2,7 +2,9 @@
 
 #include <algorithm>
 
+#include "setup/engine/uninstall_entry.h"
 #include "setup/session/disk_utils.h"
+#include "setup/session/registry.h"
 #include "setup/session/text_util.h"
 
 namespace qv {
@@ -20,12 +22,13 @@ void RemoveIfThere(const std::string& path) {
     if (fs::IsFile(path)) fs::RemoveFile(path, ignored);
 }
 
-// A backup goes whatever its marks: it may be the copy of a read-only file.
-void RemoveBackup(const std::string& path) {
+// A backup goes whatever its marks: it may be the copy of a read-only file. False when it
+// is still there.
+bool RemoveBackup(const std::string& path) {
     RunError ignored;
-    if (!fs::IsFile(path)) return;
+    if (!fs::IsFile(path)) return true;
     fs::ClearReadOnly(path, ignored);
-    fs::RemoveFile(path, ignored);
+    return fs::RemoveFile(path, ignored);
 }
 
 // Puts the earlier file in `backup` back at `path`, where what the run wrote goes first.
@@ -63,17 +66,28 @@ void UndoStep(const JournalStep& step, UserPort& port) {
         case JournalStep::Kind::Folder:
             if (fs::IsDirectory(step.path) && fs::RemoveDir(step.path, error)) port.LogStep("Rolled back: removed folder " + step.path);
             return;
+        case JournalStep::Kind::Register: {
+            if (!step.backup.empty()) return;  // an earlier install's entry stays
+            const reg::Root root = step.path.rfind("HKLM\\", 0) == 0 ? reg::Root::LocalMachine : reg::Root::CurrentUser;
+            const std::string key = std::string(kUninstallKeyRoot) + "\\" + step.path.substr(5);
+            if (reg::KeyExists(root, key))
+                LogUndo(port, "removed the Apps & features entry", step.path, reg::DeleteKey(root, key, error), error);
+            return;
+        }
         case JournalStep::Kind::Commit: return;
     }
 }
 
-// The backups a committed run leaves: they go.
-void RemoveBackups(const std::vector<JournalStep>& steps) {
+// The backups a committed run leaves: they go. Those that cannot (held open) are named.
+std::vector<std::string> RemoveBackups(const std::vector<JournalStep>& steps) {
+    std::vector<std::string> left;
     for (const JournalStep& step : steps) {
-        if (step.kind == JournalStep::Kind::Replace || step.kind == JournalStep::Kind::Remove ||
-            step.kind == JournalStep::Kind::Save)
-            RemoveBackup(step.backup);
+        if (step.kind != JournalStep::Kind::Replace && step.kind != JournalStep::Kind::Remove &&
+            step.kind != JournalStep::Kind::Save)
+            continue;
+        if (!RemoveBackup(step.backup)) left.push_back(step.backup);
     }
+    return left;
 }
 
 // Writes the record anew: into a scratch file beside it, through to the disk, then in its
@@ -257,6 +271,7 @@ void InstallJournal::SetRun(const InstallRecord& run) {
     record_.installDir = run.installDir;
     record_.sourceDir = run.sourceDir;
     record_.language = run.language;
+    record_.languageOffset = run.languageOffset;
     record_.platform = run.platform;
     record_.installType = run.installType;
     for (const auto& answer : run.answers)
@@ -324,6 +339,16 @@ void InstallJournal::Wrote(const RecordedGroup& g) {
     Append(GroupLine(group), ignored);
 }
 
+bool InstallJournal::WillRegister(const std::string& rootAndKey, bool existed, RunError& error) {
+    return List({JournalStep::Kind::Register, rootAndKey, existed ? "existed" : ""}, error);
+}
+
+void InstallJournal::Wrote(const RecordedUninstallEntry& entry) {
+    record_.uninstallEntry = entry;
+    RunError ignored;
+    Append(UninstallLine(entry), ignored);
+}
+
 void InstallJournal::Wrote(const RecordedShortcut& s) {
     Put(record_.shortcuts, s, [](const RecordedShortcut& a, const RecordedShortcut& b) { return EqualsNoCase(a.link, b.link); });
     RunError ignored;
@@ -333,7 +358,7 @@ void InstallJournal::Wrote(const RecordedShortcut& s) {
 bool InstallJournal::Commit(UserPort& port, RunError& error) {
     if (!List({JournalStep::Kind::Commit, "", ""}, error)) return false;
     Flush();
-    RemoveBackups(steps_);
+    leftBehind_ = RemoveBackups(steps_);
     Close();
     if (recordPath_.empty()) return true;  // kept in memory only
     if (WriteRecord(recordPath_, record_, error)) return true;

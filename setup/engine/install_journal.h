@@ -58,6 +58,10 @@ public:
     // A file about to be edited in place (a profile, a configuration): a copy of the
     // earlier one is kept beside it, to be put back by a rollback.
     bool PrepareEdit(const std::string& path, RunError& error);
+    // The Apps & features entry `rootAndKey` ("HKLM\<key>") about to be written; `existed`
+    // when an earlier install's is there (a rollback then leaves it).
+    bool WillRegister(const std::string& rootAndKey, bool existed, RunError& error);
+
     // True when this run has written or moved aside the file at path.
     bool Touched(const std::string& path) const;
     // True when an earlier file at path waits aside for the run's end.
@@ -76,6 +80,7 @@ public:
     void Wrote(const RecordedOutside& outside);
     void Wrote(const RecordedGroup& group);
     void Wrote(const RecordedShortcut& shortcut);
+    void Wrote(const RecordedUninstallEntry& entry);
     // The record as it stands: what was found, merged with what this run wrote.
     const InstallRecord& Record() const { return record_; }
 
@@ -88,6 +93,8 @@ public:
     // merged and sealed. False, with the error, when the record could not be written (the
     // installed files stay; the next run finishes the commit).
     bool Commit(UserPort& port, RunError& error);
+    // The backups a commit could not remove (held open): the caller decides what to do.
+    const std::vector<std::string>& LeftBehind() const { return leftBehind_; }
     // The run did not end well: every step is undone, newest first, and the record is as it
     // was before the run. The log names what was put back and what could not be.
     void Rollback(UserPort& port);
@@ -113,6 +120,7 @@ private:
     fs::Handle file_ = fs::kNoHandle;
     std::string pending_;  // item lines not yet written
     int backups_ = 0;
+    std::vector<std::string> leftBehind_;
 };
 
 // What finishing an interrupted run did.

@@ -241,6 +241,7 @@ std::string JournalLine(const JournalStep& step) {
         case JournalStep::Kind::Replace: return Line({"replace", step.path, step.backup});
         case JournalStep::Kind::Remove: return Line({"remove", step.path, step.backup});
         case JournalStep::Kind::Save: return Line({"save", step.path, step.backup});
+        case JournalStep::Kind::Register: return Line({"register", step.path, step.backup});
         case JournalStep::Kind::Commit: return Line({"commit"});
     }
     return {};
@@ -262,11 +263,12 @@ std::string ShortcutLine(const RecordedShortcut& s) {
     return Line({"shortcut", s.link, s.name, s.target, s.workdir, s.args});
 }
 std::string GoneLine(const std::string& path) { return Line({"gone", path}); }
+std::string UninstallLine(const RecordedUninstallEntry& u) { return Line({"uninstall", u.root, u.key}); }
 
 std::string RunLines(const InstallRecord& r) {
     std::string text = Line({"installdir", r.installDir});
     text += Line({"source", r.sourceDir});
-    text += Line({"language", r.language});
+    text += Line({"language", r.language, std::to_string(r.languageOffset)});
     text += Line({"platform", r.platform});
     text += Line({"type", std::to_string(r.installType)});
     for (const auto& [key, value] : r.answers) text += Line({"answer", key, value});
@@ -285,7 +287,7 @@ std::string FormatRecord(const InstallRecord& r) {
     for (const RecordedOutside& o : r.outside) text += OutsideLine(o);
     if (r.group) text += GroupLine(*r.group);
     for (const RecordedShortcut& s : r.shortcuts) text += ShortcutLine(s);
-    if (r.uninstallEntry) text += Line({"uninstall", r.uninstallEntry->root, r.uninstallEntry->key});
+    if (r.uninstallEntry) text += UninstallLine(*r.uninstallEntry);
     return SealRecordText(text);
 }
 
@@ -381,6 +383,21 @@ private:
     bool ApplyJournal(const std::vector<std::string>& f, std::string& why);
     bool ApplyCompletion(const std::vector<std::string>& f, std::string& why);
 
+    // The directory's own Apps & features key under the machine or the user, and no other.
+    bool IsOurUninstallKey(const std::string& path) const {
+        return !confinement_.uninstallKey.empty() &&
+               (path == "HKLM\\" + confinement_.uninstallKey || path == "HKCU\\" + confinement_.uninstallKey);
+    }
+
+    bool ApplyRegister(const JournalStep& step, std::string& why) {
+        if (!IsOurUninstallKey(step.path) || (!step.backup.empty() && step.backup != "existed")) {
+            why = "an Apps & features entry that is not this directory's: " + step.path;
+            return false;
+        }
+        file_.journal.push_back(step);
+        return true;
+    }
+
     bool Below(const std::string& path, std::string& why) const {
         if (IsPathBelow(path, confinement_.installDir)) return true;
         why = "\"" + path + "\" lies outside the install directory";
@@ -394,10 +411,10 @@ private:
 
 // The number of fields each kind of line has, its name first.
 const std::map<std::string, size_t> kFieldCounts = {
-    {"installdir", 2}, {"source", 2},   {"language", 2}, {"platform", 2},  {"type", 2},    {"answer", 3},
+    {"installdir", 2}, {"source", 2},   {"language", 3}, {"platform", 2},  {"type", 2},    {"answer", 3},
     {"product", 3},    {"folder", 2},   {"file", 9},    {"gone", 2},      {"entry", 5},   {"dbcode", 4},
     {"outside", 4},    {"group", 5},    {"shortcut", 6}, {"uninstall", 3}, {"create", 2},  {"replace", 3},
-    {"remove", 3},     {"save", 3},     {"commit", 1},
+    {"remove", 3},     {"save", 3},     {"register", 3}, {"commit", 1},
 };
 
 bool RecordReader::Apply(const std::vector<std::string>& f, std::string& why) {
@@ -430,7 +447,10 @@ bool RecordReader::ApplyRun(const std::vector<std::string>& f, std::string& why)
     } else if (f[0] == "source") {
         r.sourceDir = f[1];
     } else if (f[0] == "language") {
+        int64_t offset = 0;
+        if (!ParseCount(f[2], offset) || offset > 32767) why = "a language offset that is not one";
         r.language = f[1];
+        r.languageOffset = static_cast<int>(offset);
     } else if (f[0] == "platform") {
         r.platform = f[1];
     } else if (f[0] == "type") {
@@ -485,7 +505,8 @@ bool RecordReader::ApplyJournal(const std::vector<std::string>& f, std::string& 
     static const std::map<std::string, JournalStep::Kind> kKinds = {
         {"folder", JournalStep::Kind::Folder}, {"create", JournalStep::Kind::Create},
         {"replace", JournalStep::Kind::Replace}, {"remove", JournalStep::Kind::Remove},
-        {"save", JournalStep::Kind::Save},     {"commit", JournalStep::Kind::Commit}};
+        {"save", JournalStep::Kind::Save},     {"register", JournalStep::Kind::Register},
+        {"commit", JournalStep::Kind::Commit}};
     const auto kind = kKinds.find(f[0]);
     if (kind == kKinds.end()) return false;
     JournalStep step{kind->second, f.size() > 1 ? f[1] : "", f.size() > 2 ? f[2] : ""};
@@ -493,8 +514,8 @@ bool RecordReader::ApplyJournal(const std::vector<std::string>& f, std::string& 
         why = "\"" + f[0] + "\" outside the journal of a run";
         return false;
     }
-    const bool outside = InProgramsFolder(step.path, confinement_) ||
-                         (step.kind == JournalStep::Kind::Save && IsTransferConfig(step.path, confinement_));
+    if (step.kind == JournalStep::Kind::Register) return ApplyRegister(step, why);
+    const bool outside = InProgramsFolder(step.path, confinement_) || IsTransferConfig(step.path, confinement_);
     if (step.kind != JournalStep::Kind::Commit && !outside && !Below(step.path, why)) return false;
     if (!step.backup.empty() && !SamePath(Folder(step.backup), Folder(step.path))) {
         why = "the backup of \"" + step.path + "\" lies in another folder";
@@ -533,9 +554,8 @@ bool RecordReader::ApplyCompletion(const std::vector<std::string>& f, std::strin
             Put(r.shortcuts, RecordedShortcut{f[1], f[2], f[3], f[4], f[5]},
                 [](const RecordedShortcut& a, const RecordedShortcut& b) { return SamePath(a.link, b.link); });
     } else if (f[0] == "uninstall") {
-        if (f[1] != "HKLM" && f[1] != "HKCU") why = "an Apps & features entry under " + f[1];
-        else if (f[2].empty() || f[2].find('\\') != std::string::npos) why = "an Apps & features key that is not one";
-        else r.uninstallEntry = RecordedUninstallEntry{f[1], f[2]};
+        if (IsOurUninstallKey(f[1] + "\\" + f[2])) r.uninstallEntry = RecordedUninstallEntry{f[1], f[2]};
+        else why = "an Apps & features entry that is not this directory's: " + f[1] + "\\" + f[2];
     }
     return why.empty();
 }

@@ -99,6 +99,7 @@ struct InstallRecord {
     std::string installDir;
     std::string sourceDir;
     std::string language;
+    int languageOffset = 0;  // the language's offset in the string table, for the uninstaller's texts
     std::string platform;
     int installType = 1;
     std::vector<std::pair<std::string, std::string>> answers;  // the answers given: key, value
@@ -124,6 +125,8 @@ struct JournalStep {
         Replace,  // an earlier file about to be moved aside to `backup`
         Remove,   // an earlier file moved aside to `backup` and not put back (its entry was skipped)
         Save,     // a file about to be written anew; `backup` holds a copy of the earlier one ("" when none)
+        Register, // the Apps & features entry `path` ("HKLM\<key>") about to be written; `backup`
+                  // "existed" when an earlier install's was there
         Commit,   // the run ended well: backups go, the record is written anew
     } kind = Kind::Folder;
     std::string path;
@@ -150,6 +153,7 @@ struct RecordConfinement {
     std::string installDir;
     std::vector<std::string> programsFolders;
     std::vector<std::string> transferFolders;  // empty: any folder, for the name "qvxfr.cfg" alone
+    std::string uninstallKey;                  // the one Apps & features key of the directory
 };
 
 // Reads the text of a record file. False, with `problem` naming the line ("line 12:
@@ -171,6 +175,7 @@ std::string DbCodeLine(const RecordedDbCode& code);
 std::string OutsideLine(const RecordedOutside& outside);
 std::string GroupLine(const RecordedGroup& group);
 std::string ShortcutLine(const RecordedShortcut& shortcut);
+std::string UninstallLine(const RecordedUninstallEntry& entry);
 std::string GoneLine(const std::string& path);
 // The lines of where a run installs from and to, its language, platform, type and answers.
 std::string RunLines(const InstallRecord& run);

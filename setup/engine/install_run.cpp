@@ -1,6 +1,7 @@
 #include "setup/engine/install_run.h"
 
 #include "setup/engine/install_driver.h"
+#include "setup/engine/uninstall_entry.h"
 #include "setup/session/file_system.h"
 #include "setup/session/throttle.h"
 
@@ -16,6 +17,7 @@ InstallRecord RunInfo(const Session& session, const std::string& installDir, con
     run.sourceDir = session.SourceDir;
     if (session.LangIndex >= 0 && session.LangIndex < static_cast<int>(session.Languages.size()))
         run.language = session.Languages[static_cast<size_t>(session.LangIndex)].Code;
+    run.languageOffset = session.LangOffset;
     run.platform = session.DbPlatformCode;
     run.installType = options.installType;
     run.answers = options.answers;
@@ -31,10 +33,13 @@ void SetAsideRefusedRecord(const std::string& installDir, UserPort& port) {
         port.LogStep("Could not set the refused install record aside (" + error.description + ")" + SystemCause(error));
 }
 
-// The end of an install: committed when it ended well, rolled back when it did not.
+// The end of an install: committed when it ended well, with what removal needs kept and
+// the Apps & features entry written; rolled back when it did not.
 void EndRecordedInstall(Session& session, UserPort& port, InstallJournal& journal, const RecordedRunOptions& options) {
     RunError error;
     if (!session.InstallAborted) {
+        KeepUninstaller(journal, port, DestRootOf(session));
+        RegisterUninstallEntry(journal, port, InstallDateOf(port.Now()));
         journal.Commit(port, error);
         return;
     }
@@ -76,6 +81,7 @@ bool TakeDirectoryLock(Session& session, RunLock& lock, const std::string& insta
 RecordConfinement ConfinementFor(const std::string& installDir, ShortcutLibrary& shortcuts) {
     RecordConfinement confinement;
     confinement.installDir = installDir;
+    confinement.uninstallKey = UninstallKeyName(installDir);
     for (int32_t common : {1, 0})
         if (const std::optional<ProgramsFolder> folder = shortcuts.FindProgramsFolder(common))
             confinement.programsFolders.push_back(folder->path);

@@ -503,6 +503,12 @@ void QVSetup::ShowInstallStatus() {
     dialogs_.installStatus.Run(hwnd());
 }
 
+void QVSetup::VerifyInstallation(const std::string& installDir) {
+    if (!logic_) return;
+    if (!installDir.empty()) logic_->SetInstallTo(installDir);
+    logic_->VerifyClick();
+}
+
 void QVSetup::ReloadMainWindow() { PostMessageA(hwnd(), kReload, 0, 0); }
 
 void QVSetup::ShowVerify() {

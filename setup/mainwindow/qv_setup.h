@@ -49,6 +49,8 @@ public:
     UserPort& Port() { return port_; }
     // The install type whose products the window lists.
     int ListedInstallType() const { return logic_ ? logic_->LastInstallType() : kDefaultInstallType; }
+    // File > Verify Installation for this install-to directory, as the menu opens it.
+    void VerifyInstallation(const std::string& installDir);
 
 protected:
     DWORD Style() const override { return WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN; }

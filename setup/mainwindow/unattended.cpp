@@ -269,6 +269,37 @@ ExitCode InstallExitCode(const Session& session) {
     return session.InstallFailed ? ExitCode::InstallFailed : ExitCode::InstallCancelled;
 }
 
+std::string UninstallDir(const StartupOptions& options) {
+    return CanonicalDir(options.installDir.empty() ? "c:\\qv" : options.installDir);
+}
+
+ExitCode EndUninstall(UserPort& port, const UninstallOutcome& outcome, const std::string& removedLater) {
+    switch (outcome.end) {
+        case UninstallOutcome::End::Busy:
+        case UninstallOutcome::End::Cancelled: return ExitCode::InstallCancelled;
+        case UninstallOutcome::End::NoRecord: return ExitCode::StartupFailed;
+        case UninstallOutcome::End::Removed: break;
+    }
+    const auto isHeld = [&](const std::string& path) {
+        return std::any_of(outcome.held.begin(), outcome.held.end(), [&](const std::string& h) { return EqualsNoCase(h, path); });
+    };
+    bool held = false;
+    for (const std::string& path : outcome.held) {
+        if (!removedLater.empty() && StartsWithNoCase(path, removedLater + "\\")) continue;
+        RunError error;
+        held = true;
+        port.LogStep((fs::RemoveAtRestart(path, error) ? "Removed at the next restart: " : "Could not have removed at the next restart: ") +
+                     path + SystemCause(error));
+    }
+    bool left = false;
+    for (const std::string& path : FilesLeftIn(outcome.record.installDir)) {
+        if (isHeld(path)) continue;
+        left = true;
+        port.LogStep("Left in the install directory: " + path);
+    }
+    return left ? ExitCode::RemovedKeptSome : held ? ExitCode::RemovedAtRestart : ExitCode::Installed;
+}
+
 ExitCode RunUnattended(Session& session, UserPort& port, const StartupOptions& options, ShortcutLibrary& shortcuts,
                        const InstallPresenter& present) {
     if (!ApplyLanguageOption(session, port, options)) return ExitCode::StartupFailed;

@@ -9,6 +9,7 @@
 #include <functional>
 
 #include "setup/engine/shortcut_library.h"
+#include "setup/engine/uninstall.h"
 #include "setup/session/command_line.h"
 #include "setup/session/exit_codes.h"
 #include "setup/session/session.h"
@@ -34,5 +35,15 @@ bool ApplyLanguageOption(Session& session, UserPort& port, const StartupOptions&
 
 // The exit code of an install that ran: 0, or 4 after a failure, or 5 after Cancel or Abort.
 ExitCode InstallExitCode(const Session& session);
+
+// The install-to directory an uninstall removes: /DIR made canonical, else c:\qv.
+std::string UninstallDir(const StartupOptions& options);
+
+// How an uninstall ended, told to the log: what is left in the directory (kept, or added
+// by the user) and what goes at the next restart (held files, handed to the system here,
+// but for those below `removedLater`, which the caller removes once their holder ends).
+// The exit code: 0 all gone, 3 files left, 3010 files held, 5 cancelled or busy, 1 no
+// record.
+ExitCode EndUninstall(UserPort& port, const UninstallOutcome& outcome, const std::string& removedLater = {});
 
 }  // namespace qv

@@ -140,7 +140,7 @@ constexpr Switch kSwitches[] = {
     {.id = SwitchId::Products, .name = "PRODUCTS", .hint = "<code>,<code>", .inAnswerFile = true,
      .apply = &ApplyProducts, .answer = &AnswerProducts},
     // The install-to directory.
-    {.id = SwitchId::Dir, .name = "DIR", .hint = "<path>", .inAnswerFile = true, .text = &O::installDir},
+    {.id = SwitchId::Dir, .name = "DIR", .hint = "<path>", .early = true, .inAnswerFile = true, .text = &O::installDir},
     // The program group title, at most 30 characters (may be empty).
     {.id = SwitchId::Group, .name = "GROUP", .hint = "<title>", .blankAllowed = true, .inAnswerFile = true,
      .apply = &ApplyGroup, .answer = &AnswerGroup},
@@ -167,6 +167,8 @@ constexpr Switch kSwitches[] = {
     {.id = SwitchId::LoadInf, .name = "LOADINF", .hint = "<file>", .early = true, .text = &O::loadInfPath},
     // Removes what the installs into the install-to directory wrote, by their record.
     {.id = SwitchId::Uninstall, .name = "UNINSTALL", .early = true, .selects = RunMode::Uninstall},
+    // The verify window for the install-to directory, over the main window (Apps & features' Modify).
+    {.id = SwitchId::Modify, .name = "MODIFY", .early = true, .selects = RunMode::Modify},
     // An install that does not complete keeps what it copied instead of being rolled back.
     {.id = SwitchId::NoRollback, .name = "NOROLLBACK", .flag = &O::noRollback},
 };

@@ -25,8 +25,9 @@
 namespace qv {
 
 // What a run does: install or uninstall (with windows or silently), or, without windows,
-// plan an install, verify an installation, or repair it.
-enum class RunMode { Install, Plan, Verify, Repair, Uninstall };
+// plan an install, verify an installation, or repair it; or, with the windows, open the
+// verify window of an installation.
+enum class RunMode { Install, Plan, Verify, Repair, Uninstall, Modify };
 
 // A set of run modes.
 using RunModes = unsigned;
@@ -58,7 +59,9 @@ struct StartupOptions {
     bool noRollback = false;   // an install that does not complete keeps what it copied
 
     // No window at all: silent, or a plan, verify or repair.
-    bool Unattended() const { return silent || (mode != RunMode::Install && mode != RunMode::Uninstall); }
+    bool Unattended() const {
+        return silent || (mode != RunMode::Install && mode != RunMode::Uninstall && mode != RunMode::Modify);
+    }
     // Only the progress window: passive, unless silent or another mode shows none at all.
     bool Passive() const { return passive && !Unattended(); }
 
@@ -68,7 +71,7 @@ struct StartupOptions {
 // The switches, one id each, in the order of the usage text.
 enum class SwitchId {
     Silent, Lang, Db, Type, Products, Dir, Group, NoGroup, DbDir, Crc, Log, Plan, Verify, Repair, Passive, SaveInf,
-    LoadInf, Uninstall, NoRollback
+    LoadInf, Uninstall, Modify, NoRollback
 };
 
 // A switch's value as given, for the switch's own reading.

@@ -6,20 +6,28 @@ namespace qv {
 
 enum class ExitCode : int {
     // The install completed; also after the hand-over to a product's own setup program; a
-    // plan whose install would run; a verify that found everything intact; a repair done.
+    // plan whose install would run; a verify that found everything intact; a repair done;
+    // an uninstall that removed everything.
     Installed = 0,
     // Start-up failed: a bad command line, an unknown switch or value, no TEMP, an
-    // unknown database platform.
+    // unknown database platform; an uninstall that found no install record.
     StartupFailed = 1,
     // Ended before installing: a refusal of the Install checks, Cancel in the
     // confirmation, Exit in the main window.
     EndedBeforeInstall = 2,
+    // An uninstall removed what it could, and kept files that were changed or added since the
+    // install (the log names them).
+    RemovedKeptSome = 3,
     // A fatal error during the install (a failure of a whole file list).
     InstallFailed = 4,
-    // Cancelled during the install, or Abort at an Abort/Retry/Ignore box.
+    // Cancelled during the install, or Abort at an Abort/Retry/Ignore box; an uninstall that
+    // was cancelled; any run that found its install directory in use by another run.
     InstallCancelled = 5,
     // A verify found the installation not as the install leaves it.
     Drifted = 6,
+    // An uninstall removed everything but files held open, which go at the next restart
+    // (the code deployment tools know as "restart needed").
+    RemovedAtRestart = 3010,
 };
 
 // What a code means, as the install log's last line says it.
@@ -31,6 +39,8 @@ inline const char* ExitCodeMeaning(ExitCode code) {
         case ExitCode::InstallFailed: return "the install failed";
         case ExitCode::InstallCancelled: return "cancelled during the install";
         case ExitCode::Drifted: return "the installation has drifted";
+        case ExitCode::RemovedKeptSome: return "removed, some files kept";
+        case ExitCode::RemovedAtRestart: return "removed, some files go at the next restart";
     }
     return "";
 }

@@ -60,6 +60,9 @@ std::string FullPath(const std::string& path);
 bool CreateDir(const std::string& path, RunError& error);  // one level
 bool RemoveDir(const std::string& path, RunError& error);  // only when empty
 bool RemoveFile(const std::string& path, RunError& error);
+// Has the system remove the file (or empty folder) when the machine next starts: for what
+// is held open now. False, with the error, where the system will not (no right to).
+bool RemoveAtRestart(const std::string& path, RunError& error);
 // Takes the read-only mark off a file (natively: gives the owner write permission).
 bool ClearReadOnly(const std::string& path, RunError& error);
 // Puts the file `from` in the place of `to`, replacing an existing `to` in one step. A
@@ -126,6 +129,10 @@ std::optional<DiskSpace> GetDiskSpace(const std::string& root, RunError& error);
 
 // The value of an environment variable, empty when it is not set.
 std::string GetEnv(const std::string& name);
+
+// The folder of the running program, without a trailing "\"; empty where there is none to
+// speak of (natively).
+std::string ProgramFolder();
 
 // A folder for scratch files of tests and tools: the system's temporary folder.
 std::string SystemTempDir();

@@ -69,6 +69,11 @@ bool RemoveFile(const std::string& path, RunError& error) {
     return unlink(NativePath(path).c_str()) == 0 || Fail(error);
 }
 
+bool RemoveAtRestart(const std::string& /*path*/, RunError& error) {
+    error = FromSystemError(ENOSYS);  // the build machine keeps no such list
+    return false;
+}
+
 bool ClearReadOnly(const std::string& path, RunError& error) {
     struct stat st;
     if (stat(NativePath(path).c_str(), &st) != 0) return Fail(error);
@@ -260,6 +265,8 @@ std::string GetEnv(const std::string& name) {
     const char* v = std::getenv(name.c_str());
     return v ? v : "";
 }
+
+std::string ProgramFolder() { return {}; }
 
 std::string SystemTempDir() {
     const char* t = std::getenv("TMPDIR");

@@ -81,6 +81,10 @@ bool RemoveDir(const std::string& path, RunError& error) { return RemoveDirector
 
 bool RemoveFile(const std::string& path, RunError& error) { return DeleteFileA(path.c_str()) || Fail(error); }
 
+bool RemoveAtRestart(const std::string& path, RunError& error) {
+    return MoveFileExA(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) || Fail(error);
+}
+
 bool ClearReadOnly(const std::string& path, RunError& error) {
     const DWORD a = GetFileAttributesA(path.c_str());
     if (a == INVALID_FILE_ATTRIBUTES) return Fail(error);
@@ -230,6 +234,14 @@ std::string GetEnv(const std::string& name) {
     char buffer[32768];
     const DWORD n = GetEnvironmentVariableA(name.c_str(), buffer, sizeof buffer);
     return n > 0 && n < sizeof buffer ? std::string(buffer, n) : std::string();
+}
+
+std::string ProgramFolder() {
+    char buffer[MAX_PATH + 1];
+    const DWORD n = GetModuleFileNameA(nullptr, buffer, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH) return {};
+    const std::string path(buffer, n);
+    return path.substr(0, path.rfind('\\'));
 }
 
 std::string SystemTempDir() {

@@ -8,7 +8,7 @@
 
 namespace {
 
-const qv::RecordConfinement kConfinement{"c:\\qv", {"c:\\programdata\\start menu\\programs"}, {}};
+const qv::RecordConfinement kConfinement{"c:\\qv", {"c:\\programdata\\start menu\\programs"}, {}, "Marrowvale-1234"};
 
 std::string Upper(std::string text) {
     for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));

@@ -186,7 +186,7 @@ TEST(Switches, EachBadWordIsNamedAndLeavesTheOptionsAlone) {
     const std::string valid =
         "Valid switches: /S /LANG=<code> /DB=<code> /TYPE=<0-6> /PRODUCTS=<code>,<code> /DIR=<path> "
         "/GROUP=<title> /NOGROUP /DBDIR=<path> /CRC /LOG=<file> /PLAN /VERIFY /REPAIR /PASSIVE /SAVEINF=<file> "
-        "/LOADINF=<file> /UNINSTALL /NOROLLBACK.";
+        "/LOADINF=<file> /UNINSTALL /MODIFY /NOROLLBACK.";
     const std::string title31(31, 't');
     const std::pair<std::string, std::string> cases[] = {
         {"x /FOO", "Unknown switch \"/FOO\".\r\n" + valid},
@@ -211,7 +211,7 @@ TEST(Switches, EachBadWordIsNamedAndLeavesTheOptionsAlone) {
         {"/log=", "Switch \"/log=\" needs a value.\r\nUse /LOG=<file>."},
         {"/GROUP", "Switch \"/GROUP\" needs a value.\r\nUse /GROUP=<title>."},
         {"/PRODUCTS=A,,B", "Empty product code in /PRODUCTS=A,,B.\r\nUse /PRODUCTS=<code>,<code>."},
-        {"/PLAN /repair", "Switches /PLAN and /repair exclude each other.\r\nUse one of /PLAN, /VERIFY, /REPAIR and /UNINSTALL."},
+        {"/PLAN /repair", "Switches /PLAN and /repair exclude each other.\r\nUse one of /PLAN, /VERIFY, /REPAIR, /UNINSTALL and /MODIFY."},
         {"/PRODUCTS=A,", "Empty product code in /PRODUCTS=A,.\r\nUse /PRODUCTS=<code>,<code>."},
         {"\"/PRODUCTS=, A\"", "Empty product code in /PRODUCTS=, A.\r\nUse /PRODUCTS=<code>,<code>."},
         {"/GROUP=" + title31,
@@ -240,7 +240,7 @@ TEST_F(CommandLineTest, BadSwitchIsToldInOneLoadErrorBox) {
     EXPECT_EQ(port.messages[0].text,
               "Load Error\r\nUnknown switch \"/foo\".\r\nValid switches: /S /LANG=<code> /DB=<code> /TYPE=<0-6> "
               "/PRODUCTS=<code>,<code> /DIR=<path> /GROUP=<title> /NOGROUP /DBDIR=<path> /CRC /LOG=<file> "
-              "/PLAN /VERIFY /REPAIR /PASSIVE /SAVEINF=<file> /LOADINF=<file> /UNINSTALL /NOROLLBACK.");
+              "/PLAN /VERIFY /REPAIR /PASSIVE /SAVEINF=<file> /LOADINF=<file> /UNINSTALL /MODIFY /NOROLLBACK.");
     EXPECT_EQ(port.messages[0].title, "Marrowvale CD-ROM Installation");
     EXPECT_EQ(port.messages[0].icon, Icon::Exclamation);
     EXPECT_EQ(port.messages[0].buttons, Buttons::Ok);

@@ -44,7 +44,7 @@ std::string Edited(std::string text, const std::string& from, const std::string&
 
 TEST(InstallRecordFile, ReadsBackWhatItWroteAndRefusesWhatWasTamperedWith) {
     const std::string dir = "c:\\qv";
-    const RecordConfinement confinement{dir, {}, {}};
+    const RecordConfinement confinement{dir, {}, {}, "Marrowvale-1234"};
     const std::string text = FormatRecord(SampleRecord(dir));
     RecordFile file;
     std::string problem;
@@ -79,7 +79,7 @@ struct Journal : ::testing::Test {
         RecordFile file;
         std::string problem;
         EXPECT_TRUE(fs::ReadWholeFile(RecordPath(dir), text, error)) << error.description;
-        EXPECT_TRUE(ParseRecord(text, {dir, {}, {}}, file, problem)) << problem;
+        EXPECT_TRUE(ParseRecord(text, {dir, {}, {}, ""}, file, problem)) << problem;
         return file;
     }
 

@@ -1,0 +1,110 @@
+#include "setup/engine/uninstall_entry.h"
+
+#include "setup/engine/checksum.h"
+#include "setup/session/file_system.h"
+#include "setup/session/install_log.h"
+#include "setup/session/run_lock.h"
+#include "setup/session/text_util.h"
+
+namespace qv {
+namespace {
+
+constexpr const char* kProgramName = "qvsetup.exe";
+// What removal needs beside the program: the shortcut library and the checksum library.
+constexpr const char* kKeptFiles[] = {kProgramName, "qvole.dll", "qvcrc.dll"};
+
+std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
+
+std::string EntryKey(const std::string& installDir) {
+    return std::string(kUninstallKeyRoot) + "\\" + UninstallKeyName(installDir);
+}
+
+uint32_t EstimatedKiB(const InstallRecord& record) {
+    int64_t bytes = 0;
+    for (const RecordedFile& f : record.files) bytes += f.size;
+    return static_cast<uint32_t>(std::min<int64_t>((bytes + 1023) / 1024, UINT32_MAX));
+}
+
+}  // namespace
+
+std::string UninstallKeyName(const std::string& installDir) { return RunLockName(installDir); }
+
+std::string UninstallerFolder(const std::string& installDir) {
+    std::string dir = installDir;
+    if (!dir.empty() && dir.back() == '\\') dir.pop_back();
+    return dir + "\\setup\\uninstall";
+}
+
+std::vector<reg::Value> UninstallValues(const InstallRecord& record, const std::string& date) {
+    const std::string folder = UninstallerFolder(record.installDir);
+    const std::string program = folder + "\\" + kProgramName;
+    const std::string remove = Quoted(program) + " " + Quoted(folder) + " x /UNINSTALL /DIR=" + Quoted(record.installDir);
+    std::string source = record.sourceDir;  // without a "\" before its closing quote
+    while (source.size() > 3 && source.back() == '\\') source.pop_back();
+    const std::string modify = Quoted(program) + " " + Quoted(source) + " x /MODIFY /LANG=" +
+                               record.language + " /DB=" + record.platform + " /DIR=" + Quoted(record.installDir);
+    return {
+        {"DisplayName", "Marrowvale 8.01 (" + record.installDir + ")"},
+        {"DisplayVersion", "8.01"},
+        {"Publisher", "Marrowvale"},
+        {"InstallLocation", record.installDir},
+        {"InstallSource", record.sourceDir},
+        {"InstallDate", date},
+        {"EstimatedSize", EstimatedKiB(record)},
+        {"DisplayIcon", program + ",0"},
+        {"UninstallString", remove},
+        {"QuietUninstallString", remove + " /S"},
+        {"ModifyPath", modify},
+        {"NoRepair", uint32_t{1}},  // the verify window, behind Modify, repairs
+    };
+}
+
+void KeepUninstaller(InstallJournal& journal, UserPort& port, const std::string& installDir) {
+    const std::string from = fs::ProgramFolder();
+    const std::string to = UninstallerFolder(installDir);
+    if (from.empty() || EqualsNoCase(from, to)) return;
+    RunError error;
+    if (!journal.MakeFolders(to, error)) {
+        port.LogStep("Could not keep the uninstaller in " + to + " (" + error.description + ")" + SystemCause(error));
+        return;
+    }
+    for (const char* name : kKeptFiles) {
+        const std::string source = from + "\\" + name, dest = to + "\\" + name;
+        RecordedFile file;
+        file.path = dest;
+        int32_t checksum = 0;
+        if (!fs::IsFile(source) || !journal.PrepareFile(dest, error) || !fs::CopyToNew(source, dest, error) ||
+            !FileChecksum(dest, file.size, checksum, error)) {
+            port.LogStep("Could not keep " + dest + " for the uninstaller (" + error.description + ")" +
+                         SystemCause(error));
+            continue;
+        }
+        file.checksum = ChecksumText(checksum);
+        journal.Wrote(file);
+    }
+    port.LogStep("Kept the uninstaller in " + to);
+}
+
+void RegisterUninstallEntry(InstallJournal& journal, UserPort& port, const std::string& date) {
+    const InstallRecord& record = journal.Record();
+    const std::string key = EntryKey(record.installDir);
+    const std::vector<reg::Value> values = UninstallValues(record, date);
+    RunError error;
+    for (const reg::Root root : {reg::Root::LocalMachine, reg::Root::CurrentUser}) {
+        const std::string name = std::string(reg::RootName(root)) + "\\" + UninstallKeyName(record.installDir);
+        if (!journal.WillRegister(name, reg::KeyExists(root, key), error)) break;
+        if (!reg::SetValues(root, key, values, error)) continue;
+        journal.Wrote(RecordedUninstallEntry{reg::RootName(root), UninstallKeyName(record.installDir)});
+        port.LogStep("Registered the Apps & features entry " + std::string(reg::RootName(root)) + "\\" + key);
+        return;
+    }
+    port.LogStep("Could not register the Apps & features entry " + key + " (" + error.description + ")" +
+                 SystemCause(error));
+}
+
+std::string InstallDateOf(double dateTime) {
+    const std::string stamp = FormatTimeStamp(dateTime);  // "yyyy-mm-dd hh:mm:ss.mmm"
+    return stamp.substr(0, 4) + stamp.substr(5, 2) + stamp.substr(8, 2);
+}
+
+}  // namespace qv

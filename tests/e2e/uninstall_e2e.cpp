@@ -1,0 +1,176 @@
+// An installation taken off the machine, and one put back after a kill: an install
+// registers in Apps & features, where Wine's own uninstaller lists it; its quiet uninstall
+// command removes the folder, the shortcuts and the entry and keeps and names what changed
+// or was added; with the windows it asks first and says at the end what was kept; and an
+// install killed half-way is rolled back by the next run, even a verify.
+#include <shlobj.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <map>
+
+#include "e2e/held_install.h"
+#include "e2e/silent_test.h"
+#include "setup/engine/uninstall_entry.h"
+
+namespace qve2e {
+namespace {
+
+// The files below folder, relative to it, sorted.
+std::vector<std::string> Tree(const std::string& folder) {
+    std::vector<std::string> files;
+    std::error_code error;
+    for (auto it = std::filesystem::recursive_directory_iterator(folder, error);
+         !error && it != std::filesystem::recursive_directory_iterator(); it.increment(error))
+        if (it->is_regular_file(error)) files.push_back(it->path().string().substr(folder.size() + 1));
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+// What Wine's own uninstaller lists: one line per entry, "<key>|||<name>".
+std::string UninstallerList() {
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    HANDLE readEnd = nullptr, writeEnd = nullptr;
+    if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) return "(no pipe)";
+    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = startup.hStdError = writeEnd;
+    PROCESS_INFORMATION process{};
+    char line[] = "uninstaller.exe --list";
+    const BOOL started = CreateProcessA(nullptr, line, nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr,
+                                        &startup, &process);
+    CloseHandle(writeEnd);
+    std::string output;
+    char buffer[4096];
+    DWORD got = 0;
+    while (started && ::ReadFile(readEnd, buffer, sizeof buffer, &got, nullptr) && got > 0) output.append(buffer, got);
+    CloseHandle(readEnd);
+    if (!started) return "(not started)";
+    WaitForSingleObject(process.hProcess, 60000);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return output;
+}
+
+std::string RegistryString(const std::string& key, const std::string& name) {
+    char value[2048] = {};
+    DWORD size = sizeof value;
+    if (RegGetValueA(HKEY_LOCAL_MACHINE, key.c_str(), name.c_str(), RRF_RT_REG_SZ, nullptr, value, &size) != ERROR_SUCCESS)
+        return {};
+    return value;
+}
+
+class UninstallTest : public SilentSetupTest {
+protected:
+    void SetUp() override {
+        SilentSetupTest::SetUp();
+        ASSERT_TRUE(CreateDirectoryA(scratch_.path("client").c_str(), nullptr));
+        cd.Add(ToolsProduct());
+        TestProduct data = MakeProduct("ledger", "General Ledger", 2);
+        data.softwareType = "Application";
+        data.files = {{"ledger\\a.dat", FileBytes(40000, 1)}, {"ledger\\b.dat", FileBytes(9000, 2)}};
+        cd.Add(data);
+    }
+    void TearDown() override {
+        SilentSetupTest::TearDown();
+        qvtest::RemoveTree(GroupFolder());
+    }
+    std::string Switches() const {
+        return "/DB=ORA /DIR=\"" + Target() + "\" /GROUP=\"" + group_ + "\" /DBDIR=\"" + scratch_.path("client") + "\"";
+    }
+    std::string GroupFolder() const {
+        char programs[MAX_PATH] = {};
+        SHGetFolderPathA(nullptr, CSIDL_COMMON_PROGRAMS, nullptr, SHGFP_TYPE_CURRENT, programs);
+        return std::string(programs) + "\\" + group_;
+    }
+    std::string EntryKey() const { return std::string(qv::kUninstallKeyRoot) + "\\" + qv::UninstallKeyName(Target()); }
+    // Starts a command line of the entry as Apps & features would, and waits for its end.
+    DWORD RunEntryCommand(const std::string& name, const Environment& environment) {
+        const std::string command = RegistryString(EntryKey(), name);
+        const size_t quote = command.find('"', 1);
+        EXPECT_EQ(command.rfind("\"" + Target() + "\\setup\\uninstall\\qvsetup.exe\" ", 0), 0u) << command;
+        EXPECT_TRUE(app.Start(command.substr(1, quote - 1), command.substr(quote + 2) + " /LOG=\"" + LogPath() + "\"",
+                              {}, &environment))
+            << app.error();
+        return app.WaitForExit(Millis(60000)).value_or(kKilledExitCode);
+    }
+    Environment TempEnvironment() const {
+        Environment environment = WithoutVariables(CurrentEnvironment(), {"TEMP", "TMP"});
+        environment.push_back("TEMP=" + scratch_.root());
+        return environment;
+    }
+    const std::string group_ = "Marrowvale Uninstall Test";
+};
+
+TEST_F(UninstallTest, TheQuietUninstallRemovesWhatWasWrittenAndKeepsWhatChangedOrWasAdded) {
+    ASSERT_EQ(RunSilent(Switches()), 0u);
+    const std::string key = qv::UninstallKeyName(Target());
+    EXPECT_NE(UninstallerList().find(key + "|||Marrowvale 8.01 (" + Target() + ")"), std::string::npos)
+        << UninstallerList();
+    EXPECT_TRUE(std::filesystem::exists(GroupFolder() + "\\Data Ferry.LNK"));
+    qvtest::WriteFile(Target() + "\\ledger\\b.dat", "changed by the user");
+    qvtest::WriteFile(Target() + "\\ledger\\notes.txt", "added by the user");
+
+    EXPECT_EQ(RunEntryCommand("QuietUninstallString", TempEnvironment()), 3u);
+    // The copy in TEMP that did the removal takes the program's own files once it has ended.
+    const std::vector<std::string> kept = {"ledger\\b.dat", "ledger\\notes.txt"};
+    EXPECT_TRUE(WaitUntil([&] { return Tree(Target()) == kept; })) << ::testing::PrintToString(Tree(Target()));
+    EXPECT_FALSE(std::filesystem::exists(GroupFolder())) << "the group stayed";
+    EXPECT_FALSE(std::filesystem::exists(scratch_.path("qvxfr.cfg"))) << "the transfer configuration stayed";
+    EXPECT_EQ(RegistryString(EntryKey(), "DisplayName"), "");
+    EXPECT_EQ(UninstallerList().find(key), std::string::npos) << UninstallerList();
+    const std::vector<std::string> log = Log();
+    EXPECT_TRUE(HasLine(log, "Kept: " + Target() + "\\ledger\\b.dat (changed since the install)"));
+    EXPECT_TRUE(HasLine(log, "Left in the install directory: " + Target() + "\\ledger\\notes.txt"));
+    EXPECT_EQ(log.back(), "Exit code 3: removed, some files kept");
+}
+
+TEST_F(UninstallTest, WithTheWindowsItAsksFirstAndNamesWhatItKept) {
+    ASSERT_EQ(RunSilent(Switches()), 0u);
+    qvtest::WriteFile(Target() + "\\ledger\\notes.txt", "added by the user");
+    // The entry's command line, run by the program outside the directory, so that the
+    // windows are the test's program's own and not those of a copy in TEMP.
+    const std::string command = RegistryString(EntryKey(), "UninstallString");
+    const Environment environment = TempEnvironment();
+    Start(kSetupExe, command.substr(command.find('"', 1) + 2), &environment);
+    ExpectBox("Remove Marrowvale 8.01",
+              "Do you wish to remove these products and everything their installation wrote from " + Target() +
+                  "?\r\rProducts:\rMarrowtools\rGeneral Ledger",
+              {"Yes", "No"}, BoxIcon::Question, "Yes", "uninstall-question");
+    ExpectBox("Remove Marrowvale 8.01",
+              "The Marrowvale installation has been removed.\r\rThese files were changed or added since the "
+              "installation and have been kept:\r" + Target() + "\\ledger\\notes.txt",
+              {"OK"}, BoxIcon::Asterisk, "OK", "uninstall-done");
+    ExpectExitCode(3);
+    EXPECT_EQ(Tree(Target()), (std::vector<std::string>{"ledger\\notes.txt"}));
+}
+
+TEST_F(UninstallTest, AnInstallKilledHalfWayIsRolledBackByTheNextRunEvenAVerify) {
+    ASSERT_EQ(RunSilent(Switches()), 0u);
+    std::map<std::string, std::string> before;
+    for (const std::string& path : Tree(Target())) before[path] = *ReadFile(Target() + "\\" + path);
+
+    // The same install again, held at its first checksum and killed there.
+    const std::string program = scratch_.path("program");
+    ASSERT_TRUE(HeldInstall::MakeProgramFolder(program));
+    HeldInstall held;
+    Environment environment = TempEnvironment();
+    environment.push_back(held.Variable());
+    ASSERT_TRUE(app.Start(program + "\\" + kSetupExe, "\"" + cd.root() + "\" x /S /CRC " + Switches(), program,
+                          &environment))
+        << app.error();
+    ASSERT_TRUE(held.WaitUntilHeld(app)) << app.Describe();
+    app.Kill();
+
+    EXPECT_EQ(RunSilent("/VERIFY " + Switches(), false), 0u);
+    EXPECT_TRUE(HasLine(Log(), "An earlier run into " + Target() + " ended before it finished: it is rolled back"))
+        << ::testing::PrintToString(Log());
+    std::map<std::string, std::string> after;
+    for (const std::string& path : Tree(Target())) after[path] = *ReadFile(Target() + "\\" + path);
+    EXPECT_TRUE(after == before) << "the earlier install is not as it was";
+}
+
+}  // namespace
+}  // namespace qve2e

@@ -1,0 +1,107 @@
+// Rollback and removal by the install record: an install that fails puts the directory
+// back as it was; an uninstall removes what the installs wrote and still holds what was
+// written, keeps and names the rest, and never removes what the record does not name.
+#include <gtest/gtest.h>
+
+#include "setup/engine/install_run.h"
+#include "setup/engine/uninstall.h"
+#include "setup/engine/uninstall_entry.h"
+#include "setup/session/registry.h"
+#include "support/engine_fixture.h"
+#include "support/fake_shortcuts.h"
+
+namespace qv {
+namespace {
+
+using qvtest::PatternBytes;
+using qvtest::ReadTree;
+using Tree = std::map<std::string, std::string>;
+
+struct Uninstall : qvtest::EngineFixture {
+    qvtest::FakeShortcuts shortcuts;
+
+    void SetUp() override {
+        EngineFixture::SetUp();
+        s.InstallStartTime = port.Now();
+        AddProduct(1, "P", {{"a.txt", "alpha"}, {"bin\\b.bin", PatternBytes(70000, 2)}, {"bin\\c.txt", "gamma"}});
+    }
+    void InstallRecorded(const RecordedRunOptions& options = {}) {
+        s.InstallAborted = s.InstallFailed = false;
+        RunRecordedInstall(s, port, shortcuts, options, {});
+    }
+    std::string Src(const std::string& spec) const { return cd + "\\P\\" + spec; }
+    std::string Dst(const std::string& spec) const { return dest + "\\" + spec; }
+    std::string EntryKey() const { return std::string(kUninstallKeyRoot) + "\\" + UninstallKeyName(dest); }
+};
+
+TEST_F(Uninstall, AnInstallThatFailsIsRolledBackToTheEarlierFilesByteForByte) {
+    tree.write("inst\\a.txt", "earlier a");
+    tree.write("inst\\bin\\c.txt", "earlier c");
+    const Tree before = ReadTree(dest);
+    qvtest::WriteFile(Src("bin\\b.bin"), PatternBytes(70000, 3));  // the CD gives a damaged file
+    port.answers = {Answer::Abort};
+    InstallRecorded();
+    EXPECT_TRUE(s.InstallAborted);
+    EXPECT_EQ(ReadTree(dest), before);
+    EXPECT_FALSE(reg::KeyExists(reg::Root::LocalMachine, EntryKey()));
+
+    // Without rollback, what was copied stays, as the copy dialogs always left it.
+    port.answers = {Answer::Abort};
+    RecordedRunOptions keep;
+    keep.rollback = false;
+    InstallRecorded(keep);
+    EXPECT_EQ(ReadTree(dest).at("a.txt"), "alpha");
+}
+
+TEST_F(Uninstall, RemovesWhatWasWrittenAndKeepsAndNamesWhatChangedOrWasAdded) {
+    InstallRecorded();
+    ASSERT_FALSE(s.InstallAborted);
+    ASSERT_TRUE(reg::KeyExists(reg::Root::LocalMachine, EntryKey()));
+    EXPECT_EQ(reg::ReadString(reg::Root::LocalMachine, EntryKey(), "QuietUninstallString"),
+              "\"" + dest + "\\setup\\uninstall\\qvsetup.exe\" \"" + dest + "\\setup\\uninstall\" x /UNINSTALL /DIR=\"" +
+                  dest + "\" /S");
+    tree.write("inst\\bin\\c.txt", "changed");
+    tree.write("inst\\bin\\mine.txt", "the user's");
+
+    const UninstallOutcome outcome = RunUninstall(s, port, shortcuts, dest);
+    EXPECT_EQ(outcome.end, UninstallOutcome::End::Removed);
+    EXPECT_EQ(outcome.kept, (std::vector<std::string>{Dst("bin\\c.txt")}));
+    EXPECT_EQ(ReadTree(dest), (Tree{{"bin\\c.txt", "changed"}, {"bin\\mine.txt", "the user's"}}));
+    EXPECT_FALSE(reg::KeyExists(reg::Root::LocalMachine, EntryKey()));
+    EXPECT_EQ(FilesLeftIn(dest), (std::vector<std::string>{Dst("bin\\c.txt"), Dst("bin\\mine.txt")}));
+
+    // Nothing left to remove: the next uninstall finds no record.
+    EXPECT_EQ(RunUninstall(s, port, shortcuts, dest).end, UninstallOutcome::End::NoRecord);
+}
+
+TEST_F(Uninstall, ATamperedRecordCannotRemoveAnythingElse) {
+    InstallRecorded();
+    tree.write("elsewhere.txt", "not the installer's");
+    const std::string path = dest + "\\setup\\qvinstall.rec";
+    std::string record = tree.read("inst\\setup\\qvinstall.rec");
+    const std::string a = Dst("a.txt");
+    record.replace(record.find(a), a.size(), tree.path("elsewhere.txt"));
+    qvtest::WriteFile(path, SealRecordText(record.substr(0, record.rfind("seal\t"))));
+
+    EXPECT_EQ(RunUninstall(s, port, shortcuts, dest).end, UninstallOutcome::End::NoRecord);
+    EXPECT_EQ(tree.read("elsewhere.txt"), "not the installer's");
+    EXPECT_EQ(tree.read("inst\\a.txt"), "alpha");
+    EXPECT_NE(std::find_if(port.steps.begin(), port.steps.end(), [](const std::string& step) {
+        return step.find("lies outside the install directory") != std::string::npos;
+    }), port.steps.end());
+}
+
+TEST_F(Uninstall, CancelPutsEverythingBack) {
+    InstallRecorded();
+    const Tree installed = ReadTree(dest);
+    port.onDoEvents = [&] {
+        if (port.fileNames.back() != Dst("bin\\b.bin")) return;
+        port.answers = {Answer::Yes};
+        ConfirmCancel(s, port);
+    };
+    EXPECT_EQ(RunUninstall(s, port, shortcuts, dest).end, UninstallOutcome::End::Cancelled);
+    EXPECT_EQ(ReadTree(dest), installed);
+}
+
+}  // namespace
+}  // namespace qv
