@@ -23,7 +23,8 @@ struct Uninstall : qvtest::EngineFixture {
     void SetUp() override {
         EngineFixture::SetUp();
         s.InstallStartTime = port.Now();
-        AddProduct(1, "P", {{"a.txt", "alpha"}, {"bin\\b.bin", PatternBytes(70000, 2)}, {"bin\\c.txt", "gamma"}});
+        AddProduct(1, "P", {{"a.txt", "alpha"}, {"bin\\b.bin", PatternBytes(70000, 2)}, {"bin\\c.txt", "gamma"}})
+            .SoftwareType = "Application";  // its database code goes to setup\dbcodes.inf
     }
     void InstallRecorded(const RecordedRunOptions& options = {}) {
         s.InstallAborted = s.InstallFailed = false;
@@ -37,6 +38,7 @@ struct Uninstall : qvtest::EngineFixture {
 TEST_F(Uninstall, AnInstallThatFailsIsRolledBackToTheEarlierFilesByteForByte) {
     tree.write("inst\\a.txt", "earlier a");
     tree.write("inst\\bin\\c.txt", "earlier c");
+    tree.write("inst\\setup\\dbcodes.inf", "[dbcodes]\r\nOTHER=Another product,X,0\r\n");
     const Tree before = ReadTree(dest);
     qvtest::WriteFile(Src("bin\\b.bin"), PatternBytes(70000, 3));  // the CD gives a damaged file
     port.answers = {Answer::Abort};
@@ -89,6 +91,24 @@ TEST_F(Uninstall, ATamperedRecordCannotRemoveAnythingElse) {
     EXPECT_NE(std::find_if(port.steps.begin(), port.steps.end(), [](const std::string& step) {
         return step.find("lies outside the install directory") != std::string::npos;
     }), port.steps.end());
+}
+
+TEST_F(Uninstall, CancelAtAnyPointOfAnInstallPutsTheEarlierOneBack) {
+    tree.write("inst\\a.txt", "earlier a");
+    tree.write("inst\\bin\\b.bin", "earlier b");
+    const Tree before = ReadTree(dest);
+    for (int at : {1, 2, 3}) {
+        SCOPED_TRACE("Cancel at " + std::to_string(at));
+        int calls = 0;
+        port.onDoEvents = [&] {
+            if (++calls != at) return;
+            port.answers = {Answer::Yes};
+            ConfirmCancel(s, port);
+        };
+        InstallRecorded();
+        EXPECT_TRUE(s.InstallAborted);
+        EXPECT_EQ(ReadTree(dest), before);
+    }
 }
 
 TEST_F(Uninstall, CancelPutsEverythingBack) {
