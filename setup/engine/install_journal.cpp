@@ -148,6 +148,7 @@ bool InstallJournal::Open(const std::string& installDir, const InstallRecord& ba
     recordPath_ = RecordPath(installDir);
     base_ = record_ = base;
     record_.installDir = installDir;
+    for (size_t i = 0; i < base_.files.size(); ++i) baseFiles_[Key(base_.files[i].path)] = files_[Key(base_.files[i].path)] = i;
     // The record's own folders cannot be listed before they are made: each is listed as
     // soon as the record can hold it.
     std::vector<std::string> made;
@@ -175,6 +176,12 @@ bool InstallJournal::Append(const std::string& lines, RunError& error) {
     return written;
 }
 
+void InstallJournal::Buffer(const std::string& lines) {
+    // What was written is recorded with the next step, in one write: only steps must be on
+    // disk before they are taken.
+    pending_ += lines;
+}
+
 bool InstallJournal::List(const JournalStep& step, RunError& error) {
     steps_.push_back(step);
     return Append(JournalLine(step), error);
@@ -195,6 +202,7 @@ bool InstallJournal::MakeFolders(const std::string& path, RunError& error) {
         if (!List({JournalStep::Kind::Folder, folder, ""}, error)) return false;
         Put(record_.folders, folder, [](const std::string& a, const std::string& b) { return EqualsNoCase(a, b); });
         if (!fs::CreateDir(folder, error)) return false;
+        madeFolders_.insert(Key(folder));
     }
     return true;
 }
@@ -217,8 +225,11 @@ bool InstallJournal::PrepareFile(const std::string& path, RunError& error) {
         // Written (or moved aside) by this run already: what stands there now is the run's own.
         return !fs::IsFile(path) || fs::RemoveFile(path, error);
     }
+    // A folder this run made holds nothing but what the run put there: no need to look.
     RunError lookup;
-    switch (fs::KindOf(path, lookup)) {
+    const fs::EntryKind kind =
+        madeFolders_.count(Key(FolderOf(path))) ? fs::EntryKind::None : fs::KindOf(path, lookup);
+    switch (kind) {
         case fs::EntryKind::None:
             if (!List({JournalStep::Kind::Create, path, ""}, error)) return false;
             touched_[Key(path)] = {Touch::Created, ""};
@@ -235,6 +246,7 @@ bool InstallJournal::PrepareFile(const std::string& path, RunError& error) {
 }
 
 void InstallJournal::Restore(const std::string& path) {
+    madeFolders_.erase(Key(FolderOf(path)));  // something may stand there after all: look next time
     const auto it = touched_.find(Key(path));
     if (it == touched_.end()) return;
     RunError ignored;
@@ -246,11 +258,19 @@ void InstallJournal::Restore(const std::string& path) {
 
 void InstallJournal::Drop(const std::string& path) {
     RemoveIfThere(path);
-    RunError ignored;
-    Append(GoneLine(path), ignored);
+    Buffer(GoneLine(path));
+    dropped_.insert(Key(path));  // taken out of the record when it is next read
+}
+
+const InstallRecord& InstallJournal::Record() {
+    if (dropped_.empty()) return record_;
     record_.files.erase(std::remove_if(record_.files.begin(), record_.files.end(),
-                                       [&](const RecordedFile& f) { return EqualsNoCase(f.path, path); }),
+                                       [&](const RecordedFile& f) { return dropped_.count(Key(f.path)) > 0; }),
                         record_.files.end());
+    dropped_.clear();
+    files_.clear();
+    for (size_t i = 0; i < record_.files.size(); ++i) files_[Key(record_.files[i].path)] = i;
+    return record_;
 }
 
 bool InstallJournal::PrepareEdit(const std::string& path, RunError& error) {
@@ -276,8 +296,7 @@ void InstallJournal::SetRun(const InstallRecord& run) {
     record_.installType = run.installType;
     for (const auto& answer : run.answers)
         Put(record_.answers, answer, [](const auto& a, const auto& b) { return a.first == b.first; });
-    RunError ignored;
-    Append(RunLines(run), ignored);
+    Buffer(RunLines(run));
 }
 
 void InstallJournal::RecordAnswers(const std::vector<std::pair<std::string, std::string>>& answers) {
@@ -288,8 +307,7 @@ void InstallJournal::RecordAnswers(const std::vector<std::pair<std::string, std:
 
 void InstallJournal::AddProduct(const RecordedProduct& product) {
     Put(record_.products, product, [](const auto& a, const auto& b) { return EqualsNoCase(a.code, b.code); });
-    RunError ignored;
-    Append(ProductLine(product), ignored);
+    Buffer(ProductLine(product));
 }
 
 bool InstallJournal::HasEarlier(const std::string& path) const {
@@ -298,36 +316,42 @@ bool InstallJournal::HasEarlier(const std::string& path) const {
 }
 
 void InstallJournal::Wrote(RecordedFile file) {
-    const auto touched = touched_.find(Key(file.path));
-    if (const RecordedFile* before = base_.FindFile(file.path))
-        file.earlier = before->earlier;
+    const std::string key = Key(file.path);
+    const auto touched = touched_.find(key);
+    const auto before = baseFiles_.find(key);
+    if (before != baseFiles_.end())
+        file.earlier = base_.files[before->second].earlier;
     else
         file.earlier = touched != touched_.end() && !touched->second.backup.empty();
-    Put(record_.files, file, [](const RecordedFile& a, const RecordedFile& b) { return EqualsNoCase(a.path, b.path); });
-    RunError ignored;
-    Append(FileLine(file), ignored);
+    // Files are looked up by name, not searched: an install writes thousands.
+    dropped_.erase(key);
+    const auto known = files_.find(key);
+    if (known != files_.end()) {
+        record_.files[known->second] = file;
+    } else {
+        files_[key] = record_.files.size();
+        record_.files.push_back(file);
+    }
+    Buffer(FileLine(file));
 }
 
 void InstallJournal::Wrote(const RecordedEntry& e) {
     Put(record_.entries, e, [](const RecordedEntry& a, const RecordedEntry& b) {
         return EqualsNoCase(a.file, b.file) && EqualsNoCase(a.section, b.section) && EqualsNoCase(a.key, b.key);
     });
-    RunError ignored;
-    Append(EntryLine(e), ignored);
+    Buffer(EntryLine(e));
 }
 
 void InstallJournal::Wrote(const RecordedDbCode& c) {
     Put(record_.dbCodes, c, [](const RecordedDbCode& a, const RecordedDbCode& b) {
         return EqualsNoCase(a.file, b.file) && EqualsNoCase(a.key, b.key);
     });
-    RunError ignored;
-    Append(DbCodeLine(c), ignored);
+    Buffer(DbCodeLine(c));
 }
 
 void InstallJournal::Wrote(const RecordedOutside& o) {
     Put(record_.outside, o, [](const RecordedOutside& a, const RecordedOutside& b) { return EqualsNoCase(a.path, b.path); });
-    RunError ignored;
-    Append(OutsideLine(o), ignored);
+    Buffer(OutsideLine(o));
 }
 
 void InstallJournal::Wrote(const RecordedGroup& g) {
@@ -335,8 +359,7 @@ void InstallJournal::Wrote(const RecordedGroup& g) {
     // A group an earlier install made stays the install's to remove.
     if (record_.group && EqualsNoCase(record_.group->folder, g.folder)) group.created = group.created || record_.group->created;
     record_.group = group;
-    RunError ignored;
-    Append(GroupLine(group), ignored);
+    Buffer(GroupLine(group));
 }
 
 bool InstallJournal::WillRegister(const std::string& rootAndKey, bool existed, RunError& error) {
@@ -345,14 +368,12 @@ bool InstallJournal::WillRegister(const std::string& rootAndKey, bool existed, R
 
 void InstallJournal::Wrote(const RecordedUninstallEntry& entry) {
     record_.uninstallEntry = entry;
-    RunError ignored;
-    Append(UninstallLine(entry), ignored);
+    Buffer(UninstallLine(entry));
 }
 
 void InstallJournal::Wrote(const RecordedShortcut& s) {
     Put(record_.shortcuts, s, [](const RecordedShortcut& a, const RecordedShortcut& b) { return EqualsNoCase(a.link, b.link); });
-    RunError ignored;
-    Append(ShortcutLine(s), ignored);
+    Buffer(ShortcutLine(s));
 }
 
 bool InstallJournal::Commit(UserPort& port, RunError& error) {
@@ -361,7 +382,7 @@ bool InstallJournal::Commit(UserPort& port, RunError& error) {
     leftBehind_ = RemoveBackups(steps_);
     Close();
     if (recordPath_.empty()) return true;  // kept in memory only
-    if (WriteRecord(recordPath_, record_, error)) return true;
+    if (WriteRecord(recordPath_, Record(), error)) return true;
     port.LogStep("Could not write the install record " + recordPath_ + " (" + error.description + ")" + SystemCause(error));
     return false;
 }

@@ -13,6 +13,7 @@
 #pragma once
 
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -82,7 +83,7 @@ public:
     void Wrote(const RecordedShortcut& shortcut);
     void Wrote(const RecordedUninstallEntry& entry);
     // The record as it stands: what was found, merged with what this run wrote.
-    const InstallRecord& Record() const { return record_; }
+    const InstallRecord& Record();
 
     // Writes what is listed so far through to the disk (at product boundaries).
     void Flush();
@@ -107,6 +108,7 @@ private:
     };
 
     bool Append(const std::string& lines, RunError& error);
+    void Buffer(const std::string& lines);
     bool List(const JournalStep& step, RunError& error);
     std::string FreeBackupName(const std::string& path);
     void Close();
@@ -117,6 +119,10 @@ private:
     InstallRecord record_;
     std::vector<JournalStep> steps_;
     std::map<std::string, TouchedFile> touched_;  // by the upper-case path
+    std::map<std::string, size_t> files_;         // record_.files by the upper-case path
+    std::map<std::string, size_t> baseFiles_;     // base_.files by the upper-case path
+    std::set<std::string> madeFolders_;           // the folders this run made, upper-case
+    std::set<std::string> dropped_;               // files gone since the record was last read
     fs::Handle file_ = fs::kNoHandle;
     std::string pending_;  // item lines not yet written
     int backups_ = 0;
