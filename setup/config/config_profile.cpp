@@ -1,9 +1,12 @@
 #include "setup/config/config_profile.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
 
 #include "setup/config/profile_text.h"
 #include "setup/session/file_system.h"
+#include "setup/session/text_encoding.h"
 #include "setup/session/text_util.h"
 
 namespace qv {
@@ -59,13 +62,55 @@ bool WriteLines(const std::vector<std::string>& lines, const std::string& path, 
     return ok;
 }
 
+// Where the path in an entry's value begins: at its first "X:\", or at its start when it is a
+// path on the install drive ("\..."), whose letter an entry of its own holds; npos when the
+// value holds no path.
+size_t PathIn(const std::string& value) {
+    for (size_t i = 0; i + 2 < value.size(); ++i)
+        if (std::isalpha(static_cast<unsigned char>(value[i])) && value[i + 1] == ':' && value[i + 2] == '\\') return i;
+    return !value.empty() && value[0] == '\\' ? 0 : std::string::npos;
+}
+
+// The value in the legacy code page with its path in the short form; false where it holds
+// no path, or the path has no short form that fits.
+bool LegacyValue(const std::string& value, const std::string& drive, std::string& legacy) {
+    const size_t at = PathIn(value);
+    if (at == std::string::npos) return false;
+    const bool onDrive = value[at] == '\\' && value.compare(at, 2, "\\\\") != 0;
+    std::string before, shortPath;
+    if (!ToLegacyText(value.substr(0, at), before) || !ToLegacyPath((onDrive ? drive : "") + value.substr(at), shortPath))
+        return false;
+    legacy = before + shortPath.substr(onDrive ? std::min(drive.size(), shortPath.size()) : 0);
+    return true;
+}
+
+// The line in the legacy ANSI code page that the suite's programs read the file in. An
+// entry whose value does not fit is written with the short form of its path where there is
+// one; else as the program holds it, and the log names the entry. Never with a "?".
+std::string LegacyLine(const std::string& line, const std::string& drive, UserPort& port, const std::string& file) {
+    std::string legacy;
+    if (ToLegacyText(line, legacy)) return legacy;
+    const ProfileLine entry = ReadProfileLine(line);
+    if (entry.kind == ProfileLine::Kind::Entry && entry.hasValue) {
+        const std::string value = TypedValueOf(entry.value).value;
+        const size_t start = line.size() - std::min(line.size(), value.size());
+        std::string tail;
+        if (line.compare(start, std::string::npos, value) == 0 && ToLegacyText(line.substr(0, start), legacy) &&
+            LegacyValue(value, drive, tail))
+            return legacy + tail;
+    }
+    port.LogStep("The entry \"" + line + "\" of " + file +
+                 " could not be written faithfully: the code page of the programs that read it cannot hold it");
+    return line;
+}
+
 }  // namespace
 
 bool ReadConfigLines(const std::string& path, std::vector<std::string>& lines, RunError& error) {
     std::string content;
     if (!fs::ReadWholeFile(path, content, error)) return false;
     lines.clear();
-    for (const std::string& line : SplitProfileText(content).lines) lines.push_back(Trim(line));
+    for (const std::string& line : SplitProfileText(content).lines) lines.push_back(Trim(FromCdText(line)));
     return true;
 }
 
@@ -116,7 +161,11 @@ void SetREGParm(Session& session, const std::string& key, const std::string& val
 bool SaveFile(Session& session, UserPort& port, const std::string& path) {
     const std::string scratch = path + ".~new";
     RunError error, ignored;
-    if (!WriteLines(session.ConfigLines, scratch, error) || !fs::MoveReplacing(scratch, path, error)) {
+    std::vector<std::string> legacy;
+    legacy.reserve(session.ConfigLines.size());
+    const std::string drive = session.InstallDir.substr(0, 2);
+    for (const std::string& line : session.ConfigLines) legacy.push_back(LegacyLine(line, drive, port, path));
+    if (!WriteLines(legacy, scratch, error) || !fs::MoveReplacing(scratch, path, error)) {
         fs::RemoveFile(scratch, ignored);
         ReportSaveFailure(port, error, path);
         return false;

@@ -1,6 +1,6 @@
 #include "setup/config/db_codes.h"
 
-#include "setup/config/profile_file.h"
+#include "setup/config/profile_edit.h"
 #include "setup/session/disk_utils.h"
 
 namespace qv {
@@ -29,7 +29,9 @@ void WriteDbCodes(Session& session, int index) {
     if (!root.empty() && root.back() == '\\') root.pop_back();
     RunError ignored;  // the profile call then fails and is passed over as well
     MakeDirPath(root + "\\setup", ignored);
-    WriteProfileString("dbcodes", product.ProductCode, DbCodesValue(product), root + "\\setup\\dbcodes.inf");
+    bool faithful = true;  // a description of the CD's fits the legacy code page the suite reads
+    WriteLegacyProfileString("dbcodes", product.ProductCode, DbCodesValue(product), root + "\\setup\\dbcodes.inf",
+                             faithful);
 }
 
 }  // namespace qv

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "setup/session/file_system.h"
+#include "setup/session/text_encoding.h"
 
 namespace qv {
 
@@ -15,8 +16,12 @@ std::string TransferConfigPath(const std::string& dir) {
 bool WriteTransferConfig(const Session& session, const std::string& dir, RunError& error) {
     const std::string path = TransferConfigPath(dir);
     const bool db2 = session.DbPlatformCode == "DB4" || session.DbPlatformCode == "DB2";
-    const std::string text = "SET RDBMS=" + session.DbPlatformCode + "\r\n" + "SET QVHLD=" + session.InstallDir +
-                             "\r\n" + (db2 ? "SET XFRMTH=MSFTDB2" : "SET XFRMTH=MSFT") + "\r\n";
+    // The transfer programs read the file in the legacy ANSI code page: a directory it cannot
+    // hold is written in its short form, else as it is.
+    std::string installDir;
+    if (!ToLegacyPath(session.InstallDir, installDir)) installDir = session.InstallDir;
+    const std::string text = "SET RDBMS=" + session.DbPlatformCode + "\r\n" + "SET QVHLD=" + installDir + "\r\n" +
+                             (db2 ? "SET XFRMTH=MSFTDB2" : "SET XFRMTH=MSFT") + "\r\n";
     std::FILE* f = fs::OpenFile(path, "wb", error);
     if (!f) return false;
     const bool written = std::fwrite(text.data(), 1, text.size(), f) == text.size();

@@ -7,6 +7,7 @@
 #include <cctype>
 
 #include "setup/session/file_system.h"
+#include "setup/session/wide_text_win.h"
 
 namespace qv::ui {
 namespace {
@@ -195,7 +196,7 @@ void DirList::DrawItem(const DRAWITEMSTRUCT& item) {
 
     HGDIOBJ oldFont = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(list_, WM_GETFONT, 0, 0)));
     RECT textRect{x, r.top, r.right, r.bottom};
-    DrawTextA(dc, entry.name.c_str(), static_cast<int>(entry.name.size()), &textRect,
+    DrawProgramText(dc, entry.name, &textRect,
               DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_CALCRECT);
     textRect.top = r.top;
     textRect.bottom = r.bottom;
@@ -207,7 +208,7 @@ void DirList::DrawItem(const DRAWITEMSTRUCT& item) {
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, GetSysColor(!enabled ? COLOR_GRAYTEXT : selected ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT));
     RECT drawRect{textRect.left + 2, r.top, r.right, r.bottom};
-    DrawTextA(dc, entry.name.c_str(), static_cast<int>(entry.name.size()), &drawRect,
+    DrawProgramText(dc, entry.name, &drawRect,
               DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS);
     if (item.itemState & ODS_FOCUS) DrawFocusRect(dc, &textRect);
     SelectObject(dc, oldFont);

@@ -6,6 +6,7 @@
 #include <cctype>
 
 #include "setup/session/lazy_library_win.h"
+#include "setup/session/wide_text_win.h"
 
 namespace qv::ui {
 namespace {
@@ -205,7 +206,7 @@ void DriveList::DrawItem(const DRAWITEMSTRUCT& item) {
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, GetSysColor(selected ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT));
     RECT textRect{x, r.top, r.right - 2, r.bottom};
-    DrawTextA(dc, text.c_str(), static_cast<int>(text.size()), &textRect,
+    DrawProgramText(dc, text, &textRect,
               DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS);
     if (item.itemState & ODS_FOCUS) DrawFocusRect(dc, &r);
 }

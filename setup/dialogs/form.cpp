@@ -3,6 +3,8 @@
 #include <map>
 #include <utility>
 
+#include "setup/session/wide_text_win.h"
+
 namespace qv::ui {
 namespace {
 
@@ -85,7 +87,7 @@ SIZE MeasureText(HWND window, HFONT font, const std::string& text) {
     if (!dc) return size;
     HGDIOBJ old = SelectObject(dc, font);
     RECT r{0, 0, 0, 0};
-    DrawTextA(dc, text.c_str(), static_cast<int>(text.size()), &r, DT_CALCRECT | DT_LEFT);
+    DrawProgramText(dc, text, &r, DT_CALCRECT | DT_LEFT);
     SelectObject(dc, old);
     ReleaseDC(window, dc);
     size.cx = r.right - r.left;

@@ -9,6 +9,7 @@
 #include "setup/session/disk_utils.h"
 #include "setup/session/file_system.h"
 #include "setup/session/res_strings.h"
+#include "setup/session/text_encoding.h"
 #include "setup/session/text_util.h"
 
 namespace qv {
@@ -120,6 +121,7 @@ private:
     bool NextLine(std::string& line, RunError& error) {
         for (;;) {
             if (!list_.ReadLine(line, error)) return false;
+            line = FromCdText(line);
             ++lineNumber_;
             if (IsComment(line) || Trim(line).empty()) continue;
             if (IsLineSelected(session_, product_, line)) return true;

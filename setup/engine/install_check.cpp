@@ -7,7 +7,7 @@
 
 #include "setup/config/config_profile.h"
 #include "setup/config/db_codes.h"
-#include "setup/config/profile_file.h"
+#include "setup/config/profile_edit.h"
 #include "setup/config/transfer_config.h"
 #include "setup/engine/archive_launcher.h"
 #include "setup/engine/check_items.h"
@@ -196,7 +196,7 @@ CheckItem DbCodeItem(const std::string& file, const std::string& key, const std:
     item.file = file;
     item.section = "[dbcodes]";
     item.expected = expected;
-    const std::optional<std::string> found = ReadProfileString("dbcodes", key, file);
+    const std::optional<std::string> found = ReadLegacyProfileString("dbcodes", key, file);
     item.found = found.value_or("");
     item.state = StateOfValue(found, expected);
     return item;

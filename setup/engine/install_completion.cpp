@@ -5,6 +5,7 @@
 #include "setup/engine/checksum.h"
 #include "setup/session/file_system.h"
 #include "setup/session/process.h"
+#include "setup/session/text_encoding.h"
 #include "setup/session/text_util.h"
 
 namespace qv {
@@ -110,6 +111,10 @@ void WriteTransferConfigRecorded(Session& session, UserPort& port, InstallJourna
         return;
     }
     port.LogStep("Wrote " + transfer);
+    std::string legacy;
+    if (!ToLegacyPath(session.InstallDir, legacy))
+        port.LogStep("The entry \"SET QVHLD=" + session.InstallDir + "\" of " + transfer +
+                     " could not be written faithfully: the code page of the programs that read it cannot hold it");
     RecordedOutside outside;
     outside.path = transfer;
     int32_t checksum = 0;
@@ -129,8 +134,12 @@ void WriteWorkstationConfigRecorded(Session& session, UserPort& port, InstallJou
         return;
     }
     port.LogStep("Wrote " + workstation);
+    // Each entry as the file now holds it: a path the programs' code page cannot hold is
+    // there in its short form.
+    std::vector<std::string> lines;
+    if (!ReadConfigLines(workstation, lines, error)) lines.clear();
     for (const ConfigEntry& e : WorkstationConfigEntries(session, connectivityDir))
-        journal.Wrote(RecordedEntry{workstation, e.section, e.key, e.value});
+        journal.Wrote(RecordedEntry{workstation, e.section, e.key, GetREGParm(lines, e.key, e.section).value_or(e.value)});
     const RecordedFile* copied = journal.Record().FindFile(workstation);
     RecordedFile file;
     if (copied) file = *copied;

@@ -4,7 +4,7 @@
 #include <exception>
 
 #include "setup/config/db_codes.h"
-#include "setup/config/profile_file.h"
+#include "setup/config/profile_edit.h"
 #include "setup/engine/file_list.h"
 #include "setup/engine/progress.h"
 #include "setup/session/res_strings.h"
@@ -42,7 +42,7 @@ void WriteDbCodesRecorded(Session& session, InstallJournal& journal, int index) 
     journal.PrepareEdit(path, error);
     WriteDbCodes(session, index);
     const std::string value = DbCodesValue(product);
-    if (ReadProfileString("dbcodes", product.ProductCode, path) == value)
+    if (ReadLegacyProfileString("dbcodes", product.ProductCode, path) == value)
         journal.Wrote(RecordedDbCode{path, product.ProductCode, value});
 }
 

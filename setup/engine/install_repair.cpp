@@ -2,7 +2,7 @@
 #include <algorithm>
 
 #include "setup/config/config_profile.h"
-#include "setup/config/profile_file.h"
+#include "setup/config/profile_edit.h"
 #include "setup/engine/archive_launcher.h"
 #include "setup/engine/file_copy.h"
 #include "setup/engine/install_check.h"
@@ -78,7 +78,8 @@ void RepairEntries(Session& session, UserPort& port, InstallJournal& journal, co
     for (const CheckItem* item : drifted) {
         if (item->kind != ItemKind::DbCode) continue;
         journal.PrepareEdit(item->file, ignored);
-        const bool written = WriteProfileString("dbcodes", item->name, item->expected, item->file);
+        bool faithful = true;  // the value is the CD's description, which fits the legacy code page
+        const bool written = WriteLegacyProfileString("dbcodes", item->name, item->expected, item->file, faithful);
         port.LogStep((written ? "Repaired database code " : "Could not repair database code ") + item->name + " in " +
                      item->file);
     }

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "setup/config/profile_file.h"
+#include "setup/config/profile_edit.h"
 #include "setup/engine/install_check.h"
 #include "setup/engine/install_driver.h"
 #include "setup/engine/install_journal.h"
@@ -92,8 +92,8 @@ private:
         std::vector<std::string> files;
         for (const RecordedDbCode& c : outcome_.record.dbCodes) {
             RunError ignored;
-            if (ReadProfileString("dbcodes", c.key, c.file) != c.value || !journal_.PrepareEdit(c.file, ignored)) continue;
-            if (DeleteProfileKey("dbcodes", c.key, c.file)) port_.LogStep("Removed database code " + c.key + " from " + c.file);
+            if (ReadLegacyProfileString("dbcodes", c.key, c.file) != c.value || !journal_.PrepareEdit(c.file, ignored)) continue;
+            if (DeleteProfileText("dbcodes", c.key, c.file)) port_.LogStep("Removed database code " + c.key + " from " + c.file);
             if (std::find(files.begin(), files.end(), c.file) == files.end()) files.push_back(c.file);
         }
         for (const std::string& file : files) {

@@ -1,6 +1,7 @@
 #include "setup/mainwindow/qv_setup_backdrop.h"
 
 #include "setup/dialogs/form.h"
+#include "setup/session/wide_text_win.h"
 
 namespace qv {
 
@@ -33,9 +34,9 @@ void MainBackdrop::Paint(HDC dc, const RECT& client, const RECT& panel, const st
     SetBkMode(dc, TRANSPARENT);
     const int x = ui::TwipsToPixelsX(480), y = ui::TwipsToPixelsY(300);
     SetTextColor(dc, RGB(0, 0, 0));
-    TextOutA(dc, x + 4, y + 4, title.c_str(), static_cast<int>(title.size()));
+    TextOutProgram(dc, x + 4, y + 4, title);
     SetTextColor(dc, RGB(255, 255, 255));
-    TextOutA(dc, x, y, title.c_str(), static_cast<int>(title.size()));
+    TextOutProgram(dc, x, y, title);
     if (old) SelectObject(dc, old);
 
     // The panel of the controls, raised from the backdrop.

@@ -4,6 +4,7 @@
 
 #include "setup/session/file_system.h"
 #include "setup/session/run_error.h"
+#include "setup/session/text_encoding.h"
 #include "setup/session/text_util.h"
 
 namespace qv {
@@ -45,7 +46,7 @@ public:
 
     std::string Text(const std::string& key) {
         key_ = key;
-        return GetKeyValue(file_, key, port_);
+        return FromCdText(GetKeyValue(file_, key, port_));
     }
 
     // The leading numeric part, rounded to 16 bits.

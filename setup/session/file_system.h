@@ -130,6 +130,13 @@ std::optional<DiskSpace> GetDiskSpace(const std::string& root, RunError& error);
 // The value of an environment variable, empty when it is not set.
 std::string GetEnv(const std::string& name);
 
+// The short (8.3) form of an existing path; empty where the volume keeps none.
+std::string ShortPath(const std::string& path);
+#ifndef _WIN32
+// Natively there are none but those a test gives.
+void SetShortPathForTests(const std::string& path, const std::string& shortPath);
+#endif
+
 // The folder of the running program, without a trailing "\"; empty where there is none to
 // speak of (natively).
 std::string ProgramFolder();

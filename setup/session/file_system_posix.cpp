@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <map>
 #include <memory>
 
 #include "setup/session/file_system.h"
@@ -265,6 +266,21 @@ std::string GetEnv(const std::string& name) {
     const char* v = std::getenv(name.c_str());
     return v ? v : "";
 }
+
+namespace {
+std::map<std::string, std::string>& ShortPaths() {
+    static std::map<std::string, std::string> paths;
+    return paths;
+}
+}  // namespace
+
+// The build machine's volumes keep no short names; a test gives the ones it needs.
+std::string ShortPath(const std::string& path) {
+    const auto found = ShortPaths().find(path);
+    return found == ShortPaths().end() ? std::string() : found->second;
+}
+
+void SetShortPathForTests(const std::string& path, const std::string& shortPath) { ShortPaths()[path] = shortPath; }
 
 std::string ProgramFolder() { return {}; }
 

@@ -6,6 +6,7 @@
 
 #include "setup/session/file_system.h"
 #include "setup/session/scoped_handle_win.h"
+#include "setup/session/wide_text_win.h"
 
 namespace qv::fs {
 namespace {
@@ -231,8 +232,16 @@ std::string FullPath(const std::string& path) {
 }
 
 std::string GetEnv(const std::string& name) {
-    char buffer[32768];
-    const DWORD n = GetEnvironmentVariableA(name.c_str(), buffer, sizeof buffer);
+    std::wstring value(32768, L'\0');
+    const DWORD n = GetEnvironmentVariableW(Widen(name).c_str(), value.data(), static_cast<DWORD>(value.size()));
+    if (n == 0 || n >= value.size()) return {};
+    value.resize(n);
+    return Narrow(value);
+}
+
+std::string ShortPath(const std::string& path) {
+    char buffer[MAX_PATH + 1];
+    const DWORD n = GetShortPathNameA(path.c_str(), buffer, sizeof buffer);
     return n > 0 && n < sizeof buffer ? std::string(buffer, n) : std::string();
 }
 

@@ -1,6 +1,7 @@
 #include "setup/session/languages.h"
 
 #include "setup/session/file_system.h"
+#include "setup/session/text_encoding.h"
 #include "setup/session/text_util.h"
 
 namespace qv {
@@ -43,7 +44,7 @@ bool ReadLanguageList(const std::string& sourceDir, std::vector<LanguageRec>& la
     while (start < content.size() && languages.size() < kMostLanguages) {
         size_t end = content.find('\n', start);
         if (end == std::string::npos) end = content.size();
-        std::string line = content.substr(start, end - start);
+        std::string line = FromCdText(std::string_view(content).substr(start, end - start));
         start = end + 1;
         if (!line.empty() && line.back() == '\r') line.pop_back();
         if (Trim(line).empty()) continue;

@@ -50,6 +50,14 @@ bool Send(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT* resu
     return true;
 }
 
+bool SendWide(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
+    DWORD_PTR answer = 0;
+    if (!SendMessageTimeoutW(window, message, wParam, lParam, SMTO_ABORTIFHUNG | SMTO_BLOCK, kSendLimitMs, &answer))
+        return false;
+    if (result) *result = static_cast<LRESULT>(answer);
+    return true;
+}
+
 // UTF-16 text in the ANSI code page, as the program's own "A" calls see it.
 std::string ToAnsi(const std::wstring& text) {
     if (text.empty()) return {};

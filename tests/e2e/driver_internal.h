@@ -29,6 +29,9 @@ std::string FormatError(DWORD code);
 bool SameNoCase(const std::string& a, const std::string& b);
 // Sends a message with a time limit, so that a hung program cannot hang the test.
 bool Send(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result = nullptr);
+// The same as a Unicode message, for text: Wine's mapping of a narrow message between a
+// program whose code page is UTF-8 and one whose code page is not cuts the text short.
+bool SendWide(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result = nullptr);
 // UTF-16 text in the ANSI code page, as the program's own "A" calls see it.
 std::string ToAnsi(const std::wstring& text);
 // The strings of a list box or a combo box's list (count, length and text messages).

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <cwchar>
 #include <functional>
 
 #include "e2e/driver.h"
@@ -72,13 +73,13 @@ std::string ClassName(HWND window) {
 
 std::string Text(HWND window) {
     LRESULT length = 0;
-    if (!Send(window, WM_GETTEXTLENGTH, 0, 0, &length) || length < 0) return {};
-    std::string text(static_cast<size_t>(length) + 1, '\0');
+    if (!SendWide(window, WM_GETTEXTLENGTH, 0, 0, &length) || length < 0) return {};
+    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
     LRESULT copied = 0;
-    if (!Send(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()), &copied) || copied < 0)
+    if (!SendWide(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()), &copied) || copied < 0)
         return {};
-    text.resize(std::min(static_cast<size_t>(copied), std::strlen(text.c_str())));
-    return text;
+    text.resize(std::min(static_cast<size_t>(copied), std::wcslen(text.c_str())));
+    return ToAnsi(text);
 }
 
 int ControlId(HWND window) { return GetDlgCtrlID(window); }

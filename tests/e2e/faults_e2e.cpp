@@ -134,7 +134,7 @@ TEST_F(FaultsTest, NoDllIsLoadedFromTheCurrentDirectoryOrInPlaceOfASystemLibrary
     cd.Add(product);
     // With checking on, the checksum library is needed: it is missing beside the program.
     const DWORD code = RunSilent("/CRC /DIR=\"" + Target() + "\"", true,
-                                 {program + "\\qvsetup.exe", downloads, {"QV_PLANTED_MARKERS=" + markers}});
+                                 {program + "\\qvsetup.exe", downloads, {"QV_PLANTED_MARKERS=" + markers}, ""});
     EXPECT_EQ(code, 5u);
     EXPECT_TRUE(FilesBelow(markers).empty()) << "a planted DLL was loaded";
     const std::vector<std::string> log = Log();

@@ -42,6 +42,7 @@ struct SilentProgram {
     std::string exe;      // full path; empty: the build's qvsetup.exe
     std::string workDir;  // empty: the program's folder
     std::vector<std::string> environment;
+    std::string temp;  // TEMP of the run; empty: the test's scratch folder
 };
 
 class SilentSetupTest : public SetupTest {
@@ -59,7 +60,7 @@ protected:
             return kKilledExitCode;
         }
         Environment environment = WithoutVariables(CurrentEnvironment(), {"TEMP", "TMP"});
-        environment.push_back("TEMP=" + scratch_.root());
+        environment.push_back("TEMP=" + (program.temp.empty() ? scratch_.root() : program.temp));
         environment.insert(environment.end(), program.environment.begin(), program.environment.end());
         const std::string arguments = "\"" + cd.root() + "\" x /S /LOG=\"" + LogPath() + "\" " + switches;
         if (program.exe.empty())

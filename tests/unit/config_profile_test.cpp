@@ -4,6 +4,7 @@
 
 #include "setup/config/config_profile.h"
 #include "setup/session/file_system.h"
+#include "setup/session/text_encoding.h"
 #include "support/recording_port.h"
 #include "support/temp_tree.h"
 
@@ -158,6 +159,50 @@ TEST_F(ProfileTest, WorkstationConfigurationHoldsAllEntriesInOrder) {
     EXPECT_EQ(written, joined);
     EXPECT_FALSE(tree.exists("qvtools8.cfg.~new"));
 }
+
+#ifndef _WIN32
+// In Windows the system decides the program's code page (the end-to-end test of names in any
+// script runs there); natively, a test does.
+//
+// A program that holds its text in UTF-8 on a Western system: the CD's text is taken as
+// UTF-8 where it is valid, else as Windows-1252; the files of the suite's programs are
+// written in Windows-1252, a path that has no place there in its short form, and an entry
+// that has neither as it is, named in the log, never with a "?".
+class CodePageTest : public ProfileTest {
+protected:
+    void SetUp() override { SetProgramUsesUtf8ForTests(true); }
+    void TearDown() override { SetProgramUsesUtf8ForTests(false); }
+};
+
+TEST_F(CodePageTest, CdTextIsUtf8WhereValidElseWindows1252) {
+    EXPECT_EQ(FromCdText("Gr\xC3\xBC\xC3\x9F" "e \xF0\x9F\x93\x80"), "Gr\xC3\xBC\xC3\x9F" "e \xF0\x9F\x93\x80");
+    EXPECT_EQ(FromCdText("M\xFCller \x80 5"), "M\xC3\xBCller \xE2\x82\xAC 5");
+    // Overlong, a surrogate, cut short, past the last code point, a lone continuation.
+    for (const char* bad : {"\xC0\xAF", "\xED\xA0\x80", "a\xE2\x82", "\xF4\x90\x80\x80", "\x80"})
+        EXPECT_FALSE(IsValidUtf8(bad)) << bad;
+    EXPECT_EQ(Edit("[Tabulon]\r\nName=REG_SZ=K\xE4se\r\n", "Other", "x", "[Tabulon]")[1], "Name=REG_SZ=K\xC3\xA4se");
+}
+
+TEST_F(CodePageTest, SavedEntriesAreWindows1252WithShortPathsWhereTheyDoNotFit) {
+    const std::string greek = "C:\\qv-\xCE\x95\xCE\xBB\xCE\xBB\xCE\xAC\xCE\xB4\xCE\xB1";
+    fs::SetShortPathForTests(greek, "C:\\QV-_~TB0");
+    session.InstallDir = greek;
+    Edit("", "Owner", "M\xC3\xBCller", "[A]");
+    SetREGParm(session, "Dir", greek + "\\bin", "[A]");
+    SetREGParm(session, "Flags", "-ZIF" + greek + "\\sqr.ini", "[A]");
+    SetREGParm(session, "OnDrive", greek.substr(2) + "\\cblbin", "[A]");
+    SetREGParm(session, "Title", "\xCE\x9F\xCE\xBC\xCE\xAC\xCE\xB4\xCE\xB1", "[A]");
+    ASSERT_TRUE(SaveFile(session, port, tree.path("p.cfg")));
+    EXPECT_EQ(tree.read("p.cfg"),
+              "[A]\r\nOwner=REG_SZ=M\xFCller\r\nDir=REG_SZ=C:\\QV-_~TB0\\bin\r\nFlags=REG_SZ=-ZIFC:\\QV-_~TB0\\sqr.ini\r\n"
+              "OnDrive=REG_SZ=\\QV-_~TB0\\cblbin\r\nTitle=REG_SZ=\xCE\x9F\xCE\xBC\xCE\xAC\xCE\xB4\xCE\xB1\r\n");
+    EXPECT_EQ(port.steps, (Lines{"The entry \"Title=REG_SZ=\xCE\x9F\xCE\xBC\xCE\xAC\xCE\xB4\xCE\xB1\" of " +
+                                 tree.path("p.cfg") +
+                                 " could not be written faithfully: the code page of the programs that read it "
+                                 "cannot hold it"}));
+}
+
+#endif
 
 }  // namespace
 }  // namespace qv

@@ -111,6 +111,7 @@ TEST(FileListTool, WritesOneSortedCrLfLinePerFileBelowTheProductFolder) {
 TEST(FileListTool, RejectsNamesThatCannotStandInTheList) {
     EXPECT_EQ(SpecProblem("bin\\client\\winx86\\x.dll"), "");
     EXPECT_EQ(SpecProblem("Folio Shared\\opener.dll"), "");
+    EXPECT_EQ(SpecProblem("caf\xC3\xA9\\\xCE\xB2.txt"), "") << "names in UTF-8";
     for (const char* bad : {"", "a,b.txt", "dir\\a:b", "a?.txt", "a*", "x|y", "q\"", "<x>", "#notes.txt",
                             "\\abs.txt", " lead.txt", "trail.txt ", "dir.\\x", "a\\..\\b", "a\\\\b", "con",
                             "bin\\NUL.txt", "lpt1.log", "caf\xE9.txt", "tab\there"})

@@ -19,6 +19,7 @@
 #include "setup/session/languages.h"
 #include "setup/session/platforms.h"
 #include "setup/session/session.h"
+#include "setup/session/text_encoding.h"
 #include "setup/session/text_util.h"
 #include "setup/session/user_port.h"
 
@@ -305,18 +306,20 @@ void CheckFileList(const std::string& productDir, bool baseDelta, CdCheckResult&
 std::string FormatChecksum(uint32_t crc) { return std::to_string(static_cast<int32_t>(crc)); }
 
 bool FileChecksum(const std::string& path, uint32_t& crc, uint64_t& size) {
-    std::ifstream in(HostPath(path), std::ios::binary);
+    // The file calls of the program, not a stream's: they take the name in the program's
+    // code page, which a stream's path would widen byte by byte.
+    qv::RunError error;
+    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> in(qv::fs::OpenFile(path, "rb", error), std::fclose);
     if (!in) return false;
     std::vector<char> buffer(32767 * 8);
     uint32_t running = 0xFFFFFFFFu;
     size = 0;
-    while (in) {
-        in.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
-        const auto n = static_cast<size_t>(in.gcount());
+    size_t n = 0;
+    while ((n = std::fread(buffer.data(), 1, buffer.size(), in.get())) > 0) {
         running = qvcrc::Update(running, buffer.data(), n);
         size += n;
     }
-    if (in.bad()) return false;
+    if (std::ferror(in.get())) return false;
     crc = ~running;
     return true;
 }
@@ -335,7 +338,8 @@ std::string SpecProblem(const std::string& spec) {
         const auto c = static_cast<unsigned char>(ch);
         if (c == ',') return "contains a comma, which separates the list's fields";
         if (c < 0x20 || c == 0x7F) return "contains the control character " + Hex(c);
-        if (c >= 0x80) return "contains the byte " + Hex(c) + ", whose character depends on the code page";
+        if (c >= 0x80 && !qv::IsValidUtf8(spec))
+            return "contains the byte " + Hex(c) + ", which is not UTF-8: its character depends on the code page";
         if (std::string_view("<>:\"/|?*").find(ch) != std::string_view::npos)
             return std::string("contains \"") + ch + "\", which Windows does not allow in file names";
     }
