@@ -1,12 +1,14 @@
 #include "setup/engine/file_copy.h"
 
 #include <algorithm>
+#include <cstring>
 #include <memory>
 
 #include "setup/engine/checksum.h"
 #include "setup/engine/install_journal.h"
 #include "setup/engine/open_files.h"
 #include "setup/engine/progress.h"
+#include "setup/engine/read_ahead.h"
 #include "setup/session/disk_utils.h"
 #include "setup/session/file_system.h"
 #include "setup/session/res_strings.h"
@@ -29,12 +31,14 @@ constexpr int64_t kChunkSize = 32 * int64_t{kBlockSize};
 enum class Attempt { Copied, Cancelled, Failed };
 
 // One attempt at the copy, from opening both files to carrying the times over. The copy is
-// created under the destination's own name, where the journal has made room for it.
+// created under the destination's own name, where the journal has made room for it. Its
+// bytes come from the source file, or from what was read of it ahead (`ahead`, not null).
 class CopyAttempt {
 public:
-    CopyAttempt(Session& session, UserPort& port, const std::string& source, const std::string& dest,
-                Checking checking, bool flush)
-        : session_(session), port_(port), source_(source), dest_(dest), checking_(checking), flush_(flush) {}
+    CopyAttempt(Session& session, UserPort& port, const std::string& source, const SourceBytes* ahead,
+                const std::string& dest, Checking checking, bool flush)
+        : session_(session), port_(port), source_(source), ahead_(ahead), dest_(dest), checking_(checking),
+          flush_(flush) {}
 
     // Sets the outcome's checksum (not known with checking off and no checksum library) and
     // the size copied.
@@ -42,10 +46,10 @@ public:
         outcome.checksum = 0;
         outcome.checksumKnown = false;
         outcome.size = 0;
-        if (!from_.OpenRead(source_, error)) return Attempt::Failed;
+        if (!ahead_ && !from_.OpenRead(source_, error)) return Attempt::Failed;
         if (!to_.CreateNew(dest_, error)) return Attempt::Failed;
         int64_t length = 0;
-        if (!from_.Size(length, error)) return Attempt::Failed;
+        if (!SourceSize(length, error)) return Attempt::Failed;
         if (length == 0) {
             // An empty copy stays as it is; its times are not set.
             outcome.checksumKnown = true;
@@ -54,8 +58,7 @@ public:
         int32_t running = -1;
         const Attempt moved = MoveAll(length, running, error);
         if (moved != Attempt::Copied) return moved;
-        RunError ignored;
-        from_.CopyTimesTo(to_, ignored);  // times that cannot be carried over are passed over
+        CarryTimesOver();
         if (!Finish(error)) return Attempt::Failed;
         outcome.checksumKnown = summing_;
         outcome.checksum = summing_ ? ~running : 0;
@@ -69,6 +72,35 @@ public:
     }
 
 private:
+    bool SourceSize(int64_t& length, RunError& error) {
+        if (!ahead_) return from_.Size(length, error);
+        length = static_cast<int64_t>(ahead_->bytes.size());
+        return true;
+    }
+
+    bool ReadSource(char* buffer, uint32_t want, uint32_t& got, RunError& error) {
+        if (!ahead_) return from_.Read(buffer, want, got, error);
+        got = static_cast<uint32_t>(std::min<size_t>(want, ahead_->bytes.size() - aheadAt_));
+        std::memcpy(buffer, ahead_->bytes.data() + aheadAt_, got);
+        aheadAt_ += got;
+        return true;
+    }
+
+    bool SeekSource(int64_t offset, RunError& error) {
+        if (!ahead_) return from_.Seek(offset, error);
+        aheadAt_ = std::min(static_cast<size_t>(offset), ahead_->bytes.size());
+        return true;
+    }
+
+    // Times that cannot be carried over are passed over.
+    void CarryTimesOver() {
+        RunError ignored;
+        fs::FileTimes times;
+        if (ahead_) times = ahead_->times;
+        else if (!from_.Times(times, ignored)) return;
+        to_.SetTimes(times, ignored);
+    }
+
     // Moves all `length` bytes in chunks through a buffer of this attempt's own. Blocks of
     // kBlockSize and a last, shorter one; a file shorter than one block is one block.
     // After every block but that last, shorter one, pending events run and a Cancel stops
@@ -106,19 +138,19 @@ private:
         uint32_t got = 0;
         const uint32_t want = static_cast<uint32_t>(length);
         RunError chunkError;
-        const bool read = from_.Read(buffer, want, got, chunkError);
+        const bool read = ReadSource(buffer, want, got, chunkError);
         if (read && got == want && to_.Write(buffer, want, chunkError)) {
             moved = length;
             return true;
         }
         if (read && got != want) chunkError = err::InputPastEnd();
-        if (!from_.Seek(offset, error) || !to_.Seek(offset, error)) {
+        if (!SeekSource(offset, error) || !to_.Seek(offset, error)) {
             error = chunkError;
             return false;
         }
         while (moved < length) {
             const uint32_t block = static_cast<uint32_t>(std::min<int64_t>(length - moved, kBlockSize));
-            if (!from_.Read(buffer + moved, block, got, error)) return false;
+            if (!ReadSource(buffer + moved, block, got, error)) return false;
             if (got != block) {
                 error = err::InputPastEnd();  // the source became shorter while it was copied
                 return false;
@@ -153,6 +185,8 @@ private:
     Session& session_;
     UserPort& port_;
     const std::string& source_;
+    const SourceBytes* const ahead_;
+    size_t aheadAt_ = 0;
     const std::string& dest_;
     const Checking checking_;
     const bool flush_;
@@ -228,12 +262,13 @@ bool MakeRoom(Session& session, UserPort& port, InstallJournal& journal, const s
 }
 
 // Copies source to dest, with FileCP's dialog on a failure: Retry starts the copy again,
-// Ignore gives it up (both mark the outcome retried), Abort gives the install up.
+// reading the source itself, Ignore gives it up (both mark the outcome retried), Abort gives
+// the install up. The first attempt takes the source's bytes from `ahead` where not null.
 Copied CopyWithDialogs(Session& session, UserPort& port, InstallJournal& journal, const std::string& source,
-                       const std::string& dest, Checking checking, CopyOutcome& outcome) {
-    for (;;) {
+                       const SourceBytes* ahead, const std::string& dest, Checking checking, CopyOutcome& outcome) {
+    for (;; ahead = nullptr) {
         if (!MakeRoom(session, port, journal, source, dest, outcome)) return Copied::Ended;
-        CopyAttempt attempt(session, port, source, dest, checking, journal.HasEarlier(dest));
+        CopyAttempt attempt(session, port, source, ahead, dest, checking, journal.HasEarlier(dest));
         RunError error;
         switch (attempt.Run(outcome, error)) {
             case Attempt::Copied: return Copied::Whole;
@@ -316,7 +351,7 @@ RecordedFile Copy(const CopySource& from, const std::string& dest, const CopyOut
 CopyOutcome FileCP(Session& session, UserPort& port, InstallJournal& journal, const CopySource& source,
                    const std::string& dest, Checking checking) {
     CopyOutcome outcome;
-    switch (CopyWithDialogs(session, port, journal, source.path, dest, checking, outcome)) {
+    switch (CopyWithDialogs(session, port, journal, source.path, source.ahead, dest, checking, outcome)) {
         case Copied::Whole:
             journal.Wrote(Copy(source, dest, outcome));
             outcome.result = CopyResult::Unchecked;
@@ -331,8 +366,9 @@ CopyOutcome FileCP(Session& session, UserPort& port, InstallJournal& journal, co
 CopyOutcome VerifiedCopy(Session& session, UserPort& port, InstallJournal& journal, const CopySource& source,
                          const std::string& destFile, const std::string& expected, int64_t size, Checking checking) {
     CopyOutcome outcome;
-    for (;;) {
-        const Copied copied = CopyWithDialogs(session, port, journal, source.path, destFile, checking, outcome);
+    // A Retry after a checksum that differs reads the source again.
+    for (const SourceBytes* ahead = source.ahead;; ahead = nullptr) {
+        const Copied copied = CopyWithDialogs(session, port, journal, source.path, ahead, destFile, checking, outcome);
         if (copied == Copied::Ended) return outcome;
         // An ignored copy error leaves the checksum at 0: with checking on, it is compared
         // like any other.

@@ -57,11 +57,16 @@ struct CopyOutcome {
     bool EndsInstall() const { return result == CopyResult::Aborted || result == CopyResult::Cancelled; }
 };
 
+struct SourceBytes;
+
 // Where a copy comes from: the source file, and the list entry that names it.
 struct CopySource {
     std::string path;
     std::string product;  // the code of the product whose list names it
     std::string spec;     // the entry's file spec
+    // The source's bytes and times where they were read ahead: the first attempt at the
+    // copy takes them instead of reading the file.
+    const SourceBytes* ahead = nullptr;
 };
 
 // Copies source to dest. The copy is written under dest's own name, where the journal has

@@ -6,6 +6,7 @@
 #include "setup/engine/file_copy.h"
 #include "setup/engine/open_files.h"
 #include "setup/engine/progress.h"
+#include "setup/engine/read_ahead.h"
 #include "setup/session/disk_utils.h"
 #include "setup/session/file_system.h"
 #include "setup/session/res_strings.h"
@@ -18,6 +19,11 @@ namespace {
 constexpr const char* kPassTitle = "InstallDirectory";
 
 bool IsComment(const std::string& line) { return !line.empty() && line[0] == '#'; }
+
+// A line a pass works on: not a comment, not blank, and selected.
+bool IsWorkedOn(const Session& session, const ProductRec& product, const std::string& line) {
+    return !IsComment(line) && !Trim(line).empty() && IsLineSelected(session, product, line);
+}
 
 // A component that names no file of its own but "here" or "up" (Windows drops trailing
 // dots and blanks, so "..." and ". ." count as well).
@@ -123,8 +129,7 @@ private:
             if (!list_.ReadLine(line, error)) return false;
             line = FromCdText(line);
             ++lineNumber_;
-            if (IsComment(line) || Trim(line).empty()) continue;
-            if (IsLineSelected(session_, product_, line)) return true;
+            if (IsWorkedOn(session_, product_, line)) return true;
         }
     }
 
@@ -197,6 +202,26 @@ const ProductRec* CurrentProductOf(const Session& session) {
 
 Step EndWith(PassResult result) { return {Step::End, {result, {}}}; }
 
+// The sources of the list's entries that the copy pass reads ahead, in list order. A line
+// the pass would stop at is passed over here: the pass itself reports it.
+std::vector<std::string> SourcesToReadAhead(const Session& session, const ProductRec& product,
+                                            const std::string& productDir) {
+    std::vector<std::string> sources;
+    LineReader list;
+    RunError error;
+    if (!list.Open(productDir + kFileListName, error)) return sources;
+    std::string line;
+    while (list.ReadLine(line, error)) {
+        line = FromCdText(line);
+        if (!IsWorkedOn(session, product, line)) continue;
+        const std::string spec = ReadListField(line, 1);
+        int64_t size = 0;
+        if (IsSafeFileSpec(spec) && IsReadAhead(ParseSize(ReadListField(line, 3), size), size))
+            sources.push_back(productDir + spec);
+    }
+    return sources;
+}
+
 }  // namespace
 
 std::string ReadListField(const std::string& line, int n) {
@@ -268,13 +293,16 @@ PassOutcome InstallDirectory(Session& session, UserPort& port, InstallJournal& j
     const ProductRec* product = CurrentProductOf(session);
     if (!product) return {PassResult::Failed, {}};
     const Checking checking = InstallChecking(session);
+    SourceReadAhead readAhead(SourcesToReadAhead(session, *product, productDir));
     ListWalker walker(session, port, *product, productDir, destRoot, ListWords::CopyPass);
     return walker.Walk([&](const ListEntry& entry) {
         session.CurrentFileSpec = entry.spec;
         ShowFileName(session, port, entry.paths.destFile);
         Step step;
         if (!walker.MakeDestDir(journal, entry, entry.paths.sourceFile, step.outcome)) return Step{Step::End, step.outcome};
-        const CopySource source{entry.paths.sourceFile, product->ProductCode, entry.spec};
+        const std::unique_ptr<SourceBytes> ahead =
+            IsReadAhead(entry.sizeIsNumber, entry.size) ? readAhead.Take(entry.paths.sourceFile) : nullptr;
+        const CopySource source{entry.paths.sourceFile, product->ProductCode, entry.spec, ahead.get()};
         const CopyOutcome copy =
             VerifiedCopy(session, port, journal, source, entry.paths.destFile, entry.checksum, entry.size, checking);
         if (copy.EndsInstall()) return EndWith(PassResult::Stopped);

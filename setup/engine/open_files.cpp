@@ -6,7 +6,8 @@
 namespace qv {
 namespace {
 
-// The registry itself. The installer runs on one thread, so it needs no lock.
+// The registry itself. Only the installer's main thread opens files through it (reading
+// ahead uses handles of its own), so it needs no lock.
 std::vector<OpenFile*>& Registry() {
     static std::vector<OpenFile*> files;
     return files;
@@ -73,9 +74,14 @@ bool OpenFile::Size(int64_t& size, RunError& error) {
     return fs::Size(handle_, size, error);
 }
 
-bool OpenFile::CopyTimesTo(OpenFile& to, RunError& error) {
-    if (!IsOpen() || !to.IsOpen()) return NotOpen(error);
-    return fs::CopyFileTimes(handle_, to.handle_, error);
+bool OpenFile::Times(fs::FileTimes& times, RunError& error) {
+    if (!IsOpen()) return NotOpen(error);
+    return fs::GetFileTimes(handle_, times, error);
+}
+
+bool OpenFile::SetTimes(const fs::FileTimes& times, RunError& error) {
+    if (!IsOpen()) return NotOpen(error);
+    return fs::SetFileTimes(handle_, times, error);
 }
 
 bool OpenFile::Flush(RunError& error) {

@@ -38,8 +38,9 @@ public:
     bool Write(const void* buffer, uint32_t count, RunError& error);
     bool Seek(int64_t offset, RunError& error);
     bool Size(int64_t& size, RunError& error);
-    // Gives the file `to` this file's times.
-    bool CopyTimesTo(OpenFile& to, RunError& error);
+    // The file's times, and times given to it.
+    bool Times(fs::FileTimes& times, RunError& error);
+    bool SetTimes(const fs::FileTimes& times, RunError& error);
     // Writes what the system holds of the file through to the disk.
     bool Flush(RunError& error);
 

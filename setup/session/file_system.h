@@ -112,9 +112,15 @@ bool Size(Handle file, int64_t& size, RunError& error);
 // could not be completed).
 bool Close(Handle file, RunError& error);
 
-// Carries the creation, last-access and last-write times of the open file `from` over to
-// the open file `to` (natively the access and modification times).
-bool CopyFileTimes(Handle from, Handle to, RunError& error);
+// A file's times in the system's own terms: in Windows the creation, last-access and
+// last-write FILETIMEs; natively the access and modification times, seconds and
+// nanoseconds each.
+struct FileTimes {
+    int64_t values[4] = {};
+};
+// Reads the times of the open file, and gives them to another.
+bool GetFileTimes(Handle file, FileTimes& times, RunError& error);
+bool SetFileTimes(Handle file, const FileTimes& times, RunError& error);
 
 // ---- The machine -----------------------------------------------------------------
 

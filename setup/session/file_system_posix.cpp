@@ -231,12 +231,24 @@ bool Size(Handle file, int64_t& size, RunError& error) {
 
 bool Close(Handle file, RunError& error) { return close(Fd(file)) == 0 || Fail(error); }
 
-bool CopyFileTimes(Handle from, Handle to, RunError& error) {
-    // The creation time has no native counterpart; access and modification times carry over.
+bool GetFileTimes(Handle file, FileTimes& times, RunError& error) {
+    // The creation time has no native counterpart.
     struct stat st;
-    if (fstat(Fd(from), &st) != 0) return Fail(error);
-    const struct timespec times[2] = {st.st_atim, st.st_mtim};
-    return futimens(Fd(to), times) == 0 || Fail(error);
+    if (fstat(Fd(file), &st) != 0) return Fail(error);
+    times.values[0] = st.st_atim.tv_sec;
+    times.values[1] = st.st_atim.tv_nsec;
+    times.values[2] = st.st_mtim.tv_sec;
+    times.values[3] = st.st_mtim.tv_nsec;
+    return true;
+}
+
+bool SetFileTimes(Handle file, const FileTimes& times, RunError& error) {
+    struct timespec both[2];
+    both[0].tv_sec = static_cast<time_t>(times.values[0]);
+    both[0].tv_nsec = static_cast<long>(times.values[1]);
+    both[1].tv_sec = static_cast<time_t>(times.values[2]);
+    both[1].tv_nsec = static_cast<long>(times.values[3]);
+    return futimens(Fd(file), both) == 0 || Fail(error);
 }
 
 std::optional<DiskSpace> GetDiskSpace(const std::string& root, RunError& error) {

@@ -210,10 +210,33 @@ bool Size(Handle file, int64_t& size, RunError& error) {
 
 bool Close(Handle file, RunError& error) { return CloseHandle(AsHandle(file)) || Fail(error); }
 
-bool CopyFileTimes(Handle from, Handle to, RunError& error) {
+namespace {
+
+FILETIME AsFileTime(int64_t value) {
+    const auto bits = static_cast<uint64_t>(value);
+    return {static_cast<DWORD>(bits), static_cast<DWORD>(bits >> 32)};
+}
+
+int64_t AsValue(const FILETIME& time) {
+    return static_cast<int64_t>((uint64_t{time.dwHighDateTime} << 32) | time.dwLowDateTime);
+}
+
+}  // namespace
+
+bool GetFileTimes(Handle file, FileTimes& times, RunError& error) {
     FILETIME created, accessed, written;
-    if (!GetFileTime(AsHandle(from), &created, &accessed, &written)) return Fail(error);
-    return SetFileTime(AsHandle(to), &created, &accessed, &written) || Fail(error);
+    if (!GetFileTime(AsHandle(file), &created, &accessed, &written)) return Fail(error);
+    times.values[0] = AsValue(created);
+    times.values[1] = AsValue(accessed);
+    times.values[2] = AsValue(written);
+    return true;
+}
+
+bool SetFileTimes(Handle file, const FileTimes& times, RunError& error) {
+    const FILETIME created = AsFileTime(times.values[0]);
+    const FILETIME accessed = AsFileTime(times.values[1]);
+    const FILETIME written = AsFileTime(times.values[2]);
+    return SetFileTime(AsHandle(file), &created, &accessed, &written) || Fail(error);
 }
 
 std::optional<DiskSpace> GetDiskSpace(const std::string& root, RunError& error) {

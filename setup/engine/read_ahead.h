@@ -1,0 +1,74 @@
+// Reading small source files ahead of their copies. Under Wine (and on a CD) a small file
+// costs far more in opening and closing than in its bytes, and the copy's half of that
+// cost (the destination's) cannot start before the source's is done. A thread of its own
+// reads the next small sources of a list, in list order and a bounded way ahead, while the
+// copy writes the current one; the copy takes their bytes and times instead of opening the
+// source itself. What could not be read ahead, the copy reads itself, with its own
+// dialogs: reading ahead never reports anything.
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "setup/session/file_system.h"
+
+namespace qv {
+
+// A source file's bytes and times, as read ahead of its copy.
+struct SourceBytes {
+    std::string bytes;
+    fs::FileTimes times;
+};
+
+// Files up to this size are read ahead.
+inline constexpr int64_t kReadAheadMaxSize = 256 * 1024;
+
+// True when a list entry's file is worth reading ahead: a size the list states, small
+// enough.
+inline bool IsReadAhead(bool sizeIsNumber, int64_t size) {
+    return sizeIsNumber && size >= 0 && size <= kReadAheadMaxSize;
+}
+
+class SourceReadAhead {
+public:
+    // Starts reading `sources` (paths, in the order their copies will ask for them); with
+    // none, no thread is started.
+    explicit SourceReadAhead(std::vector<std::string> sources);
+    // Stops the reading and waits for the file it may be in the middle of.
+    ~SourceReadAhead();
+    SourceReadAhead(const SourceReadAhead&) = delete;
+    SourceReadAhead& operator=(const SourceReadAhead&) = delete;
+
+    // The bytes of `path` when it was read ahead whole, waiting for the file when the
+    // reading has not got there yet; null when it could not be read, or is not (or no
+    // longer) among the sources to come. What comes before `path` is dropped: the copies
+    // ask in list order.
+    std::unique_ptr<SourceBytes> Take(const std::string& path);
+
+private:
+    // How far ahead of the copies the reading goes, in files.
+    static constexpr size_t kWindowFiles = 32;
+
+    void ReadAll();
+    static std::unique_ptr<SourceBytes> ReadWhole(const std::string& path);
+
+    struct Slot {
+        bool done = false;
+        std::unique_ptr<SourceBytes> file;  // null: it could not be read whole
+    };
+
+    const std::vector<std::string> sources_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::vector<Slot> slots_;  // one for each source
+    size_t first_ = 0;         // the first source not yet taken or passed over
+    bool stopping_ = false;
+    std::thread reader_;
+};
+
+}  // namespace qv
