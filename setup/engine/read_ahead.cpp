@@ -20,7 +20,7 @@ SourceReadAhead::~SourceReadAhead() {
         const std::lock_guard<std::mutex> lock(mutex_);
         stopping_ = true;
     }
-    changed_.notify_all();
+    room_.notify_one();
     reader_.join();
 }
 
@@ -31,28 +31,39 @@ std::unique_ptr<SourceBytes> SourceReadAhead::Take(const std::string& path) {
     while (at < sources_.size() && sources_[at] != path) ++at;
     if (at == sources_.size()) return nullptr;
     for (; first_ < at; ++first_) slots_[first_].file.reset();
-    changed_.notify_all();  // the window moved on
-    changed_.wait(lock, [&] { return slots_[at].done; });
+    if (!slots_[at].done) {
+        takerWaiting_ = true;
+        WakeReader();
+        ready_.wait(lock, [&] { return slots_[at].done; });
+        takerWaiting_ = false;
+    }
     first_ = at + 1;
-    changed_.notify_all();
+    WakeReader();
     return std::move(slots_[at].file);
+}
+
+void SourceReadAhead::WakeReader() {
+    // Waking a thread costs a call into the system on each side: the reader is woken when
+    // half its window is free, or when the copies wait for it.
+    if (readerWaiting_ && (takerWaiting_ || readerAt_ < first_ + kWindowFiles / 2)) room_.notify_one();
 }
 
 void SourceReadAhead::ReadAll() {
     for (size_t at = 0; at < sources_.size(); ++at) {
         {
             std::unique_lock<std::mutex> lock(mutex_);
-            changed_.wait(lock, [&] { return stopping_ || at < first_ + kWindowFiles; });
+            readerAt_ = at;
+            readerWaiting_ = true;
+            room_.wait(lock, [&] { return stopping_ || at < first_ + kWindowFiles; });
+            readerWaiting_ = false;
             if (stopping_) return;
             if (at < first_) continue;  // the copies are past it
         }
         std::unique_ptr<SourceBytes> file = ReadWhole(sources_[at]);
-        {
-            const std::lock_guard<std::mutex> lock(mutex_);
-            if (at >= first_) slots_[at].file = std::move(file);
-            slots_[at].done = true;
-        }
-        changed_.notify_all();
+        const std::lock_guard<std::mutex> lock(mutex_);
+        if (at >= first_) slots_[at].file = std::move(file);
+        slots_[at].done = true;
+        if (takerWaiting_) ready_.notify_one();
     }
 }
 

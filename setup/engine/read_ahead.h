@@ -55,6 +55,7 @@ private:
     static constexpr size_t kWindowFiles = 32;
 
     void ReadAll();
+    void WakeReader();
     static std::unique_ptr<SourceBytes> ReadWhole(const std::string& path);
 
     struct Slot {
@@ -64,9 +65,13 @@ private:
 
     const std::vector<std::string> sources_;
     std::mutex mutex_;
-    std::condition_variable changed_;
-    std::vector<Slot> slots_;  // one for each source
-    size_t first_ = 0;         // the first source not yet taken or passed over
+    std::condition_variable room_;   // the reader waits for room in its window
+    std::condition_variable ready_;  // the copies wait for the file they take
+    std::vector<Slot> slots_;        // one for each source
+    size_t first_ = 0;               // the first source not yet taken or passed over
+    size_t readerAt_ = 0;            // the source the reader reads next
+    bool readerWaiting_ = false;
+    bool takerWaiting_ = false;
     bool stopping_ = false;
     std::thread reader_;
 };
