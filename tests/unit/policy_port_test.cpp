@@ -1,9 +1,8 @@
-#include <cmath>
-
 // The ports of an unattended run: the fixed answers of the policy, and the logging
 // port that writes every message box and step to the log while forwarding all calls.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
 
 #include "setup/session/file_system.h"
