@@ -1,7 +1,6 @@
 #include "setup/engine/file_copy.h"
 
 #include <algorithm>
-#include <cstring>
 #include <memory>
 
 #include "setup/engine/checksum.h"
@@ -35,7 +34,7 @@ enum class Attempt { Copied, Cancelled, Failed };
 // bytes come from the source file, or from what was read of it ahead (`ahead`, not null).
 class CopyAttempt {
 public:
-    CopyAttempt(Session& session, UserPort& port, const std::string& source, const SourceBytes* ahead,
+    CopyAttempt(Session& session, UserPort& port, const std::string& source, SourceBytes* ahead,
                 const std::string& dest, Checking checking, bool flush)
         : session_(session), port_(port), source_(source), ahead_(ahead), dest_(dest), checking_(checking),
           flush_(flush) {}
@@ -78,17 +77,11 @@ private:
         return true;
     }
 
+    // Reads the source's next `want` bytes into `buffer`; bytes read ahead are written from
+    // where they lie, and nothing needs reading.
     bool ReadSource(char* buffer, uint32_t want, uint32_t& got, RunError& error) {
         if (!ahead_) return from_.Read(buffer, want, got, error);
-        got = static_cast<uint32_t>(std::min<size_t>(want, ahead_->bytes.size() - aheadAt_));
-        std::memcpy(buffer, ahead_->bytes.data() + aheadAt_, got);
-        aheadAt_ += got;
-        return true;
-    }
-
-    bool SeekSource(int64_t offset, RunError& error) {
-        if (!ahead_) return from_.Seek(offset, error);
-        aheadAt_ = std::min(static_cast<size_t>(offset), ahead_->bytes.size());
+        got = want;
         return true;
     }
 
@@ -101,21 +94,22 @@ private:
         to_.SetTimes(times, ignored);
     }
 
-    // Moves all `length` bytes in chunks through a buffer of this attempt's own. Blocks of
-    // kBlockSize and a last, shorter one; a file shorter than one block is one block.
-    // After every block but that last, shorter one, pending events run and a Cancel stops
-    // the copy at that block.
+    // Moves all `length` bytes in chunks, read through a buffer of this attempt's own or
+    // written from where they were read ahead. Blocks of kBlockSize and a last, shorter one;
+    // a file shorter than one block is one block. After every block but that last, shorter
+    // one, pending events run and a Cancel stops the copy at that block.
     Attempt MoveAll(int64_t length, int32_t& running, RunError& error) {
         const int64_t eventsUpTo = length < kBlockSize ? length : length - length % kBlockSize;
-        const int64_t bufferSize = std::min(length, kChunkSize);
+        const int64_t bufferSize = ahead_ ? 0 : std::min(length, kChunkSize);
         const std::unique_ptr<char[]> buffer(new char[static_cast<size_t>(bufferSize)]);
         for (int64_t done = 0; done < length;) {
             const int64_t chunk = std::min(length - done, kChunkSize);
+            char* const bytes = ahead_ ? ahead_->bytes.data() + done : buffer.get();
             int64_t moved = 0;
-            const bool whole = MoveChunk(buffer.get(), done, chunk, moved, error);
+            const bool whole = MoveChunk(bytes, done, chunk, moved, error);
             for (int64_t at = 0; at < moved;) {
                 const int32_t block = static_cast<int32_t>(std::min<int64_t>(moved - at, kBlockSize));
-                if (!CountBlock(buffer.get() + at, block, running, error)) return Attempt::Failed;
+                if (!CountBlock(bytes + at, block, running, error)) return Attempt::Failed;
                 at += block;
                 done += block;
                 if (done > eventsUpTo) continue;
@@ -144,7 +138,7 @@ private:
             return true;
         }
         if (read && got != want) chunkError = err::InputPastEnd();
-        if (!SeekSource(offset, error) || !to_.Seek(offset, error)) {
+        if ((!ahead_ && !from_.Seek(offset, error)) || !to_.Seek(offset, error)) {
             error = chunkError;
             return false;
         }
@@ -185,8 +179,7 @@ private:
     Session& session_;
     UserPort& port_;
     const std::string& source_;
-    const SourceBytes* const ahead_;
-    size_t aheadAt_ = 0;
+    SourceBytes* const ahead_;
     const std::string& dest_;
     const Checking checking_;
     const bool flush_;
@@ -265,7 +258,7 @@ bool MakeRoom(Session& session, UserPort& port, InstallJournal& journal, const s
 // reading the source itself, Ignore gives it up (both mark the outcome retried), Abort gives
 // the install up. The first attempt takes the source's bytes from `ahead` where not null.
 Copied CopyWithDialogs(Session& session, UserPort& port, InstallJournal& journal, const std::string& source,
-                       const SourceBytes* ahead, const std::string& dest, Checking checking, CopyOutcome& outcome) {
+                       SourceBytes* ahead, const std::string& dest, Checking checking, CopyOutcome& outcome) {
     for (;; ahead = nullptr) {
         if (!MakeRoom(session, port, journal, source, dest, outcome)) return Copied::Ended;
         CopyAttempt attempt(session, port, source, ahead, dest, checking, journal.HasEarlier(dest));
@@ -367,7 +360,7 @@ CopyOutcome VerifiedCopy(Session& session, UserPort& port, InstallJournal& journ
                          const std::string& destFile, const std::string& expected, int64_t size, Checking checking) {
     CopyOutcome outcome;
     // A Retry after a checksum that differs reads the source again.
-    for (const SourceBytes* ahead = source.ahead;; ahead = nullptr) {
+    for (SourceBytes* ahead = source.ahead;; ahead = nullptr) {
         const Copied copied = CopyWithDialogs(session, port, journal, source.path, ahead, destFile, checking, outcome);
         if (copied == Copied::Ended) return outcome;
         // An ignored copy error leaves the checksum at 0: with checking on, it is compared

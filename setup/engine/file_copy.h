@@ -66,7 +66,7 @@ struct CopySource {
     std::string spec;     // the entry's file spec
     // The source's bytes and times where they were read ahead: the first attempt at the
     // copy takes them instead of reading the file.
-    const SourceBytes* ahead = nullptr;
+    SourceBytes* ahead = nullptr;
 };
 
 // Copies source to dest. The copy is written under dest's own name, where the journal has
