@@ -170,9 +170,14 @@ private:
     }
 
     // A copy that replaces an earlier file reaches the disk before the earlier file may go.
+    // A new copy of bytes read ahead is closed by the reading's thread.
     bool Finish(RunError& error) {
         from_.Close();
         if (flush_ && !to_.Flush(error)) return false;
+        if (!flush_ && ahead_ && ahead_->reader) {
+            ahead_->reader->CloseLater(to_.Release());
+            return true;
+        }
         return to_.Close(error);
     }
 
@@ -378,6 +383,8 @@ CopyOutcome VerifiedCopy(Session& session, UserPort& port, InstallJournal& journ
                          (checking == Checking::Off ? "not checked" : actual + " verified") + ")");
             return outcome;
         }
+        // The copy that does not match goes (or is written anew): its handle must be closed.
+        if (ahead && ahead->reader) ahead->reader->CloseHandedOver();
         const Answer answer = AskAfterChecksumMismatch(session, port, destFile, expected, actual);
         if (answer != Answer::Retry) {
             RefuseMismatch(port, journal, destFile, answer, "checksum " + actual + " instead of " + expected, outcome);

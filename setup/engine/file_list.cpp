@@ -302,6 +302,7 @@ PassOutcome InstallDirectory(Session& session, UserPort& port, InstallJournal& j
         if (!walker.MakeDestDir(journal, entry, entry.paths.sourceFile, step.outcome)) return Step{Step::End, step.outcome};
         const std::unique_ptr<SourceBytes> ahead =
             IsReadAhead(entry.sizeIsNumber, entry.size) ? readAhead.Take(entry.paths.sourceFile) : nullptr;
+        if (journal.Touched(entry.paths.destFile)) readAhead.CloseHandedOver();  // it may hold the earlier copy
         const CopySource source{entry.paths.sourceFile, product->ProductCode, entry.spec, ahead.get()};
         const CopyOutcome copy =
             VerifiedCopy(session, port, journal, source, entry.paths.destFile, entry.checksum, entry.size, checking);

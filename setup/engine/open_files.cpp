@@ -102,6 +102,13 @@ void OpenFile::Close() {
     Close(ignored);
 }
 
+fs::Handle OpenFile::Release() {
+    const fs::Handle h = handle_;
+    if (IsOpen()) Unregister(this);
+    handle_ = fs::kNoHandle;
+    return h;
+}
+
 bool LineReader::Open(const std::string& path, RunError& error) {
     buffer_.clear();
     next_ = 0;

@@ -47,6 +47,9 @@ public:
     // Closes the file; false when the system reports a failure on closing.
     bool Close(RunError& error);
     void Close();
+    // Hands the open handle over to the caller, who closes it: the file leaves the registry
+    // and this object sees it closed.
+    fs::Handle Release();
 
 private:
     friend void CloseAllOpenFiles();

@@ -22,6 +22,40 @@ SourceReadAhead::~SourceReadAhead() {
     }
     room_.notify_one();
     reader_.join();
+    std::unique_lock<std::mutex> lock(mutex_);
+    CloseWaiting(lock);
+}
+
+void SourceReadAhead::CloseLater(fs::Handle handle) {
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        if (reader_.joinable() && !readerDone_) {
+            toClose_.push_back(handle);
+            return;
+        }
+    }
+    RunError ignored;
+    fs::Close(handle, ignored);
+}
+
+void SourceReadAhead::CloseHandedOver() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    closed_.wait(lock, [&] { return !closing_; });
+    CloseWaiting(lock);
+}
+
+// Closes the handles handed over so far, outside the lock.
+void SourceReadAhead::CloseWaiting(std::unique_lock<std::mutex>& lock) {
+    if (toClose_.empty()) return;
+    std::vector<fs::Handle> handles;
+    handles.swap(toClose_);
+    closing_ = true;
+    lock.unlock();
+    RunError ignored;
+    for (const fs::Handle handle : handles) fs::Close(handle, ignored);
+    lock.lock();
+    closing_ = false;
+    closed_.notify_all();
 }
 
 std::unique_ptr<SourceBytes> SourceReadAhead::Take(const std::string& path) {
@@ -39,7 +73,9 @@ std::unique_ptr<SourceBytes> SourceReadAhead::Take(const std::string& path) {
     }
     first_ = at + 1;
     WakeReader();
-    return std::move(slots_[at].file);
+    std::unique_ptr<SourceBytes> file = std::move(slots_[at].file);
+    if (file) file->reader = this;
+    return file;
 }
 
 void SourceReadAhead::WakeReader() {
@@ -52,6 +88,7 @@ void SourceReadAhead::ReadAll() {
     for (size_t at = 0; at < sources_.size(); ++at) {
         {
             std::unique_lock<std::mutex> lock(mutex_);
+            CloseWaiting(lock);
             readerAt_ = at;
             readerWaiting_ = true;
             room_.wait(lock, [&] { return stopping_ || at < first_ + kWindowFiles; });
@@ -65,6 +102,9 @@ void SourceReadAhead::ReadAll() {
         slots_[at].done = true;
         if (takerWaiting_) ready_.notify_one();
     }
+    std::unique_lock<std::mutex> lock(mutex_);
+    readerDone_ = true;
+    CloseWaiting(lock);
 }
 
 std::unique_ptr<SourceBytes> SourceReadAhead::ReadWhole(const std::string& path) {

@@ -19,10 +19,14 @@
 
 namespace qv {
 
-// A source file's bytes and times, as read ahead of its copy.
+class SourceReadAhead;
+
+// A source file's bytes and times, as read ahead of its copy, and the reading that can
+// close the copy's handle once it is written.
 struct SourceBytes {
     std::string bytes;
     fs::FileTimes times;
+    SourceReadAhead* reader = nullptr;
 };
 
 // Files up to this size are read ahead.
@@ -50,11 +54,20 @@ public:
     // ask in list order.
     std::unique_ptr<SourceBytes> Take(const std::string& path);
 
+    // Closes the handle of a new copy whose every byte is written, on the reading's thread
+    // while it still reads, else at once: the copy loses nothing whenever it is closed, and
+    // the copies' thread saves the call. A failure to close is passed over.
+    void CloseLater(fs::Handle handle);
+    // Closes every handle handed over so far before it returns: a copy that goes to the
+    // place of one of them needs it closed.
+    void CloseHandedOver();
+
 private:
     // How far ahead of the copies the reading goes, in files.
     static constexpr size_t kWindowFiles = 32;
 
     void ReadAll();
+    void CloseWaiting(std::unique_lock<std::mutex>& lock);
     void WakeReader();
     static std::unique_ptr<SourceBytes> ReadWhole(const std::string& path);
 
@@ -73,6 +86,10 @@ private:
     bool readerWaiting_ = false;
     bool takerWaiting_ = false;
     bool stopping_ = false;
+    bool readerDone_ = false;            // the reader has read its last source
+    std::vector<fs::Handle> toClose_;    // handed over by CloseLater
+    bool closing_ = false;               // the reader is closing handles taken from toClose_
+    std::condition_variable closed_;     // ... and has closed them
     std::thread reader_;
 };
 

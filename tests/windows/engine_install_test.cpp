@@ -109,6 +109,34 @@ TEST_F(WinEngine, VerifiedInstallKeepsBytesAndAllThreeTimes) {
     EXPECT_EQ(qvtest::ReadTree(dest), expected);
 }
 
+// Two entries of one list that land on one destination: the later one replaces the copy
+// the earlier one made, whose handle the reading ahead may not have closed yet.
+TEST_F(WinEngine, ALaterEntryReplacesTheCopyOfAnEarlierOneOfTheSameList) {
+    // Files around them fill the reading's window, so that the handle waits to be closed.
+    std::vector<qvtest::CdFile> files;
+    const auto fill = [&](int from) {
+        for (int i = from; i < from + 40; ++i) files.push_back({"ORA\\f" + std::to_string(i) + ".txt", "filler"});
+    };
+    fill(100);
+    files.push_back({"BSE\\bin\\a.dll", "base"});
+    files.push_back({"ORA\\bin\\a.dll", "oracle"});
+    fill(200);
+    AddProduct(1, "BASE", files, 1);
+    Journaled([&](InstallJournal& journal) { RunInstall(s, port, journal); });
+    EXPECT_TRUE(port.messages.empty());
+    EXPECT_EQ(tree.read("inst\\bin\\a.dll"), "oracle");
+
+    // A copy whose checksum differs goes, on Ignore, in the same circumstances.
+    qvtest::RemoveTree(dest);
+    qvtest::WriteFile(cd + "\\BASE\\ORA\\bin\\a.dll", "oracle, damaged");
+    port.answers = {Answer::Ignore};
+    Journaled([&](InstallJournal& journal) { RunInstall(s, port, journal); });
+    ASSERT_EQ(port.messages.size(), 1u);
+    EXPECT_EQ(port.messages[0].title, "File Copy Error");
+    EXPECT_FALSE(tree.exists("inst\\bin\\a.dll"));
+    EXPECT_EQ(tree.read("inst\\f100.txt"), "filler");
+}
+
 TEST_F(WinEngine, ChecksumLibraryIsBoundFromTheDll) {
     // A wrong byte on the CD is caught through qvcrc.dll's GetCRC.
     AddProduct(1, "P", {{"a.bin", PatternBytes(50000, 9)}});
