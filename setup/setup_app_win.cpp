@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <optional>
 
+#include "setup/dialogs/common_controls_win.h"
 #include "setup/dialogs/confirmation.h"
 #include "setup/dialogs/dir_seek.h"
 #include "setup/dialogs/form.h"
@@ -173,8 +174,7 @@ private:
     // /UNINSTALL: the removal by the record of the install-to directory; with the windows,
     // asked first, in the progress window, and told at the end.
     ExitCode RunRemoval(const std::string& arguments) {
-        INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS};
-        if (!quiet_ && !InitCommonControlsEx(&controls))
+        if (!quiet_ && !common_controls::Init(ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS))
             log_.Write("The common controls cannot be initialised" + SystemCause(FromSystemError(GetLastError())));
         LoggingPort port(quiet_ ? static_cast<UserPort&>(policy_) : window_, log_);
         if (!ParseCommandLine(session_, port, arguments, options_)) return ExitCode::StartupFailed;
@@ -237,8 +237,7 @@ private:
 
     // /PASSIVE: the unattended run, with the progress window for its install.
     ExitCode RunPassive(const std::string& arguments) {
-        INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS};
-        if (!InitCommonControlsEx(&controls))
+        if (!common_controls::Init(ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS))
             log_.Write("The common controls cannot be initialised" + SystemCause(FromSystemError(GetLastError())));
         LoggingPort port(policy_, log_);
         if (!ParseCommandLine(session_, port, arguments, options_)) return ExitCode::StartupFailed;
@@ -255,9 +254,7 @@ private:
     ExitCode RunWindows(const std::string& arguments) {
         // Without the common controls the progress window has no bars; its figures still
         // show, so the install goes on and the log says why the bars are missing.
-        INITCOMMONCONTROLSEX controls{sizeof controls,
-                                      ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS | ICC_LISTVIEW_CLASSES};
-        if (!InitCommonControlsEx(&controls))
+        if (!common_controls::Init(ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS | ICC_LISTVIEW_CLASSES))
             port_.LogStep("The common controls cannot be initialised" + SystemCause(FromSystemError(GetLastError())));
 
         if (!ParseCommandLine(session_, port_, arguments, options_)) return ExitCode::StartupFailed;

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "setup/dialogs/common_controls_win.h"
 #include "setup/session/file_system.h"
 #include "setup/session/wide_text_win.h"
 
@@ -50,7 +51,7 @@ HICON FolderIcon(bool open) {
 }  // namespace
 
 DirList::~DirList() {
-    if (list_) RemoveWindowSubclass(list_, &DirList::KeyProc, kSubclassId);
+    if (list_) common_controls::RemoveSubclass(list_, &DirList::KeyProc, kSubclassId);
     if (openIcon_) DestroyIcon(openIcon_);
     if (closedIcon_) DestroyIcon(closedIcon_);
 }
@@ -65,7 +66,7 @@ HWND DirList::Create(HWND parent, int id, const RECT& place, HFONT font) {
     if (!list_) return nullptr;
     if (font) SendMessageA(list_, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     SendMessageA(list_, LB_SETITEMHEIGHT, 0, kIconSize + 2);
-    if (!SetWindowSubclass(list_, &DirList::KeyProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this)))
+    if (!common_controls::SetSubclass(list_, &DirList::KeyProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this)))
         keysError_ = FromSystemError(GetLastError());
     return list_;
 }
@@ -144,7 +145,7 @@ LRESULT CALLBACK DirList::KeyProc(HWND window, UINT message, WPARAM wParam, LPAR
                 // Enter opens an entry the user moved to; on the current directory it is left to
                 // the dialog (its default button).
                 const auto* msg = reinterpret_cast<const MSG*>(lParam);
-                LRESULT code = DefSubclassProc(window, message, wParam, lParam);
+                LRESULT code = common_controls::DefSubclass(window, message, wParam, lParam);
                 if (msg && (msg->message == WM_KEYDOWN || msg->message == WM_CHAR) && msg->wParam == VK_RETURN &&
                     selectedOther())
                     code |= DLGC_WANTMESSAGE;
@@ -162,7 +163,7 @@ LRESULT CALLBACK DirList::KeyProc(HWND window, UINT message, WPARAM wParam, LPAR
             default:
                 break;
         }
-        return DefSubclassProc(window, message, wParam, lParam);
+        return common_controls::DefSubclass(window, message, wParam, lParam);
     } catch (...) {
         EndOnException();
     }

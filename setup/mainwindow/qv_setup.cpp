@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "setup/dialogs/common_controls_win.h"
 #include "setup/dialogs/dialog_texts.h"
 #include "setup/engine/install_check.h"
 #include "setup/engine/install_driver.h"
@@ -90,7 +91,7 @@ LRESULT CALLBACK InstallFromLabelProc(HWND window, UINT message, WPARAM wParam, 
         if (button)
             PostMessageA(GetParent(window), kInstallFromMouseUp, static_cast<WPARAM>(button), ShiftState(wParam));
         if (message == WM_CONTEXTMENU) return 0;  // the label has no menu and gives no cue
-        return DefSubclassProc(window, message, wParam, lParam);
+        return common_controls::DefSubclass(window, message, wParam, lParam);
     } catch (...) {
         ui::EndOnException();
     }
@@ -192,7 +193,7 @@ void QVSetup::CreateControls() {
     if (picture_) SendMessageA(Item(id::Image1), STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(picture_));
     // Without its subclass the label would not report the hidden gestures: the window
     // works on, and the log says why they do nothing.
-    if (!SetWindowSubclass(Item(id::lblInstallFromDir), &InstallFromLabelProc, 1, 0))
+    if (!common_controls::SetSubclass(Item(id::lblInstallFromDir), &InstallFromLabelProc, 1, 0))
         port_.LogStep("The install-from label cannot take mouse gestures" +
                       SystemCause(FromSystemError(GetLastError())));
     SendMessageA(Item(id::lblQvver), EM_LIMITTEXT, MAX_PATH, 0);
