@@ -41,21 +41,22 @@ bool SameNoCase(const std::string& a, const std::string& b) {
            });
 }
 
-// Sends a message with a time limit, so that a hung program cannot hang the test.
-bool Send(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
+// Sends a message with a time limit, so that a hung program cannot hang the test; as an
+// "A" message (SendMessageTimeoutA) or a "W" one.
+template <typename SendTimeout>
+bool SendWithLimit(SendTimeout send, HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
     DWORD_PTR answer = 0;
-    if (!SendMessageTimeoutA(window, message, wParam, lParam, SMTO_ABORTIFHUNG | SMTO_BLOCK, kSendLimitMs, &answer))
-        return false;
+    if (!send(window, message, wParam, lParam, SMTO_ABORTIFHUNG | SMTO_BLOCK, kSendLimitMs, &answer)) return false;
     if (result) *result = static_cast<LRESULT>(answer);
     return true;
 }
 
+bool Send(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
+    return SendWithLimit(SendMessageTimeoutA, window, message, wParam, lParam, result);
+}
+
 bool SendWide(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
-    DWORD_PTR answer = 0;
-    if (!SendMessageTimeoutW(window, message, wParam, lParam, SMTO_ABORTIFHUNG | SMTO_BLOCK, kSendLimitMs, &answer))
-        return false;
-    if (result) *result = static_cast<LRESULT>(answer);
-    return true;
+    return SendWithLimit(SendMessageTimeoutW, window, message, wParam, lParam, result);
 }
 
 // UTF-16 text in the ANSI code page, as the program's own "A" calls see it.
