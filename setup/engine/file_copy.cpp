@@ -46,7 +46,7 @@ public:
         outcome.checksumKnown = false;
         outcome.size = 0;
         if (!ahead_ && !from_.OpenRead(source_, error)) return Attempt::Failed;
-        if (!to_.CreateNew(dest_, error)) return Attempt::Failed;
+        if (!TakeCopyCreatedAhead() && !to_.CreateNew(dest_, error)) return Attempt::Failed;
         int64_t length = 0;
         if (!SourceSize(length, error)) return Attempt::Failed;
         if (length == 0) {
@@ -71,6 +71,13 @@ public:
     }
 
 private:
+    bool TakeCopyCreatedAhead() {
+        if (!ahead_ || ahead_->copy == fs::kNoHandle) return false;
+        to_.TakeOver(ahead_->copy);
+        ahead_->copy = fs::kNoHandle;
+        return true;
+    }
+
     bool SourceSize(int64_t& length, RunError& error) {
         if (!ahead_) return from_.Size(length, error);
         length = static_cast<int64_t>(ahead_->bytes.size());
@@ -237,9 +244,11 @@ enum class Copied {
 
 // Makes room for dest: an earlier file is moved aside. Where it cannot be (read-only, held
 // open by another program) FileCP's dialog asks: Retry tries again, Ignore leaves dest as
-// it was (Skipped), Abort gives the install up. True once there is room.
+// it was (Skipped), Abort gives the install up. True once there is room. A copy created
+// ahead (listed in the journal before it was) is the room.
 bool MakeRoom(Session& session, UserPort& port, InstallJournal& journal, const std::string& source,
-              const std::string& dest, CopyOutcome& outcome) {
+              const SourceBytes* ahead, const std::string& dest, CopyOutcome& outcome) {
+    if (ahead && ahead->copy != fs::kNoHandle) return true;
     for (;;) {
         RunError error;
         if (journal.PrepareFile(dest, error)) return true;
@@ -265,7 +274,7 @@ bool MakeRoom(Session& session, UserPort& port, InstallJournal& journal, const s
 Copied CopyWithDialogs(Session& session, UserPort& port, InstallJournal& journal, const std::string& source,
                        SourceBytes* ahead, const std::string& dest, Checking checking, CopyOutcome& outcome) {
     for (;; ahead = nullptr) {
-        if (!MakeRoom(session, port, journal, source, dest, outcome)) return Copied::Ended;
+        if (!MakeRoom(session, port, journal, source, ahead, dest, outcome)) return Copied::Ended;
         CopyAttempt attempt(session, port, source, ahead, dest, checking, journal.HasEarlier(dest));
         RunError error;
         switch (attempt.Run(outcome, error)) {

@@ -1,6 +1,9 @@
 #include "setup/engine/file_list.h"
 
+#include <algorithm>
 #include <cmath>
+#include <map>
+#include <set>
 
 #include "setup/engine/archive_launcher.h"
 #include "setup/engine/file_copy.h"
@@ -202,24 +205,77 @@ const ProductRec* CurrentProductOf(const Session& session) {
 
 Step EndWith(PassResult result) { return {Step::End, {result, {}}}; }
 
-// The sources of the list's entries that the copy pass reads ahead, in list order. A line
-// the pass would stop at is passed over here: the pass itself reports it.
-std::vector<std::string> SourcesToReadAhead(const Session& session, const ProductRec& product,
-                                            const std::string& productDir) {
-    std::vector<std::string> sources;
+// The small files of a list, read ahead of their copies in list order; see PlanReadAhead.
+struct ReadAheadPlan {
+    std::vector<ReadAheadFile> files;
+    std::vector<std::string> created;  // the copies listed to be created ahead
+    std::vector<std::string> folders;  // the folders made for them, each after its parent
+};
+
+// True when the pass takes the entry on (its spec and paths pass the checks of TakeEntry).
+bool IsTakeable(const std::string& spec, const EntryPaths& paths, const std::string& destRoot) {
+    const std::string destPart = paths.destFile.substr(std::min(paths.destFile.size(), destRoot.size() + 1));
+    return IsSafeFileSpec(spec) && IsSafeFileSpec(destPart) && paths.sourceFile.size() <= kMaxPathLength &&
+           paths.destFile.size() <= kMaxPathLength;
+}
+
+// The folders missing along `dir`, outermost first.
+std::vector<std::string> MissingFolders(const std::string& dir) {
+    std::vector<std::string> missing;
+    for (std::string folder = dir; !folder.empty() && !fs::Exists(folder); folder = ParentPath(folder))
+        missing.insert(missing.begin(), folder);
+    return missing;
+}
+
+// The list's small files to read ahead. Where the pass makes a copy's folder itself,
+// nothing else can stand there: those folders are made now (each listed in the journal
+// before it is), the copies in them listed, and the reading creates them ahead. A line the
+// pass would stop at, and a folder that cannot be made, are passed over here: the pass
+// itself reports them when it gets there.
+ReadAheadPlan PlanReadAhead(const Session& session, InstallJournal& journal, const ProductRec& product,
+                            const std::string& productDir, const std::string& destRoot) {
+    ReadAheadPlan plan;
     LineReader list;
     RunError error;
-    if (!list.Open(productDir + kFileListName, error)) return sources;
+    if (!list.Open(productDir + kFileListName, error)) return plan;
+    std::map<std::string, bool> newFolders;  // by key: made now for copies created ahead
+    std::set<std::string> planned;           // the keys of the copies created ahead
     std::string line;
     while (list.ReadLine(line, error)) {
         line = FromCdText(line);
         if (!IsWorkedOn(session, product, line)) continue;
         const std::string spec = ReadListField(line, 1);
         int64_t size = 0;
-        if (IsSafeFileSpec(spec) && IsReadAhead(ParseSize(ReadListField(line, 3), size), size))
-            sources.push_back(productDir + spec);
+        if (!IsSafeFileSpec(spec) || !IsReadAhead(ParseSize(ReadListField(line, 3), size), size)) continue;
+        const EntryPaths paths = MakeEntryPaths(product, productDir, destRoot, spec);
+        plan.files.push_back({paths.sourceFile, ""});
+        if (!IsTakeable(spec, paths, destRoot)) continue;
+        const auto folder = newFolders.emplace(UpperAscii(paths.destDir), false);
+        if (folder.second) {
+            const std::vector<std::string> missing = MissingFolders(paths.destDir);
+            folder.first->second = !missing.empty() && journal.MakeFolders(paths.destDir, error);
+            if (folder.first->second) plan.folders.insert(plan.folders.end(), missing.begin(), missing.end());
+        }
+        if (folder.first->second && planned.insert(UpperAscii(paths.destFile)).second) {
+            plan.files.back().createCopy = paths.destFile;
+            plan.created.push_back(paths.destFile);
+        }
     }
-    return sources;
+    if (!plan.created.empty() && !journal.ListCreates(plan.created, error)) {
+        for (ReadAheadFile& file : plan.files) file.createCopy.clear();
+        plan.created.clear();
+    }
+    return plan;
+}
+
+// After the pass: the copies created ahead for entries it did not get to go, and so do
+// the folders made for them that no entry the pass got to needed and that hold nothing.
+void RemoveWhatWasNotReached(InstallJournal& journal, const ReadAheadPlan& plan, const std::set<std::string>& copied,
+                             const std::set<std::string>& reachedFolders) {
+    for (const std::string& path : plan.created)
+        if (!copied.count(UpperAscii(path))) journal.Drop(path);
+    for (auto folder = plan.folders.rbegin(); folder != plan.folders.rend(); ++folder)
+        if (!reachedFolders.count(UpperAscii(*folder))) journal.RemoveFolderIfEmpty(*folder);
 }
 
 }  // namespace
@@ -293,24 +349,36 @@ PassOutcome InstallDirectory(Session& session, UserPort& port, InstallJournal& j
     const ProductRec* product = CurrentProductOf(session);
     if (!product) return {PassResult::Failed, {}};
     const Checking checking = InstallChecking(session);
-    SourceReadAhead readAhead(SourcesToReadAhead(session, *product, productDir));
-    ListWalker walker(session, port, *product, productDir, destRoot, ListWords::CopyPass);
-    return walker.Walk([&](const ListEntry& entry) {
-        session.CurrentFileSpec = entry.spec;
-        ShowFileName(session, port, entry.paths.destFile);
-        Step step;
-        if (!walker.MakeDestDir(journal, entry, entry.paths.sourceFile, step.outcome)) return Step{Step::End, step.outcome};
-        const std::unique_ptr<SourceBytes> ahead =
-            IsReadAhead(entry.sizeIsNumber, entry.size) ? readAhead.Take(entry.paths.sourceFile) : nullptr;
-        if (journal.Touched(entry.paths.destFile)) readAhead.CloseHandedOver();  // it may hold the earlier copy
-        const CopySource source{entry.paths.sourceFile, product->ProductCode, entry.spec, ahead.get()};
-        const CopyOutcome copy =
-            VerifiedCopy(session, port, journal, source, entry.paths.destFile, entry.checksum, entry.size, checking);
-        if (copy.EndsInstall()) return EndWith(PassResult::Stopped);
-        // A copy that went through its error dialog: the pass goes on after this line, in
-        // the list opened anew.
-        return Step{copy.retried ? Step::ReopenAfter : Step::Next, {}};
-    });
+    const ReadAheadPlan plan = PlanReadAhead(session, journal, *product, productDir, destRoot);
+    std::set<std::string> copied;          // the keys of the destinations the pass copied to
+    std::set<std::string> reachedFolders;  // ... and of their folders, and those folders' parents
+    PassOutcome outcome;
+    {
+        SourceReadAhead readAhead(plan.files);
+        ListWalker walker(session, port, *product, productDir, destRoot, ListWords::CopyPass);
+        outcome = walker.Walk([&](const ListEntry& entry) {
+            session.CurrentFileSpec = entry.spec;
+            ShowFileName(session, port, entry.paths.destFile);
+            for (std::string dir = entry.paths.destDir; !dir.empty() && reachedFolders.insert(UpperAscii(dir)).second;)
+                dir = ParentPath(dir);
+            Step step;
+            if (!walker.MakeDestDir(journal, entry, entry.paths.sourceFile, step.outcome))
+                return Step{Step::End, step.outcome};
+            const std::unique_ptr<SourceBytes> ahead =
+                IsReadAhead(entry.sizeIsNumber, entry.size) ? readAhead.Take(entry.paths.sourceFile) : nullptr;
+            // An earlier entry's copy to the same place may not be closed yet.
+            if (!copied.insert(UpperAscii(entry.paths.destFile)).second) readAhead.CloseHandedOver();
+            const CopySource source{entry.paths.sourceFile, product->ProductCode, entry.spec, ahead.get()};
+            const CopyOutcome copy =
+                VerifiedCopy(session, port, journal, source, entry.paths.destFile, entry.checksum, entry.size, checking);
+            if (copy.EndsInstall()) return EndWith(PassResult::Stopped);
+            // A copy that went through its error dialog: the pass goes on after this line, in
+            // the list opened anew.
+            return Step{copy.retried ? Step::ReopenAfter : Step::Next, {}};
+        });
+    }
+    RemoveWhatWasNotReached(journal, plan, copied, reachedFolders);
+    return outcome;
 }
 
 PassOutcome WalkFileList(const Session& session, UserPort& port, const ProductRec& product,

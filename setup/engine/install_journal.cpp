@@ -218,6 +218,26 @@ std::string InstallJournal::FreeBackupName(const std::string& path) {
     }
 }
 
+void InstallJournal::RemoveFolderIfEmpty(const std::string& path) {
+    RunError ignored;
+    if (!madeFolders_.count(Key(path)) || !fs::RemoveDir(path, ignored)) return;
+    madeFolders_.erase(Key(path));
+    record_.folders.erase(std::remove_if(record_.folders.begin(), record_.folders.end(),
+                                         [&](const std::string& f) { return EqualsNoCase(f, path); }),
+                          record_.folders.end());
+}
+
+bool InstallJournal::ListCreates(const std::vector<std::string>& paths, RunError& error) {
+    std::string lines;
+    for (const std::string& path : paths) lines += JournalLine({JournalStep::Kind::Create, path, ""});
+    if (!Append(lines, error)) return false;
+    for (const std::string& path : paths) {
+        steps_.push_back({JournalStep::Kind::Create, path, ""});
+        touched_[Key(path)] = {Touch::Created, ""};
+    }
+    return true;
+}
+
 bool InstallJournal::Touched(const std::string& path) const { return touched_.count(Key(path)) > 0; }
 
 bool InstallJournal::PrepareFile(const std::string& path, RunError& error) {

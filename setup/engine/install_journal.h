@@ -44,6 +44,12 @@ public:
 
     // Makes every missing folder along path (the first component, a drive, never).
     bool MakeFolders(const std::string& path, RunError& error);
+    // Removes a folder this run made, when it holds nothing: it was made for files that
+    // were not written after all. The record forgets it.
+    void RemoveFolderIfEmpty(const std::string& path);
+    // Lists new files, in folders this run made, that are about to be created (by anyone,
+    // in any order), in one write.
+    bool ListCreates(const std::vector<std::string>& paths, RunError& error);
 
     // Makes room for a new file at path. An earlier file that this run has not written is
     // moved aside to a backup beside it; a read-only one, a folder or one another program

@@ -48,6 +48,11 @@ bool OpenFile::OpenRead(const std::string& path, RunError& error) {
     return Adopt(fs::OpenForRead(path, error));
 }
 
+bool OpenFile::TakeOver(fs::Handle handle) {
+    Close();
+    return Adopt(handle);
+}
+
 bool OpenFile::CreateNew(const std::string& path, RunError& error) {
     Close();
     return Adopt(fs::CreateNew(path, error));

@@ -30,6 +30,9 @@ public:
     // name exists. Any file this object had open is closed first.
     bool OpenRead(const std::string& path, RunError& error);
     bool CreateNew(const std::string& path, RunError& error);
+    // Takes over a handle opened elsewhere (false for none). Any file this object had open
+    // is closed first.
+    bool TakeOver(fs::Handle handle);
 
     // False once closed, whoever closed it.
     bool IsOpen() const { return handle_ != fs::kNoHandle; }

@@ -4,9 +4,13 @@
 
 namespace qv {
 
-SourceReadAhead::SourceReadAhead(std::vector<std::string> sources)
-    : sources_(std::move(sources)), slots_(sources_.size()) {
-    if (sources_.empty()) return;
+SourceBytes::~SourceBytes() {
+    RunError ignored;
+    if (copy != fs::kNoHandle) fs::Close(copy, ignored);
+}
+
+SourceReadAhead::SourceReadAhead(std::vector<ReadAheadFile> files) : files_(std::move(files)), slots_(files_.size()) {
+    if (files_.empty()) return;
     try {
         reader_ = std::thread([this] { ReadAll(); });
     } catch (const std::system_error&) {
@@ -62,9 +66,9 @@ std::unique_ptr<SourceBytes> SourceReadAhead::Take(const std::string& path) {
     if (!reader_.joinable()) return nullptr;
     std::unique_lock<std::mutex> lock(mutex_);
     size_t at = first_;
-    while (at < sources_.size() && sources_[at] != path) ++at;
-    if (at == sources_.size()) return nullptr;
-    for (; first_ < at; ++first_) slots_[first_].file.reset();
+    while (at < files_.size() && files_[at].source != path) ++at;
+    if (at == files_.size()) return nullptr;
+    for (; first_ < at; ++first_) Drop(first_);
     if (!slots_[at].done) {
         takerWaiting_ = true;
         WakeReader();
@@ -72,39 +76,67 @@ std::unique_ptr<SourceBytes> SourceReadAhead::Take(const std::string& path) {
         takerWaiting_ = false;
     }
     first_ = at + 1;
-    WakeReader();
     std::unique_ptr<SourceBytes> file = std::move(slots_[at].file);
-    if (file) file->reader = this;
+    if (file) {
+        bytesHeld_ -= file->bytes.size();
+        file->reader = this;
+    }
+    WakeReader();
     return file;
+}
+
+void SourceReadAhead::Drop(size_t at) {
+    if (slots_[at].file) bytesHeld_ -= slots_[at].file->bytes.size();
+    slots_[at].file.reset();
+}
+
+bool SourceReadAhead::HasRoom(size_t at) const {
+    return at < first_ + kWindowFiles && bytesHeld_ < kWindowBytes;
 }
 
 void SourceReadAhead::WakeReader() {
     // Waking a thread costs a call into the system on each side: the reader is woken when
     // half its window is free, or when the copies wait for it.
-    if (readerWaiting_ && (takerWaiting_ || readerAt_ < first_ + kWindowFiles / 2)) room_.notify_one();
+    const bool halfFree = readerAt_ < first_ + kWindowFiles / 2 && bytesHeld_ <= kWindowBytes / 2;
+    if (readerWaiting_ && (takerWaiting_ || halfFree)) room_.notify_one();
 }
 
 void SourceReadAhead::ReadAll() {
-    for (size_t at = 0; at < sources_.size(); ++at) {
+    for (size_t at = 0; at < files_.size(); ++at) {
         {
             std::unique_lock<std::mutex> lock(mutex_);
             CloseWaiting(lock);
             readerAt_ = at;
             readerWaiting_ = true;
-            room_.wait(lock, [&] { return stopping_ || at < first_ + kWindowFiles; });
+            room_.wait(lock, [&] { return stopping_ || HasRoom(at); });
             readerWaiting_ = false;
             if (stopping_) return;
             if (at < first_) continue;  // the copies are past it
         }
-        std::unique_ptr<SourceBytes> file = ReadWhole(sources_[at]);
+        std::unique_ptr<SourceBytes> file = ReadWhole(files_[at].source);
+        // Only a copy whose bytes are at hand is created ahead: no copy waits empty for a
+        // source that cannot be read.
+        if (file && !files_[at].createCopy.empty()) file->copy = CreateEmpty(files_[at].createCopy);
         const std::lock_guard<std::mutex> lock(mutex_);
-        if (at >= first_) slots_[at].file = std::move(file);
+        if (at >= first_ && file) {
+            bytesHeld_ += file->bytes.size();
+            slots_[at].file = std::move(file);
+        }
         slots_[at].done = true;
         if (takerWaiting_) ready_.notify_one();
     }
     std::unique_lock<std::mutex> lock(mutex_);
     readerDone_ = true;
     CloseWaiting(lock);
+}
+
+fs::Handle SourceReadAhead::CreateEmpty(const std::string& path) {
+    RunError error;
+    const fs::Handle copy = fs::CreateNew(path, error);
+    // A first call on the handle makes the system ready to write through it; under Wine
+    // that costs a call into the server, which is made here rather than in the copy.
+    if (copy != fs::kNoHandle) fs::Write(copy, "", 0, error);
+    return copy;
 }
 
 std::unique_ptr<SourceBytes> SourceReadAhead::ReadWhole(const std::string& path) {

@@ -277,6 +277,25 @@ TEST_F(Engine, ASourceMissingFromTheCd) {
     EXPECT_EQ(ReadTree(dest), (std::map<std::string, std::string>{{"a.txt", "alpha"}}));
 }
 
+// The small files of new folders are created ahead while a large file is copied: a Cancel
+// there leaves neither the copies of the files after it nor the folders made for them.
+TEST_F(Engine, CancelLeavesNothingCreatedAheadForFilesNotReached) {
+    AddProduct(1, "P", {{"big\\b.bin", PatternBytes(5 * 32767 + 10, 3)},
+                        {"a\\1.txt", "one"},
+                        {"a\\deep\\2.txt", "two"},
+                        {"c\\3.txt", "three"}});
+    int blocks = 0;
+    port.onDoEvents = [&] {
+        if (port.fileNames.back() != Dst("big\\b.bin") || ++blocks != 3) return;
+        port.answers = {Answer::Yes};
+        EXPECT_TRUE(ConfirmCancel(s, port));
+    };
+    Install(1);
+    EXPECT_TRUE(s.InstallAborted);
+    EXPECT_EQ(ReadTree(dest), (std::map<std::string, std::string>{{"a\\1.txt", "one"}, {"a\\deep\\2.txt", "two"}}));
+    EXPECT_FALSE(tree.exists("inst\\c"));
+}
+
 TEST_F(Engine, CancelAfterTheNthBlockKeepsTheEarlierFiles) {
     const std::string big = PatternBytes(5 * 32767 + 10, 3);
     AddProduct(1, "P", {{"a.txt", "alpha"}, {"b.bin", big}, {"c.txt", "gamma"}});

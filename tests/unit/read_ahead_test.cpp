@@ -14,8 +14,9 @@ TEST(SourceReadAhead, GivesWhatItReadInListOrderAndNothingElse) {
     tree.write("b", "beta");
     tree.write("c", "");
     tree.write("big", std::string(kReadAheadMaxSize + 1, 'x'));
-    SourceReadAhead ahead({tree.path("a"), tree.path("b"), tree.path("missing"), tree.path("big"), tree.path("c"),
-                           tree.path("b")});
+    std::vector<ReadAheadFile> files;
+    for (const char* name : {"a", "b", "missing", "big", "c", "b"}) files.push_back({tree.path(name), ""});
+    SourceReadAhead ahead(files);
 
     const std::unique_ptr<SourceBytes> b = ahead.Take(tree.path("b"));
     ASSERT_TRUE(b);
@@ -28,6 +29,22 @@ TEST(SourceReadAhead, GivesWhatItReadInListOrderAndNothingElse) {
     EXPECT_EQ(c->bytes, "");
     EXPECT_TRUE(ahead.Take(tree.path("b"))) << "a file listed twice is read twice";
     EXPECT_FALSE(ahead.Take(tree.path("b")));
+}
+
+// A copy is created ahead, empty and open for writing, only for a source whose bytes are at
+// hand.
+TEST(SourceReadAhead, CreatesTheCopiesItIsGivenForSourcesItCouldRead) {
+    qvtest::TempTree tree;
+    tree.write("a", "alpha");
+    tree.mkdir("to");
+    SourceReadAhead ahead({{tree.path("missing"), tree.path("to\\missing")}, {tree.path("a"), tree.path("to\\a")}});
+    std::unique_ptr<SourceBytes> a = ahead.Take(tree.path("a"));
+    ASSERT_TRUE(a);
+    EXPECT_EQ(a->bytes, "alpha");
+    EXPECT_NE(a->copy, fs::kNoHandle);
+    a.reset();  // closes the copy, not taken over
+    EXPECT_EQ(tree.read("to\\a"), "");
+    EXPECT_FALSE(tree.exists("to\\missing"));
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 
 #include "setup/engine/install_driver.h"
 #include "setup/engine/open_files.h"
+#include "setup/engine/read_ahead.h"
 #include "support/engine_cd.h"
 #include "support/engine_fixture.h"
 #include "support/recording_port.h"
@@ -114,8 +115,10 @@ TEST_F(WinEngine, VerifiedInstallKeepsBytesAndAllThreeTimes) {
 TEST_F(WinEngine, ALaterEntryReplacesTheCopyOfAnEarlierOneOfTheSameList) {
     // Files around them fill the reading's window, so that the handle waits to be closed.
     std::vector<qvtest::CdFile> files;
+    const std::string filler(kReadAheadMaxSize, 'f');
     const auto fill = [&](int from) {
-        for (int i = from; i < from + 40; ++i) files.push_back({"ORA\\f" + std::to_string(i) + ".txt", "filler"});
+        const int count = static_cast<int>(SourceReadAhead::kWindowBytes / kReadAheadMaxSize) + 2;
+        for (int i = from; i < from + count; ++i) files.push_back({"ORA\\f" + std::to_string(i) + ".txt", filler});
     };
     fill(100);
     files.push_back({"BSE\\bin\\a.dll", "base"});
@@ -134,7 +137,7 @@ TEST_F(WinEngine, ALaterEntryReplacesTheCopyOfAnEarlierOneOfTheSameList) {
     ASSERT_EQ(port.messages.size(), 1u);
     EXPECT_EQ(port.messages[0].title, "File Copy Error");
     EXPECT_FALSE(tree.exists("inst\\bin\\a.dll"));
-    EXPECT_EQ(tree.read("inst\\f100.txt"), "filler");
+    EXPECT_EQ(tree.read("inst\\f100.txt"), filler);
 }
 
 TEST_F(WinEngine, ChecksumLibraryIsBoundFromTheDll) {
