@@ -229,9 +229,10 @@ std::vector<std::string> MissingFolders(const std::string& dir) {
 
 // The list's small files to read ahead. Where the pass makes a copy's folder itself,
 // nothing else can stand there: those folders are made now (each listed in the journal
-// before it is), the copies in them listed, and the reading creates them ahead. A line the
-// pass would stop at, and a folder that cannot be made, are passed over here: the pass
-// itself reports them when it gets there.
+// before it is), the copies in them listed, and the reading creates them ahead. Only the
+// first entry of the list to land on a place has its copy created ahead. A line the pass
+// would stop at, and a folder that cannot be made, are passed over here: the pass itself
+// reports them when it gets there.
 ReadAheadPlan PlanReadAhead(const Session& session, InstallJournal& journal, const ProductRec& product,
                             const std::string& productDir, const std::string& destRoot) {
     ReadAheadPlan plan;
@@ -239,27 +240,28 @@ ReadAheadPlan PlanReadAhead(const Session& session, InstallJournal& journal, con
     RunError error;
     if (!list.Open(productDir + kFileListName, error)) return plan;
     std::map<std::string, bool> newFolders;  // by key: made now for copies created ahead
-    std::set<std::string> planned;           // the keys of the copies created ahead
+    std::set<std::string> places;            // the keys of the destinations listed so far
     std::string line;
     while (list.ReadLine(line, error)) {
         line = FromCdText(line);
         if (!IsWorkedOn(session, product, line)) continue;
         const std::string spec = ReadListField(line, 1);
-        int64_t size = 0;
-        if (!IsSafeFileSpec(spec) || !IsReadAhead(ParseSize(ReadListField(line, 3), size), size)) continue;
+        if (!IsSafeFileSpec(spec)) continue;
         const EntryPaths paths = MakeEntryPaths(product, productDir, destRoot, spec);
+        const bool firstThere = places.insert(UpperAscii(paths.destFile)).second;
+        int64_t size = 0;
+        if (!IsReadAhead(ParseSize(ReadListField(line, 3), size), size)) continue;
         plan.files.push_back({paths.sourceFile, ""});
-        if (!IsTakeable(spec, paths, destRoot)) continue;
+        if (!firstThere || !IsTakeable(spec, paths, destRoot)) continue;
         const auto folder = newFolders.emplace(UpperAscii(paths.destDir), false);
         if (folder.second) {
             const std::vector<std::string> missing = MissingFolders(paths.destDir);
             folder.first->second = !missing.empty() && journal.MakeFolders(paths.destDir, error);
             if (folder.first->second) plan.folders.insert(plan.folders.end(), missing.begin(), missing.end());
         }
-        if (folder.first->second && planned.insert(UpperAscii(paths.destFile)).second) {
-            plan.files.back().createCopy = paths.destFile;
-            plan.created.push_back(paths.destFile);
-        }
+        if (!folder.first->second) continue;
+        plan.files.back().createCopy = paths.destFile;
+        plan.created.push_back(paths.destFile);
     }
     if (!plan.created.empty() && !journal.ListCreates(plan.created, error)) {
         for (ReadAheadFile& file : plan.files) file.createCopy.clear();

@@ -140,6 +140,20 @@ TEST_F(WinEngine, ALaterEntryReplacesTheCopyOfAnEarlierOneOfTheSameList) {
     EXPECT_EQ(tree.read("inst\\f100.txt"), filler);
 }
 
+// A large file and, later in the list, a small one that land on one place: the small
+// one's copy is not created ahead, where the large one's copy is still to come.
+TEST_F(WinEngine, ASmallFileAfterALargeOneOfTheSamePlaceIsNotCreatedAhead) {
+    // Small files before them keep the copies busy while the reading runs ahead.
+    std::vector<qvtest::CdFile> files;
+    for (int i = 10; i < 60; ++i) files.push_back({"BSE\\a" + std::to_string(i) + ".txt", "filler"});
+    files.push_back({"BSE\\bin\\a.dll", std::string(kReadAheadMaxSize + 1, 'b')});
+    files.push_back({"ORA\\bin\\a.dll", "oracle"});
+    AddProduct(1, "BASE", files, 1);
+    Journaled([&](InstallJournal& journal) { RunInstall(s, port, journal); });
+    EXPECT_TRUE(port.messages.empty());
+    EXPECT_EQ(tree.read("inst\\bin\\a.dll"), "oracle");
+}
+
 TEST_F(WinEngine, ChecksumLibraryIsBoundFromTheDll) {
     // A wrong byte on the CD is caught through qvcrc.dll's GetCRC.
     AddProduct(1, "P", {{"a.bin", PatternBytes(50000, 9)}});
