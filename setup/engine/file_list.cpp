@@ -46,6 +46,19 @@ bool ParseSize(const std::string& text, int64_t& size) {
     return true;
 }
 
+// True when the entry's spec, and its destination below destRoot, are names the pass
+// takes: nothing that leaves the install directory or breaks a command line.
+bool HasSafeNames(const std::string& spec, const EntryPaths& paths, const std::string& destRoot) {
+    const std::string destPart = paths.destFile.substr(std::min(paths.destFile.size(), destRoot.size() + 1));
+    return IsSafeFileSpec(spec) && IsSafeFileSpec(destPart);
+}
+
+// The entry's path that is too long for the file calls, or null.
+const std::string* TooLongPath(const EntryPaths& paths) {
+    if (paths.sourceFile.size() > kMaxPathLength) return &paths.sourceFile;
+    return paths.destFile.size() > kMaxPathLength ? &paths.destFile : nullptr;
+}
+
 // How a pass tells the user that its list cannot be opened or read.
 enum class ListWords {
     CopyPass,       // "Error : <n>", the description, "Reading : <list>", "Line <n>"
@@ -145,17 +158,14 @@ private:
         entry.sizeIsNumber = ParseSize(ReadListField(line, 3), entry.size);
         if (!entry.sizeIsNumber) entry.size = 0;
         entry.checksum = ReadListField(line, 4);
-        const EntryPaths& paths = entry.paths;
-        const std::string destPart = paths.destFile.substr(std::min(paths.destFile.size(), destRoot_.size() + 1));
-        if (!IsSafeFileSpec(entry.spec) || !IsSafeFileSpec(destPart)) {
+        if (!HasSafeNames(entry.spec, entry.paths, destRoot_)) {
             failed_ = Fail(product_.ProductName + "\n" + listPath_ + "\n" + "Invalid File Name : " + entry.spec + "\n" +
                                "Line " + std::to_string(lineNumber_),
                            kPassTitle, Icon::Exclamation);
             return false;
         }
-        const std::string& tooLong = paths.sourceFile.size() > kMaxPathLength ? paths.sourceFile : paths.destFile;
-        if (tooLong.size() > kMaxPathLength) {
-            failed_ = Fail(product_.ProductName + "\n" + listPath_ + "\n" + "Path Too Long : " + tooLong + "\n" +
+        if (const std::string* tooLong = TooLongPath(entry.paths)) {
+            failed_ = Fail(product_.ProductName + "\n" + listPath_ + "\n" + "Path Too Long : " + *tooLong + "\n" +
                                "Line " + std::to_string(lineNumber_),
                            kPassTitle, Icon::Exclamation, err::PathNotFound());
             return false;
@@ -212,21 +222,6 @@ struct ReadAheadPlan {
     std::vector<std::string> folders;  // the folders made for them, each after its parent
 };
 
-// True when the pass takes the entry on (its spec and paths pass the checks of TakeEntry).
-bool IsTakeable(const std::string& spec, const EntryPaths& paths, const std::string& destRoot) {
-    const std::string destPart = paths.destFile.substr(std::min(paths.destFile.size(), destRoot.size() + 1));
-    return IsSafeFileSpec(spec) && IsSafeFileSpec(destPart) && paths.sourceFile.size() <= kMaxPathLength &&
-           paths.destFile.size() <= kMaxPathLength;
-}
-
-// The folders missing along `dir`, outermost first.
-std::vector<std::string> MissingFolders(const std::string& dir) {
-    std::vector<std::string> missing;
-    for (std::string folder = dir; !folder.empty() && !fs::Exists(folder); folder = ParentPath(folder))
-        missing.insert(missing.begin(), folder);
-    return missing;
-}
-
 // The list's small files to read ahead. Where the pass makes a copy's folder itself,
 // nothing else can stand there: those folders are made now (each listed in the journal
 // before it is), the copies in them listed, and the reading creates them ahead. Only the
@@ -252,12 +247,11 @@ ReadAheadPlan PlanReadAhead(const Session& session, InstallJournal& journal, con
         int64_t size = 0;
         if (!IsReadAhead(ParseSize(ReadListField(line, 3), size), size)) continue;
         plan.files.push_back({paths.sourceFile, ""});
-        if (!firstThere || !IsTakeable(spec, paths, destRoot)) continue;
+        if (!firstThere || !HasSafeNames(spec, paths, destRoot) || TooLongPath(paths)) continue;
         const auto folder = newFolders.emplace(UpperAscii(paths.destDir), false);
         if (folder.second) {
-            const std::vector<std::string> missing = MissingFolders(paths.destDir);
-            folder.first->second = !missing.empty() && journal.MakeFolders(paths.destDir, error);
-            if (folder.first->second) plan.folders.insert(plan.folders.end(), missing.begin(), missing.end());
+            const size_t before = plan.folders.size();
+            folder.first->second = journal.MakeFolders(paths.destDir, error, &plan.folders) && plan.folders.size() > before;
         }
         if (!folder.first->second) continue;
         plan.files.back().createCopy = paths.destFile;

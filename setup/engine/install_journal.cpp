@@ -193,7 +193,7 @@ void InstallJournal::Flush() {
     if (file_ != fs::kNoHandle) fs::Flush(file_, ignored);
 }
 
-bool InstallJournal::MakeFolders(const std::string& path, RunError& error) {
+bool InstallJournal::MakeFolders(const std::string& path, RunError& error, std::vector<std::string>* made) {
     std::vector<std::string> missing;
     for (std::string folder = path; folder.find('\\') != std::string::npos && !fs::Exists(folder);
          folder = FolderOf(folder))
@@ -203,6 +203,7 @@ bool InstallJournal::MakeFolders(const std::string& path, RunError& error) {
         Put(record_.folders, folder, [](const std::string& a, const std::string& b) { return EqualsNoCase(a, b); });
         if (!fs::CreateDir(folder, error)) return false;
         madeFolders_.insert(Key(folder));
+        if (made) made->push_back(folder);
     }
     return true;
 }

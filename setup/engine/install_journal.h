@@ -42,8 +42,9 @@ public:
 
     // ---- Steps, each listed before it is taken ---------------------------------------
 
-    // Makes every missing folder along path (the first component, a drive, never).
-    bool MakeFolders(const std::string& path, RunError& error);
+    // Makes every missing folder along path (the first component, a drive, never); adds
+    // those it made, outermost first, to `made` where given.
+    bool MakeFolders(const std::string& path, RunError& error, std::vector<std::string>* made = nullptr);
     // Removes a folder this run made, when it holds nothing: it was made for files that
     // were not written after all. The record forgets it.
     void RemoveFolderIfEmpty(const std::string& path);
