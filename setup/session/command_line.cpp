@@ -152,7 +152,7 @@ constexpr Switch kSwitches[] = {
     // Copied files are checked against their checksums in this run.
     {.id = SwitchId::Crc, .name = "CRC", .inAnswerFile = true, .flag = &O::crcCheck},
     // An install log, also with the windows.
-    {.id = SwitchId::Log, .name = "LOG", .hint = "<file>", .early = true, .text = &O::logPath},
+    {.id = SwitchId::Log, .name = "LOG", .hint = "<file>", .early = true, .file = true, .text = &O::logPath},
     // What an install would do, without windows, writing nothing.
     {.id = SwitchId::Plan, .name = "PLAN", .early = true, .selects = RunMode::Plan},
     // The installation compared with the CD's lists, without windows.
@@ -162,9 +162,9 @@ constexpr Switch kSwitches[] = {
     // Only the progress window: every other question answered as a silent run does.
     {.id = SwitchId::Passive, .name = "PASSIVE", .early = true, .flag = &O::passive},
     // The answers of this run's install written to an answer file.
-    {.id = SwitchId::SaveInf, .name = "SAVEINF", .hint = "<file>", .text = &O::saveInfPath},
+    {.id = SwitchId::SaveInf, .name = "SAVEINF", .hint = "<file>", .file = true, .text = &O::saveInfPath},
     // The answers of an answer file taken first (the command line wins).
-    {.id = SwitchId::LoadInf, .name = "LOADINF", .hint = "<file>", .early = true, .text = &O::loadInfPath},
+    {.id = SwitchId::LoadInf, .name = "LOADINF", .hint = "<file>", .early = true, .file = true, .text = &O::loadInfPath},
     // Removes what the installs into the install-to directory wrote, by their record.
     {.id = SwitchId::Uninstall, .name = "UNINSTALL", .early = true, .selects = RunMode::Uninstall},
     // The verify window for the install-to directory, over the main window (Apps & features' Modify).
@@ -196,10 +196,24 @@ const Switch& Row(SwitchId id) {
     return *std::find_if(std::begin(kSwitches), std::end(kSwitches), [id](const Switch& sw) { return sw.id == id; });
 }
 
+// The file a switch names, full: false, with the problem, where no file can be there.
+bool FullFilePath(const SwitchArg& arg, std::string& path, std::string& problem) {
+    const std::optional<Path> current = fs::CurrentDir();
+    std::string why;
+    const std::optional<Path> file = Path::Parse(arg.value, why, current ? &*current : nullptr, PathForms{true});
+    if (!file || file->IsRoot()) {
+        problem = "Switch \"" + arg.word + "\" names no file: " + (file ? "it is a root" : why) + ".\r\nUse " + arg.usage + ".";
+        return false;
+    }
+    path = file->str();
+    return true;
+}
+
 // Sets what the switch says; the value has been judged by the rules of the table.
 bool Set(const Switch& sw, const SwitchArg& arg, StartupOptions& options, std::string& problem) {
     if (sw.flag) options.*sw.flag = true;
-    if (sw.text) options.*sw.text = arg.value;
+    if (sw.text && sw.file && !FullFilePath(arg, options.*sw.text, problem)) return false;
+    if (sw.text && !sw.file) options.*sw.text = arg.value;
     if (sw.selects) options.mode = *sw.selects;
     return !sw.apply || sw.apply(options, arg, problem);
 }
@@ -251,12 +265,14 @@ GivenSwitch GivenOf(const std::string& word) {
     return given;
 }
 
-std::string FindTempDir() {
+// The temporary directory the environment names; nothing when it names none, or names no
+// place a folder can be.
+std::optional<Path> FindTempDir() {
     for (const char* name : {"TEMP", "temp", "TMP", "tmp"}) {
-        std::string value = fs::GetEnv(name);
-        if (!value.empty()) return value;
+        const std::string value = fs::GetEnv(name);
+        if (!value.empty()) return Path::Parse(value, nullptr, PathForms{true});
     }
-    return {};
+    return std::nullopt;
 }
 
 }  // namespace
@@ -371,8 +387,7 @@ StartupOptions ReadSwitchesLeniently(const std::string& commandLine) {
     // A plan, a verify and a repair are read from their log: without /LOG they write one
     // to the temporary directory.
     if (options.mode != RunMode::Install && options.logPath.empty()) {
-        const std::string temp = FindTempDir();
-        if (!temp.empty()) options.logPath = temp + (EndsWith(temp, "\\") ? "" : "\\") + DefaultLogName(options.mode);
+        if (const std::optional<Path> temp = FindTempDir()) options.logPath = temp->Join(DefaultLogName(options.mode))->str();
     }
     return options;
 }
@@ -432,15 +447,14 @@ bool ParseCommandLine(Session& session, UserPort& port, const std::string& comma
         return false;
     }
 
-    std::string temp = FindTempDir();
-    if (temp.empty()) {
+    const std::optional<Path> temp = FindTempDir();
+    if (!temp) {
         TellUser(port, Res(session, Str::TempNotSet) + "\r\n" + Res(session, Str::CorrectAndRerun));
         return false;
     }
     RunError ignored;  // a folder that cannot be made is passed over here
-    if (!fs::IsDirectory(temp)) fs::CreateDir(temp, ignored);
-    if (temp.back() == '\\') temp.pop_back();
-    session.TempDir = temp;
+    if (!fs::IsDirectory(*temp)) fs::CreateDir(*temp, ignored);
+    session.TempDir = temp->Unslashed();
     return true;
 }
 

@@ -90,6 +90,7 @@ struct Switch {
     bool blankAllowed = false;         // a blank value goes to the switch's own reading
     bool early = false;                // taken by the lenient first look too
     bool inAnswerFile = false;         // an answer file holds it, under its name
+    bool file = false;                 // its value names a file, made full against the current directory
     RunModes modes = kEveryMode;       // the run modes it may be given with
     std::optional<RunMode> selects{};  // the run mode it chooses
     bool StartupOptions::*flag = nullptr;         // the option a flag turns on

@@ -16,9 +16,9 @@ namespace {
 
 constexpr const char* kProbeText = "This is a test.";
 
-bool WriteProbe(const std::string& file) {
+bool WriteProbe(const Path& file) {
     RunError ignored;
-    std::FILE* f = fs::OpenFile(file, "wb", ignored);
+    std::FILE* f = fs::CreateFileToWrite(file, ignored);
     if (!f) return false;
     const bool written = std::fputs(kProbeText, f) >= 0 && std::fputs("\r\n", f) >= 0;
     return std::fclose(f) == 0 && written;
@@ -50,16 +50,12 @@ std::string TwoDigits(std::string part) {
 
 }  // namespace
 
-bool MakeDirPath(const std::string& path, RunError& error) {
-    size_t stop = path.find('\\');
-    if (stop == std::string::npos) return true;
-    for (;;) {
-        stop = path.find('\\', stop + 1);
-        const std::string prefix = path.substr(0, stop);
-        if (!prefix.empty() && prefix.back() != '\\' && !fs::Exists(prefix) && !fs::CreateDir(prefix, error))
-            return false;
-        if (stop == std::string::npos) return true;
-    }
+bool MakeDirPath(const Path& path, RunError& error) {
+    std::vector<Path> missing;
+    for (Path folder = path; !folder.IsRoot() && !fs::Exists(folder); folder = folder.Parent()) missing.push_back(folder);
+    for (auto folder = missing.rbegin(); folder != missing.rend(); ++folder)
+        if (!fs::CreateDir(*folder, error)) return false;
+    return true;
 }
 
 int32_t RoundToCluster(const Session& session, int64_t n) {
@@ -70,59 +66,51 @@ int32_t RoundToCluster(const Session& session, int64_t n) {
     return static_cast<int32_t>(clusters > limit / cluster ? limit : clusters * cluster);
 }
 
-std::string CanonicalDir(const std::string& text) {
-    std::string path = Trim(text);
-    if (path.empty() || (path.size() == 2 && path[1] == ':')) return path;
-    std::replace(path.begin(), path.end(), '/', '\\');
-    path = fs::FullPath(path);
-    std::replace(path.begin(), path.end(), '/', '\\');
-    // The root the path keeps: a drive ("c:"), a share ("\\\\server\\share") or nothing.
-    size_t rootEnd = 0;
-    if (path.size() >= 2 && path[1] == ':') {
-        rootEnd = 2;
-    } else if (path.rfind("\\\\", 0) == 0) {
-        const size_t server = path.find('\\', 2);
-        rootEnd = server == std::string::npos ? path.size() : std::min(path.find('\\', server + 1), path.size());
-    }
-    std::vector<std::string> parts;
-    for (size_t at = rootEnd; at < path.size();) {
-        const size_t slash = std::min(path.find('\\', at), path.size());
-        const std::string part = path.substr(at, slash - at);
-        if (part == ".." && !parts.empty()) parts.pop_back();
-        else if (!part.empty() && part != "." && part != "..") parts.push_back(part);
-        at = slash + 1;
-    }
-    std::string canonical = path.substr(0, rootEnd);
-    for (const std::string& part : parts) canonical += "\\" + part;
-    return parts.empty() ? canonical + "\\" : canonical;
+std::optional<Path> FullPathOf(const std::string& text) {
+    const std::optional<Path> current = fs::CurrentDir();
+    const std::optional<Path> path = Path::Parse(Trim(text), current ? &*current : nullptr, PathForms{true});
+    if (!path) return std::nullopt;
+    return fs::LongForm(*path);
 }
 
+std::string CanonicalDir(const std::string& text) {
+    const std::string given = Trim(text);
+    if (given.empty() || (given.size() == 2 && given[1] == ':')) return given;
+    const std::optional<Path> path = FullPathOf(given);
+    return path ? path->str() : given;
+}
+
+Path InstallDirPath(const Session& session) {
+    return Path::Parse(session.InstallDir, nullptr, PathForms{true}).value_or(Path());
+}
+
+Path TempDirPath(const Session& session) { return Path::Parse(session.TempDir, nullptr, PathForms{true}).value_or(Path()); }
+
 bool TestWriteAccess(const std::string& dir) {
-    const std::string probeDir = dir + (EndsWith(dir, "\\") ? "" : "\\") + "~qvtmp.tmp";
+    const std::optional<Path> folder = FullPathOf(dir);
+    const std::optional<Path> probeDir = folder ? folder->Join("~qvtmp.tmp") : std::nullopt;
+    if (!probeDir) return false;
     RunError ignored;
-    if (!MakeDirPath(probeDir, ignored)) return false;
-    const std::string probeFile = probeDir + "\\~qvtmpf.tmp";
+    if (!MakeDirPath(*probeDir, ignored)) return false;
+    const Path probeFile = *probeDir->Join("~qvtmpf.tmp");
     const bool readsBack = WriteProbe(probeFile) && ProbeReadsBack(probeFile);
     // The probe goes whatever the test found; so does dir when it is left empty.
     fs::RemoveFile(probeFile, ignored);
-    fs::RemoveDir(probeDir, ignored);
-    fs::RemoveDir(dir, ignored);
+    fs::RemoveDir(*probeDir, ignored);
+    fs::RemoveDir(*folder, ignored);
     return readsBack;
 }
 
 bool CanWriteBelow(const std::string& dir) {
-    std::string path = dir;
-    while (!path.empty() && path.back() == '\\') path.pop_back();
-    while (!path.empty()) {
+    const std::optional<Path> start = FullPathOf(dir);
+    if (!start) return false;
+    for (Path path = *start;; path = path.Parent()) {
         RunError error;
-        const fs::EntryKind kind = fs::KindOf(path.size() == 2 && path[1] == ':' ? path + "\\" : path, error);
+        const fs::EntryKind kind = fs::KindOf(path, error);
         if (kind == fs::EntryKind::File) return false;
         if (kind == fs::EntryKind::Directory) return !fs::IsReadOnly(path);
-        const size_t slash = path.rfind('\\');
-        if (slash == std::string::npos) return false;
-        path.resize(slash);
+        if (path.IsRoot()) return false;
     }
-    return false;
 }
 
 double GetFreeSpace(const std::string& root) {

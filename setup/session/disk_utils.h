@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "setup/session/path.h"
 #include "setup/session/run_error.h"
 
 #include "setup/session/session.h"
@@ -19,9 +20,9 @@
 namespace qv {
 
 // Creates every missing directory along path ("c:\a\b" creates c:\a and c:\a\b). The
-// first component (normally the drive) is never created. False, with the error of the
-// step, as soon as a step fails.
-bool MakeDirPath(const std::string& path, RunError& error);
+// root (a drive, a share) is never created. False, with the error of the step, as soon as
+// a step fails.
+bool MakeDirPath(const Path& path, RunError& error);
 
 // a / b rounded up, for a >= 0 and b > 0.
 constexpr int32_t CeilDiv(int32_t a, int32_t b) { return a / b + (a % b != 0 ? 1 : 0); }
@@ -30,11 +31,20 @@ constexpr int32_t CeilDiv(int32_t a, int32_t b) { return a / b + (a % b != 0 ? 1
 // unset): 0 for n <= 0, and at most the largest 32-bit value.
 int32_t RoundToCluster(const Session& session, int64_t n);
 
-// The install-to directory as every check, the log and the record take it: full (a
-// relative path taken against the current directory), with "\" for "/", without doubled
-// separators, "." and ".." components, or a trailing "\" (but for a drive's root). Empty
-// text and a bare drive ("c:") stay as they are.
+// A directory or file the user or a caller names, as a Path: made full against the current
+// directory, canonical, and named by its long names where it exists. Nothing when the text
+// names no place a file can be (a device, a stream, a control character).
+std::optional<Path> FullPathOf(const std::string& text);
+
+// The install-to directory as every check, the log and the record take it: the text of
+// FullPathOf (a share allowed). Empty text, a bare drive ("c:") and a text that names no
+// place stay as they are, for the checks to refuse.
 std::string CanonicalDir(const std::string& text);
+
+// The session's install-to and temporary directories as Paths; empty when the text names
+// no place a folder can be (the Install checks refuse such an install-to directory).
+Path InstallDirPath(const Session& session);
+Path TempDirPath(const Session& session);
 
 // True when a file can be written below dir and read back. Leaves no probe behind and
 // removes dir itself when the test left it empty.

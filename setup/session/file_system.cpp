@@ -18,6 +18,32 @@ bool IsFile(const std::string& path) {
     return KindOf(path, ignored) == EntryKind::File;
 }
 
+bool PassesThroughLink(const Path& path, const Path& root) {
+    if (!path.IsWithin(root)) return true;
+    for (Path folder = path.Parent(); folder != root && folder.IsWithin(root); folder = folder.Parent())
+        if (IsLink(folder)) return true;
+    return false;
+}
+
+void WalkTree(const Path& root, const std::function<void(const Path&)>& visit) {
+    std::vector<Path> folders = {root};
+    while (!folders.empty()) {
+        const Path folder = folders.back();
+        folders.pop_back();
+        RunError ignored;
+        FindEntries(
+            folder.Slashed() + "*",
+            [&](const DirEntry& entry) {
+                const std::optional<Path> path = folder.Join(entry.name);
+                if (!path) return true;
+                if (entry.directory && !entry.link) folders.push_back(*path);
+                else visit(*path);
+                return true;
+            },
+            ignored);
+    }
+}
+
 bool ListSubdirectories(const std::string& dir, std::vector<std::string>& names, RunError& error) {
     names.clear();
     const std::string pattern = dir + (!dir.empty() && dir.back() == '\\' ? "*" : "\\*");

@@ -1,6 +1,8 @@
 // The file layer: every file-system service that the logic needs, behind plain functions
 // so that the logic includes no windows.h. Paths are Windows paths with "\" as the
-// separator, 8-bit text in the ANSI code page. The Windows build implements them with the
+// separator, 8-bit text in the ANSI code page. Every call that deletes, moves, creates or
+// writes takes a Path (setup/session/path.h), the one confined, canonical form; calls that
+// only read take text. The Windows build implements them with the
 // ANSI Win32 calls (file_system_win.cpp); the native build maps "\" to "/" so that the
 // same logic and tests run on the build machine (file_system_posix.cpp).
 //
@@ -15,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "setup/session/path.h"
 #include "setup/session/run_error.h"
 
 namespace qv::fs {
@@ -32,10 +35,22 @@ bool IsDirectory(const std::string& path);
 bool IsFile(const std::string& path);
 // True for a file or folder that carries the read-only mark (natively: no write permission).
 bool IsReadOnly(const std::string& path);
+// True for a junction or symbolic link, file or folder (a reparse point; natively a
+// symbolic link): the link itself, not what it points to, is what the path names.
+bool IsLink(const std::string& path);
+// True when a folder between `root` (itself not included) and `path` (itself not
+// included) is a link: a change made through such a path would land wherever the link
+// points. `path` must lie within `root`.
+bool PassesThroughLink(const Path& path, const Path& root);
+// True when the file or folder is no link and belongs to the system, the administrators or
+// the user this program runs as (natively: to root or this user, and no one else may write
+// it): what a later run may trust as its own.
+bool IsTrustedFile(const std::string& path);
 
 struct DirEntry {
     std::string name;
     bool directory = false;
+    bool link = false;  // a junction or symbolic link (a reparse point): never gone through
 };
 
 // The one folder enumerator: calls visit for every entry that matches a file search
@@ -44,6 +59,11 @@ struct DirEntry {
 // error, when the pattern's folder cannot be read.
 bool FindEntries(const std::string& pattern, const std::function<bool(const DirEntry&)>& visit, RunError& error);
 
+// Calls visit for every file below root, in the order the file system returns them. A
+// folder that is a link is not gone into: it is given as a file of its own. A name no
+// Path can hold is passed over.
+void WalkTree(const Path& root, const std::function<void(const Path&)>& visit);
+
 // The names of the subdirectories of dir, in the order the file system returns them.
 bool ListSubdirectories(const std::string& dir, std::vector<std::string>& names, RunError& error);
 
@@ -51,35 +71,45 @@ bool ListSubdirectories(const std::string& dir, std::vector<std::string>& names,
 // directory. A pattern that ends in "\" stands for the entries of that folder.
 bool MatchesAnyEntry(const std::string& pattern);
 
-// The path made full against the current directory ("answers.inf" gives
-// "c:\work\answers.inf"); a full path, or one that cannot be made full, as it stands.
-std::string FullPath(const std::string& path);
+// The current directory, against which a relative path of the command line is made full;
+// nothing where it cannot be told (or natively, where it is no Windows path).
+std::optional<Path> CurrentDir();
+
+// The path with every existing folder and file along it named by its long name, where it
+// was given by a short (8.3) one; as it stands where nothing of it exists.
+Path LongForm(const Path& path);
 
 // ---- Changing --------------------------------------------------------------------
 
-bool CreateDir(const std::string& path, RunError& error);  // one level
-bool RemoveDir(const std::string& path, RunError& error);  // only when empty
-bool RemoveFile(const std::string& path, RunError& error);
+bool CreateDir(const Path& path, RunError& error);  // one level
+// Makes one folder that only the system and the administrators can change (natively: only
+// its owner), for what a later run trusts. An existing folder is no error.
+bool CreateProtectedDir(const Path& path, RunError& error);
+bool RemoveDir(const Path& path, RunError& error);  // only when empty; a link to a folder: the link
+bool RemoveFile(const Path& path, RunError& error);  // a link: the link
 // Has the system remove the file (or empty folder) when the machine next starts: for what
 // is held open now. False, with the error, where the system will not (no right to).
-bool RemoveAtRestart(const std::string& path, RunError& error);
+bool RemoveAtRestart(const Path& path, RunError& error);
 // Takes the read-only mark off a file (natively: gives the owner write permission).
-bool ClearReadOnly(const std::string& path, RunError& error);
+bool ClearReadOnly(const Path& path, RunError& error);
 // Puts the file `from` in the place of `to`, replacing an existing `to` in one step. A
 // read-only `to` is not replaced (permission denied), as Windows has it.
-bool MoveReplacing(const std::string& from, const std::string& to, RunError& error);
+bool MoveReplacing(const Path& from, const Path& to, RunError& error);
 // Renames `from` to `to` on the same volume; fails when `to` exists.
-bool Move(const std::string& from, const std::string& to, RunError& error);
+bool Move(const Path& from, const Path& to, RunError& error);
 // Moves the file `from` aside to `to` (which must not exist), so that another file can take
 // its place: refused, as a replacement would be, for a read-only file and for a folder.
-bool MoveAside(const std::string& from, const std::string& to, RunError& error);
+bool MoveAside(const Path& from, const Path& to, RunError& error);
 // Copies the file `from` to `to`, which must not exist.
-bool CopyToNew(const std::string& from, const std::string& to, RunError& error);
+bool CopyToNew(const std::string& from, const Path& to, RunError& error);
 
 // ---- Whole files -----------------------------------------------------------------
 
-// Opens a file with fopen's modes ("rb", "wb", ...); nullptr, with the error, on failure.
+// Opens a file to read it through the C library ("rb", "r"); nullptr, with the error, on
+// failure.
 std::FILE* OpenFile(const std::string& path, const char* mode, RunError& error);
+// Creates the file (or empties an existing one) to write it through the C library.
+std::FILE* CreateFileToWrite(const Path& path, RunError& error);
 
 // Reads a whole file as bytes.
 bool ReadWholeFile(const std::string& path, std::string& content, RunError& error);
@@ -93,11 +123,11 @@ inline constexpr Handle kNoHandle = -1;
 // Opens an existing file for reading (others may read it too).
 Handle OpenForRead(const std::string& path, RunError& error);
 // Creates the file, or empties an existing one, for writing.
-Handle CreateForWrite(const std::string& path, RunError& error);
+Handle CreateForWrite(const Path& path, RunError& error);
 // Creates the file for writing where nothing of that name exists; fails otherwise.
-Handle CreateNew(const std::string& path, RunError& error);
+Handle CreateNew(const Path& path, RunError& error);
 // Opens the file for writing at its end, creating it when missing.
-Handle OpenForAppend(const std::string& path, RunError& error);
+Handle OpenForAppend(const Path& path, RunError& error);
 // Writes what the system holds of the file through to the disk.
 bool Flush(Handle file, RunError& error);
 // Reads up to `want` bytes; `got` is 0 at the end of the file.
@@ -149,5 +179,11 @@ std::string ProgramFolder();
 
 // A folder for scratch files of tests and tools: the system's temporary folder.
 std::string SystemTempDir();
+
+// The folder for the data of every user of the machine (%ProgramData%), or of the user
+// running the program (%LOCALAPPDATA%), as the shell names it; nothing when it does not.
+// Natively a folder below the system's temporary folder stands in for both.
+std::optional<Path> MachineDataFolder();
+std::optional<Path> UserDataFolder();
 
 }  // namespace qv::fs

@@ -42,6 +42,11 @@ bool IsReadOnly(const std::string& path) {
     return stat(NativePath(path).c_str(), &st) == 0 && !(st.st_mode & S_IWUSR);
 }
 
+bool IsLink(const std::string& path) {
+    struct stat st;
+    return lstat(NativePath(path).c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
 bool FindEntries(const std::string& pattern, const std::function<bool(const DirEntry&)>& visit, RunError& error) {
     // The folder part is opened; the last part is matched as Windows does, without
     // regard to case.
@@ -55,33 +60,56 @@ bool FindEntries(const std::string& pattern, const std::function<bool(const DirE
         if (entry.name == "." || entry.name == ".." || fnmatch(name.c_str(), e->d_name, FNM_CASEFOLD) != 0) continue;
         struct stat st;
         entry.directory = stat((folder + "/" + entry.name).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+        entry.link = lstat((folder + "/" + entry.name).c_str(), &st) == 0 && S_ISLNK(st.st_mode);
         if (!visit(entry)) break;
     }
     return true;
 }
 
-bool CreateDir(const std::string& path, RunError& error) {
+bool CreateDir(const Path& path, RunError& error) {
     return mkdir(NativePath(path).c_str(), 0777) == 0 || Fail(error);
 }
 
-bool RemoveDir(const std::string& path, RunError& error) { return rmdir(NativePath(path).c_str()) == 0 || Fail(error); }
+bool RemoveDir(const Path& path, RunError& error) {
+    // A link to a folder goes as Windows removes a junction: the link, not the folder.
+    if (IsLink(path)) return unlink(NativePath(path).c_str()) == 0 || Fail(error);
+    return rmdir(NativePath(path).c_str()) == 0 || Fail(error);
+}
 
-bool RemoveFile(const std::string& path, RunError& error) {
+bool CreateProtectedDir(const Path& path, RunError& error) {
+    if (mkdir(NativePath(path).c_str(), 0700) == 0) return true;
+    if (errno != EEXIST) return Fail(error);
+    struct stat st;
+    if (lstat(NativePath(path).c_str(), &st) != 0) return Fail(error);
+    if (!S_ISDIR(st.st_mode) || st.st_uid != geteuid()) {
+        error = FromSystemError(EACCES);  // someone else's: not to be trusted
+        return false;
+    }
+    return chmod(NativePath(path).c_str(), 0700) == 0 || Fail(error);
+}
+
+bool IsTrustedFile(const std::string& path) {
+    struct stat st;
+    return lstat(NativePath(path).c_str(), &st) == 0 && !S_ISLNK(st.st_mode) && (st.st_uid == geteuid() || st.st_uid == 0) &&
+           !(st.st_mode & (S_IWGRP | S_IWOTH));
+}
+
+bool RemoveFile(const Path& path, RunError& error) {
     return unlink(NativePath(path).c_str()) == 0 || Fail(error);
 }
 
-bool RemoveAtRestart(const std::string& /*path*/, RunError& error) {
+bool RemoveAtRestart(const Path& /*path*/, RunError& error) {
     error = FromSystemError(ENOSYS);  // the build machine keeps no such list
     return false;
 }
 
-bool ClearReadOnly(const std::string& path, RunError& error) {
+bool ClearReadOnly(const Path& path, RunError& error) {
     struct stat st;
     if (stat(NativePath(path).c_str(), &st) != 0) return Fail(error);
     return chmod(NativePath(path).c_str(), st.st_mode | S_IWUSR) == 0 || Fail(error);
 }
 
-bool MoveReplacing(const std::string& from, const std::string& to, RunError& error) {
+bool MoveReplacing(const Path& from, const Path& to, RunError& error) {
     // A file without write permission stands for a read-only one, which Windows will not
     // replace (the owner's bit: root could replace it all the same).
     if (IsReadOnly(to)) {
@@ -91,7 +119,7 @@ bool MoveReplacing(const std::string& from, const std::string& to, RunError& err
     return std::rename(NativePath(from).c_str(), NativePath(to).c_str()) == 0 || Fail(error);
 }
 
-bool Move(const std::string& from, const std::string& to, RunError& error) {
+bool Move(const Path& from, const Path& to, RunError& error) {
     // Windows will not move onto an existing name; rename would replace it.
     if (Exists(to)) {
         error = FromSystemError(EEXIST);
@@ -100,7 +128,7 @@ bool Move(const std::string& from, const std::string& to, RunError& error) {
     return std::rename(NativePath(from).c_str(), NativePath(to).c_str()) == 0 || Fail(error);
 }
 
-bool MoveAside(const std::string& from, const std::string& to, RunError& error) {
+bool MoveAside(const Path& from, const Path& to, RunError& error) {
     RunError lookup;
     const EntryKind kind = KindOf(from, lookup);
     if (kind == EntryKind::None) {
@@ -114,7 +142,7 @@ bool MoveAside(const std::string& from, const std::string& to, RunError& error) 
     return Move(from, to, error);
 }
 
-bool CopyToNew(const std::string& from, const std::string& to, RunError& error) {
+bool CopyToNew(const std::string& from, const Path& to, RunError& error) {
     std::string content;
     if (!ReadWholeFile(from, content, error)) return false;
     const Handle out = CreateNew(to, error);
@@ -122,6 +150,8 @@ bool CopyToNew(const std::string& from, const std::string& to, RunError& error) 
     const bool written = Write(out, content.data(), static_cast<uint32_t>(content.size()), error);
     return Close(out, error) && written;
 }
+
+std::FILE* CreateFileToWrite(const Path& path, RunError& error) { return OpenFile(path, "wb", error); }
 
 std::FILE* OpenFile(const std::string& path, const char* mode, RunError& error) {
     std::FILE* f = std::fopen(NativePath(path).c_str(), mode);
@@ -156,7 +186,7 @@ Handle OpenForRead(const std::string& path, RunError& error) {
     return fd;
 }
 
-Handle CreateNew(const std::string& path, RunError& error) {
+Handle CreateNew(const Path& path, RunError& error) {
     const int fd = open(NativePath(path).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0) {
         Fail(error);
@@ -165,7 +195,7 @@ Handle CreateNew(const std::string& path, RunError& error) {
     return fd;
 }
 
-Handle OpenForAppend(const std::string& path, RunError& error) {
+Handle OpenForAppend(const Path& path, RunError& error) {
     const int fd = open(NativePath(path).c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
     if (fd < 0) {
         Fail(error);
@@ -176,7 +206,7 @@ Handle OpenForAppend(const std::string& path, RunError& error) {
 
 bool Flush(Handle file, RunError& error) { return fsync(Fd(file)) == 0 || Fail(error); }
 
-Handle CreateForWrite(const std::string& path, RunError& error) {
+Handle CreateForWrite(const Path& path, RunError& error) {
     const int fd = open(NativePath(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (fd < 0) {
         Fail(error);
@@ -267,12 +297,14 @@ std::optional<DiskSpace> GetDiskSpace(const std::string& root, RunError& error) 
     return s;
 }
 
-std::string FullPath(const std::string& path) {
-    // A Windows drive path stands as it is: natively it names no folder of the machine.
-    if (path.empty() || path[0] == '\\' || path[0] == '/' || (path.size() >= 2 && path[1] == ':')) return path;
+std::optional<Path> CurrentDir() {
     char buffer[4096];
-    return getcwd(buffer, sizeof buffer) ? std::string(buffer) + "\\" + path : path;
+    if (!getcwd(buffer, sizeof buffer)) return std::nullopt;
+    return Path::Parse(buffer);
 }
+
+// The build machine's volumes keep no short names.
+Path LongForm(const Path& path) { return path; }
 
 std::string GetEnv(const std::string& name) {
     const char* v = std::getenv(name.c_str());
@@ -300,5 +332,15 @@ std::string SystemTempDir() {
     const char* t = std::getenv("TMPDIR");
     return t && *t ? t : "/tmp";
 }
+
+// One folder of the build machine stands for both, the user's own.
+std::optional<Path> MachineDataFolder() {
+    std::string folder = SystemTempDir();
+    while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+    folder += "/qvsetup-data-" + std::to_string(geteuid());
+    mkdir(folder.c_str(), 0700);
+    return Path::Parse(folder);
+}
+std::optional<Path> UserDataFolder() { return MachineDataFolder(); }
 
 }  // namespace qv::fs

@@ -1,5 +1,9 @@
 // Windows implementation of the file layer, with the ANSI Win32 calls.
 #include <windows.h>
+// windows.h first: these need its types.
+#include <aclapi.h>
+#include <sddl.h>
+#include <shlobj.h>
 
 #include <cerrno>
 #include <functional>
@@ -56,6 +60,11 @@ bool IsReadOnly(const std::string& path) {
     return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_READONLY);
 }
 
+bool IsLink(const std::string& path) {
+    const DWORD a = GetFileAttributesA(path.c_str());
+    return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
 bool FindEntries(const std::string& pattern, const std::function<bool(const DirEntry&)>& visit, RunError& error) {
     WIN32_FIND_DATAA found;
     ScopedFind search(FindFirstFileA(pattern.c_str(), &found));
@@ -66,7 +75,8 @@ bool FindEntries(const std::string& pattern, const std::function<bool(const DirE
         return false;
     }
     do {
-        const DirEntry entry{found.cFileName, (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0};
+        const DirEntry entry{found.cFileName, (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0,
+                             (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0};
         if (entry.name == "." || entry.name == "..") continue;
         if (!visit(entry)) return true;
     } while (FindNextFileA(search.get(), &found));
@@ -74,25 +84,81 @@ bool FindEntries(const std::string& pattern, const std::function<bool(const DirE
     return true;
 }
 
-bool CreateDir(const std::string& path, RunError& error) {
+bool CreateDir(const Path& path, RunError& error) {
     return CreateDirectoryA(path.c_str(), nullptr) || Fail(error);
 }
 
-bool RemoveDir(const std::string& path, RunError& error) { return RemoveDirectoryA(path.c_str()) || Fail(error); }
+bool RemoveDir(const Path& path, RunError& error) { return RemoveDirectoryA(path.c_str()) || Fail(error); }
 
-bool RemoveFile(const std::string& path, RunError& error) { return DeleteFileA(path.c_str()) || Fail(error); }
+namespace {
 
-bool RemoveAtRestart(const std::string& path, RunError& error) {
+// The folder's access list: the system, the administrators and its owner may change it, no
+// one else, and nothing is inherited from above.
+constexpr const char* kProtectedFolderAcl = "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FA;;;OW)";
+
+// The owner of a file or folder is the system, the administrators, or the user this process
+// runs as.
+bool OwnedByTrustedAccount(const std::string& path) {
+    PSID owner = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (GetNamedSecurityInfoA(path.c_str(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr,
+                              nullptr, &descriptor) != ERROR_SUCCESS)
+        return false;
+    bool trusted = IsWellKnownSid(owner, WinLocalSystemSid) || IsWellKnownSid(owner, WinBuiltinAdministratorsSid);
+    HANDLE token = nullptr;
+    if (!trusted && OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
+        char buffer[256];
+        DWORD size = 0;
+        if (GetTokenInformation(token, TokenUser, buffer, sizeof buffer, &size))
+            trusted = EqualSid(owner, reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid) != FALSE;
+        CloseHandle(token);
+    }
+    LocalFree(descriptor);
+    return trusted;
+}
+
+}  // namespace
+
+bool CreateProtectedDir(const Path& path, RunError& error) {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(kProtectedFolderAcl, SDDL_REVISION_1, &descriptor, nullptr))
+        return Fail(error);
+    SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor, FALSE};
+    bool made = CreateDirectoryA(path.c_str(), &attributes) != FALSE;
+    DWORD why = made ? ERROR_SUCCESS : GetLastError();
+    if (!made && why == ERROR_ALREADY_EXISTS && IsDirectory(path) && !IsLink(path) && OwnedByTrustedAccount(path)) {
+        // A folder made earlier: its access list is set again, in case it was loosened.
+        BOOL present = FALSE, defaulted = FALSE;
+        PACL acl = nullptr;
+        GetSecurityDescriptorDacl(descriptor, &present, &acl, &defaulted);
+        why = SetNamedSecurityInfoA(const_cast<char*>(path.c_str()), SE_FILE_OBJECT,
+                                    DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION, nullptr, nullptr, acl,
+                                    nullptr);
+        made = why == ERROR_SUCCESS;
+    } else if (!made && why == ERROR_ALREADY_EXISTS) {
+        why = ERROR_ACCESS_DENIED;  // someone else's: not to be trusted
+    }
+    LocalFree(descriptor);
+    if (made) return true;
+    error = FromSystemError(why);
+    return false;
+}
+
+bool IsTrustedFile(const std::string& path) { return !IsLink(path) && OwnedByTrustedAccount(path); }
+
+bool RemoveFile(const Path& path, RunError& error) { return DeleteFileA(path.c_str()) || Fail(error); }
+
+bool RemoveAtRestart(const Path& path, RunError& error) {
     return MoveFileExA(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) || Fail(error);
 }
 
-bool ClearReadOnly(const std::string& path, RunError& error) {
+bool ClearReadOnly(const Path& path, RunError& error) {
     const DWORD a = GetFileAttributesA(path.c_str());
     if (a == INVALID_FILE_ATTRIBUTES) return Fail(error);
     return !(a & FILE_ATTRIBUTE_READONLY) || SetFileAttributesA(path.c_str(), a & ~FILE_ATTRIBUTE_READONLY) || Fail(error);
 }
 
-bool MoveReplacing(const std::string& from, const std::string& to, RunError& error) {
+bool MoveReplacing(const Path& from, const Path& to, RunError& error) {
     return MoveUnlessReadOnly(to, error, [&](bool replace, DWORD& why) {
         const DWORD flags = MOVEFILE_WRITE_THROUGH | (replace ? MOVEFILE_REPLACE_EXISTING : 0);
         if (MoveFileExA(from.c_str(), to.c_str(), flags)) return true;
@@ -101,11 +167,11 @@ bool MoveReplacing(const std::string& from, const std::string& to, RunError& err
     });
 }
 
-bool Move(const std::string& from, const std::string& to, RunError& error) {
+bool Move(const Path& from, const Path& to, RunError& error) {
     return MoveFileExA(from.c_str(), to.c_str(), 0) || Fail(error);
 }
 
-bool MoveAside(const std::string& from, const std::string& to, RunError& error) {
+bool MoveAside(const Path& from, const Path& to, RunError& error) {
     const DWORD a = GetFileAttributesA(from.c_str());
     if (a == INVALID_FILE_ATTRIBUTES) return Fail(error);
     if (a & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) {
@@ -115,9 +181,11 @@ bool MoveAside(const std::string& from, const std::string& to, RunError& error) 
     return Move(from, to, error);
 }
 
-bool CopyToNew(const std::string& from, const std::string& to, RunError& error) {
+bool CopyToNew(const std::string& from, const Path& to, RunError& error) {
     return CopyFileA(from.c_str(), to.c_str(), TRUE) || Fail(error);
 }
+
+std::FILE* CreateFileToWrite(const Path& path, RunError& error) { return OpenFile(path, "wb", error); }
 
 std::FILE* OpenFile(const std::string& path, const char* mode, RunError& error) {
     // The runtime's open leaves the Win32 code of its failure behind; errno is coarser.
@@ -151,19 +219,19 @@ Handle OpenForRead(const std::string& path, RunError& error) {
                  error);
 }
 
-Handle CreateForWrite(const std::string& path, RunError& error) {
+Handle CreateForWrite(const Path& path, RunError& error) {
     return Adopt(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr),
                  error);
 }
 
-Handle CreateNew(const std::string& path, RunError& error) {
+Handle CreateNew(const Path& path, RunError& error) {
     return Adopt(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr),
                  error);
 }
 
-Handle OpenForAppend(const std::string& path, RunError& error) {
+Handle OpenForAppend(const Path& path, RunError& error) {
     const Handle file = Adopt(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
                                           FILE_ATTRIBUTE_NORMAL, nullptr),
                               error);
@@ -248,10 +316,28 @@ std::optional<DiskSpace> GetDiskSpace(const std::string& root, RunError& error) 
     return DiskSpace{spc, bps, freeClusters, total};
 }
 
-std::string FullPath(const std::string& path) {
+std::optional<Path> CurrentDir() {
     char buffer[MAX_PATH + 1];
-    const DWORD n = GetFullPathNameA(path.c_str(), sizeof buffer, buffer, nullptr);
-    return n > 0 && n < sizeof buffer ? std::string(buffer, n) : path;
+    const DWORD n = GetCurrentDirectoryA(sizeof buffer, buffer);
+    if (n == 0 || n >= sizeof buffer) return std::nullopt;
+    return Path::Parse(std::string(buffer, n), nullptr, PathForms{true});
+}
+
+Path LongForm(const Path& path) {
+    // The longest part of the path that exists is named by its long names; the rest, which
+    // does not exist yet, has no short names to undo.
+    for (Path part = path;; part = part.Parent()) {
+        char buffer[MAX_PATH + 1];
+        const DWORD n = GetLongPathNameA(part.c_str(), buffer, sizeof buffer);
+        if (n > 0 && n < sizeof buffer) {
+            const std::string_view rest = path.RelativeTo(part);
+            const std::optional<Path> longPart = Path::Parse(std::string(buffer, n), nullptr, PathForms{true});
+            if (!longPart) return path;
+            if (rest.empty()) return *longPart;
+            return longPart->Join(rest).value_or(path);
+        }
+        if (part.IsRoot()) return path;
+    }
 }
 
 std::string GetEnv(const std::string& name) {
@@ -275,6 +361,19 @@ std::string ProgramFolder() {
     const std::string path(buffer, n);
     return path.substr(0, path.rfind('\\'));
 }
+
+namespace {
+
+std::optional<Path> ShellFolder(int id) {
+    char buffer[MAX_PATH + 1] = {};
+    if (FAILED(SHGetFolderPathA(nullptr, id, nullptr, SHGFP_TYPE_CURRENT, buffer))) return std::nullopt;
+    return Path::Parse(buffer);
+}
+
+}  // namespace
+
+std::optional<Path> MachineDataFolder() { return ShellFolder(CSIDL_COMMON_APPDATA); }
+std::optional<Path> UserDataFolder() { return ShellFolder(CSIDL_LOCAL_APPDATA); }
 
 std::string SystemTempDir() {
     char buffer[MAX_PATH + 1];

@@ -29,6 +29,9 @@ bool SetValues(Root root, const std::string& key, const std::vector<Value>& valu
 // A string value of the key; nothing when the key or the value is missing.
 std::optional<std::string> ReadString(Root root, const std::string& key, const std::string& name);
 bool KeyExists(Root root, const std::string& key);
+// Whether this program may make keys below `key` (natively always): under the machine's
+// root, only a run with the administrators' rights may.
+bool CanWrite(Root root, const std::string& key);
 // Deletes the key with its values (it has no subkeys of ours).
 bool DeleteKey(Root root, const std::string& key, RunError& error);
 

@@ -40,6 +40,8 @@ std::optional<std::string> ReadString(Root root, const std::string& key, const s
 
 bool KeyExists(Root root, const std::string& key) { return Keys().count(Path(root, key)) > 0; }
 
+bool CanWrite(Root, const std::string&) { return true; }
+
 bool DeleteKey(Root root, const std::string& key, RunError&) {
     Keys().erase(Path(root, key));
     return true;

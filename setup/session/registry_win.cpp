@@ -59,6 +59,11 @@ bool KeyExists(Root root, const std::string& key) {
     return RegOpenKeyExA(Handle(root), key.c_str(), 0, KEY_QUERY_VALUE, &k.h) == ERROR_SUCCESS;
 }
 
+bool CanWrite(Root root, const std::string& key) {
+    Key k;
+    return RegOpenKeyExA(Handle(root), key.c_str(), 0, KEY_CREATE_SUB_KEY | KEY_SET_VALUE, &k.h) == ERROR_SUCCESS;
+}
+
 bool DeleteKey(Root root, const std::string& key, RunError& error) {
     const LONG status = RegDeleteKeyA(Handle(root), key.c_str());
     return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND || Fail(status, error);

@@ -6,9 +6,8 @@
 
 namespace qv {
 
-std::string RunLockName(const std::string& dir) {
-    std::string key = UpperAscii(dir);
-    while (key.size() > 3 && key.back() == '\\') key.pop_back();
+std::string RunLockName(const Path& dir) {
+    const std::string& key = dir.Key();
     uint32_t hash = 2166136261u;  // FNV-1a
     for (unsigned char c : key) hash = (hash ^ c) * 16777619u;
     char name[64];

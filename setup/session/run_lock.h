@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <string>
 
+#include "setup/session/path.h"
+
 namespace qv {
 
 class RunLock {
@@ -18,9 +20,9 @@ public:
     RunLock(const RunLock&) = delete;
     RunLock& operator=(const RunLock&) = delete;
 
-    // Takes the lock of `dir` (a full, canonical path; compared without case) without
-    // waiting. False when another run holds it.
-    bool TryTake(const std::string& dir);
+    // Takes the lock of `dir` (compared without case) without waiting. False when another
+    // run holds it.
+    bool TryTake(const Path& dir);
     bool Held() const { return handle_ != kNone; }
     void Release();
 
@@ -30,8 +32,8 @@ private:
 };
 
 // The system-wide name of a directory's lock: the same for every spelling of the
-// directory that differs only in case or a trailing "\".
-std::string RunLockName(const std::string& dir);
+// directory (its Path compared without case).
+std::string RunLockName(const Path& dir);
 
 // Waits `milliseconds` (a pause between two attempts to take a lock).
 void SleepMilliseconds(uint32_t milliseconds);

@@ -12,7 +12,7 @@
 
 namespace qv {
 
-bool RunLock::TryTake(const std::string& dir) {
+bool RunLock::TryTake(const Path& dir) {
     Release();
     const char* temp = std::getenv("TMPDIR");
     const std::string path = std::string(temp && *temp ? temp : "/tmp") + "/" + RunLockName(dir) + ".lock";

@@ -18,7 +18,7 @@ HANDLE CreateLockMutex(const std::string& name) {
 
 }  // namespace
 
-bool RunLock::TryTake(const std::string& dir) {
+bool RunLock::TryTake(const Path& dir) {
     Release();
     HANDLE mutex = CreateLockMutex(RunLockName(dir));
     if (!mutex) return false;

@@ -46,12 +46,12 @@ TEST(WriteAccess, APathThroughAFileFails) {
 TEST(MakeDirPathTest, CreatesEveryMissingLevel) {
     TempTree tree;
     RunError error;
-    EXPECT_TRUE(MakeDirPath(tree.path("x\\y\\z"), error));
+    EXPECT_TRUE(MakeDirPath(tree.at("x\\y\\z"), error));
     EXPECT_TRUE(fs::IsDirectory(tree.path("x\\y\\z")));
-    EXPECT_TRUE(MakeDirPath(tree.path("x\\y\\z"), error));  // all there already
-    EXPECT_TRUE(MakeDirPath("nodrive", error));              // no "\": nothing to create
+    EXPECT_TRUE(MakeDirPath(tree.at("x\\y\\z"), error));  // all there already
+    EXPECT_TRUE(MakeDirPath(*Path::Parse("c:\\"), error));  // a root: nothing to create
     tree.write("f", "");
-    EXPECT_FALSE(MakeDirPath(tree.path("f\\sub"), error));
+    EXPECT_FALSE(MakeDirPath(tree.at("f\\sub"), error));
     EXPECT_NE(error.systemCode, 0u);  // the cause of the failed step is kept
 }
 
@@ -104,6 +104,8 @@ TEST(InstallDir, IsMadeCanonicalBeforeAnyCheck) {
     EXPECT_EQ(CanonicalDir("c:\\.."), "c:\\");  // a root stays a root, and is refused as one
     EXPECT_EQ(CanonicalDir("\\\\server\\share\\qv\\"), "\\\\server\\share\\qv");
     EXPECT_EQ(CanonicalDir("c:"), "c:");
+    EXPECT_EQ(CanonicalDir("c:\\qv\\nul"), "c:\\qv\\nul");  // names no folder: left for the checks to refuse
+    EXPECT_FALSE(TestWriteAccess("c:\\qv\\nul"));
     const std::string relative = CanonicalDir("relative\\qv");
     EXPECT_TRUE(EndsWith(relative, "\\relative\\qv") && relative.size() > 12) << relative;
 }
