@@ -2,137 +2,133 @@
 
 #include <algorithm>
 
+#include "setup/engine/record_trust.h"
 #include "setup/engine/uninstall_entry.h"
+#include "setup/session/digest.h"
 #include "setup/session/disk_utils.h"
 #include "setup/session/registry.h"
 #include "setup/session/text_util.h"
 
 namespace qv {
+
+bool MayChange(const Confinement& places, const Path& path, RunError& error) {
+    const std::optional<Path> root = places.RootFor(path);
+    if (root && !fs::PassesThroughLink(path, *root)) return true;
+    error = err::PermissionDenied();
+    error.description += root ? " (the path goes through a link)" : " (the path lies outside the install directory)";
+    return false;
+}
+
 namespace {
 
-std::string Key(const std::string& path) { return UpperAscii(path); }
-
-std::string FolderOf(const std::string& path) {
-    const size_t slash = path.rfind('\\');
-    return slash == std::string::npos ? std::string() : path.substr(0, slash);
+void RemoveIfThere(const Confinement& places, const Path& path) {
+    RunError ignored;
+    if ((fs::IsFile(path) || fs::IsLink(path)) && MayChange(places, path, ignored)) fs::RemoveFile(path, ignored);
 }
 
-void RemoveIfThere(const std::string& path) {
+// A backup goes whatever its marks: it may be the copy of a read-only file. It lies beside
+// the file it was moved from, and may go where that file may be changed. False when it is
+// still there.
+bool RemoveBackup(const Confinement& places, const JournalStep& step) {
     RunError ignored;
-    if (fs::IsFile(path)) fs::RemoveFile(path, ignored);
-}
-
-// A backup goes whatever its marks: it may be the copy of a read-only file. False when it
-// is still there.
-bool RemoveBackup(const std::string& path) {
-    RunError ignored;
-    if (!fs::IsFile(path)) return true;
-    fs::ClearReadOnly(path, ignored);
-    return fs::RemoveFile(path, ignored);
+    const Path& backup = step.backup;
+    if (!fs::IsFile(backup) && !fs::IsLink(backup)) return true;
+    if (backup.Parent() != step.path.Parent() || !MayChange(places, step.path, ignored)) return false;
+    if (!fs::IsLink(backup)) fs::ClearReadOnly(backup, ignored);
+    return fs::RemoveFile(backup, ignored);
 }
 
 // Puts the earlier file in `backup` back at `path`, where what the run wrote goes first.
 // Nothing to do when the backup is gone: it was put back already.
-bool PutBack(const std::string& path, const std::string& backup, RunError& error) {
+bool PutBack(const Confinement& places, const Path& path, const Path& backup, RunError& error) {
     if (backup.empty() || !fs::IsFile(backup)) return true;
-    if (fs::IsFile(path) && !fs::RemoveFile(path, error)) return false;
+    if (!MayChange(places, path, error)) return false;
+    if ((fs::IsFile(path) || fs::IsLink(path)) && !fs::RemoveFile(path, error)) return false;
     return fs::Move(backup, path, error);
 }
 
-void LogUndo(UserPort& port, const std::string& what, const std::string& path, bool done, const RunError& error) {
-    port.LogStep(done ? "Rolled back: " + what + " " + path
-                      : "Could not roll back: " + what + " " + path + " (" + error.description + ")" +
+void LogUndo(UserPort& port, const std::string& what, const Path& path, bool done, const RunError& error) {
+    port.LogStep(done ? "Rolled back: " + what + " " + path.str()
+                      : "Could not roll back: " + what + " " + path.str() + " (" + error.description + ")" +
                             SystemCause(error));
+}
+
+// Removes what a step made at its path: a file, or a link put in its place.
+void UndoCreate(const JournalStep& step, const Confinement& places, UserPort& port) {
+    if (!fs::IsFile(step.path) && !fs::IsLink(step.path)) return;
+    RunError error;
+    const bool done = MayChange(places, step.path, error) && fs::RemoveFile(step.path, error);
+    LogUndo(port, "removed", step.path, done, error);
+}
+
+void UndoRegister(const JournalStep& step, UserPort& port) {
+    if (step.existed) return;  // an earlier install's entry stays
+    const reg::Root root = step.key.rfind("HKLM\\", 0) == 0 ? reg::Root::LocalMachine : reg::Root::CurrentUser;
+    const std::string key = std::string(kUninstallKeyRoot) + "\\" + step.key.substr(5);
+    RunError error;
+    if (reg::KeyExists(root, key))
+        port.LogStep(reg::DeleteKey(root, key, error)
+                         ? "Rolled back: removed the Apps & features entry " + step.key
+                         : "Could not roll back: removed the Apps & features entry " + step.key + SystemCause(error));
 }
 
 // Undoes one step. Steps check what is there, so that a rollback that was itself cut
 // short can run again.
-void UndoStep(const JournalStep& step, UserPort& port) {
+void UndoStep(const JournalStep& step, const Confinement& places, UserPort& port) {
     RunError error;
     switch (step.kind) {
-        case JournalStep::Kind::Create:
-            if (fs::IsFile(step.path)) LogUndo(port, "removed", step.path, fs::RemoveFile(step.path, error), error);
-            return;
+        case JournalStep::Kind::Create: return UndoCreate(step, places, port);
         case JournalStep::Kind::Save:
-            if (step.backup.empty()) {
-                if (fs::IsFile(step.path)) LogUndo(port, "removed", step.path, fs::RemoveFile(step.path, error), error);
-                return;
-            }
+            if (step.backup.empty()) return UndoCreate(step, places, port);
             [[fallthrough]];
         case JournalStep::Kind::Replace:
         case JournalStep::Kind::Remove:
-            if (fs::IsFile(step.backup)) LogUndo(port, "restored", step.path, PutBack(step.path, step.backup, error), error);
+            if (fs::IsFile(step.backup))
+                LogUndo(port, "restored", step.path, PutBack(places, step.path, step.backup, error), error);
             return;
         case JournalStep::Kind::Folder:
-            if (fs::IsDirectory(step.path) && fs::RemoveDir(step.path, error)) port.LogStep("Rolled back: removed folder " + step.path);
+            if (fs::IsDirectory(step.path) && MayChange(places, step.path, error) && fs::RemoveDir(step.path, error))
+                port.LogStep("Rolled back: removed folder " + step.path.str());
             return;
-        case JournalStep::Kind::Register: {
-            if (!step.backup.empty()) return;  // an earlier install's entry stays
-            const reg::Root root = step.path.rfind("HKLM\\", 0) == 0 ? reg::Root::LocalMachine : reg::Root::CurrentUser;
-            const std::string key = std::string(kUninstallKeyRoot) + "\\" + step.path.substr(5);
-            if (reg::KeyExists(root, key))
-                LogUndo(port, "removed the Apps & features entry", step.path, reg::DeleteKey(root, key, error), error);
-            return;
-        }
+        case JournalStep::Kind::Register: return UndoRegister(step, port);
         case JournalStep::Kind::Commit: return;
     }
 }
 
-// The backups a committed run leaves: they go. Those that cannot (held open) are named.
-std::vector<std::string> RemoveBackups(const std::vector<JournalStep>& steps) {
-    std::vector<std::string> left;
+}  // namespace
+
+void UndoSteps(const std::vector<JournalStep>& steps, const Confinement& places, UserPort& port) {
+    for (auto it = steps.rbegin(); it != steps.rend(); ++it)
+        if (it->kind != JournalStep::Kind::Folder) UndoStep(*it, places, port);
+    for (auto it = steps.rbegin(); it != steps.rend(); ++it)
+        if (it->kind == JournalStep::Kind::Folder) UndoStep(*it, places, port);
+}
+
+std::vector<Path> RemoveBackups(const std::vector<JournalStep>& steps, const Confinement& places) {
+    std::vector<Path> left;
     for (const JournalStep& step : steps) {
-        if (step.kind != JournalStep::Kind::Replace && step.kind != JournalStep::Kind::Remove &&
-            step.kind != JournalStep::Kind::Save)
-            continue;
-        if (!RemoveBackup(step.backup)) left.push_back(step.backup);
+        if (step.backup.empty()) continue;
+        if (!RemoveBackup(places, step)) left.push_back(step.backup);
     }
     return left;
 }
 
-// Writes the record anew: into a scratch file beside it, through to the disk, then in its
-// place in one step.
-bool WriteRecord(const std::string& path, const InstallRecord& record, RunError& error) {
-    const std::string scratch = path + ".~new";
-    RemoveIfThere(scratch);
-    const std::string text = FormatRecord(record);
+bool WriteRecordText(const Path& path, const std::string& text, RunError& error) {
+    const Path scratch = path.WithSuffix(".~new");
+    RunError ignored;
+    if (fs::IsFile(scratch)) fs::RemoveFile(scratch, ignored);
     const fs::Handle file = fs::CreateNew(scratch, error);
     if (file == fs::kNoHandle) return false;
     bool written = fs::Write(file, text.data(), static_cast<uint32_t>(text.size()), error) && fs::Flush(file, error);
     written = fs::Close(file, error) && written;
     if (written && fs::MoveReplacing(scratch, path, error)) return true;
-    RemoveIfThere(scratch);
+    fs::RemoveFile(scratch, ignored);
     return false;
 }
 
-// Puts the record back as it was before the run: the sealed record, or none at all.
-void RestoreRecord(const std::string& path, const InstallRecord& base, bool hadRecord, UserPort& port) {
-    RunError error;
-    const bool done = hadRecord ? WriteRecord(path, base, error) : fs::RemoveFile(path, error);
-    if (!done) port.LogStep("Could not put the install record back: " + path + " (" + error.description + ")" + SystemCause(error));
+InstallJournal::InstallJournal(Confinement confinement) : places_(std::move(confinement)) {
+    record_.installDir = places_.installDir;
 }
-
-// Undoes every step newest first; the folders go last, once the record no longer holds
-// one of them.
-void UndoAll(const std::vector<JournalStep>& steps, const std::string& recordPath, const InstallRecord& base,
-             bool hadRecord, UserPort& port) {
-    for (auto it = steps.rbegin(); it != steps.rend(); ++it)
-        if (it->kind != JournalStep::Kind::Folder) UndoStep(*it, port);
-    RestoreRecord(recordPath, base, hadRecord, port);
-    for (auto it = steps.rbegin(); it != steps.rend(); ++it)
-        if (it->kind == JournalStep::Kind::Folder) UndoStep(*it, port);
-}
-
-template <typename T, typename Same>
-void Put(std::vector<T>& items, const T& item, Same same) {
-    auto it = std::find_if(items.begin(), items.end(), [&](const T& x) { return same(x, item); });
-    if (it == items.end())
-        items.push_back(item);
-    else
-        *it = item;
-}
-
-}  // namespace
 
 InstallJournal::~InstallJournal() { Close(); }
 
@@ -143,29 +139,39 @@ void InstallJournal::Close() {
     file_ = fs::kNoHandle;
 }
 
-bool InstallJournal::Open(const std::string& installDir, const InstallRecord& base, RunError& error) {
-    installDir_ = installDir;
-    recordPath_ = RecordPath(installDir);
+void InstallJournal::RemoveJournalFile() {
+    Close();
+    RunError ignored;
+    if (!journalPath_.empty() && fs::IsFile(journalPath_)) fs::RemoveFile(journalPath_, ignored);
+    journalPath_ = {};
+}
+
+bool InstallJournal::Open(const InstallRecord& base, const std::string& baseDigest, RunError& error) {
+    recorded_ = true;
     base_ = record_ = base;
-    record_.installDir = installDir;
-    for (size_t i = 0; i < base_.files.size(); ++i) baseFiles_[Key(base_.files[i].path)] = files_[Key(base_.files[i].path)] = i;
-    // The record's own folders cannot be listed before they are made: each is listed as
-    // soon as the record can hold it.
-    std::vector<std::string> made;
-    for (std::string folder = FolderOf(recordPath_); !folder.empty() && !fs::Exists(folder); folder = FolderOf(folder))
-        made.insert(made.begin(), folder);
-    if (!made.empty() && !MakeDirPath(made.back(), error)) return false;
-    const bool fresh = !fs::IsFile(recordPath_);
-    file_ = fs::OpenForAppend(recordPath_, error);
-    if (file_ == fs::kNoHandle) return false;
-    std::string lines = (fresh ? RecordHeader() : std::string()) + BeginLine();
-    for (const std::string& folder : made) {
-        const JournalStep step{JournalStep::Kind::Folder, folder, ""};
-        steps_.push_back(step);
-        record_.folders.push_back(folder);
-        lines += JournalLine(step);
+    record_.installDir = places_.installDir;
+    if (record_.group) places_.AddGroup(record_.group->title);
+    for (size_t i = 0; i < base_.files.size(); ++i) baseFiles_[base_.files[i].path.Key()] = files_[base_.files[i].path.Key()] = i;
+    for (const Path& folder : base_.folders) folderKeys_.insert(folder.Key());
+    const bool kept = OpenFile(baseDigest, error);
+    RunError folderError;
+    if (MakeFolders(RecordPath(places_.installDir).Parent(), folderError)) return kept;
+    error = folderError;
+    return false;
+}
+
+bool InstallJournal::OpenFile(const std::string& baseDigest, RunError& error) {
+    const std::optional<Path> folder = JournalFolderForRun(error);
+    if (!folder) return false;
+    journalPath_ = JournalFileIn(*folder, places_.uninstallKey);
+    RunError ignored;  // a journal left there was finished, or refused, before this run began
+    if (fs::IsFile(journalPath_)) fs::RemoveFile(journalPath_, ignored);
+    file_ = fs::CreateNew(journalPath_, error);
+    if (file_ == fs::kNoHandle) {
+        journalPath_ = {};
+        return false;
     }
-    return Append(lines, error);
+    return Append(JournalHeader(places_.installDir, baseDigest), error);
 }
 
 bool InstallJournal::Append(const std::string& lines, RunError& error) {
@@ -191,57 +197,69 @@ void InstallJournal::Flush() {
     RunError ignored;
     Append({}, ignored);
     if (file_ != fs::kNoHandle) fs::Flush(file_, ignored);
+    if (file_ == fs::kNoHandle) pending_.clear();  // in memory, nothing waits to be written
 }
 
-bool InstallJournal::MakeFolders(const std::string& path, RunError& error, std::vector<std::string>* made) {
-    std::vector<std::string> missing;
-    for (std::string folder = path; folder.find('\\') != std::string::npos && !fs::Exists(folder);
-         folder = FolderOf(folder))
-        missing.insert(missing.begin(), folder);
-    for (const std::string& folder : missing) {
-        if (!List({JournalStep::Kind::Folder, folder, ""}, error)) return false;
-        Put(record_.folders, folder, [](const std::string& a, const std::string& b) { return EqualsNoCase(a, b); });
-        if (!fs::CreateDir(folder, error)) return false;
-        madeFolders_.insert(Key(folder));
-        if (made) made->push_back(folder);
+bool InstallJournal::MayChange(const Path& path, RunError& error) const { return qv::MayChange(places_, path, error); }
+
+bool InstallJournal::MakeFolders(const Path& path, RunError& error, std::vector<Path>* made) {
+    std::vector<Path> missing;
+    for (Path folder = path; !folder.IsRoot() && !fs::Exists(folder); folder = folder.Parent()) missing.push_back(folder);
+    for (auto folder = missing.rbegin(); folder != missing.rend(); ++folder) {
+        if (!places_.Allows(*folder)) {
+            // A folder above the places a run may change (a Programs folder the system has
+            // not made yet) is the system's: it is made, and stays.
+            if (!fs::CreateDir(*folder, error)) return false;
+            continue;
+        }
+        if (!List(JournalStep::On(JournalStep::Kind::Folder, *folder), error)) return false;
+        if (folderKeys_.insert(folder->Key()).second) record_.folders.push_back(*folder);
+        if (!fs::CreateDir(*folder, error)) return false;
+        madeFolders_.insert(folder->Key());
+        if (made) made->push_back(*folder);
     }
     return true;
 }
 
-std::string InstallJournal::FreeBackupName(const std::string& path) {
-    // Short, so that it fits wherever the file's own name fits: "~" and a count.
+bool InstallJournal::FreeBackupName(const Path& path, Path& backup, RunError& error) {
+    // Short, so that it fits wherever the file's own name fits: "~" and a count. A folder
+    // that answers every name as taken gets no backup rather than an endless search.
     static const char kDigits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
-    for (;;) {
-        std::string name;
-        for (int n = ++backups_; n > 0; n /= 36) name.insert(name.begin(), kDigits[n % 36]);
-        const std::string backup = FolderOf(path) + "\\~" + name;
-        if (!fs::Exists(backup)) return backup;
+    for (int tries = 0; tries < 100000; ++tries) {
+        std::string name = "~";
+        for (int n = ++backups_; n > 0; n /= 36) name.insert(name.begin() + 1, kDigits[n % 36]);
+        backup = *path.Parent().Join(name);
+        if (!fs::Exists(backup) && !fs::IsLink(backup)) return true;
     }
+    error = err::PathFileAccess();
+    return false;
 }
 
-void InstallJournal::RemoveFolderIfEmpty(const std::string& path) {
+void InstallJournal::RemoveFolderIfEmpty(const Path& path) {
     RunError ignored;
-    if (!madeFolders_.count(Key(path)) || !fs::RemoveDir(path, ignored)) return;
-    madeFolders_.erase(Key(path));
-    record_.folders.erase(std::remove_if(record_.folders.begin(), record_.folders.end(),
-                                         [&](const std::string& f) { return EqualsNoCase(f, path); }),
-                          record_.folders.end());
+    if (!madeFolders_.count(path.Key()) || !fs::RemoveDir(path, ignored)) return;
+    madeFolders_.erase(path.Key());
+    folderKeys_.erase(path.Key());
+    record_.folders.erase(std::remove(record_.folders.begin(), record_.folders.end(), path), record_.folders.end());
 }
 
-bool InstallJournal::ListCreates(const std::vector<std::string>& paths, RunError& error) {
+bool InstallJournal::ListCreates(const std::vector<Path>& paths, RunError& error) {
+    for (const Path& path : paths)
+        if (!places_.Allows(path)) return MayChange(path, error);
     std::string lines;
-    for (const std::string& path : paths) lines += JournalLine({JournalStep::Kind::Create, path, ""});
+    for (const Path& path : paths) lines += JournalLine(JournalStep::On(JournalStep::Kind::Create, path));
     if (!Append(lines, error)) return false;
-    for (const std::string& path : paths) {
-        steps_.push_back({JournalStep::Kind::Create, path, ""});
-        touched_[Key(path)] = {Touch::Created, ""};
+    for (const Path& path : paths) {
+        steps_.push_back(JournalStep::On(JournalStep::Kind::Create, path));
+        touched_[path.Key()] = {Touch::Created, {}};
     }
     return true;
 }
 
-bool InstallJournal::Touched(const std::string& path) const { return touched_.count(Key(path)) > 0; }
+bool InstallJournal::Touched(const Path& path) const { return touched_.count(path.Key()) > 0; }
 
-bool InstallJournal::PrepareFile(const std::string& path, RunError& error) {
+bool InstallJournal::PrepareFile(const Path& path, RunError& error) {
+    if (!places_.Allows(path)) return MayChange(path, error);
     if (Touched(path)) {
         // Written (or moved aside) by this run already: what stands there now is the run's own.
         return !fs::IsFile(path) || fs::RemoveFile(path, error);
@@ -249,67 +267,80 @@ bool InstallJournal::PrepareFile(const std::string& path, RunError& error) {
     // A folder this run made holds nothing but what the run put there: no need to look.
     RunError lookup;
     const fs::EntryKind kind =
-        madeFolders_.count(Key(FolderOf(path))) ? fs::EntryKind::None : fs::KindOf(path, lookup);
-    switch (kind) {
-        case fs::EntryKind::None:
-            if (!List({JournalStep::Kind::Create, path, ""}, error)) return false;
-            touched_[Key(path)] = {Touch::Created, ""};
-            return true;
-        case fs::EntryKind::Directory:
-            return fs::MoveAside(path, path, error);  // refused, with the system's own error
-        case fs::EntryKind::File: break;
+        madeFolders_.count(path.Parent().Key()) ? fs::EntryKind::None : fs::KindOf(path, lookup);
+    if (kind == fs::EntryKind::None && !fs::IsLink(path)) {
+        if (!List(JournalStep::On(JournalStep::Kind::Create, path), error)) return false;
+        touched_[path.Key()] = {Touch::Created, {}};
+        return true;
     }
-    const std::string backup = FreeBackupName(path);
-    if (!List({JournalStep::Kind::Replace, path, backup}, error)) return false;
+    if (kind == fs::EntryKind::Directory) return fs::MoveAside(path, path, error);  // refused, with the system's own error
+    // An earlier file is moved: never one reached through a link.
+    Path backup;
+    if (!MayChange(path, error) || !FreeBackupName(path, backup, error)) return false;
+    if (!List(JournalStep::On(JournalStep::Kind::Replace, path, backup), error)) return false;
     if (!fs::MoveAside(path, backup, error)) return false;
-    touched_[Key(path)] = {Touch::MovedAside, backup};
+    touched_[path.Key()] = {Touch::MovedAside, backup};
     return true;
 }
 
-void InstallJournal::Restore(const std::string& path) {
-    madeFolders_.erase(Key(FolderOf(path)));  // something may stand there after all: look next time
-    const auto it = touched_.find(Key(path));
+void InstallJournal::Restore(const Path& path) {
+    madeFolders_.erase(path.Parent().Key());  // something may stand there after all: look next time
+    const auto it = touched_.find(path.Key());
     if (it == touched_.end()) return;
     RunError ignored;
-    RemoveIfThere(path);
-    PutBack(path, it->second.backup, ignored);
+    RemoveIfThere(places_, path);
+    PutBack(places_, path, it->second.backup, ignored);
     // The place is as the run found it: a later write there starts afresh.
     touched_.erase(it);
 }
 
-void InstallJournal::Drop(const std::string& path) {
-    RemoveIfThere(path);
+void InstallJournal::Drop(const Path& path) {
+    RemoveIfThere(places_, path);
     Buffer(GoneLine(path));
-    dropped_.insert(Key(path));  // taken out of the record when it is next read
+    dropped_.insert(path.Key());  // taken out of the record when it is next read
 }
 
 const InstallRecord& InstallJournal::Record() {
     if (dropped_.empty()) return record_;
     record_.files.erase(std::remove_if(record_.files.begin(), record_.files.end(),
-                                       [&](const RecordedFile& f) { return dropped_.count(Key(f.path)) > 0; }),
+                                       [&](const RecordedFile& f) { return dropped_.count(f.path.Key()) > 0; }),
                         record_.files.end());
     dropped_.clear();
     files_.clear();
-    for (size_t i = 0; i < record_.files.size(); ++i) files_[Key(record_.files[i].path)] = i;
+    for (size_t i = 0; i < record_.files.size(); ++i) files_[record_.files[i].path.Key()] = i;
     return record_;
 }
 
-bool InstallJournal::PrepareEdit(const std::string& path, RunError& error) {
+bool InstallJournal::PrepareEdit(const Path& path, RunError& error) {
     if (Touched(path)) return true;
+    if (!MayChange(path, error)) return false;
     if (!fs::IsFile(path)) {
-        if (!List({JournalStep::Kind::Save, path, ""}, error)) return false;
-        touched_[Key(path)] = {Touch::Created, ""};
+        if (!List(JournalStep::On(JournalStep::Kind::Save, path), error)) return false;
+        touched_[path.Key()] = {Touch::Created, {}};
         return true;
     }
-    const std::string backup = FreeBackupName(path);
-    if (!List({JournalStep::Kind::Save, path, backup}, error)) return false;
+    Path backup;
+    if (!FreeBackupName(path, backup, error)) return false;
+    if (!List(JournalStep::On(JournalStep::Kind::Save, path, backup), error)) return false;
     if (!fs::CopyToNew(path, backup, error)) return false;
-    touched_[Key(path)] = {Touch::MovedAside, backup};
+    touched_[path.Key()] = {Touch::MovedAside, backup};
     return true;
 }
 
+namespace {
+
+template <typename T, typename Same>
+void Put(std::vector<T>& items, const T& item, Same same) {
+    auto it = std::find_if(items.begin(), items.end(), [&](const T& x) { return same(x, item); });
+    if (it == items.end())
+        items.push_back(item);
+    else
+        *it = item;
+}
+
+}  // namespace
+
 void InstallJournal::SetRun(const InstallRecord& run) {
-    record_.installDir = run.installDir;
     record_.sourceDir = run.sourceDir;
     record_.language = run.language;
     record_.languageOffset = run.languageOffset;
@@ -317,7 +348,9 @@ void InstallJournal::SetRun(const InstallRecord& run) {
     record_.installType = run.installType;
     for (const auto& answer : run.answers)
         Put(record_.answers, answer, [](const auto& a, const auto& b) { return a.first == b.first; });
-    Buffer(RunLines(run));
+    InstallRecord lines = record_;
+    lines.answers = run.answers;
+    Buffer(RunLines(lines));
 }
 
 void InstallJournal::RecordAnswers(const std::vector<std::pair<std::string, std::string>>& answers) {
@@ -331,13 +364,13 @@ void InstallJournal::AddProduct(const RecordedProduct& product) {
     Buffer(ProductLine(product));
 }
 
-bool InstallJournal::HasEarlier(const std::string& path) const {
-    const auto it = touched_.find(Key(path));
+bool InstallJournal::HasEarlier(const Path& path) const {
+    const auto it = touched_.find(path.Key());
     return it != touched_.end() && !it->second.backup.empty();
 }
 
 void InstallJournal::Wrote(RecordedFile file) {
-    const std::string key = Key(file.path);
+    const std::string key = file.path.Key();
     const auto touched = touched_.find(key);
     const auto before = baseFiles_.find(key);
     if (before != baseFiles_.end())
@@ -358,33 +391,37 @@ void InstallJournal::Wrote(RecordedFile file) {
 
 void InstallJournal::Wrote(const RecordedEntry& e) {
     Put(record_.entries, e, [](const RecordedEntry& a, const RecordedEntry& b) {
-        return EqualsNoCase(a.file, b.file) && EqualsNoCase(a.section, b.section) && EqualsNoCase(a.key, b.key);
+        return a.file == b.file && EqualsNoCase(a.section, b.section) && EqualsNoCase(a.key, b.key);
     });
     Buffer(EntryLine(e));
 }
 
 void InstallJournal::Wrote(const RecordedDbCode& c) {
     Put(record_.dbCodes, c, [](const RecordedDbCode& a, const RecordedDbCode& b) {
-        return EqualsNoCase(a.file, b.file) && EqualsNoCase(a.key, b.key);
+        return a.file == b.file && EqualsNoCase(a.key, b.key);
     });
     Buffer(DbCodeLine(c));
 }
 
 void InstallJournal::Wrote(const RecordedOutside& o) {
-    Put(record_.outside, o, [](const RecordedOutside& a, const RecordedOutside& b) { return EqualsNoCase(a.path, b.path); });
+    Put(record_.outside, o, [](const RecordedOutside& a, const RecordedOutside& b) { return a.path == b.path; });
     Buffer(OutsideLine(o));
 }
 
 void InstallJournal::Wrote(const RecordedGroup& g) {
     RecordedGroup group = g;
     // A group an earlier install made stays the install's to remove.
-    if (record_.group && EqualsNoCase(record_.group->folder, g.folder)) group.created = group.created || record_.group->created;
+    if (record_.group && record_.group->folder == g.folder) group.created = group.created || record_.group->created;
     record_.group = group;
+    places_.AddGroup(group.title);
     Buffer(GroupLine(group));
 }
 
 bool InstallJournal::WillRegister(const std::string& rootAndKey, bool existed, RunError& error) {
-    return List({JournalStep::Kind::Register, rootAndKey, existed ? "existed" : ""}, error);
+    JournalStep step = JournalStep::On(JournalStep::Kind::Register);
+    step.key = rootAndKey;
+    step.existed = existed;
+    return List(step, error);
 }
 
 void InstallJournal::Wrote(const RecordedUninstallEntry& entry) {
@@ -393,60 +430,41 @@ void InstallJournal::Wrote(const RecordedUninstallEntry& entry) {
 }
 
 void InstallJournal::Wrote(const RecordedShortcut& s) {
-    Put(record_.shortcuts, s, [](const RecordedShortcut& a, const RecordedShortcut& b) { return EqualsNoCase(a.link, b.link); });
+    Put(record_.shortcuts, s, [](const RecordedShortcut& a, const RecordedShortcut& b) { return a.link == b.link; });
     Buffer(ShortcutLine(s));
 }
 
 bool InstallJournal::Commit(UserPort& port, RunError& error) {
-    if (!List({JournalStep::Kind::Commit, "", ""}, error)) return false;
+    const std::string text = recorded_ ? FormatRecord(Record()) : std::string();
+    JournalStep commit = JournalStep::On(JournalStep::Kind::Commit);
+    if (recorded_) commit.digest = Sha256Hex(text);
+    if (!List(commit, error)) return false;
     Flush();
-    leftBehind_ = RemoveBackups(steps_);
+    leftBehind_ = RemoveBackups(steps_, places_);
     Close();
-    if (recordPath_.empty()) return true;  // kept in memory only
-    if (WriteRecord(recordPath_, Record(), error)) return true;
-    port.LogStep("Could not write the install record " + recordPath_ + " (" + error.description + ")" + SystemCause(error));
-    return false;
+    if (!recorded_) return true;  // kept in memory only: no record to write
+    // The digest first: until the record is written the journal vouches for the one it
+    // replaces, and the next run finishes the commit.
+    const Path path = RecordPath(places_.installDir);
+    RunError digestError = err::DeviceUnavailable();  // no digest: the system has no SHA-256
+    if (commit.digest.empty() || !KeepDigest(record_, places_.uninstallKey, commit.digest, digestError))
+        port.LogStep("Could not keep the digest of the install record " + path.str() + " (" + digestError.description +
+                     ")" + SystemCause(digestError) + ": the next run will refuse the record");
+    if (!MayChange(path, error) || !WriteRecordText(path, text, error)) {
+        port.LogStep("Could not write the install record " + path.str() + " (" + error.description + ")" + SystemCause(error));
+        return false;
+    }
+    RemoveJournalFile();
+    return true;
 }
 
 void InstallJournal::Rollback(UserPort& port) {
     Close();
-    const bool hadRecord = !base_.installDir.empty();
-    if (recordPath_.empty()) {
-        for (auto it = steps_.rbegin(); it != steps_.rend(); ++it) UndoStep(*it, port);
-    } else {
-        UndoAll(steps_, recordPath_, base_, hadRecord, port);
-    }
+    UndoSteps(steps_, places_, port);
+    RemoveJournalFile();
     steps_.clear();
     touched_.clear();
     record_ = base_;
-}
-
-void UndoSteps(const std::vector<JournalStep>& steps, UserPort& port) {
-    for (auto it = steps.rbegin(); it != steps.rend(); ++it) UndoStep(*it, port);
-}
-
-Recovery RecoverInterruptedRun(const std::string& installDir, RecordFile& found, UserPort& port) {
-    if (!found.Interrupted()) return Recovery::Nothing;
-    const std::string path = RecordPath(installDir);
-    if (found.committed) {
-        port.LogStep("An earlier run into " + installDir + " ended before it finished: its install is completed");
-        RemoveBackups(found.journal);
-        RunError error;
-        if (!WriteRecord(path, found.written, error)) {
-            port.LogStep("Could not write the install record " + path + " (" + error.description + ")" + SystemCause(error));
-            return Recovery::Failed;
-        }
-        found.record = found.written;
-        found.tail = false;
-        found.journal.clear();
-        return Recovery::Committed;
-    }
-    port.LogStep("An earlier run into " + installDir + " ended before it finished: it is rolled back");
-    UndoAll(found.journal, path, found.record, found.sealed, port);
-    found.written = found.record;
-    found.tail = false;
-    found.journal.clear();
-    return Recovery::RolledBack;
 }
 
 }  // namespace qv

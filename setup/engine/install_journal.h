@@ -1,12 +1,18 @@
 // The journal of a run into an install directory. Every step that changes the disk is
-// listed in the directory's record before it is taken: a folder about to be made, a file
-// about to be created where nothing was, an earlier file about to be moved aside so that a
-// new one can take its place, a file about to be edited in place (a copy of it kept). What
-// was written follows as the record's own items. A run that ends well commits: the earlier
-// files moved aside go, and the record is written anew, merged and sealed. A run that does
-// not is rolled back: each step undone, newest first, and the record as it was. A run that
-// was killed leaves its journal in the record, and the next run for the directory finishes
-// it (RecoverInterruptedRun).
+// listed in the journal before it is taken: a folder about to be made, a file about to be
+// created where nothing was, an earlier file about to be moved aside so that a new one can
+// take its place, a file about to be edited in place (a copy of it kept). What was written
+// follows as the record's own items. A run that ends well commits: the earlier files moved
+// aside go, and the record is written anew, merged and sealed, its digest kept where only
+// administrators write. A run that does not is rolled back: each step undone, newest
+// first. A run that was killed leaves its journal, and the next run for the directory
+// finishes it (RecoverInterruptedRun, record_trust.h).
+//
+// The journal is kept out of the install directory, whose users may write there: in a
+// folder that only the system and the administrators can change (the user's own profile
+// for a run that cannot write the machine's part of the registry). What a journal names is
+// confined as the record is: nothing outside the places a run may change is touched, and
+// nothing through a link inside them.
 //
 // An earlier file is moved aside in its own folder, never copied: a rename on the same
 // volume costs nothing and cannot half succeed. Only a file edited in place keeps a copy.
@@ -26,54 +32,58 @@ namespace qv {
 
 class InstallJournal {
 public:
-    // A journal kept in memory only, for a run that writes no record.
-    InstallJournal() = default;
+    // A journal of a run into confinement.installDir that may change only what the
+    // confinement allows. Kept in memory until Open, and for a run that writes no record.
+    explicit InstallJournal(Confinement confinement);
     ~InstallJournal();
     InstallJournal(const InstallJournal&) = delete;
     InstallJournal& operator=(const InstallJournal&) = delete;
 
-    // Starts the journal of a run into installDir, on the record as it was found (`base`,
-    // sealed, empty when there was none). The folders the record needs are made first and
-    // listed as made by the run; the record file is created with its header when missing.
-    // False, with the error, when the record cannot be written: nothing is changed then but
-    // those folders.
-    bool Open(const std::string& installDir, const InstallRecord& base, RunError& error);
+    // Starts the journal of a run on the record as it was found (`base`, with the digest
+    // of its file; both empty when there was none): the run writes the record when it
+    // commits. The journal's file is made in its protected folder, and the folder the
+    // record needs is listed and made. False, with the error, when the journal's file
+    // cannot be kept: the run goes on with the journal in memory, and a run that is then
+    // killed cannot be rolled back by the next.
+    bool Open(const InstallRecord& base, const std::string& baseDigest, RunError& error);
     bool IsOpen() const { return file_ != fs::kNoHandle; }
+    // The places this run may change.
+    const Confinement& Places() const { return places_; }
 
     // ---- Steps, each listed before it is taken ---------------------------------------
 
-    // Makes every missing folder along path (the first component, a drive, never); adds
-    // those it made, outermost first, to `made` where given.
-    bool MakeFolders(const std::string& path, RunError& error, std::vector<std::string>* made = nullptr);
+    // Makes every missing folder along path (the root never); adds those it made,
+    // outermost first, to `made` where given.
+    bool MakeFolders(const Path& path, RunError& error, std::vector<Path>* made = nullptr);
     // Removes a folder this run made, when it holds nothing: it was made for files that
     // were not written after all. The record forgets it.
-    void RemoveFolderIfEmpty(const std::string& path);
+    void RemoveFolderIfEmpty(const Path& path);
     // Lists new files, in folders this run made, that are about to be created (by anyone,
     // in any order), in one write.
-    bool ListCreates(const std::vector<std::string>& paths, RunError& error);
+    bool ListCreates(const std::vector<Path>& paths, RunError& error);
 
     // Makes room for a new file at path. An earlier file that this run has not written is
-    // moved aside to a backup beside it; a read-only one, a folder or one another program
-    // holds open stays, and the call fails with the error. What this run wrote there itself
-    // goes. The new file is then created where nothing is.
-    bool PrepareFile(const std::string& path, RunError& error);
+    // moved aside to a backup beside it; a read-only one, a folder, one another program
+    // holds open, or one reached through a link stays, and the call fails with the error.
+    // What this run wrote there itself goes. The new file is then created where nothing is.
+    bool PrepareFile(const Path& path, RunError& error);
     // The new file at path is not installed after all: what was written goes, and the
     // earlier file comes back to its place.
-    void Restore(const std::string& path);
+    void Restore(const Path& path);
     // The new file at path goes, and so does the earlier one: its entry was skipped. The
     // earlier file stays aside until the run ends, and comes back if it is rolled back.
-    void Drop(const std::string& path);
+    void Drop(const Path& path);
     // A file about to be edited in place (a profile, a configuration): a copy of the
     // earlier one is kept beside it, to be put back by a rollback.
-    bool PrepareEdit(const std::string& path, RunError& error);
+    bool PrepareEdit(const Path& path, RunError& error);
     // The Apps & features entry `rootAndKey` ("HKLM\<key>") about to be written; `existed`
     // when an earlier install's is there (a rollback then leaves it).
     bool WillRegister(const std::string& rootAndKey, bool existed, RunError& error);
 
     // True when this run has written or moved aside the file at path.
-    bool Touched(const std::string& path) const;
+    bool Touched(const Path& path) const;
     // True when an earlier file at path waits aside for the run's end.
-    bool HasEarlier(const std::string& path) const;
+    bool HasEarlier(const Path& path) const;
 
     // ---- What was written -------------------------------------------------------------
 
@@ -86,6 +96,7 @@ public:
     void Wrote(const RecordedEntry& entry);
     void Wrote(const RecordedDbCode& code);
     void Wrote(const RecordedOutside& outside);
+    // The group comes before its folder and its shortcuts: they are the group's places.
     void Wrote(const RecordedGroup& group);
     void Wrote(const RecordedShortcut& shortcut);
     void Wrote(const RecordedUninstallEntry& entry);
@@ -97,54 +108,65 @@ public:
 
     // ---- The end of the run ---------------------------------------------------------
 
-    // The run ended well: the earlier files moved aside go and the record is written anew,
-    // merged and sealed. False, with the error, when the record could not be written (the
-    // installed files stay; the next run finishes the commit).
+    // The run ended well: the earlier files moved aside go and, for an opened journal, the
+    // record is written anew, merged and sealed, and its digest kept. False, with the
+    // error, when the record could not be written (the installed files stay; the next run
+    // finishes the commit).
     bool Commit(UserPort& port, RunError& error);
     // The backups a commit could not remove (held open): the caller decides what to do.
-    const std::vector<std::string>& LeftBehind() const { return leftBehind_; }
-    // The run did not end well: every step is undone, newest first, and the record is as it
-    // was before the run. The log names what was put back and what could not be.
+    const std::vector<Path>& LeftBehind() const { return leftBehind_; }
+    // The run did not end well: every step is undone, newest first. The record was not
+    // touched by the run. The log names what was put back and what could not be.
     void Rollback(UserPort& port);
 
 private:
     enum class Touch { Created, MovedAside };
     struct TouchedFile {
         Touch how = Touch::Created;
-        std::string backup;  // MovedAside: where the earlier file is (empty: there was none)
+        Path backup;  // MovedAside: where the earlier file is (empty: there was none)
     };
 
+    bool OpenFile(const std::string& baseDigest, RunError& error);
     bool Append(const std::string& lines, RunError& error);
     void Buffer(const std::string& lines);
     bool List(const JournalStep& step, RunError& error);
-    std::string FreeBackupName(const std::string& path);
+    bool FreeBackupName(const Path& path, Path& backup, RunError& error);
+    bool MayChange(const Path& path, RunError& error) const;
     void Close();
+    void RemoveJournalFile();
 
-    std::string installDir_;
-    std::string recordPath_;
+    Confinement places_;
+    bool recorded_ = false;  // Open was called: the run writes the record
+    Path journalPath_;       // the journal's file; empty: in memory
     InstallRecord base_;
     InstallRecord record_;
     std::vector<JournalStep> steps_;
-    std::map<std::string, TouchedFile> touched_;  // by the upper-case path
-    std::map<std::string, size_t> files_;         // record_.files by the upper-case path
-    std::map<std::string, size_t> baseFiles_;     // base_.files by the upper-case path
-    std::set<std::string> madeFolders_;           // the folders this run made, upper-case
+    std::map<std::string, TouchedFile> touched_;  // by the path's key
+    std::map<std::string, size_t> files_;         // record_.files by the path's key
+    std::map<std::string, size_t> baseFiles_;     // base_.files by the path's key
+    std::set<std::string> folderKeys_;            // record_.folders by the path's key
+    std::set<std::string> madeFolders_;           // the folders this run made, by key
     std::set<std::string> dropped_;               // files gone since the record was last read
     fs::Handle file_ = fs::kNoHandle;
     std::string pending_;  // item lines not yet written
     int backups_ = 0;
-    std::vector<std::string> leftBehind_;
+    std::vector<Path> leftBehind_;
 };
 
-// What finishing an interrupted run did.
-enum class Recovery { Nothing, RolledBack, Committed, Failed };
+// Whether `path` may be changed: it lies where `places` allows, and not through a link.
+// False, with the error ("Permission denied" and why), where it may not.
+bool MayChange(const Confinement& places, const Path& path, RunError& error);
 
-// Finishes the run that was killed while it worked on the record `found` of installDir:
-// a run that had committed is committed, any other rolled back; the log says what was
-// done. `found` then holds the record as it now stands.
-Recovery RecoverInterruptedRun(const std::string& installDir, RecordFile& found, UserPort& port);
+// Undoes journal steps, newest first, as a rollback does, each only where `places` allows
+// it and not through a link; the folders last. The log names each.
+void UndoSteps(const std::vector<JournalStep>& steps, const Confinement& places, UserPort& port);
 
-// Undoes journal steps, newest first, as a rollback does; the log names each.
-void UndoSteps(const std::vector<JournalStep>& steps, UserPort& port);
+// Removes the backups of a committed run's steps; those that cannot go (held open) are
+// given back.
+std::vector<Path> RemoveBackups(const std::vector<JournalStep>& steps, const Confinement& places);
+
+// Writes a record file anew: into a scratch file beside it, through to the disk, then in
+// its place in one step.
+bool WriteRecordText(const Path& path, const std::string& text, RunError& error);
 
 }  // namespace qv

@@ -2,18 +2,19 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <functional>
-#include <map>
+#include <set>
 
 #include "qvcrc/crc32.h"
+#include "setup/config/transfer_config.h"
 #include "setup/session/text_util.h"
 
 namespace qv {
 namespace {
 
-constexpr const char* kMagic = "QVREC";
+constexpr const char* kRecordMagic = "QVREC";
+constexpr const char* kJournalMagic = "QVJNL";
+constexpr int kJournalVersion = 1;
 constexpr const char* kSeal = "seal";
-constexpr const char* kBegin = "begin";
 
 // ---- Fields ------------------------------------------------------------------------
 
@@ -61,6 +62,13 @@ bool IsChecksumText(const std::string& text) {
                        [](char c) { return c >= '0' && c <= '9'; });
 }
 
+// A SHA-256 as the journal writes it: 64 hex digits in small letters.
+bool IsDigestText(const std::string& text) {
+    return text.size() == 64 && std::all_of(text.begin(), text.end(), [](char c) {
+               return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
+           });
+}
+
 uint32_t RecordChecksum(const std::string& text, size_t length) {
     return ~qvcrc::Update(0xFFFFFFFFu, text.data(), length);
 }
@@ -71,121 +79,92 @@ std::string Hex8(uint32_t value) {
     return text;
 }
 
-// ---- Paths -------------------------------------------------------------------------
-
-bool IsDotsOnly(const std::string& component) {
-    return !component.empty() && component.find_first_not_of(". ") == std::string::npos;
-}
-
-// The root of an absolute path ("c:", "\\\\server\\share", and natively the build machine's
-// own folder before the first "\\", as its file layer maps paths) and where the components
-// after it begin.
-bool SplitRoot(const std::string& path, std::string& root, size_t& begin) {
-#ifndef _WIN32
-    if (path.size() > 1 && path[0] == '/') {
-        begin = std::min(path.find('\\'), path.size());
-        root = path.substr(0, begin);
-        return root.find("/.") == std::string::npos && root.find("//") == std::string::npos;
-    }
-#endif
-    if (path.find('/') != std::string::npos) return false;
-    if (path.size() >= 2 && path[1] == ':' && std::isalpha(static_cast<unsigned char>(path[0]))) {
-        root = UpperAscii(path.substr(0, 2));
-        begin = 2;
-        return true;
-    }
-    if (path.rfind("\\\\", 0) != 0) return false;
-    const size_t server = path.find('\\', 2);
-    if (server == std::string::npos || server == 2) return false;
-    const size_t share = path.find('\\', server + 1);
-    if (share == server + 1) return false;
-    root = UpperAscii(path.substr(0, share));
-    begin = share == std::string::npos ? path.size() : share;
-    return true;
-}
-
-// The components after the root of an absolute path; false when it is not one, or has
-// empty, "." or ".." components or a "/".
-bool AbsoluteComponents(const std::string& path, std::string& root, std::vector<std::string>& parts) {
-    size_t begin = 0;
-    if (!SplitRoot(path, root, begin)) return false;
-    parts.clear();
-    if (begin == path.size() || (begin + 1 == path.size() && path[begin] == '\\')) return true;
-    if (path[begin] != '\\' || path.find('/', begin) != std::string::npos) return false;
-    size_t at = begin + 1;
-    for (;;) {
-        const size_t slash = path.find('\\', at);
-        const std::string part = path.substr(at, slash == std::string::npos ? std::string::npos : slash - at);
-        if (part.empty() || IsDotsOnly(part)) return false;
-        parts.push_back(UpperAscii(part));
-        if (slash == std::string::npos) return true;
-        at = slash + 1;
-    }
-}
-
-bool EndsWithNoCase(const std::string& text, const std::string& end) {
-    return text.size() >= end.size() && EqualsNoCase(std::string_view(text).substr(text.size() - end.size()), end);
-}
-
-std::string Folder(const std::string& path) {
-    const size_t slash = path.rfind('\\');
-    return slash == std::string::npos ? std::string() : path.substr(0, slash);
-}
-
-bool BelowAny(const std::string& path, const std::vector<std::string>& folders) {
-    return std::any_of(folders.begin(), folders.end(), [&](const std::string& f) { return IsPathBelow(path, f); });
-}
-
-// A Programs folder of any user: below one of this run's, or below a folder named
-// "Programs" inside one named "Start Menu".
-bool InProgramsFolder(const std::string& path, const RecordConfinement& confinement) {
-    if (BelowAny(path, confinement.programsFolders)) return true;
-    std::string root;
-    std::vector<std::string> parts;
-    if (!AbsoluteComponents(path, root, parts)) return false;
-    for (size_t i = 0; i + 2 < parts.size(); ++i)
-        if (parts[i] == "START MENU" && parts[i + 1] == "PROGRAMS") return true;
-    return false;
-}
-
-bool IsTransferConfig(const std::string& path, const RecordConfinement& confinement) {
-    std::string root;
-    std::vector<std::string> parts;
-    if (!AbsoluteComponents(path, root, parts) || parts.empty() || parts.back() != "QVXFR.CFG") return false;
-    return confinement.transferFolders.empty() || BelowAny(path, confinement.transferFolders);
-}
-
 // ---- Merging -------------------------------------------------------------------------
 
-template <typename T, typename Same>
-void Put(std::vector<T>& items, T item, Same same) {
-    auto it = std::find_if(items.begin(), items.end(), [&](const T& x) { return same(x, item); });
-    if (it == items.end())
-        items.push_back(std::move(item));
-    else
-        *it = std::move(item);
-}
+// The items of one kind, looked up by their key: an item with the key of an earlier one
+// takes its place.
+template <typename T>
+class Merged {
+public:
+    using KeyOf = std::string (*)(const T&);
+    Merged(std::vector<T>& items, KeyOf keyOf) : items_(items), keyOf_(keyOf) {
+        for (size_t i = 0; i < items_.size(); ++i) index_.emplace(keyOf_(items_[i]), i);
+    }
+    void Put(T item) {
+        const auto [at, added] = index_.emplace(keyOf_(item), items_.size());
+        if (added) items_.push_back(std::move(item));
+        else items_[at->second] = std::move(item);
+    }
+    // The item goes; the places of the others stay until Compact.
+    void Drop(const std::string& key) {
+        const auto at = index_.find(key);
+        if (at == index_.end()) return;
+        dropped_.insert(at->second);
+        index_.erase(at);
+    }
+    void Compact() {
+        if (dropped_.empty()) return;
+        std::vector<T> kept;
+        for (size_t i = 0; i < items_.size(); ++i)
+            if (!dropped_.count(i)) kept.push_back(std::move(items_[i]));
+        items_ = std::move(kept);
+    }
 
-bool SamePath(const std::string& a, const std::string& b) { return EqualsNoCase(a, b); }
+private:
+    std::vector<T>& items_;
+    const KeyOf keyOf_;
+    std::map<std::string, size_t> index_;
+    std::set<size_t> dropped_;
+};
+
+std::string FileKey(const RecordedFile& f) { return f.path.Key(); }
+std::string EntryKey(const RecordedEntry& e) { return e.file.Key() + "\t" + UpperAscii(e.section) + "\t" + UpperAscii(e.key); }
+std::string DbCodeKey(const RecordedDbCode& c) { return c.file.Key() + "\t" + UpperAscii(c.key); }
+std::string OutsideKey(const RecordedOutside& o) { return o.path.Key(); }
+std::string ShortcutKey(const RecordedShortcut& s) { return s.link.Key(); }
 
 }  // namespace
 
 // ---- The record ----------------------------------------------------------------------
 
-std::string RecordPath(const std::string& installDir) {
-    std::string dir = installDir;
-    if (!dir.empty() && dir.back() == '\\') dir.pop_back();
-    return dir + "\\setup\\" + kRecordName;
-}
+Path RecordPath(const Path& installDir) { return *installDir.Join(std::string("setup\\") + kRecordName); }
 
-const RecordedFile* InstallRecord::FindFile(const std::string& path) const {
+const RecordedFile* InstallRecord::FindFile(const Path& path) const {
     for (const RecordedFile& f : files)
-        if (SamePath(f.path, path)) return &f;
+        if (f.path == path) return &f;
     return nullptr;
 }
 
 bool InstallRecord::HasProduct(const std::string& code) const {
     return std::any_of(products.begin(), products.end(), [&](const RecordedProduct& p) { return EqualsNoCase(p.code, code); });
+}
+
+void Confinement::AddGroup(const std::string& title) {
+    for (const Path& programs : programsFolders) {
+        const std::optional<Path> folder = title.empty() ? programs : programs.Join(title);
+        if (folder && folder->Parent() == (title.empty() ? programs.Parent() : programs) &&
+            std::find(groupFolders.begin(), groupFolders.end(), *folder) == groupFolders.end())
+            groupFolders.push_back(*folder);
+    }
+}
+
+std::optional<Path> Confinement::RootFor(const Path& given) const {
+    if (given.empty()) return std::nullopt;
+    const Path path = longForm ? longForm(given) : given;
+    if (path.IsWithin(installDir)) return installDir;
+    if (!transferConfig.empty() && path == transferConfig) return transferConfig.Parent();
+    for (const Path& group : groupFolders) {
+        const bool isPrograms = std::find(programsFolders.begin(), programsFolders.end(), group) != programsFolders.end();
+        // A group without a title is the Programs folder itself: only its links are the group's.
+        if (isPrograms && (path.Parent() != group || !EndsWith(UpperAscii(path.Name()), ".LNK"))) continue;
+        if (path.IsWithin(group)) return group;
+    }
+    return std::nullopt;
+}
+
+bool IsBackupName(std::string_view name) {
+    return name.size() >= 2 && name[0] == '~' &&
+           std::all_of(name.begin() + 1, name.end(), [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z'); });
 }
 
 std::string EscapeField(const std::string& text) {
@@ -221,18 +200,12 @@ bool UnescapeField(const std::string& text, std::string& value) {
     return true;
 }
 
-bool IsPathBelow(const std::string& path, const std::string& folder) {
-    std::string pathRoot, folderRoot;
-    std::vector<std::string> pathParts, folderParts;
-    if (!AbsoluteComponents(path, pathRoot, pathParts) || !AbsoluteComponents(folder, folderRoot, folderParts))
-        return false;
-    if (pathRoot != folderRoot || pathParts.size() < folderParts.size()) return false;
-    return std::equal(folderParts.begin(), folderParts.end(), pathParts.begin());
+// ---- Writing -------------------------------------------------------------------------
+
+std::string JournalHeader(const Path& installDir, const std::string& baseDigest) {
+    return Line({kJournalMagic, std::to_string(kJournalVersion)}) + Line({"installdir", installDir}) +
+           Line({"base", baseDigest.empty() ? "-" : baseDigest});
 }
-
-std::string RecordHeader() { return Line({kMagic, std::to_string(kRecordVersion)}); }
-
-std::string BeginLine() { return Line({kBegin}); }
 
 std::string JournalLine(const JournalStep& step) {
     switch (step.kind) {
@@ -241,8 +214,8 @@ std::string JournalLine(const JournalStep& step) {
         case JournalStep::Kind::Replace: return Line({"replace", step.path, step.backup});
         case JournalStep::Kind::Remove: return Line({"remove", step.path, step.backup});
         case JournalStep::Kind::Save: return Line({"save", step.path, step.backup});
-        case JournalStep::Kind::Register: return Line({"register", step.path, step.backup});
-        case JournalStep::Kind::Commit: return Line({"commit"});
+        case JournalStep::Kind::Register: return Line({"register", step.key, step.existed ? "existed" : ""});
+        case JournalStep::Kind::Commit: return Line({"commit", step.digest});
     }
     return {};
 }
@@ -262,7 +235,7 @@ std::string GroupLine(const RecordedGroup& g) {
 std::string ShortcutLine(const RecordedShortcut& s) {
     return Line({"shortcut", s.link, s.name, s.target, s.workdir, s.args});
 }
-std::string GoneLine(const std::string& path) { return Line({"gone", path}); }
+std::string GoneLine(const Path& path) { return Line({"gone", path}); }
 std::string UninstallLine(const RecordedUninstallEntry& u) { return Line({"uninstall", u.root, u.key}); }
 
 std::string RunLines(const InstallRecord& r) {
@@ -278,9 +251,9 @@ std::string RunLines(const InstallRecord& r) {
 std::string ProductLine(const RecordedProduct& p) { return Line({"product", p.code, p.name}); }
 
 std::string FormatRecord(const InstallRecord& r) {
-    std::string text = RecordHeader() + RunLines(r);
+    std::string text = Line({kRecordMagic, std::to_string(kRecordVersion)}) + RunLines(r);
     for (const RecordedProduct& p : r.products) text += ProductLine(p);
-    for (const std::string& folder : r.folders) text += Line({"folder", folder});
+    for (const Path& folder : r.folders) text += Line({"folder", folder});
     for (const RecordedFile& f : r.files) text += FileLine(f);
     for (const RecordedEntry& e : r.entries) text += EntryLine(e);
     for (const RecordedDbCode& c : r.dbCodes) text += DbCodeLine(c);
@@ -297,37 +270,55 @@ std::string SealRecordText(const std::string& text) { return text + Line({kSeal,
 
 namespace {
 
-// Reads the lines of one record file into a RecordFile, line by line.
+// Reads a record file, or a journal file, line by line: every path made a Path and
+// confined, every item merged into the record as written.
 class RecordReader {
 public:
-    RecordReader(const RecordConfinement& confinement, RecordFile& file) : confinement_(confinement), file_(file) {}
+    enum class Kind { Record, Journal };
+
+    RecordReader(Kind kind, Confinement& confinement, InstallRecord& written, JournalFile* journal)
+        : kind_(kind), confinement_(confinement), written_(written), journal_(journal), files_(written.files, FileKey),
+          entries_(written.entries, EntryKey), dbCodes_(written.dbCodes, DbCodeKey), outside_(written.outside, OutsideKey),
+          shortcuts_(written.shortcuts, ShortcutKey) {
+        for (const Path& folder : written.folders) folderKeys_.insert(folder.Key());
+        if (written.group) confinement_.AddGroup(written.group->title);
+    }
 
     bool Read(const std::string& text, std::string& problem) {
         size_t begin = 0;
         while (begin < text.size()) {
             ++lineNumber_;
             const size_t end = text.find('\n', begin);
-            if (end == std::string::npos) {
-                // A journal is written a step at a time; a step cut short was never taken.
-                if (file_.tail) return true;
-                return Refuse("the record is cut short", problem);
-            }
+            // A journal is written a step at a time; a step cut short was never taken.
+            if (end == std::string::npos) return kind_ == Kind::Journal && lineNumber_ > 3 ? Finish(problem)
+                                                                                       : Refuse("the file is cut short", problem);
             std::string line = text.substr(begin, end - begin);
             if (!line.empty() && line.back() == '\r') line.pop_back();
             const size_t start = begin;
             begin = end + 1;
             if (!ReadLine(line, start, text, problem)) return false;
         }
-        if (lineNumber_ == 0) return Refuse("the record is empty", problem);
-        // Only a run's journal goes without a seal; a record that stops before its seal was cut.
-        if (lineNumber_ > 1 && !file_.sealed && !file_.tail) return Refuse("the record is cut short", problem);
-        return true;
+        return Finish(problem);
     }
 
 private:
     bool Refuse(const std::string& why, std::string& problem) const {
         problem = "line " + std::to_string(std::max(lineNumber_, 1)) + ": " + why;
         return false;
+    }
+
+    bool Finish(std::string& problem) {
+        if (lineNumber_ == 0) return Refuse("the file is empty", problem);
+        if (kind_ == Kind::Record && !sealed_) return Refuse("the record is cut short", problem);
+        if (kind_ == Kind::Journal && lineNumber_ < 3) return Refuse("the journal is cut short", problem);
+        if (written_.installDir.empty()) return Refuse("the record names no install directory", problem);
+        files_.Compact();
+        for (const auto& [line, folder] : folders_) {
+            if (confinement_.Allows(folder)) continue;
+            problem = "line " + std::to_string(line) + ": \"" + folder.str() + "\" lies outside the install directory";
+            return false;
+        }
+        return true;
     }
 
     bool ReadLine(const std::string& line, size_t start, const std::string& text, std::string& problem) {
@@ -337,90 +328,111 @@ private:
             if (!UnescapeField(raw, fields.back())) return Refuse("a field holds a character it may not", problem);
         }
         if (lineNumber_ == 1) return ReadHeader(fields, problem);
-        if (fields[0] == kSeal) return ReadSeal(fields, start, text, problem);
-        if (fields[0] == kBegin) return ReadBegin(fields, problem);
+        if (sealed_ || (journal_ && journal_->committed))
+            return Refuse("\"" + fields[0] + "\" follows the end of the " + (sealed_ ? "record" : "run"), problem);
+        if (kind_ == Kind::Record && fields[0] == kSeal) return ReadSeal(fields, start, text, problem);
+        if (kind_ == Kind::Journal && lineNumber_ == 2 && fields[0] != "installdir")
+            return Refuse("the journal names no install directory", problem);
+        if (kind_ == Kind::Journal && lineNumber_ == 3) return ReadBase(fields, problem);
         std::string why;
         if (!Apply(fields, why)) return Refuse(why, problem);
         return true;
     }
 
-    // A run's journal begins after the seal, or right after the header in a new record.
-    bool ReadBegin(const std::vector<std::string>& fields, std::string& problem) {
-        if (fields.size() != 1 || file_.tail || (!file_.sealed && lineNumber_ != 2))
-            return Refuse("a run begins where none may", problem);
-        file_.tail = true;
-        return true;
-    }
-
     bool ReadHeader(const std::vector<std::string>& fields, std::string& problem) {
-        int64_t version = 0;
-        if (fields.size() != 2 || fields[0] != kMagic || !ParseCount(fields[1], version))
-            return Refuse("this is not an install record", problem);
-        if (version != kRecordVersion)
-            return Refuse("the record is of version " + fields[1] + ", this installer reads version " +
-                              std::to_string(kRecordVersion),
+        const char* magic = kind_ == Kind::Record ? kRecordMagic : kJournalMagic;
+        const int version = kind_ == Kind::Record ? kRecordVersion : kJournalVersion;
+        int64_t given = 0;
+        if (fields.size() != 2 || fields[0] != magic || !ParseCount(fields[1], given))
+            return Refuse(kind_ == Kind::Record ? "this is not an install record" : "this is not a journal", problem);
+        if (given != version)
+            return Refuse("the file is of version " + fields[1] + ", this installer reads version " + std::to_string(version),
                           problem);
         return true;
     }
 
-    bool ReadSeal(const std::vector<std::string>& fields, size_t start, const std::string& text,
-                  std::string& problem) {
+    bool ReadSeal(const std::vector<std::string>& fields, size_t start, const std::string& text, std::string& problem) {
         if (fields.size() != 2 || fields[1] != Hex8(RecordChecksum(text, start)))
             return Refuse("the seal does not match the record", problem);
-        if (file_.tail || file_.sealed) return Refuse("a seal where none may be", problem);
-        file_.record = file_.written;
-        file_.sealed = true;
-        file_.journal.clear();
-        file_.committed = false;
-        file_.tail = false;
+        sealed_ = true;
         return true;
     }
 
-    // Applies one item or journal line to the record as written; `why` says what is wrong.
+    bool ReadBase(const std::vector<std::string>& fields, std::string& problem) {
+        if (fields.size() != 2 || fields[0] != "base" || (fields[1] != "-" && !IsDigestText(fields[1])))
+            return Refuse("the journal names no record it began on", problem);
+        journal_->baseDigest = fields[1] == "-" ? std::string() : fields[1];
+        return true;
+    }
+
     bool Apply(const std::vector<std::string>& f, std::string& why);
     bool ApplyRun(const std::vector<std::string>& f, std::string& why);
     bool ApplyFile(const std::vector<std::string>& f, std::string& why);
-    bool ApplyJournal(const std::vector<std::string>& f, std::string& why);
     bool ApplyCompletion(const std::vector<std::string>& f, std::string& why);
+    bool ApplyGroup(const std::vector<std::string>& f, std::string& why);
+    bool ApplyShortcut(const std::vector<std::string>& f, std::string& why);
+    bool ApplyStep(const std::vector<std::string>& f, std::string& why);
+    bool CheckStep(const JournalStep& step, std::string& why) const;
 
-    // The directory's own Apps & features key under the machine or the user, and no other.
-    bool IsOurUninstallKey(const std::string& path) const {
-        return !confinement_.uninstallKey.empty() &&
-               (path == "HKLM\\" + confinement_.uninstallKey || path == "HKCU\\" + confinement_.uninstallKey);
-    }
-
-    bool ApplyRegister(const JournalStep& step, std::string& why) {
-        if (!IsOurUninstallKey(step.path) || (!step.backup.empty() && step.backup != "existed")) {
-            why = "an Apps & features entry that is not this directory's: " + step.path;
+    // The path a field names, as the path type makes it; false, with why, when it is refused.
+    bool TakePath(const std::string& text, Path& path, std::string& why) const {
+        std::string refused;
+        const std::optional<Path> taken =
+            Path::Parse(text, refused, nullptr, PathForms{!confinement_.installDir.empty() && confinement_.installDir.IsShare()});
+        if (!taken) {
+            why = "\"" + EscapeField(text) + "\" is refused: " + refused;
             return false;
         }
-        file_.journal.push_back(step);
+        path = *taken;
         return true;
     }
 
-    bool Below(const std::string& path, std::string& why) const {
-        if (IsPathBelow(path, confinement_.installDir)) return true;
-        why = "\"" + path + "\" lies outside the install directory";
+    // A path below the install directory.
+    bool TakeInside(const std::string& text, Path& path, std::string& why) const {
+        if (!TakePath(text, path, why)) return false;
+        const std::optional<Path> root = confinement_.RootFor(path);
+        if (root && *root == confinement_.installDir) return true;
+        why = "\"" + text + "\" lies outside the install directory";
         return false;
     }
 
-    const RecordConfinement& confinement_;
-    RecordFile& file_;
+    // The directory's own Apps & features key under the machine or the user, and no other.
+    bool IsOurUninstallKey(const std::string& key) const {
+        return !confinement_.uninstallKey.empty() &&
+               (key == "HKLM\\" + confinement_.uninstallKey || key == "HKCU\\" + confinement_.uninstallKey);
+    }
+
+    const Kind kind_;
+    Confinement& confinement_;
+    InstallRecord& written_;
+    JournalFile* journal_;
     int lineNumber_ = 0;
+    bool sealed_ = false;
+    Merged<RecordedFile> files_;
+    Merged<RecordedEntry> entries_;
+    Merged<RecordedDbCode> dbCodes_;
+    Merged<RecordedOutside> outside_;
+    Merged<RecordedShortcut> shortcuts_;
+    std::set<std::string> folderKeys_;
+    std::vector<std::pair<int, Path>> folders_;  // the record's folders, judged once its groups are known
 };
 
-// The number of fields each kind of line has, its name first.
+// The number of fields each kind of line has, its name first; journal steps only in a journal.
 const std::map<std::string, size_t> kFieldCounts = {
-    {"installdir", 2}, {"source", 2},   {"language", 3}, {"platform", 2},  {"type", 2},    {"answer", 3},
-    {"product", 3},    {"folder", 2},   {"file", 9},    {"gone", 2},      {"entry", 5},   {"dbcode", 4},
-    {"outside", 4},    {"group", 5},    {"shortcut", 6}, {"uninstall", 3}, {"create", 2},  {"replace", 3},
-    {"remove", 3},     {"save", 3},     {"register", 3}, {"commit", 1},
+    {"installdir", 2}, {"source", 2}, {"language", 3}, {"platform", 2}, {"type", 2},     {"answer", 3},
+    {"product", 3},    {"folder", 2}, {"file", 9},     {"entry", 5},    {"dbcode", 4},   {"outside", 4},
+    {"group", 5},      {"shortcut", 6}, {"uninstall", 3},
+};
+const std::map<std::string, size_t> kJournalFieldCounts = {
+    {"gone", 2}, {"create", 2}, {"replace", 3}, {"remove", 3}, {"save", 3}, {"register", 3}, {"commit", 2},
 };
 
 bool RecordReader::Apply(const std::vector<std::string>& f, std::string& why) {
-    const auto count = kFieldCounts.find(f[0]);
-    if (count == kFieldCounts.end()) {
-        why = "unknown item \"" + f[0] + "\"";
+    const bool journalOnly = !kFieldCounts.count(f[0]) && kJournalFieldCounts.count(f[0]);
+    const std::map<std::string, size_t>& table = journalOnly && kind_ == Kind::Journal ? kJournalFieldCounts : kFieldCounts;
+    const auto count = table.find(f[0]);
+    if (count == table.end()) {
+        why = journalOnly ? "\"" + f[0] + "\" outside the journal of a run" : "unknown item \"" + f[0] + "\"";
         return false;
     }
     if (f.size() != count->second) {
@@ -428,22 +440,22 @@ bool RecordReader::Apply(const std::vector<std::string>& f, std::string& why) {
               std::to_string(count->second - 1);
         return false;
     }
-    if (file_.committed) {
-        why = "\"" + f[0] + "\" follows the commit of the run";
-        return false;
-    }
     if (ApplyRun(f, why) || !why.empty()) return why.empty();
     if (ApplyFile(f, why) || !why.empty()) return why.empty();
-    if (ApplyJournal(f, why) || !why.empty()) return why.empty();
-    return ApplyCompletion(f, why);
+    if (ApplyCompletion(f, why) || !why.empty()) return why.empty();
+    return ApplyStep(f, why);
 }
 
 // The lines about the run: where it installed from and to, and what was chosen.
 bool RecordReader::ApplyRun(const std::vector<std::string>& f, std::string& why) {
-    InstallRecord& r = file_.written;
+    InstallRecord& r = written_;
     if (f[0] == "installdir") {
-        if (!EqualsNoCase(f[1], confinement_.installDir)) why = "the record belongs to " + f[1];
-        r.installDir = f[1];
+        Path dir;
+        if (!TakePath(f[1], dir, why)) return false;
+        const Path judged = confinement_.longForm ? confinement_.longForm(dir) : dir;
+        if (judged != confinement_.installDir) why = "the record belongs to " + f[1];
+        if (kind_ == Kind::Journal && lineNumber_ == 2) journal_->installDir = dir;
+        r.installDir = dir;
     } else if (f[0] == "source") {
         r.sourceDir = f[1];
     } else if (f[0] == "language") {
@@ -458,9 +470,13 @@ bool RecordReader::ApplyRun(const std::vector<std::string>& f, std::string& why)
         if (!ParseCount(f[1], type) || type > 6) why = "an install type that is not 0 to 6";
         r.installType = static_cast<int>(type);
     } else if (f[0] == "answer") {
-        Put(r.answers, {f[1], f[2]}, [](const auto& a, const auto& b) { return a.first == b.first; });
+        auto it = std::find_if(r.answers.begin(), r.answers.end(), [&](const auto& a) { return a.first == f[1]; });
+        if (it == r.answers.end()) r.answers.emplace_back(f[1], f[2]);
+        else it->second = f[2];
     } else if (f[0] == "product") {
-        Put(r.products, {f[1], f[2]}, [](const auto& a, const auto& b) { return EqualsNoCase(a.code, b.code); });
+        auto it = std::find_if(r.products.begin(), r.products.end(), [&](const auto& p) { return EqualsNoCase(p.code, f[1]); });
+        if (it == r.products.end()) r.products.push_back({f[1], f[2]});
+        else *it = {f[1], f[2]};
     } else {
         return false;
     }
@@ -469,39 +485,94 @@ bool RecordReader::ApplyRun(const std::vector<std::string>& f, std::string& why)
 
 // The lines of what was written below the install directory.
 bool RecordReader::ApplyFile(const std::vector<std::string>& f, std::string& why) {
-    InstallRecord& r = file_.written;
     if (f[0] == "file") {
-        RecordedFile file{f[1], 0, f[3], f[4], f[5]};
-        if (!Below(f[1], why)) return false;
+        RecordedFile file{{}, 0, f[3], f[4], f[5]};
+        if (!TakeInside(f[1], file.path, why)) return false;
         if (!ParseCount(f[2], file.size) || !IsChecksumText(f[3]) || !ParseFlag(f[6], file.earlier) ||
             !ParseFlag(f[7], file.edited) || !ParseFlag(f[8], file.archive)) {
             why = "a size, checksum or mark that is not one";
             return false;
         }
-        Put(r.files, file, [](const RecordedFile& a, const RecordedFile& b) { return SamePath(a.path, b.path); });
+        files_.Put(std::move(file));
     } else if (f[0] == "gone") {
-        if (!Below(f[1], why)) return false;
-        r.files.erase(std::remove_if(r.files.begin(), r.files.end(),
-                                     [&](const RecordedFile& x) { return SamePath(x.path, f[1]); }),
-                      r.files.end());
+        Path path;
+        if (!TakeInside(f[1], path, why)) return false;
+        files_.Drop(path.Key());
     } else if (f[0] == "entry") {
-        if (!Below(f[1], why)) return false;
-        Put(r.entries, RecordedEntry{f[1], f[2], f[3], f[4]}, [](const RecordedEntry& a, const RecordedEntry& b) {
-            return SamePath(a.file, b.file) && EqualsNoCase(a.section, b.section) && EqualsNoCase(a.key, b.key);
-        });
+        RecordedEntry entry{{}, f[2], f[3], f[4]};
+        if (!TakeInside(f[1], entry.file, why)) return false;
+        entries_.Put(std::move(entry));
     } else if (f[0] == "dbcode") {
-        if (!Below(f[1], why)) return false;
-        Put(r.dbCodes, RecordedDbCode{f[1], f[2], f[3]}, [](const RecordedDbCode& a, const RecordedDbCode& b) {
-            return SamePath(a.file, b.file) && EqualsNoCase(a.key, b.key);
-        });
+        RecordedDbCode code{{}, f[2], f[3]};
+        if (!TakeInside(f[1], code.file, why)) return false;
+        dbCodes_.Put(std::move(code));
+    } else if (f[0] == "folder" && kind_ == Kind::Record) {
+        Path folder;
+        if (!TakePath(f[1], folder, why)) return false;
+        if (folderKeys_.insert(folder.Key()).second) written_.folders.push_back(folder);
+        folders_.emplace_back(lineNumber_, folder);
     } else {
         return false;
     }
     return true;
 }
 
+// What the completion wrote outside the install directory, and the Apps & features entry.
+bool RecordReader::ApplyCompletion(const std::vector<std::string>& f, std::string& why) {
+    if (f[0] == "outside") {
+        RecordedOutside outside{{}, 0, f[3]};
+        if (!TakePath(f[1], outside.path, why)) return false;
+        if (!EqualsNoCase(outside.path.Name(), kTransferConfigName)) why = "\"" + f[1] + "\" is not a transfer configuration";
+        else if (!ParseCount(f[2], outside.size) || !IsChecksumText(f[3])) why = "a size or checksum that is not one";
+        else outside_.Put(std::move(outside));
+    } else if (f[0] == "group") {
+        return ApplyGroup(f, why);
+    } else if (f[0] == "shortcut") {
+        return ApplyShortcut(f, why);
+    } else if (f[0] == "uninstall") {
+        if (IsOurUninstallKey(f[1] + "\\" + f[2])) written_.uninstallEntry = RecordedUninstallEntry{f[1], f[2]};
+        else why = "an Apps & features entry that is not this directory's: " + f[1] + "\\" + f[2];
+    } else {
+        return false;
+    }
+    return why.empty();
+}
+
+// The program group: a folder named by its title below a Programs folder (which one depends
+// on the user whose run made it).
+bool RecordReader::ApplyGroup(const std::vector<std::string>& f, std::string& why) {
+    RecordedGroup group{f[1], {}};
+    if (!TakePath(f[2], group.folder, why)) return false;
+    const Path named = group.title.empty() ? group.folder : group.folder.Parent().Join(group.title).value_or(Path());
+    if (named.empty() || named != group.folder || group.folder.IsRoot()) {
+        why = "the group \"" + f[2] + "\" is not a folder of the title \"" + f[1] + "\"";
+        return false;
+    }
+    if (!ParseFlag(f[3], group.common) || !ParseFlag(f[4], group.created)) {
+        why = "a mark that is not 0 or 1";
+        return false;
+    }
+    confinement_.AddGroup(group.title);
+    written_.group = group;
+    return true;
+}
+
+// A shortcut: the link of its name in the group's folder, and nowhere else.
+bool RecordReader::ApplyShortcut(const std::vector<std::string>& f, std::string& why) {
+    RecordedShortcut shortcut{{}, f[2], f[3], f[4], f[5]};
+    if (!TakePath(f[1], shortcut.link, why)) return false;
+    const std::optional<Path> expected =
+        written_.group ? written_.group->folder.Join(shortcut.name + ".LNK") : std::nullopt;
+    if (!expected || *expected != shortcut.link) {
+        why = "the shortcut \"" + f[1] + "\" is not the link of \"" + f[2] + "\" in the group's folder";
+        return false;
+    }
+    shortcuts_.Put(std::move(shortcut));
+    return true;
+}
+
 // The journal: what a run was about to do, in the order it did it.
-bool RecordReader::ApplyJournal(const std::vector<std::string>& f, std::string& why) {
+bool RecordReader::ApplyStep(const std::vector<std::string>& f, std::string& why) {
     static const std::map<std::string, JournalStep::Kind> kKinds = {
         {"folder", JournalStep::Kind::Folder}, {"create", JournalStep::Kind::Create},
         {"replace", JournalStep::Kind::Replace}, {"remove", JournalStep::Kind::Remove},
@@ -509,65 +580,83 @@ bool RecordReader::ApplyJournal(const std::vector<std::string>& f, std::string& 
         {"commit", JournalStep::Kind::Commit}};
     const auto kind = kKinds.find(f[0]);
     if (kind == kKinds.end()) return false;
-    JournalStep step{kind->second, f.size() > 1 ? f[1] : "", f.size() > 2 ? f[2] : ""};
-    if (!file_.tail && step.kind != JournalStep::Kind::Folder) {
-        why = "\"" + f[0] + "\" outside the journal of a run";
-        return false;
+    JournalStep step;
+    step.kind = kind->second;
+    if (step.kind == JournalStep::Kind::Register) {
+        step.key = f[1];
+        step.existed = f[2] == "existed";
+        if (!IsOurUninstallKey(step.key) || (!f[2].empty() && !step.existed)) {
+            why = "an Apps & features entry that is not this directory's: " + f[1];
+            return false;
+        }
+    } else if (step.kind == JournalStep::Kind::Commit) {
+        step.digest = f[1];
+        if (!IsDigestText(step.digest)) {
+            why = "a commit without the digest of its record";
+            return false;
+        }
+    } else {
+        if (!TakePath(f[1], step.path, why)) return false;
+        if (f.size() > 2 && !f[2].empty() && !TakePath(f[2], step.backup, why)) return false;
+        if (!CheckStep(step, why)) return false;
     }
-    if (step.kind == JournalStep::Kind::Register) return ApplyRegister(step, why);
-    const bool outside = InProgramsFolder(step.path, confinement_) || IsTransferConfig(step.path, confinement_);
-    if (step.kind != JournalStep::Kind::Commit && !outside && !Below(step.path, why)) return false;
-    if (!step.backup.empty() && !SamePath(Folder(step.backup), Folder(step.path))) {
-        why = "the backup of \"" + step.path + "\" lies in another folder";
-        return false;
-    }
-    if ((step.kind == JournalStep::Kind::Replace || step.kind == JournalStep::Kind::Remove) && step.backup.empty()) {
-        why = "\"" + f[0] + "\" names no backup";
-        return false;
-    }
-    if (step.kind == JournalStep::Kind::Folder)
-        Put(file_.written.folders, step.path, [](const std::string& a, const std::string& b) { return SamePath(a, b); });
-    if (!file_.tail) return true;  // a folder of the sealed record
-    file_.committed = step.kind == JournalStep::Kind::Commit;
-    file_.journal.push_back(step);
+    if (step.kind == JournalStep::Kind::Folder && folderKeys_.insert(step.path.Key()).second)
+        written_.folders.push_back(step.path);
+    journal_->committed = step.kind == JournalStep::Kind::Commit;
+    journal_->steps.push_back(std::move(step));
     return true;
 }
 
-// What the completion wrote outside the install directory, and the Apps & features entry.
-bool RecordReader::ApplyCompletion(const std::vector<std::string>& f, std::string& why) {
-    InstallRecord& r = file_.written;
-    if (f[0] == "outside") {
-        RecordedOutside outside{f[1], 0, f[3]};
-        if (!IsTransferConfig(f[1], confinement_)) why = "\"" + f[1] + "\" is not a transfer configuration";
-        else if (!ParseCount(f[2], outside.size) || !IsChecksumText(f[3])) why = "a size or checksum that is not one";
-        else
-            Put(r.outside, outside, [](const RecordedOutside& a, const RecordedOutside& b) { return SamePath(a.path, b.path); });
-    } else if (f[0] == "group") {
-        RecordedGroup group{f[1], f[2]};
-        if (!InProgramsFolder(f[2], confinement_)) why = "the group \"" + f[2] + "\" lies outside the Programs folders";
-        else if (!ParseFlag(f[3], group.common) || !ParseFlag(f[4], group.created)) why = "a mark that is not 0 or 1";
-        else r.group = group;
-    } else if (f[0] == "shortcut") {
-        if (!InProgramsFolder(f[1], confinement_) || !EndsWithNoCase(f[1], ".LNK"))
-            why = "the shortcut \"" + f[1] + "\" is not a link in the Programs folders";
-        else
-            Put(r.shortcuts, RecordedShortcut{f[1], f[2], f[3], f[4], f[5]},
-                [](const RecordedShortcut& a, const RecordedShortcut& b) { return SamePath(a.link, b.link); });
-    } else if (f[0] == "uninstall") {
-        if (IsOurUninstallKey(f[1] + "\\" + f[2])) r.uninstallEntry = RecordedUninstallEntry{f[1], f[2]};
-        else why = "an Apps & features entry that is not this directory's: " + f[1] + "\\" + f[2];
+// A step may change only what a run may change, and moves a file aside only in its own folder.
+bool RecordReader::CheckStep(const JournalStep& step, std::string& why) const {
+    if (!confinement_.Allows(step.path)) {
+        why = "\"" + step.path.str() + "\" lies outside the places an install writes to";
+        return false;
     }
-    return why.empty();
+    const bool needsBackup = step.kind == JournalStep::Kind::Replace || step.kind == JournalStep::Kind::Remove;
+    if (step.backup.empty()) {
+        if (needsBackup) why = "\"" + step.path.str() + "\" is moved aside to no backup";
+        return !needsBackup;
+    }
+    if (step.kind == JournalStep::Kind::Folder || step.kind == JournalStep::Kind::Create ||
+        step.backup.Parent() != step.path.Parent() || !IsBackupName(step.backup.Name())) {
+        why = "the backup of \"" + step.path.str() + "\" is not a backup in its folder";
+        return false;
+    }
+    return true;
 }
 
 }  // namespace
 
-bool ParseRecord(const std::string& text, const RecordConfinement& confinement, RecordFile& file,
-                 std::string& problem) {
-    file = {};
-    RecordReader reader(confinement, file);
-    if (!reader.Read(text, problem)) return false;
-    return true;
+std::optional<std::string> JournalBaseDigest(const std::string& text) {
+    std::vector<std::vector<std::string>> lines;
+    for (size_t begin = 0; lines.size() < 3;) {
+        const size_t end = text.find('\n', begin);
+        if (end == std::string::npos) return std::nullopt;
+        std::string line = text.substr(begin, end - begin);
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        lines.push_back(SplitTabs(line));
+        begin = end + 1;
+    }
+    const std::vector<std::string>& base = lines[2];
+    if (lines[0] != std::vector<std::string>{kJournalMagic, std::to_string(kJournalVersion)} || base.size() != 2 ||
+        base[0] != "base" || (base[1] != "-" && !IsDigestText(base[1])))
+        return std::nullopt;
+    return base[1] == "-" ? std::string() : base[1];
+}
+
+bool ParseRecord(const std::string& text, Confinement& confinement, InstallRecord& record, std::string& problem) {
+    record = {};
+    RecordReader reader(RecordReader::Kind::Record, confinement, record, nullptr);
+    return reader.Read(text, problem);
+}
+
+bool ParseJournal(const std::string& text, Confinement& confinement, const InstallRecord& base, JournalFile& journal,
+                  std::string& problem) {
+    journal = {};
+    journal.written = base;
+    RecordReader reader(RecordReader::Kind::Journal, confinement, journal.written, &journal);
+    return reader.Read(text, problem);
 }
 
 }  // namespace qv

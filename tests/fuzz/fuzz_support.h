@@ -12,6 +12,8 @@
 #include <string>
 #include <string_view>
 
+#include "setup/engine/install_record.h"
+#include "setup/session/path.h"
 #include "setup/session/user_port.h"
 
 // A property of the code under test that the input broke: the fuzzer keeps the input.
@@ -60,6 +62,21 @@ inline void WriteFile(const std::string& path, std::string_view bytes) {
     QV_FUZZ_CHECK(f != nullptr);
     QV_FUZZ_CHECK(std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size());
     QV_FUZZ_CHECK(std::fclose(f) == 0);
+}
+
+// The Path of a scratch path, which always is one.
+inline qv::Path PathOf(const std::string& text) {
+    const std::optional<qv::Path> path = qv::Path::Parse(text);
+    QV_FUZZ_CHECK(path.has_value());
+    return *path;
+}
+
+// The places a run into `dir` may change: the directory alone.
+inline qv::Confinement PlacesOf(const std::string& dir) {
+    qv::Confinement places;
+    places.installDir = PathOf(dir);
+    places.uninstallKey = "MarrowvaleFuzz";
+    return places;
 }
 
 inline std::string_view Bytes(const uint8_t* data, size_t size) {

@@ -1,39 +1,54 @@
-// The install record: read back as written, refused when damaged or pointing where an
-// install never writes; its journal undone step by step by a rollback, also by the next
-// run after a run that was killed.
+// The install record and the journal: read back as written, refused when damaged or
+// pointing where a run may not go; a run's journal undone step by step by a rollback,
+// also by the next run after a run that was killed; a record trusted only by its digest.
 #include <gtest/gtest.h>
 
 #include "setup/engine/install_journal.h"
 #include "setup/engine/install_record.h"
+#include "setup/engine/record_trust.h"
+#include "setup/engine/uninstall_entry.h"
+#include "setup/session/digest.h"
 #include "setup/session/file_system.h"
+#include "setup/session/registry.h"
 #include "support/engine_cd.h"
+#include "support/engine_fixture.h"
 #include "support/recording_port.h"
 #include "support/temp_tree.h"
 
 namespace qv {
 namespace {
 
+using qvtest::P;
 using qvtest::ReadTree;
 
 InstallRecord SampleRecord(const std::string& dir) {
     InstallRecord r;
-    r.installDir = dir;
+    r.installDir = P(dir);
     r.sourceDir = "d:\\cd";
     r.language = "ENG";
     r.platform = "ORA";
     r.installType = 2;
     r.answers = {{"GROUP", "Tab\there %41"}};
     r.products = {{"GL", "General Ledger"}};
-    r.folders = {dir, dir + "\\gl"};
-    r.files = {{dir + "\\gl\\a.dat", 40000, "-123", "GL", "gl\\a.dat", true, false, false}};
-    r.entries = {{dir + "\\setup\\qvtools8.cfg", "[Startup]", "DBType", "ORACLE"}};
-    r.dbCodes = {{dir + "\\setup\\dbcodes.inf", "GL", "General Ledger,GL,0"}};
-    r.outside = {{"c:\\temp\\qvxfr.cfg", 60, "77"}};
-    r.group = RecordedGroup{"Marrowvale", "c:\\ProgramData\\Start Menu\\Programs\\Marrowvale", true, true};
-    r.shortcuts = {{"c:\\ProgramData\\Start Menu\\Programs\\Marrowvale\\Data Ferry.LNK", "Data Ferry", dir + "\\x.exe",
+    r.folders = {P(dir), P(dir + "\\gl")};
+    r.files = {{P(dir + "\\gl\\a.dat"), 40000, "-123", "GL", "gl\\a.dat", true, false, false}};
+    r.entries = {{P(dir + "\\setup\\qvtools8.cfg"), "[Startup]", "DBType", "ORACLE"}};
+    r.dbCodes = {{P(dir + "\\setup\\dbcodes.inf"), "GL", "General Ledger,GL,0"}};
+    r.outside = {{P("c:\\temp\\qvxfr.cfg"), 60, "77"}};
+    r.group = RecordedGroup{"Marrowvale", P("c:\\ProgramData\\Start Menu\\Programs\\Marrowvale"), true, true};
+    r.shortcuts = {{P("c:\\ProgramData\\Start Menu\\Programs\\Marrowvale\\Data Ferry.LNK"), "Data Ferry", dir + "\\x.exe",
                     dir, ""}};
     r.uninstallEntry = RecordedUninstallEntry{"HKLM", "Marrowvale-1234"};
     return r;
+}
+
+Confinement PlacesOfQv() {
+    Confinement places;
+    places.installDir = P("c:\\qv");
+    places.programsFolders = {P("c:\\ProgramData\\Start Menu\\Programs")};
+    places.transferConfig = P("c:\\temp\\qvxfr.cfg");
+    places.uninstallKey = "Marrowvale-1234";
+    return places;
 }
 
 // Replaces the first occurrence of `from` and seals the text again, as a careful hand would.
@@ -42,106 +57,154 @@ std::string Edited(std::string text, const std::string& from, const std::string&
     return SealRecordText(text.substr(0, text.rfind("seal\t")));
 }
 
-TEST(InstallRecordFile, ReadsBackWhatItWroteAndRefusesWhatWasTamperedWith) {
-    const std::string dir = "c:\\qv";
-    const RecordConfinement confinement{dir, {}, {}, "Marrowvale-1234"};
-    const std::string text = FormatRecord(SampleRecord(dir));
-    RecordFile file;
+std::string Refusal(const std::string& text) {
+    Confinement places = PlacesOfQv();
+    InstallRecord record;
     std::string problem;
-    ASSERT_TRUE(ParseRecord(text, confinement, file, problem)) << problem;
-    EXPECT_TRUE(file.sealed);
-    EXPECT_FALSE(file.Interrupted());
-    EXPECT_EQ(FormatRecord(file.record), text);
-
-    // A byte changed, a line cut short, a path outside the install directory re-sealed.
-    std::string damaged = text;
-    damaged[damaged.find("40000")] = '5';
-    EXPECT_FALSE(ParseRecord(damaged, confinement, file, problem));
-    EXPECT_EQ(problem, "line 18: the seal does not match the record");
-    EXPECT_FALSE(ParseRecord(text.substr(0, text.size() / 2), confinement, file, problem));
-    EXPECT_NE(problem.find("cut short"), std::string::npos) << problem;
-    EXPECT_FALSE(ParseRecord(Edited(text, dir + "\\gl\\a.dat", "c:\\windows\\a.dat"), confinement, file, problem));
-    EXPECT_EQ(problem, "line 11: \"c:\\windows\\a.dat\" lies outside the install directory");
-    EXPECT_FALSE(ParseRecord(Edited(text, dir + "\\gl\\a.dat", dir + "\\..\\a.dat"), confinement, file, problem));
-    EXPECT_FALSE(ParseRecord(Edited(text, "\\qvxfr.cfg", "\\boot.ini"), confinement, file, problem));
-    EXPECT_FALSE(ParseRecord("QVREC\t2\r\n", confinement, file, problem));
-    EXPECT_EQ(problem, "line 1: the record is of version 2, this installer reads version 1");
+    return ParseRecord(text, places, record, problem) ? "taken" : problem;
 }
 
-struct Journal : ::testing::Test {
-    qvtest::TempTree tree;
-    qvtest::RecordingPort port;
-    std::string dir = tree.path("qv");
+TEST(InstallRecordFile, ReadsBackWhatItWroteAndRefusesWhatWasTamperedWith) {
+    const std::string text = FormatRecord(SampleRecord("c:\\qv"));
+    Confinement places = PlacesOfQv();
+    InstallRecord record;
+    std::string problem;
+    ASSERT_TRUE(ParseRecord(text, places, record, problem)) << problem;
+    EXPECT_EQ(FormatRecord(record), text);
 
-    RecordFile Read() {
-        std::string text;
-        RunError error;
-        RecordFile file;
+    std::string damaged = text;
+    damaged[damaged.find("40000")] = '5';
+    EXPECT_EQ(Refusal(damaged), "line 18: the seal does not match the record");
+    EXPECT_NE(Refusal(text.substr(0, text.size() / 2)).find("cut short"), std::string::npos);
+    EXPECT_EQ(Refusal("QVREC\t2\r\n"), "line 1: the file is of version 2, this installer reads version 1");
+    // Paths that leave the install directory, however they are spelt.
+    EXPECT_EQ(Refusal(Edited(text, "c:\\qv\\gl\\a.dat", "c:\\windows\\a.dat")),
+              "line 11: \"c:\\windows\\a.dat\" lies outside the install directory");
+    EXPECT_NE(Refusal(Edited(text, "c:\\qv\\gl\\a.dat", "c:\\qv\\../Windows/win.ini")), "taken");
+    EXPECT_EQ(Refusal(Edited(text, "c:\\qv\\gl\\a.dat", "c:\\qv\\a.txt%00\\x")),
+              "line 11: \"c:\\qv\\a.txt%00\\x\" is refused: it holds a control character");
+    EXPECT_NE(Refusal(Edited(text, "c:\\qv\\gl\\a.dat", "c:\\qv\\gl\\AUX.dat")).find("names a device"), std::string::npos);
+    EXPECT_NE(Refusal(Edited(text, "\\qvxfr.cfg", "\\boot.ini")), "taken");
+    // A shortcut is the link of its name in the group's folder, and nothing else.
+    EXPECT_NE(Refusal(Edited(text, "Marrowvale\\Data Ferry.LNK", "Other\\Data Ferry.LNK")), "taken");
+    // A sealed record names its install directory, and one that follows its seal is no record.
+    const size_t dirLine = text.find("installdir\t");
+    EXPECT_EQ(Refusal(Edited(text, text.substr(dirLine, text.find('\n', dirLine) + 1 - dirLine), "")),
+              "line 17: the record names no install directory");
+    EXPECT_EQ(Refusal(text + "begin\r\n"), "line 19: \"begin\" follows the end of the record");
+}
+
+TEST(InstallRecordFile, AJournalNamesOnlyWhatThisRunMayChange) {
+    const InstallRecord base = SampleRecord("c:\\qv");
+    const std::string head = JournalHeader(P("c:\\qv"), "");
+    const auto refusal = [&](const std::string& lines) {
+        Confinement places = PlacesOfQv();
+        JournalFile journal;
         std::string problem;
-        EXPECT_TRUE(fs::ReadWholeFile(RecordPath(dir), text, error)) << error.description;
-        EXPECT_TRUE(ParseRecord(text, {dir, {}, {}, ""}, file, problem)) << problem;
-        return file;
+        return ParseJournal(head + lines, places, base, journal, problem) ? "taken" : problem;
+    };
+    EXPECT_EQ(refusal("create\tc:\\qv\\a.txt\r\nreplace\tc:\\qv\\b.txt\tc:\\qv\\~1\r\n"
+                      "create\tc:\\temp\\qvxfr.cfg\r\ncreate\tc:\\ProgramData\\Start Menu\\Programs\\Marrowvale\\x.LNK\r\n"),
+              "taken");
+    EXPECT_EQ(refusal("replace\tc:\\qv\\a.txt\tc:\\qv\\../victim.txt\r\n"),
+              "line 4: the backup of \"c:\\qv\\a.txt\" is not a backup in its folder");
+    EXPECT_EQ(refusal("create\tc:\\Windows\\win.ini%00\\qvxfr.cfg\r\n"),
+              "line 4: \"c:\\Windows\\win.ini%00\\qvxfr.cfg\" is refused: it holds a control character");
+    EXPECT_EQ(refusal("create\tc:\\other\\qvxfr.cfg\r\n"),
+              "line 4: \"c:\\other\\qvxfr.cfg\" lies outside the places an install writes to");
+    EXPECT_EQ(refusal("create\tc:\\Users\\x\\Start Menu\\Programs\\a.txt\r\n"),
+              "line 4: \"c:\\Users\\x\\Start Menu\\Programs\\a.txt\" lies outside the places an install writes to");
+    EXPECT_EQ(refusal("commit\tnot a digest\r\n"), "line 4: a commit without the digest of its record");
+    // A last step cut short was never taken.
+    Confinement places = PlacesOfQv();
+    JournalFile journal;
+    std::string problem;
+    ASSERT_TRUE(ParseJournal(head + "create\tc:\\qv\\a.txt\r\ncreate\tc:\\qv\\b", places, base, journal, problem));
+    EXPECT_EQ(journal.steps.size(), 1u);
+}
+
+struct Journal : qvtest::EngineFixture {
+    std::string dir = dest;
+
+    InstallRecord Read() {
+        Confinement places = Places();
+        const FoundRecord found = ReadInstallRecord(places, port, /*finish=*/false);
+        EXPECT_EQ(found.state, FoundRecord::State::Read) << found.problem;
+        return found.record;
     }
 
     // A run that replaces a.txt, adds b.txt in a new folder and edits c.cfg.
     void Work(InstallJournal& journal) {
         RunError error;
-        ASSERT_TRUE(journal.MakeFolders(dir + "\\new\\deep", error)) << error.description;
-        ASSERT_TRUE(journal.PrepareFile(dir + "\\a.txt", error)) << error.description;
-        tree.write("qv\\a.txt", "new a");
-        journal.Wrote(RecordedFile{dir + "\\a.txt", 5, "1", "P", "a.txt", false, false, false});
-        ASSERT_TRUE(journal.PrepareFile(dir + "\\new\\deep\\b.txt", error));
-        tree.write("qv\\new\\deep\\b.txt", "b");
-        ASSERT_TRUE(journal.PrepareEdit(dir + "\\c.cfg", error));
-        tree.write("qv\\c.cfg", "edited");
+        ASSERT_TRUE(journal.MakeFolders(P(dir + "\\new\\deep"), error)) << error.description;
+        ASSERT_TRUE(journal.PrepareFile(P(dir + "\\a.txt"), error)) << error.description;
+        tree.write("inst\\a.txt", "new a");
+        journal.Wrote(RecordedFile{P(dir + "\\a.txt"), 5, "1", "P", "a.txt", false, false, false});
+        ASSERT_TRUE(journal.PrepareFile(P(dir + "\\new\\deep\\b.txt"), error));
+        tree.write("inst\\new\\deep\\b.txt", "b");
+        ASSERT_TRUE(journal.PrepareEdit(P(dir + "\\c.cfg"), error));
+        tree.write("inst\\c.cfg", "edited");
     }
 };
 
 TEST_F(Journal, ARollbackPutsTheDirectoryBackAsItWasAndACommitKeepsTheRun) {
-    tree.write("qv\\a.txt", "earlier a");
-    tree.write("qv\\c.cfg", "earlier c");
+    tree.write("inst\\a.txt", "earlier a");
+    tree.write("inst\\c.cfg", "earlier c");
     const auto before = ReadTree(dir);
     {
-        InstallJournal journal;
+        InstallJournal journal(Places());
         RunError error;
-        ASSERT_TRUE(journal.Open(dir, {}, error)) << error.description;
+        ASSERT_TRUE(journal.Open({}, "", error)) << error.description;
         Work(journal);
         journal.Rollback(port);
     }
     EXPECT_EQ(ReadTree(dir), before);  // no record, no folder, every earlier file byte for byte
 
-    InstallJournal journal;
+    InstallJournal journal(Places());
     RunError error;
-    ASSERT_TRUE(journal.Open(dir, {}, error));
+    ASSERT_TRUE(journal.Open({}, "", error));
     Work(journal);
     ASSERT_TRUE(journal.Commit(port, error)) << error.description;
-    const RecordFile file = Read();
-    EXPECT_TRUE(file.sealed);
-    ASSERT_EQ(file.record.files.size(), 1u);
-    EXPECT_TRUE(file.record.files[0].earlier);
-    EXPECT_EQ(file.record.folders, (std::vector<std::string>{dir + "\\setup", dir + "\\new", dir + "\\new\\deep"}));
+    const InstallRecord record = Read();
+    ASSERT_EQ(record.files.size(), 1u);
+    EXPECT_TRUE(record.files[0].earlier);
+    EXPECT_EQ(record.folders, (std::vector<Path>{P(dir + "\\setup"), P(dir + "\\new"), P(dir + "\\new\\deep")}));
     const auto after = ReadTree(dir);
     EXPECT_EQ(after.size(), 4u) << "a backup was left";  // a, b, c and the record
     EXPECT_EQ(after.at("a.txt"), "new a");
 }
 
-TEST_F(Journal, TheNextRunFinishesARunThatWasKilled) {
-    tree.write("qv\\a.txt", "earlier a");
-    tree.write("qv\\c.cfg", "earlier c");
+TEST_F(Journal, TheNextRunFinishesARunThatWasKilledAndTrustsOnlyARecordItWrote) {
+    tree.write("inst\\a.txt", "earlier a");
+    tree.write("inst\\c.cfg", "earlier c");
     const auto before = ReadTree(dir);
     {
-        InstallJournal killed;  // ends without a commit or a rollback, as a killed process does
+        InstallJournal killed(Places());  // ends without a commit or a rollback, as a killed process does
         RunError error;
-        ASSERT_TRUE(killed.Open(dir, {}, error));
+        ASSERT_TRUE(killed.Open({}, "", error));
         Work(killed);
         killed.Flush();
     }
-    RecordFile file = Read();
-    ASSERT_TRUE(file.Interrupted());
-    EXPECT_EQ(RecoverInterruptedRun(dir, file, port), Recovery::RolledBack);
+    EXPECT_EQ(ReadTree(dir).count("setup\\qvinstall.rec"), 0u) << "the journal is kept out of the directory";
+    Confinement places = Places();
+    EXPECT_EQ(ReadInstallRecord(places, port, /*finish=*/true).state, FoundRecord::State::None);
     EXPECT_EQ(ReadTree(dir), before);
     EXPECT_NE(std::find(port.steps.begin(), port.steps.end(), "Rolled back: restored " + dir + "\\a.txt"),
               port.steps.end());
+
+    // A record the last run wrote is trusted; one edited and sealed anew is not.
+    InstallJournal journal(Places());
+    RunError error;
+    ASSERT_TRUE(journal.Open({}, "", error));
+    Work(journal);
+    ASSERT_TRUE(journal.Commit(port, error));
+    Read();
+    const std::string text = tree.read("inst\\setup\\qvinstall.rec");
+    tree.write("inst\\setup\\qvinstall.rec", Edited(text, "\t5\t", "\t6\t"));
+    places = Places();
+    const FoundRecord found = ReadInstallRecord(places, port, /*finish=*/true);
+    EXPECT_EQ(found.state, FoundRecord::State::Refused);
+    EXPECT_EQ(found.problem, "it is not the record the last run wrote: its digest is not the one kept in the registry");
 }
 
 }  // namespace
