@@ -20,19 +20,25 @@ namespace {
 // One removal: the record, the journal that moves each file aside, and what it found.
 class Removal {
 public:
-    Removal(Session& session, UserPort& port, ShortcutLibrary& shortcuts, const std::string& dir,
+    Removal(Session& session, UserPort& port, ShortcutLibrary& shortcuts, const Confinement& places,
             UninstallOutcome& outcome)
-        : session_(session), port_(port), shortcuts_(shortcuts), dir_(dir), outcome_(outcome) {}
+        : session_(session), port_(port), shortcuts_(shortcuts), journal_(places), outcome_(outcome) {}
 
-    bool Start(RunError& error) { return journal_.Open(dir_, outcome_.record, error); }
+    bool Start(const std::string& digest, RunError& error) { return journal_.Open(outcome_.record, digest, error); }
 
-    // The files, the database codes, the transfer configuration and the shortcuts. False
+    // The files, the transfer configuration, the database codes and the shortcuts. False
     // when the Cancel button stopped it.
     bool RemoveItems() {
         const InstallRecord& r = outcome_.record;
         for (const RecordedFile& f : r.files)
             if (!RemoveFile(f.path, f.size, f.checksum)) return false;
-        for (const RecordedOutside& o : r.outside) RemoveFile(o.path, o.size, o.checksum);
+        for (const RecordedOutside& o : r.outside) {
+            if (o.path != journal_.Places().transferConfig) {
+                Kept(o.path, "not in the TEMP of this run");
+                continue;
+            }
+            if (!RemoveFile(o.path, o.size, o.checksum)) return false;
+        }
         RemoveDbCodes();
         RemoveShortcuts();
         return true;
@@ -43,7 +49,7 @@ public:
     void Finish() {
         RunError error;
         journal_.Commit(port_, error);
-        for (const std::string& left : journal_.LeftBehind()) outcome_.held.push_back(left);
+        for (const Path& left : journal_.LeftBehind()) outcome_.held.push_back(left);
         RemoveUninstallEntry();
         RemoveRecord();
         RemoveFolders();
@@ -54,12 +60,17 @@ public:
 private:
     // A file goes when it still holds what was written; one that changed stays and is named,
     // one that is held open goes at the next restart.
-    bool RemoveFile(const std::string& path, int64_t size, const std::string& checksum) {
+    bool RemoveFile(const Path& path, int64_t size, const std::string& checksum) {
         ShowFileName(session_, port_, path);
         int64_t found = -1;
         RunError cause;
-        const ItemState state = CheckFile(path, size, checksum, found, cause);
-        if (state == ItemState::Intact) {
+        // What lies behind a link is not the install's: it is never judged, nor removed.
+        const bool reachable = MayChange(journal_.Places(), path, cause);
+        const ItemState state =
+            !reachable || fs::IsLink(path) ? ItemState::Changed : CheckFile(path, size, checksum, found, cause);
+        if (!reachable) {
+            Kept(path, "it is reached through a link");
+        } else if (state == ItemState::Intact) {
             if (journal_.PrepareFile(path, cause)) {
                 journal_.Drop(path);
                 port_.LogStep("Removed " + path);
@@ -76,12 +87,12 @@ private:
         return !session_.InstallAborted;
     }
 
-    void Held(const std::string& path, const RunError& cause) {
+    void Held(const Path& path, const RunError& cause) {
         outcome_.held.push_back(path);
         port_.LogStep("Held open: " + path + " (" + cause.description + ")" + SystemCause(cause));
     }
 
-    void Kept(const std::string& path, const std::string& why) {
+    void Kept(const Path& path, const std::string& why) {
         outcome_.kept.push_back(path);
         port_.LogStep("Kept: " + path + " (" + why + ")");
     }
@@ -89,14 +100,14 @@ private:
     // The codes the installs wrote and that still say what was written; a file of codes
     // that holds nothing else afterwards goes too.
     void RemoveDbCodes() {
-        std::vector<std::string> files;
+        std::vector<Path> files;
         for (const RecordedDbCode& c : outcome_.record.dbCodes) {
             RunError ignored;
             if (ReadLegacyProfileString("dbcodes", c.key, c.file) != c.value || !journal_.PrepareEdit(c.file, ignored)) continue;
             if (DeleteProfileText("dbcodes", c.key, c.file)) port_.LogStep("Removed database code " + c.key + " from " + c.file);
             if (std::find(files.begin(), files.end(), c.file) == files.end()) files.push_back(c.file);
         }
-        for (const std::string& file : files) {
+        for (const Path& file : files) {
             std::string text;
             RunError error;
             if (!fs::ReadWholeFile(file, text, error) || text.find('=') != std::string::npos) continue;
@@ -104,18 +115,30 @@ private:
         }
     }
 
-    void RemoveShortcuts() {
+    // The group's folder in this run's Programs folder that the shortcuts were made in.
+    Path GroupFolder() const {
         const std::optional<RecordedGroup>& group = outcome_.record.group;
+        const std::optional<ProgramsFolder> programs = group ? shortcuts_.FindProgramsFolder(group->common ? 1 : 0) : std::nullopt;
+        const std::optional<Path> folder = programs ? Path::Parse(programs->path, nullptr, PathForms{true}) : std::nullopt;
+        if (!folder || group->title.empty()) return folder.value_or(Path());
+        return folder->Join(group->title).value_or(Path());
+    }
+
+    // Each shortcut is judged where the library reads it, and that link is what goes.
+    void RemoveShortcuts() {
+        const Path folder = GroupFolder();
+        if (folder.empty()) return;
+        const RecordedGroup& group = *outcome_.record.group;
         for (const RecordedShortcut& s : outcome_.record.shortcuts) {
-            if (!fs::IsFile(s.link)) continue;
-            const std::optional<ShortcutTarget> found =
-                group ? shortcuts_.ReadShortCut(group->common ? 1 : 0, group->title, s.name) : std::nullopt;
+            const std::optional<Path> link = folder.Join(s.name + ".LNK");
+            if (!link || !fs::IsFile(*link)) continue;
+            const std::optional<ShortcutTarget> found = shortcuts_.ReadShortCut(group.common ? 1 : 0, group.title, s.name);
             RunError error;
-            if (!found || !EqualsNoCase(found->target, s.target)) Kept(s.link, "points elsewhere since the install");
-            else if (!journal_.PrepareFile(s.link, error)) Held(s.link, error);
+            if (!found || !EqualsNoCase(found->target, s.target)) Kept(*link, "points elsewhere since the install");
+            else if (!journal_.PrepareFile(*link, error)) Held(*link, error);
             else {
-                journal_.Drop(s.link);
-                port_.LogStep("Removed " + s.link);
+                journal_.Drop(*link);
+                port_.LogStep("Removed " + *link);
             }
         }
     }
@@ -133,28 +156,30 @@ private:
 
     void RemoveRecord() {
         RunError error;
-        const std::string path = RecordPath(dir_);
-        if (fs::RemoveFile(path, error)) port_.LogStep("Removed the install record " + path);
-        else Held(path, error);
+        const Path path = RecordPath(journal_.Places().installDir);
+        if (MayChange(journal_.Places(), path, error) && fs::RemoveFile(path, error))
+            port_.LogStep("Removed the install record " + path);
+        else
+            Held(path, error);
     }
 
     void RemoveFolders() {
-        std::vector<std::string> folders = outcome_.record.folders;
-        if (outcome_.record.group && outcome_.record.group->created) folders.push_back(outcome_.record.group->folder);
-        std::sort(folders.begin(), folders.end(),
-                  [](const std::string& a, const std::string& b) { return a.size() > b.size(); });
-        for (const std::string& folder : folders) {
+        std::vector<Path> folders = outcome_.record.folders;
+        const Path group = GroupFolder();
+        if (outcome_.record.group && outcome_.record.group->created && !group.empty()) folders.push_back(group);
+        std::sort(folders.begin(), folders.end(), [](const Path& a, const Path& b) { return a.str().size() > b.str().size(); });
+        for (const Path& folder : folders) {
             RunError error;
-            if (fs::IsDirectory(folder) && fs::RemoveDir(folder, error)) port_.LogStep("Removed folder " + folder);
+            if (fs::IsDirectory(folder) && MayChange(journal_.Places(), folder, error) && fs::RemoveDir(folder, error))
+                port_.LogStep("Removed folder " + folder);
         }
     }
 
     Session& session_;
     UserPort& port_;
     ShortcutLibrary& shortcuts_;
-    const std::string dir_;
-    UninstallOutcome& outcome_;
     InstallJournal journal_;
+    UninstallOutcome& outcome_;
 };
 
 void StartProgress(Session& session, UserPort& port, const InstallRecord& record) {
@@ -168,17 +193,23 @@ void StartProgress(Session& session, UserPort& port, const InstallRecord& record
 
 }  // namespace
 
-Uninstaller::Uninstaller(Session& session, ShortcutLibrary& shortcuts, std::string installDir)
+Uninstaller::Uninstaller(Session& session, ShortcutLibrary& shortcuts, Path installDir)
     : session_(session), shortcuts_(shortcuts), dir_(std::move(installDir)) {}
 
 UninstallOutcome::End Uninstaller::Prepare(UserPort& port) {
+    if (dir_.empty()) {
+        port.LogStep("No install record in " + session_.InstallDir + ": nothing is removed");
+        return outcome_.end = UninstallOutcome::End::NoRecord;
+    }
     if (!TakeDirectoryLock(session_, lock_, dir_, port)) return outcome_.end = UninstallOutcome::End::Busy;
-    const FoundRecord found = ReadInstallRecord(dir_, ConfinementFor(dir_, shortcuts_), port, /*finish=*/true);
+    places_ = ConfinementFor(session_, dir_, shortcuts_);
+    const FoundRecord found = ReadInstallRecord(places_, port, /*finish=*/true);
     if (found.state != FoundRecord::State::Read) {
         port.LogStep("No install record in " + dir_ + ": nothing is removed");
         return outcome_.end = UninstallOutcome::End::NoRecord;
     }
     outcome_.record = found.record;
+    digest_ = found.digest;
     return outcome_.end = UninstallOutcome::End::Removed;
 }
 
@@ -186,11 +217,11 @@ UninstallOutcome Uninstaller::Remove(UserPort& port) {
     if (outcome_.end != UninstallOutcome::End::Removed || !lock_.Held()) return outcome_;
     const RunningInstall running(session_);
     StartProgress(session_, port, outcome_.record);
-    Removal removal(session_, port, shortcuts_, dir_, outcome_);
+    Removal removal(session_, port, shortcuts_, places_, outcome_);
     RunError error;
-    if (!removal.Start(error))
-        port.LogStep("Could not write the install record (" + error.description + ")" + SystemCause(error) +
-                     ": the removal goes on without its journal");
+    if (!removal.Start(digest_, error))
+        port.LogStep("Could not keep the journal of the removal (" + error.description + ")" + SystemCause(error) +
+                     ": a removal that is killed now cannot be rolled back by the next run");
     if (!removal.RemoveItems()) {
         port.LogStep("The removal was cancelled: it is rolled back");
         removal.Undo();
@@ -204,26 +235,17 @@ UninstallOutcome Uninstaller::Remove(UserPort& port) {
     return outcome_;
 }
 
-UninstallOutcome RunUninstall(Session& session, UserPort& port, ShortcutLibrary& shortcuts,
-                              const std::string& installDir) {
+UninstallOutcome RunUninstall(Session& session, UserPort& port, ShortcutLibrary& shortcuts, const Path& installDir) {
     Uninstaller uninstaller(session, shortcuts, installDir);
     uninstaller.Prepare(port);
     return uninstaller.Remove(port);
 }
 
-std::vector<std::string> FilesLeftIn(const std::string& installDir) {
-    std::vector<std::string> left;
-    std::vector<std::string> folders = {installDir};
-    while (!folders.empty()) {
-        const std::string folder = folders.back();
-        folders.pop_back();
-        RunError ignored;
-        fs::FindEntries(folder + "\\*", [&](const fs::DirEntry& entry) {
-            (entry.directory ? folders : left).push_back(folder + "\\" + entry.name);
-            return true;
-        }, ignored);
-    }
-    std::sort(left.begin(), left.end());
+std::vector<Path> FilesLeftIn(const Path& installDir) {
+    std::vector<Path> left;
+    if (installDir.empty()) return left;
+    fs::WalkTree(installDir, [&](const Path& file) { left.push_back(file); });
+    std::sort(left.begin(), left.end(), [](const Path& a, const Path& b) { return a.str() < b.str(); });
     return left;
 }
 

@@ -26,9 +26,9 @@ struct UninstallOutcome {
         NoRecord,   // no record, or one that was refused: nothing was removed
         Busy,       // another run works on the directory: nothing was removed
     } end = End::Removed;
-    InstallRecord record;            // what the record held
-    std::vector<std::string> kept;   // changed since the install, or added by the user
-    std::vector<std::string> held;   // held open by another program: removed at the next restart
+    InstallRecord record;     // what the record held
+    std::vector<Path> kept;   // changed since the install, or left where this run may not go
+    std::vector<Path> held;   // held open by another program: removed at the next restart
 };
 
 // The removal of the installation in one directory, in two steps, so that the user can be
@@ -37,7 +37,8 @@ struct UninstallOutcome {
 // its port (the progress window with the windows). The lock is held until the object goes.
 class Uninstaller {
 public:
-    Uninstaller(Session& session, ShortcutLibrary& shortcuts, std::string installDir);
+    // An installDir that is empty (no place a folder can be) has no record.
+    Uninstaller(Session& session, ShortcutLibrary& shortcuts, Path installDir);
 
     // Removed when there is something to remove; Busy or NoRecord when not.
     UninstallOutcome::End Prepare(UserPort& port);
@@ -49,17 +50,18 @@ public:
 private:
     Session& session_;
     ShortcutLibrary& shortcuts_;
-    const std::string dir_;
+    const Path dir_;
     RunLock lock_;
+    Confinement places_;
+    std::string digest_;  // of the record as it was read
     UninstallOutcome outcome_;
 };
 
 // Prepare and Remove in one, without a question: what a silent run does.
-UninstallOutcome RunUninstall(Session& session, UserPort& port, ShortcutLibrary& shortcuts,
-                              const std::string& installDir);
+UninstallOutcome RunUninstall(Session& session, UserPort& port, ShortcutLibrary& shortcuts, const Path& installDir);
 
-// The files and folders below installDir that remain after a removal: what was kept, and
-// what the user added. Sorted.
-std::vector<std::string> FilesLeftIn(const std::string& installDir);
+// The files below installDir that remain after a removal: what was kept, and what the
+// user added (a link is named, not gone into). Sorted.
+std::vector<Path> FilesLeftIn(const Path& installDir);
 
 }  // namespace qv

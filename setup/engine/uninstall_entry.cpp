@@ -15,7 +15,7 @@ constexpr const char* kKeptFiles[] = {kProgramName, "qvole.dll", "qvcrc.dll"};
 
 std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 
-std::string EntryKey(const std::string& installDir) {
+std::string EntryKey(const Path& installDir) {
     return std::string(kUninstallKeyRoot) + "\\" + UninstallKeyName(installDir);
 }
 
@@ -27,16 +27,12 @@ uint32_t EstimatedKiB(const InstallRecord& record) {
 
 }  // namespace
 
-std::string UninstallKeyName(const std::string& installDir) { return RunLockName(installDir); }
+std::string UninstallKeyName(const Path& installDir) { return RunLockName(installDir); }
 
-std::string UninstallerFolder(const std::string& installDir) {
-    std::string dir = installDir;
-    if (!dir.empty() && dir.back() == '\\') dir.pop_back();
-    return dir + "\\setup\\uninstall";
-}
+Path UninstallerFolder(const Path& installDir) { return installDir.Join("setup\\uninstall").value_or(Path()); }
 
 std::vector<reg::Value> UninstallValues(const InstallRecord& record, const std::string& date) {
-    const std::string folder = UninstallerFolder(record.installDir);
+    const Path folder = UninstallerFolder(record.installDir);
     const std::string program = folder + "\\" + kProgramName;
     const std::string remove = Quoted(program) + " " + Quoted(folder) + " x /UNINSTALL /DIR=" + Quoted(record.installDir);
     std::string source = record.sourceDir;  // without a "\" before its closing quote
@@ -59,17 +55,18 @@ std::vector<reg::Value> UninstallValues(const InstallRecord& record, const std::
     };
 }
 
-void KeepUninstaller(InstallJournal& journal, UserPort& port, const std::string& installDir) {
+void KeepUninstaller(InstallJournal& journal, UserPort& port, const Path& installDir) {
     const std::string from = fs::ProgramFolder();
-    const std::string to = UninstallerFolder(installDir);
-    if (from.empty() || EqualsNoCase(from, to)) return;
+    const Path to = UninstallerFolder(installDir);
+    if (from.empty() || to.empty() || EqualsNoCase(from, to.str())) return;
     RunError error;
     if (!journal.MakeFolders(to, error)) {
         port.LogStep("Could not keep the uninstaller in " + to + " (" + error.description + ")" + SystemCause(error));
         return;
     }
     for (const char* name : kKeptFiles) {
-        const std::string source = from + "\\" + name, dest = to + "\\" + name;
+        const std::string source = from + "\\" + name;
+        const Path dest = *to.Join(name);
         RecordedFile file;
         file.path = dest;
         int32_t checksum = 0;

@@ -20,10 +20,10 @@ inline constexpr const char* kUninstallKeyRoot = "Software\\Microsoft\\Windows\\
 
 // The entry's key name below kUninstallKeyRoot: the same for every spelling of the
 // directory that differs only in case or a trailing "\".
-std::string UninstallKeyName(const std::string& installDir);
+std::string UninstallKeyName(const Path& installDir);
 
 // Where the install keeps the program and its two libraries: installDir\setup\uninstall.
-std::string UninstallerFolder(const std::string& installDir);
+Path UninstallerFolder(const Path& installDir);
 
 // The entry's values for this record; date is the day of the install (YYYYMMDD).
 std::vector<reg::Value> UninstallValues(const InstallRecord& record, const std::string& date);
@@ -31,7 +31,7 @@ std::vector<reg::Value> UninstallValues(const InstallRecord& record, const std::
 // Copies the running program and its two libraries into UninstallerFolder, each listed in
 // the journal and recorded. Where the program's folder is unknown (natively) or is that
 // folder already, nothing is copied.
-void KeepUninstaller(InstallJournal& journal, UserPort& port, const std::string& installDir);
+void KeepUninstaller(InstallJournal& journal, UserPort& port, const Path& installDir);
 
 // Writes the entry for the journal's record (listed in the journal first, and recorded):
 // the machine's, else the user's. The log says which, or why neither.

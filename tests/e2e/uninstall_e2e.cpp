@@ -11,6 +11,7 @@
 
 #include "e2e/held_install.h"
 #include "e2e/silent_test.h"
+#include "setup/engine/install_record.h"
 #include "setup/engine/uninstall_entry.h"
 
 namespace qve2e {
@@ -85,7 +86,7 @@ protected:
         SHGetFolderPathA(nullptr, CSIDL_COMMON_PROGRAMS, nullptr, SHGFP_TYPE_CURRENT, programs);
         return std::string(programs) + "\\" + group_;
     }
-    std::string EntryKey() const { return std::string(qv::kUninstallKeyRoot) + "\\" + qv::UninstallKeyName(Target()); }
+    std::string EntryKey() const { return std::string(qv::kUninstallKeyRoot) + "\\" + qv::UninstallKeyName(qvtest::P(Target())); }
     // Starts a command line of the entry as Apps & features would, and waits for its end.
     DWORD RunEntryCommand(const std::string& name, const Environment& environment) {
         const std::string command = RegistryString(EntryKey(), name);
@@ -106,7 +107,7 @@ protected:
 
 TEST_F(UninstallTest, TheQuietUninstallRemovesWhatWasWrittenAndKeepsWhatChangedOrWasAdded) {
     ASSERT_EQ(RunSilent(Switches()), 0u);
-    const std::string key = qv::UninstallKeyName(Target());
+    const std::string key = qv::UninstallKeyName(qvtest::P(Target()));
     EXPECT_NE(UninstallerList().find(key + "|||Marrowvale 8.01 (" + Target() + ")"), std::string::npos)
         << UninstallerList();
     EXPECT_TRUE(std::filesystem::exists(GroupFolder() + "\\Data Ferry.LNK"));
@@ -170,6 +171,37 @@ TEST_F(UninstallTest, AnInstallKilledHalfWayIsRolledBackByTheNextRunEvenAVerify)
     std::map<std::string, std::string> after;
     for (const std::string& path : Tree(Target())) after[path] = *ReadFile(Target() + "\\" + path);
     EXPECT_TRUE(after == before) << "the earlier install is not as it was";
+}
+
+TEST_F(UninstallTest, AForgedRecordAndJournalMakeNoRunTouchAFileOutsideTheInstallDirectory) {
+    // What a user who can write the install directory leaves there, sealed as the record is.
+    const std::string victim = scratch_.path("victim.txt");
+    qvtest::WriteFile(victim, "not the installer's");
+    const std::string record = qv::SealRecordText("QVREC\t1\r\ninstalldir\t" + Target() + "\r\nsource\tD:\\\r\n");
+    qvtest::WriteFile(Target() + "\\setup\\qvinstall.rec",
+                      record + "QVJNL\t1\r\nbegin\r\nreplace\t" + Target() + "\\a.txt\t" + Target() +
+                          "\\../victim.txt\r\ncommit\r\n");
+    EXPECT_EQ(RunSilent("/VERIFY " + Switches()), 6u);
+    EXPECT_TRUE(HasLine(Log(), "No install record to judge by: the chosen products are surveyed on the CD"));
+    EXPECT_EQ(RunSilent("/UNINSTALL /S /DIR=\"" + Target() + "\"", false), 1u);
+    EXPECT_EQ(*ReadFile(victim), "not the installer's");
+}
+
+TEST_F(UninstallTest, AnEditedRecordSealedAnewIsRefusedAndTheUninstallRemovesNothing) {
+    ASSERT_EQ(RunSilent(Switches()), 0u);
+    const std::string path = Target() + "\\setup\\qvinstall.rec";
+    std::string text = *ReadFile(path);
+    text = text.substr(0, text.rfind("seal\t"));
+    text.replace(text.find("\ntype\t1\r"), 8, "\ntype\t2\r");
+    qvtest::WriteFile(path, qv::SealRecordText(text));
+    const std::vector<std::string> before = Tree(Target());
+
+    EXPECT_EQ(RunSilent("/UNINSTALL /S /DIR=\"" + Target() + "\"", false), 1u);
+    EXPECT_TRUE(HasLine(Log(), "The install record " + path +
+                                   " is refused (it is not the record the last run wrote: its digest is not the one "
+                                   "kept in the registry): this run goes on without it"))
+        << ::testing::PrintToString(Log());
+    EXPECT_EQ(Tree(Target()), before);
 }
 
 }  // namespace

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "setup/engine/install_run.h"
+#include "setup/engine/record_trust.h"
+#include "setup/session/digest.h"
 #include "setup/engine/uninstall.h"
 #include "setup/engine/uninstall_entry.h"
 #include "setup/session/registry.h"
@@ -32,7 +34,7 @@ struct Uninstall : qvtest::EngineFixture {
     }
     std::string Src(const std::string& spec) const { return cd + "\\P\\" + spec; }
     std::string Dst(const std::string& spec) const { return dest + "\\" + spec; }
-    std::string EntryKey() const { return std::string(kUninstallKeyRoot) + "\\" + UninstallKeyName(dest); }
+    std::string EntryKey() const { return std::string(kUninstallKeyRoot) + "\\" + UninstallKeyName(Dest()); }
 };
 
 TEST_F(Uninstall, AnInstallThatFailsIsRolledBackToTheEarlierFilesByteForByte) {
@@ -65,15 +67,15 @@ TEST_F(Uninstall, RemovesWhatWasWrittenAndKeepsAndNamesWhatChangedOrWasAdded) {
     tree.write("inst\\bin\\c.txt", "changed");
     tree.write("inst\\bin\\mine.txt", "the user's");
 
-    const UninstallOutcome outcome = RunUninstall(s, port, shortcuts, dest);
+    const UninstallOutcome outcome = RunUninstall(s, port, shortcuts, Dest());
     EXPECT_EQ(outcome.end, UninstallOutcome::End::Removed);
-    EXPECT_EQ(outcome.kept, (std::vector<std::string>{Dst("bin\\c.txt")}));
+    EXPECT_EQ(outcome.kept, (std::vector<Path>{qvtest::P(Dst("bin\\c.txt"))}));
     EXPECT_EQ(ReadTree(dest), (Tree{{"bin\\c.txt", "changed"}, {"bin\\mine.txt", "the user's"}}));
     EXPECT_FALSE(reg::KeyExists(reg::Root::LocalMachine, EntryKey()));
-    EXPECT_EQ(FilesLeftIn(dest), (std::vector<std::string>{Dst("bin\\c.txt"), Dst("bin\\mine.txt")}));
+    EXPECT_EQ(FilesLeftIn(Dest()), (std::vector<Path>{qvtest::P(Dst("bin\\c.txt")), qvtest::P(Dst("bin\\mine.txt"))}));
 
     // Nothing left to remove: the next uninstall finds no record.
-    EXPECT_EQ(RunUninstall(s, port, shortcuts, dest).end, UninstallOutcome::End::NoRecord);
+    EXPECT_EQ(RunUninstall(s, port, shortcuts, Dest()).end, UninstallOutcome::End::NoRecord);
 }
 
 TEST_F(Uninstall, ATamperedRecordCannotRemoveAnythingElse) {
@@ -83,14 +85,23 @@ TEST_F(Uninstall, ATamperedRecordCannotRemoveAnythingElse) {
     std::string record = tree.read("inst\\setup\\qvinstall.rec");
     const std::string a = Dst("a.txt");
     record.replace(record.find(a), a.size(), tree.path("elsewhere.txt"));
-    qvtest::WriteFile(path, SealRecordText(record.substr(0, record.rfind("seal\t"))));
+    const std::string forged = SealRecordText(record.substr(0, record.rfind("seal\t")));
+    qvtest::WriteFile(path, forged);
+    const auto logged = [&](const std::string& what) {
+        return std::any_of(port.steps.begin(), port.steps.end(),
+                           [&](const std::string& step) { return step.find(what) != std::string::npos; });
+    };
 
-    EXPECT_EQ(RunUninstall(s, port, shortcuts, dest).end, UninstallOutcome::End::NoRecord);
+    // Sealed anew, it is not the record the last run wrote.
+    EXPECT_EQ(RunUninstall(s, port, shortcuts, Dest()).end, UninstallOutcome::End::NoRecord);
+    EXPECT_TRUE(logged("its digest is not the one kept in the registry"));
+    // With its digest kept as well, it still names nothing outside the install directory.
+    RunError error;
+    ASSERT_TRUE(reg::SetValues(reg::Root::LocalMachine, EntryKey(), {{kRecordDigestValue, Sha256Hex(forged)}}, error));
+    EXPECT_EQ(RunUninstall(s, port, shortcuts, Dest()).end, UninstallOutcome::End::NoRecord);
+    EXPECT_TRUE(logged("lies outside the install directory"));
     EXPECT_EQ(tree.read("elsewhere.txt"), "not the installer's");
     EXPECT_EQ(tree.read("inst\\a.txt"), "alpha");
-    EXPECT_NE(std::find_if(port.steps.begin(), port.steps.end(), [](const std::string& step) {
-        return step.find("lies outside the install directory") != std::string::npos;
-    }), port.steps.end());
 }
 
 TEST_F(Uninstall, CancelAtAnyPointOfAnInstallPutsTheEarlierOneBack) {
@@ -119,7 +130,7 @@ TEST_F(Uninstall, CancelPutsEverythingBack) {
         port.answers = {Answer::Yes};
         ConfirmCancel(s, port);
     };
-    EXPECT_EQ(RunUninstall(s, port, shortcuts, dest).end, UninstallOutcome::End::Cancelled);
+    EXPECT_EQ(RunUninstall(s, port, shortcuts, Dest()).end, UninstallOutcome::End::Cancelled);
     EXPECT_EQ(ReadTree(dest), installed);
 }
 
