@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "setup/engine/install_journal.h"
 #include "setup/engine/uninstall_entry.h"
 #include "setup/removal_copy.h"
 #include "setup/session/disk_utils.h"
@@ -74,7 +75,7 @@ bool StartAndWait(const std::string& program, const std::string& arguments, int&
 }
 
 // Removes a file now, or at the next restart; the log says which.
-void RemoveNowOrAtRestart(const std::string& path, UserPort& port) {
+void RemoveNowOrAtRestart(const Path& path, UserPort& port) {
     RunError error;
     fs::ClearReadOnly(path, error);
     if (fs::RemoveFile(path, error)) return;
@@ -106,20 +107,24 @@ void FinishRemovalCopy(int exitCode, const UninstallOutcome& outcome, UserPort& 
         CloseHandle(starter);
     }
     // The copy itself goes at the next restart where the system lets it (TEMP keeps it otherwise).
-    const std::string copy = fs::ProgramFolder();
     RunError ignored;
-    for (const char* name : kCopiedFiles) fs::RemoveAtRestart(copy + "\\" + name, ignored);
-    fs::RemoveAtRestart(copy, ignored);
-    const std::string later = UninstallerFolder(outcome.record.installDir) + "\\";
-    for (const std::string& path : outcome.held)
-        if (StartsWithNoCase(path, later)) RemoveNowOrAtRestart(path, port);
-    std::vector<std::string> folders = outcome.record.folders;
-    std::sort(folders.begin(), folders.end(), [](const std::string& a, const std::string& b) { return a.size() > b.size(); });
-    for (const std::string& folder : folders) {
+    if (const std::optional<Path> copy = Path::Parse(fs::ProgramFolder(), nullptr, PathForms{true})) {
+        for (const char* name : kCopiedFiles) fs::RemoveAtRestart(*copy->Join(name), ignored);
+        fs::RemoveAtRestart(*copy, ignored);
+    }
+    const Path later = UninstallerFolder(outcome.record.installDir);
+    for (const Path& path : outcome.held)
+        if (path.IsWithin(later) && path != later) RemoveNowOrAtRestart(path, port);
+    Confinement places;
+    places.installDir = outcome.record.installDir;
+    std::vector<Path> folders = outcome.record.folders;
+    std::sort(folders.begin(), folders.end(), [](const Path& a, const Path& b) { return a.str().size() > b.str().size(); });
+    for (const Path& folder : folders) {
         RunError error;
         // A folder that still holds what goes at the restart goes after it; one that holds
         // what was kept stays then too.
-        if (fs::IsDirectory(folder) && !fs::RemoveDir(folder, error)) fs::RemoveAtRestart(folder, error);
+        if (fs::IsDirectory(folder) && MayChange(places, folder, error) && !fs::RemoveDir(folder, error))
+            fs::RemoveAtRestart(folder, error);
     }
 }
 

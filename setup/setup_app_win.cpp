@@ -178,8 +178,8 @@ private:
             log_.Write("The common controls cannot be initialised" + SystemCause(FromSystemError(GetLastError())));
         LoggingPort port(quiet_ ? static_cast<UserPort&>(policy_) : window_, log_);
         if (!ParseCommandLine(session_, port, arguments, options_)) return ExitCode::StartupFailed;
-        const std::string dir = UninstallDir(options_);
-        port.LogStep("Uninstall of " + dir);
+        const Path dir = UninstallDir(options_);
+        port.LogStep("Uninstall of " + (dir.empty() ? options_.installDir : dir.str()));
         Uninstaller uninstaller(session_, QvoleLibrary(), dir);
         UninstallOutcome outcome;
         outcome.end = uninstaller.Prepare(port);
@@ -193,7 +193,7 @@ private:
                 installStatus_.RunRemoval([&](UserPort& status) { outcome = uninstaller.Remove(status); });
             }
         }
-        const ExitCode code = EndUninstall(port, outcome, IsRemovalCopy() ? UninstallerFolder(dir) : std::string());
+        const ExitCode code = EndUninstall(port, outcome, IsRemovalCopy() ? UninstallerFolder(dir) : Path());
         if (!quiet_) TellRemovalEnd(port, outcome, dir);
         if (IsRemovalCopy()) FinishRemovalCopy(static_cast<int>(code), outcome, port);
         return code;
@@ -209,7 +209,7 @@ private:
     }
 
     // The closing message of a removal: what happened, what was kept, what goes at the restart.
-    void TellRemovalEnd(UserPort& port, const UninstallOutcome& outcome, const std::string& dir) {
+    void TellRemovalEnd(UserPort& port, const UninstallOutcome& outcome, const Path& dir) {
         std::string text;
         switch (outcome.end) {
             case UninstallOutcome::End::Removed: text = Res(session_, Str::UninstallDone); break;
@@ -219,17 +219,17 @@ private:
                 text = Res(session_, Str::DirectoryInUse) + " " + dir + ".\r" + Res(session_, Str::TryLater);
                 break;
         }
-        std::vector<std::string> left;
-        for (const std::string& path : FilesLeftIn(dir))
+        std::vector<Path> left;
+        for (const Path& path : FilesLeftIn(dir))
             if (std::find(outcome.held.begin(), outcome.held.end(), path) == outcome.held.end()) left.push_back(path);
         if (outcome.end == UninstallOutcome::End::Removed && !left.empty()) {
             text += "\r\r" + Res(session_, Str::UninstallKept);
-            for (const std::string& path : left) text += "\r" + path;
+            for (const Path& path : left) text += "\r" + path;
         }
-        const std::string later = IsRemovalCopy() ? UninstallerFolder(dir) + "\\" : std::string();
+        const Path later = IsRemovalCopy() ? UninstallerFolder(dir) : Path();
         std::string held;
-        for (const std::string& path : outcome.held)
-            if (later.empty() || !StartsWithNoCase(path, later)) held += "\r" + path;
+        for (const Path& path : outcome.held)
+            if (later.empty() || !path.IsWithin(later) || path == later) held += "\r" + path;
         if (!held.empty()) text += "\r\r" + Res(session_, Str::UninstallHeld) + held;
         const bool ok = outcome.end == UninstallOutcome::End::Removed;
         port.ShowMessage({text, Res(session_, Str::UninstallTitle), Buttons::Ok, ok ? Icon::Information : Icon::Exclamation, 1});
@@ -259,7 +259,7 @@ private:
 
         if (!ParseCommandLine(session_, port_, arguments, options_)) return ExitCode::StartupFailed;
         installStatus_.SetCompletion(
-            [this](UserPort& port, InstallJournal& journal, const std::string& destRoot, bool supplyChain) {
+            [this](UserPort& port, InstallJournal& journal, const Path& destRoot, bool supplyChain) {
                 ui::SetBusy(true);
                 const CompletionOutcome outcome =
                     FinishInstall(session_, port, completion_, journal, destRoot, supplyChain);

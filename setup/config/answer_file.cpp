@@ -2,6 +2,7 @@
 
 #include "setup/config/profile_file.h"
 #include "setup/config/profile_text.h"
+#include "setup/session/disk_utils.h"
 #include "setup/session/file_system.h"
 #include "setup/session/text_util.h"
 
@@ -69,8 +70,12 @@ bool ReadAnswers(const std::string& path, std::vector<FileAnswer>& answers, std:
 
 bool WriteAnswerFile(const std::string& path, const StartupOptions& answers, RunError& error) {
     // The profile call puts a file named without a folder into the Windows folder.
-    const std::string file = fs::FullPath(path);
-    const std::string scratch = file + ".~new";
+    const std::optional<Path> file = FullPathOf(path);
+    if (!file || file->IsRoot()) {
+        error = err::BadFileNameOrNumber();
+        return false;
+    }
+    const Path scratch = file->WithSuffix(".~new");
     RunError ignored;
     fs::RemoveFile(scratch, ignored);
     for (const Switch& sw : Switches()) {
@@ -82,7 +87,7 @@ bool WriteAnswerFile(const std::string& path, const StartupOptions& answers, Run
             return false;
         }
     }
-    if (fs::MoveReplacing(scratch, file, error)) return true;
+    if (fs::MoveReplacing(scratch, *file, error)) return true;
     fs::RemoveFile(scratch, ignored);
     return false;
 }

@@ -49,8 +49,8 @@ void ReportSaveFailure(UserPort& port, const RunError& error, const std::string&
 
 // Writes every line with CR LF to a new file; false, with the error, on any failure (a
 // write that fails without a system error counts as a device error).
-bool WriteLines(const std::vector<std::string>& lines, const std::string& path, RunError& error) {
-    std::FILE* f = fs::OpenFile(path, "wb", error);
+bool WriteLines(const std::vector<std::string>& lines, const Path& path, RunError& error) {
+    std::FILE* f = fs::CreateFileToWrite(path, error);
     if (!f) return false;
     bool ok = true;
     for (const std::string& line : lines) {
@@ -158,8 +158,8 @@ void SetREGParm(Session& session, const std::string& key, const std::string& val
     }
 }
 
-bool SaveFile(Session& session, UserPort& port, const std::string& path) {
-    const std::string scratch = path + ".~new";
+bool SaveFile(Session& session, UserPort& port, const Path& path) {
+    const Path scratch = path.WithSuffix(".~new");
     RunError error, ignored;
     std::vector<std::string> legacy;
     legacy.reserve(session.ConfigLines.size());
@@ -229,7 +229,7 @@ std::optional<std::string> GetREGParm(const std::vector<std::string>& lines, con
     return std::nullopt;
 }
 
-bool WriteWorkstationConfig(Session& session, UserPort& port, const std::string& path,
+bool WriteWorkstationConfig(Session& session, UserPort& port, const Path& path,
                             const std::string& connectivityDir) {
     if (!LoadFile(session, port, path)) return false;
     for (const ConfigEntry& e : WorkstationConfigEntries(session, connectivityDir))

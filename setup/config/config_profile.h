@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "setup/session/path.h"
 #include "setup/session/run_error.h"
 #include "setup/session/session.h"
 #include "setup/session/user_port.h"
@@ -30,7 +31,7 @@ void SetREGParm(Session& session, const std::string& key, const std::string& val
 // Writes session.ConfigLines to path, each line ended by CR LF, and empties them. The new
 // content goes to a scratch file beside the old one, which it replaces only once it is
 // whole: a failed save leaves the old file as it was.
-bool SaveFile(Session& session, UserPort& port, const std::string& path);
+bool SaveFile(Session& session, UserPort& port, const Path& path);
 
 // One entry an install sets: its section ("[Startup]"), key and value.
 struct ConfigEntry {
@@ -51,7 +52,7 @@ std::optional<std::string> GetREGParm(const std::vector<std::string>& lines, con
 // Sets the 29 entries of this installation in the configuration file at path and saves
 // it; does nothing when the file cannot be read. connectivityDir is the database client's
 // programs directory chosen in the program group dialog. True when the file was saved.
-bool WriteWorkstationConfig(Session& session, UserPort& port, const std::string& path,
+bool WriteWorkstationConfig(Session& session, UserPort& port, const Path& path,
                             const std::string& connectivityDir);
 
 }  // namespace qv

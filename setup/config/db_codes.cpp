@@ -5,10 +5,9 @@
 
 namespace qv {
 
-std::string DbCodesPath(const Session& session) {
-    std::string root = session.InstallDir;
-    if (!root.empty() && root.back() == '\\') root.pop_back();
-    return root + "\\setup\\dbcodes.inf";
+Path DbCodesPath(const Session& session) {
+    const Path root = InstallDirPath(session);
+    return root.empty() ? Path() : *root.Join("setup\\dbcodes.inf");
 }
 
 bool HasDbCodes(const ProductRec& product) {
@@ -25,13 +24,12 @@ void WriteDbCodes(Session& session, int index) {
     if (index < 0 || index > kMaxProducts) return;
     const ProductRec& product = session.ListedProducts[static_cast<size_t>(index)];
     if (product.ProductCode.empty()) return;
-    std::string root = session.InstallDir;
-    if (!root.empty() && root.back() == '\\') root.pop_back();
+    const Path path = DbCodesPath(session);
+    if (path.empty()) return;
     RunError ignored;  // the profile call then fails and is passed over as well
-    MakeDirPath(root + "\\setup", ignored);
+    MakeDirPath(path.Parent(), ignored);
     bool faithful = true;  // a description of the CD's fits the legacy code page the suite reads
-    WriteLegacyProfileString("dbcodes", product.ProductCode, DbCodesValue(product), root + "\\setup\\dbcodes.inf",
-                             faithful);
+    WriteLegacyProfileString("dbcodes", product.ProductCode, DbCodesValue(product), path, faithful);
 }
 
 }  // namespace qv

@@ -3,12 +3,13 @@
 
 #include <string>
 
+#include "setup/session/path.h"
 #include "setup/session/session.h"
 
 namespace qv {
 
 // The file the database codes go to: InstallDir + "\setup\dbcodes.inf".
-std::string DbCodesPath(const Session& session);
+Path DbCodesPath(const Session& session);
 
 // Whether a product's database codes are written: its SoftwareType is "Application" or
 // "Database" and it has a product code.

@@ -69,7 +69,7 @@ std::optional<std::string> ReadProfileText(const std::string& section, const std
 namespace {
 
 // Changes the lines of the file with `edit`, as the Windows call rewrites the file.
-bool EditProfile(const std::string& file, const std::function<void(std::vector<std::string>&)>& edit) {
+bool EditProfile(const Path& file, const std::function<void(std::vector<std::string>&)>& edit) {
     std::string text;
     RunError error;
     if (fs::Exists(file) && !fs::ReadWholeFile(file, text, error)) return false;
@@ -79,7 +79,7 @@ bool EditProfile(const std::string& file, const std::function<void(std::vector<s
     // A file that began with a byte-order mark keeps it, as the Windows call keeps it.
     std::string out = profile.byteOrderMark ? "\xEF\xBB\xBF" : "";
     for (const std::string& line : profile.lines) out += line + "\r\n";
-    std::FILE* f = fs::OpenFile(file, "wb", error);
+    std::FILE* f = fs::CreateFileToWrite(file, error);
     if (!f) return false;
     const bool written = std::fwrite(out.data(), 1, out.size(), f) == out.size();
     return std::fclose(f) == 0 && written;
@@ -87,12 +87,11 @@ bool EditProfile(const std::string& file, const std::function<void(std::vector<s
 
 }  // namespace
 
-bool WriteProfileText(const std::string& section, const std::string& key, const std::string& value,
-                      const std::string& file) {
+bool WriteProfileText(const std::string& section, const std::string& key, const std::string& value, const Path& file) {
     return EditProfile(file, [&](std::vector<std::string>& lines) { PutEntry(lines, section, key, key + "=" + value); });
 }
 
-bool DeleteProfileText(const std::string& section, const std::string& key, const std::string& file) {
+bool DeleteProfileText(const std::string& section, const std::string& key, const Path& file) {
     if (!fs::Exists(file)) return true;
     return EditProfile(file, [&](std::vector<std::string>& lines) {
         bool inSection = false;
@@ -115,7 +114,7 @@ std::optional<std::string> ReadLegacyProfileString(const std::string& section, c
 }
 
 bool WriteLegacyProfileString(const std::string& section, const std::string& key, const std::string& value,
-                              const std::string& file, bool& faithful) {
+                              const Path& file, bool& faithful) {
     std::string legacy;
     faithful = ToLegacyText(value, legacy);
     return WriteProfileText(section, key, faithful ? legacy : value, file);

@@ -8,6 +8,8 @@
 #include <optional>
 #include <string>
 
+#include "setup/session/path.h"
+
 namespace qv {
 
 // The value of key in section, without one pair of surrounding quotes; nothing when the
@@ -16,10 +18,9 @@ std::optional<std::string> ReadProfileText(const std::string& section, const std
                                            const std::string& file);
 // Replaces the key's value, or adds the key to its section, the section to the file and
 // the file where missing.
-bool WriteProfileText(const std::string& section, const std::string& key, const std::string& value,
-                      const std::string& file);
+bool WriteProfileText(const std::string& section, const std::string& key, const std::string& value, const Path& file);
 // Removes the key; true when it is gone (also when it was never there).
-bool DeleteProfileText(const std::string& section, const std::string& key, const std::string& file);
+bool DeleteProfileText(const std::string& section, const std::string& key, const Path& file);
 
 // The same for a file in the legacy ANSI code page: the value converted from it, and to
 // it. A value that has no place in that code page is written as the program holds it
@@ -27,6 +28,6 @@ bool DeleteProfileText(const std::string& section, const std::string& key, const
 std::optional<std::string> ReadLegacyProfileString(const std::string& section, const std::string& key,
                                                    const std::string& file);
 bool WriteLegacyProfileString(const std::string& section, const std::string& key, const std::string& value,
-                              const std::string& file, bool& faithful);
+                              const Path& file, bool& faithful);
 
 }  // namespace qv

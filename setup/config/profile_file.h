@@ -10,6 +10,8 @@
 #include <optional>
 #include <string>
 
+#include "setup/session/path.h"
+
 // windows.h defines WriteProfileString as a macro (WriteProfileStringA); the name here is
 // ours, so a file that includes windows.h first still defines and calls this function.
 #ifdef WriteProfileString
@@ -19,10 +21,10 @@
 namespace qv {
 
 bool WriteProfileString(const std::string& section, const std::string& key, const std::string& value,
-                        const std::string& file);
+                        const Path& file);
 
 // Removes key from section; true when it is gone (also when it was never there).
-bool DeleteProfileKey(const std::string& section, const std::string& key, const std::string& file);
+bool DeleteProfileKey(const std::string& section, const std::string& key, const Path& file);
 
 // The value of key in section (names without brackets); nothing when the file, the
 // section or the key is missing.

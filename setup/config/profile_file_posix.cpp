@@ -5,11 +5,11 @@
 namespace qv {
 
 bool WriteProfileString(const std::string& section, const std::string& key, const std::string& value,
-                        const std::string& file) {
+                        const Path& file) {
     return WriteProfileText(section, key, value, file);
 }
 
-bool DeleteProfileKey(const std::string& section, const std::string& key, const std::string& file) {
+bool DeleteProfileKey(const std::string& section, const std::string& key, const Path& file) {
     return DeleteProfileText(section, key, file);
 }
 

@@ -5,7 +5,7 @@
 namespace qv {
 
 bool WriteProfileString(const std::string& section, const std::string& key, const std::string& value,
-                        const std::string& file) {
+                        const Path& file) {
     if (!WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), file.c_str())) return false;
     // The system may keep the change in its cache: this call writes the file out (where
     // there is no cache it does nothing, and says so).
@@ -13,7 +13,7 @@ bool WriteProfileString(const std::string& section, const std::string& key, cons
     return true;
 }
 
-bool DeleteProfileKey(const std::string& section, const std::string& key, const std::string& file) {
+bool DeleteProfileKey(const std::string& section, const std::string& key, const Path& file) {
     if (GetFileAttributesA(file.c_str()) == INVALID_FILE_ATTRIBUTES) return true;
     if (!WritePrivateProfileStringA(section.c_str(), key.c_str(), nullptr, file.c_str())) return false;
     WritePrivateProfileStringA(nullptr, nullptr, nullptr, file.c_str());

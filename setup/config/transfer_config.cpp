@@ -2,19 +2,18 @@
 
 #include <cstdio>
 
+#include "setup/session/disk_utils.h"
 #include "setup/session/file_system.h"
 #include "setup/session/text_encoding.h"
 
 namespace qv {
 
-std::string TransferConfigPath(const std::string& dir) {
-    std::string path = dir;
-    if (path.empty() || path.back() != '\\') path += '\\';
-    return path + kTransferConfigName;
+Path TransferConfigPath(const Session& session) {
+    const Path temp = TempDirPath(session);
+    return temp.empty() ? Path() : *temp.Join(kTransferConfigName);
 }
 
-bool WriteTransferConfig(const Session& session, const std::string& dir, RunError& error) {
-    const std::string path = TransferConfigPath(dir);
+bool WriteTransferConfig(const Session& session, const Path& path, RunError& error) {
     const bool db2 = session.DbPlatformCode == "DB4" || session.DbPlatformCode == "DB2";
     // The transfer programs read the file in the legacy ANSI code page: a directory it cannot
     // hold is written in its short form, else as it is.
@@ -22,7 +21,7 @@ bool WriteTransferConfig(const Session& session, const std::string& dir, RunErro
     if (!ToLegacyPath(session.InstallDir, installDir)) installDir = session.InstallDir;
     const std::string text = "SET RDBMS=" + session.DbPlatformCode + "\r\n" + "SET QVHLD=" + installDir + "\r\n" +
                              (db2 ? "SET XFRMTH=MSFTDB2" : "SET XFRMTH=MSFT") + "\r\n";
-    std::FILE* f = fs::OpenFile(path, "wb", error);
+    std::FILE* f = fs::CreateFileToWrite(path, error);
     if (!f) return false;
     const bool written = std::fwrite(text.data(), 1, text.size(), f) == text.size();
     if (std::fclose(f) == 0 && written) return true;

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "setup/session/path.h"
 #include "setup/session/run_error.h"
 #include "setup/session/session.h"
 
@@ -11,13 +12,12 @@ namespace qv {
 
 inline constexpr const char* kTransferConfigName = "qvxfr.cfg";
 
-// dir + "qvxfr.cfg", with a "\" between them when dir has none.
-std::string TransferConfigPath(const std::string& dir);
+// "qvxfr.cfg" in the session's temporary directory; empty where TempDir names no folder.
+Path TransferConfigPath(const Session& session);
 
-// Writes dir + "qvxfr.cfg" anew (a "\" is put between them when dir has none): the
-// database platform, the install directory and the transfer method as three SET lines.
-// False, with the error, when the file could not be written whole (nobody is told; the
-// log records it).
-bool WriteTransferConfig(const Session& session, const std::string& dir, RunError& error);
+// Writes the transfer configuration anew: the database platform, the install directory and
+// the transfer method as three SET lines. False, with the error, when the file could not
+// be written whole (nobody is told; the log records it).
+bool WriteTransferConfig(const Session& session, const Path& file, RunError& error);
 
 }  // namespace qv

@@ -1,4 +1,5 @@
 #include "setup/dialogs/frm_verify.h"
+#include "setup/session/disk_utils.h"
 
 #include <commctrl.h>
 
@@ -158,7 +159,7 @@ void FrmVerify::Check() {
     ui::SetBusy(true);
     port_.LogStep("Verify of " + session_.InstallDir);
     RunLock lock;
-    if (TakeDirectoryLock(session_, lock, DestRootOf(session_), port_))
+    if (TakeDirectoryLock(session_, lock, InstallDirPath(session_), port_))
         survey_ = SurveyForVerify(session_, port_, GroupOnDisk(session_, shortcuts_), shortcuts_);
     else
         survey_.complete = false;

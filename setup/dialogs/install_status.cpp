@@ -238,7 +238,7 @@ void InstallStatus::RunFirstActivation() {
     if (started_) return;
     started_ = true;
     CompletionOutcome outcome = CompletionOutcome::Returned;
-    const RecordedCompletion completion = [this, &outcome](InstallJournal& journal, const std::string& destRoot,
+    const RecordedCompletion completion = [this, &outcome](InstallJournal& journal, const Path& destRoot,
                                                            bool supplyChain) {
         if (completion_) outcome = completion_(port_, journal, destRoot, supplyChain);
     };

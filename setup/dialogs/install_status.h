@@ -24,7 +24,7 @@ namespace qv {
 // hands over to another setup program, the window ends the installer without its closing
 // message.
 using StatusCompletion = std::function<CompletionOutcome(UserPort& port, InstallJournal& journal,
-                                                         const std::string& destRoot, bool supplyChain)>;
+                                                         const Path& destRoot, bool supplyChain)>;
 // How the install records itself, asked for when it starts.
 using StatusRunOptions = std::function<RecordedRunOptions()>;
 

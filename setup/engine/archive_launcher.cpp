@@ -21,7 +21,7 @@ std::string ArchivePassword(const std::string& productCode) {
 
 }  // namespace
 
-ArchiveCommand BuildArchiveCommand(const std::string& productDir, const std::string& destRoot,
+ArchiveCommand BuildArchiveCommand(const std::string& productDir, const Path& destRoot,
                                    const std::string& productCode, const std::string& fileSpec) {
     const size_t first = fileSpec.find('\\');
     const std::string remainder = first == std::string::npos ? fileSpec : fileSpec.substr(first + 1);
@@ -29,8 +29,9 @@ ArchiveCommand BuildArchiveCommand(const std::string& productDir, const std::str
     const std::string subdirectory = last == std::string::npos ? std::string() : remainder.substr(0, last);
 
     ArchiveCommand command;
-    command.targetDir = destRoot + "\\" + subdirectory;
-    command.shownPath = destRoot + "\\" + remainder;
+    command.targetDir = destRoot.str() + "\\" + subdirectory;
+    command.targetFolder = subdirectory.empty() ? destRoot : destRoot.Join(subdirectory).value_or(Path());
+    command.shownPath = destRoot.Join(remainder).value_or(Path());
     command.program = productDir + productCode + ".exe";
     const std::string program = command.program + " " + " -silent " + " -over=all " + "-pass=";
     const std::string operands = " \"" + fileSpec + "\"" + " \"" + command.targetDir + "\"";
@@ -40,11 +41,15 @@ ArchiveCommand BuildArchiveCommand(const std::string& productDir, const std::str
 }
 
 bool RunArchiveProgram(Session& session, UserPort& port, InstallJournal& journal, const ProductRec& product,
-                       const std::string& destRoot, const ListEntry& entry) {
+                       const Path& destRoot, const ListEntry& entry) {
     const ArchiveCommand command = BuildArchiveCommand(product.ProductDir, destRoot, product.ProductCode, entry.spec);
     RunError error;
+    if (!command.Confined()) {
+        port.LogStep("Not started: " + command.loggedLine + " (its file lies outside the install directory)");
+        return false;
+    }
     // The program reports a folder it cannot write to, and writes over what is there.
-    if (!fs::Exists(command.targetDir)) journal.MakeFolders(command.targetDir, error);
+    if (!fs::Exists(command.targetFolder)) journal.MakeFolders(command.targetFolder, error);
     journal.PrepareFile(command.shownPath, error);
     if (!StartProgram(command.program, command.commandLine, /*hidden=*/true, error)) {
         journal.Restore(command.shownPath);

@@ -16,14 +16,17 @@ struct ArchiveCommand {
     std::string program;      // the archive program's file: product directory + code + ".exe"
     std::string commandLine;  // what the archive program is started with
     std::string loggedLine;   // the same with the password replaced by asterisks
-    std::string targetDir;    // destination root + "\" + the entry's subdirectory
-    std::string shownPath;    // destination root + "\" + the spec without its first component
+    std::string targetDir;    // destination root + "\" + the entry's subdirectory, as the command line has it
+    Path targetFolder;        // that folder
+    Path shownPath;           // destination root + "\" + the spec without its first component
+    // The spec names a place below the destination root (false: the paths are empty).
+    bool Confined() const { return !targetFolder.empty() && !shownPath.empty(); }
 };
 
 // The command line that makes the archive program put the entry fileSpec into its target
 // directory: the program path, " -silent ", " -over=all ", "-pass=" and the password, then
 // the quoted spec and the quoted target directory.
-ArchiveCommand BuildArchiveCommand(const std::string& productDir, const std::string& destRoot,
+ArchiveCommand BuildArchiveCommand(const std::string& productDir, const Path& destRoot,
                                    const std::string& productCode, const std::string& fileSpec);
 
 // Starts the archive program for one entry: makes room in the journal for the file it
@@ -33,6 +36,6 @@ ArchiveCommand BuildArchiveCommand(const std::string& productDir, const std::str
 // it. False, with nothing counted, when the program cannot be started. Either way the
 // install log gets the command line, without the password.
 bool RunArchiveProgram(Session& session, UserPort& port, InstallJournal& journal, const ProductRec& product,
-                       const std::string& destRoot, const ListEntry& entry);
+                       const Path& destRoot, const ListEntry& entry);
 
 }  // namespace qv

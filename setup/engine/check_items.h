@@ -15,18 +15,17 @@ namespace qv {
 std::vector<std::string> ConfigLinesOf(const std::string& path);
 
 // A workstation configuration entry of `file` (whose lines are given) against its value.
-CheckItem EntryItem(const std::string& file, const std::vector<std::string>& lines, const std::string& section,
+CheckItem EntryItem(const Path& file, const std::vector<std::string>& lines, const std::string& section,
                     const std::string& key, const std::string& expected);
 
 // A database code in section "dbcodes" of `file` against its value.
-CheckItem DbCodeItem(const std::string& file, const std::string& key, const std::string& expected);
+CheckItem DbCodeItem(const Path& file, const std::string& key, const std::string& expected);
 
 // A shortcut of `group` against what it should start; common as the library takes it.
 CheckItem ShortcutItem(ShortcutLibrary& shortcuts, int32_t common, const std::string& group,
                        const GroupShortcut& shortcut);
 
-// The install directory of the session without a trailing "\", and its workstation
-// configuration.
-std::string WorkstationConfigPath(const Session& session);
+// The workstation configuration of the session's install directory.
+Path WorkstationConfigPath(const Session& session);
 
 }  // namespace qv

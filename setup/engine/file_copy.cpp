@@ -17,7 +17,7 @@ namespace {
 
 // What the log adds about the file a copy would have replaced: an earlier file stands at
 // dest, or waits aside to come back.
-std::string EarlierFileNote(InstallJournal& journal, const std::string& dest) {
+std::string EarlierFileNote(InstallJournal& journal, const Path& dest) {
     const bool earlier = journal.HasEarlier(dest) || (!journal.Touched(dest) && fs::Exists(dest));
     return earlier ? "; the earlier file is kept" : "";
 }
@@ -35,7 +35,7 @@ enum class Attempt { Copied, Cancelled, Failed };
 class CopyAttempt {
 public:
     CopyAttempt(Session& session, UserPort& port, const std::string& source, SourceBytes* ahead,
-                const std::string& dest, Checking checking, bool flush)
+                const Path& dest, Checking checking, bool flush)
         : session_(session), port_(port), source_(source), ahead_(ahead), dest_(dest), checking_(checking),
           flush_(flush) {}
 
@@ -192,7 +192,7 @@ private:
     UserPort& port_;
     const std::string& source_;
     SourceBytes* const ahead_;
-    const std::string& dest_;
+    const Path& dest_;
     const Checking checking_;
     const bool flush_;
     bool summing_ = true;
@@ -200,7 +200,7 @@ private:
     OpenFile to_;
 };
 
-Answer AskAfterCopyFailure(Session& session, UserPort& port, const std::string& source, const std::string& dest,
+Answer AskAfterCopyFailure(Session& session, UserPort& port, const std::string& source, const Path& dest,
                            const RunError& error) {
     Message box;
     box.title = "FileCP";
@@ -212,7 +212,7 @@ Answer AskAfterCopyFailure(Session& session, UserPort& port, const std::string& 
     return port.ShowMessage(box);
 }
 
-Answer AskAfterChecksumMismatch(Session& session, UserPort& port, const std::string& destFile,
+Answer AskAfterChecksumMismatch(Session& session, UserPort& port, const Path& destFile,
                                 const std::string& expected, const std::string& actual) {
     Message box;
     box.title = Res(session, Str::FileCopyError);
@@ -226,7 +226,7 @@ Answer AskAfterChecksumMismatch(Session& session, UserPort& port, const std::str
 
 // Gives the copy of dest up on Abort (or a box that could not be shown): what was written
 // goes, the earlier dest comes back, and the progress window may unload.
-void GiveUp(UserPort& port, InstallJournal& journal, const std::string& dest, CopyOutcome& outcome,
+void GiveUp(UserPort& port, InstallJournal& journal, const Path& dest, CopyOutcome& outcome,
             const RunError& error) {
     const std::string note = EarlierFileNote(journal, dest);
     journal.Restore(dest);
@@ -247,7 +247,7 @@ enum class Copied {
 // it was (Skipped), Abort gives the install up. True once there is room. A copy created
 // ahead (listed in the journal before it was) is the room.
 bool MakeRoom(Session& session, UserPort& port, InstallJournal& journal, const std::string& source,
-              const SourceBytes* ahead, const std::string& dest, CopyOutcome& outcome) {
+              const SourceBytes* ahead, const Path& dest, CopyOutcome& outcome) {
     if (ahead && ahead->copy != fs::kNoHandle) return true;
     for (;;) {
         RunError error;
@@ -272,7 +272,7 @@ bool MakeRoom(Session& session, UserPort& port, InstallJournal& journal, const s
 // reading the source itself, Ignore gives it up (both mark the outcome retried), Abort gives
 // the install up. The first attempt takes the source's bytes from `ahead` where not null.
 Copied CopyWithDialogs(Session& session, UserPort& port, InstallJournal& journal, const std::string& source,
-                       SourceBytes* ahead, const std::string& dest, Checking checking, CopyOutcome& outcome) {
+                       SourceBytes* ahead, const Path& dest, Checking checking, CopyOutcome& outcome) {
     for (;; ahead = nullptr) {
         if (!MakeRoom(session, port, journal, source, ahead, dest, outcome)) return Copied::Ended;
         CopyAttempt attempt(session, port, source, ahead, dest, checking, journal.HasEarlier(dest));
@@ -305,7 +305,7 @@ Copied CopyWithDialogs(Session& session, UserPort& port, InstallJournal& journal
 
 // What an ignored copy error leaves is installed: the part that was written stays at dest
 // (PartlyWritten); where nothing was written, the entry is skipped and an earlier dest goes.
-void KeepIgnoredCopy(UserPort& port, InstallJournal& journal, const std::string& dest, const RecordedFile& file,
+void KeepIgnoredCopy(UserPort& port, InstallJournal& journal, const Path& dest, const RecordedFile& file,
                      CopyOutcome& outcome) {
     outcome.checksum = 0;
     if (!fs::IsFile(dest)) {
@@ -326,7 +326,7 @@ void KeepIgnoredCopy(UserPort& port, InstallJournal& journal, const std::string&
 
 // The checksum dialog's Ignore and Abort: the copy is not installed. Ignore skips the
 // entry, and what was at its place goes as well; Abort keeps an earlier file.
-void RefuseMismatch(UserPort& port, InstallJournal& journal, const std::string& destFile, Answer answer,
+void RefuseMismatch(UserPort& port, InstallJournal& journal, const Path& destFile, Answer answer,
                     const std::string& mismatch, CopyOutcome& outcome) {
     const bool earlier = journal.HasEarlier(destFile);
     if (answer == Answer::Ignore) {
@@ -343,7 +343,7 @@ void RefuseMismatch(UserPort& port, InstallJournal& journal, const std::string& 
 }
 
 // The file as the record keeps it, once copied whole.
-RecordedFile Copy(const CopySource& from, const std::string& dest, const CopyOutcome& outcome) {
+RecordedFile Copy(const CopySource& from, const Path& dest, const CopyOutcome& outcome) {
     RecordedFile file;
     file.path = dest;
     file.size = outcome.size;
@@ -356,7 +356,7 @@ RecordedFile Copy(const CopySource& from, const std::string& dest, const CopyOut
 }  // namespace
 
 CopyOutcome FileCP(Session& session, UserPort& port, InstallJournal& journal, const CopySource& source,
-                   const std::string& dest, Checking checking) {
+                   const Path& dest, Checking checking) {
     CopyOutcome outcome;
     switch (CopyWithDialogs(session, port, journal, source.path, source.ahead, dest, checking, outcome)) {
         case Copied::Whole:
@@ -371,7 +371,7 @@ CopyOutcome FileCP(Session& session, UserPort& port, InstallJournal& journal, co
 }
 
 CopyOutcome VerifiedCopy(Session& session, UserPort& port, InstallJournal& journal, const CopySource& source,
-                         const std::string& destFile, const std::string& expected, int64_t size, Checking checking) {
+                         const Path& destFile, const std::string& expected, int64_t size, Checking checking) {
     CopyOutcome outcome;
     // A Retry after a checksum that differs reads the source again.
     for (SourceBytes* ahead = source.ahead;; ahead = nullptr) {

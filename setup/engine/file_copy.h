@@ -78,7 +78,7 @@ struct CopySource {
 // what was written at dest. What is installed is listed in the journal. Files of any size
 // are copied.
 CopyOutcome FileCP(Session& session, UserPort& port, InstallJournal& journal, const CopySource& source,
-                   const std::string& dest, Checking checking);
+                   const Path& dest, Checking checking);
 
 // Copies one entry of a file list and, with checking on, compares its checksum with
 // `expected` (the list's text). On a mismatch the "File Copy Error" dialog offers Abort
@@ -86,7 +86,7 @@ CopyOutcome FileCP(Session& session, UserPort& port, InstallJournal& journal, co
 // progress and the copy is made again) and Ignore (the entry is skipped and an earlier
 // destFile goes too).
 CopyOutcome VerifiedCopy(Session& session, UserPort& port, InstallJournal& journal, const CopySource& source,
-                         const std::string& destFile, const std::string& expected, int64_t size, Checking checking);
+                         const Path& destFile, const std::string& expected, int64_t size, Checking checking);
 
 // The checking of an install run: off when the session's NoCrcCheck is set.
 inline Checking InstallChecking(const Session& session) { return session.NoCrcCheck ? Checking::Off : Checking::On; }

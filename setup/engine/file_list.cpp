@@ -46,17 +46,20 @@ bool ParseSize(const std::string& text, int64_t& size) {
     return true;
 }
 
-// True when the entry's spec, and its destination below destRoot, are names the pass
-// takes: nothing that leaves the install directory or breaks a command line.
-bool HasSafeNames(const std::string& spec, const EntryPaths& paths, const std::string& destRoot) {
-    const std::string destPart = paths.destFile.substr(std::min(paths.destFile.size(), destRoot.size() + 1));
-    return IsSafeFileSpec(spec) && IsSafeFileSpec(destPart);
+// The paths of an entry whose spec, and its destination below destRoot, are names the
+// pass takes: nothing that leaves the install directory, names a device or breaks a
+// command line. False when they are not.
+bool TakeSafePaths(const ProductRec& product, const std::string& productDir, const Path& destRoot,
+                   const std::string& spec, EntryPaths& paths) {
+    std::string why;
+    return IsSafeFileSpec(spec) && MakeEntryPaths(product, productDir, destRoot, spec, paths, why) &&
+           IsSafeFileSpec(std::string(paths.destFile.RelativeTo(destRoot)));
 }
 
 // The entry's path that is too long for the file calls, or null.
 const std::string* TooLongPath(const EntryPaths& paths) {
     if (paths.sourceFile.size() > kMaxPathLength) return &paths.sourceFile;
-    return paths.destFile.size() > kMaxPathLength ? &paths.destFile : nullptr;
+    return paths.destFile.str().size() > kMaxPathLength ? &paths.destFile.str() : nullptr;
 }
 
 // How a pass tells the user that its list cannot be opened or read.
@@ -82,7 +85,7 @@ struct Step {
 class ListWalker {
 public:
     ListWalker(const Session& session, UserPort& port, const ProductRec& product, const std::string& productDir,
-               const std::string& destRoot, ListWords words)
+               const Path& destRoot, ListWords words)
         : session_(session), port_(port), product_(product), productDir_(productDir), destRoot_(destRoot),
           listPath_(productDir + kFileListName), words_(words) {}
 
@@ -101,7 +104,7 @@ public:
             const Step step = visit(entry);
             if (step.kind == Step::End) return step.outcome;
             if (step.kind == Step::ReopenAfter) {
-                knownDir_.clear();  // what failed may have been the directory itself
+                knownDir_ = {};  // what failed may have been the directory itself
                 CloseAllOpenFiles();
                 if (!list_.ReopenAt(listPath_, position, error)) return FailReading(error);
             }
@@ -117,7 +120,7 @@ public:
     // failure reported, when it cannot be made.
     bool MakeDestDir(InstallJournal& journal, const ListEntry& entry, const std::string& sourceShown,
                      PassOutcome& outcome) {
-        const std::string& dir = entry.paths.destDir;
+        const Path& dir = entry.paths.destDir;
         if (dir == knownDir_) return true;
         RunError error;
         if (fs::Exists(dir) || journal.MakeFolders(dir, error)) {
@@ -154,11 +157,10 @@ private:
     // of the entry is done (false, with failed_ set).
     bool TakeEntry(const std::string& line, ListEntry& entry) {
         entry.spec = ReadListField(line, 1);
-        entry.paths = MakeEntryPaths(product_, productDir_, destRoot_, entry.spec);
         entry.sizeIsNumber = ParseSize(ReadListField(line, 3), entry.size);
         if (!entry.sizeIsNumber) entry.size = 0;
         entry.checksum = ReadListField(line, 4);
-        if (!HasSafeNames(entry.spec, entry.paths, destRoot_)) {
+        if (!TakeSafePaths(product_, productDir_, destRoot_, entry.spec, entry.paths)) {
             failed_ = Fail(product_.ProductName + "\n" + listPath_ + "\n" + "Invalid File Name : " + entry.spec + "\n" +
                                "Line " + std::to_string(lineNumber_),
                            kPassTitle, Icon::Exclamation);
@@ -197,12 +199,12 @@ private:
     UserPort& port_;
     const ProductRec& product_;
     const std::string& productDir_;
-    const std::string& destRoot_;
+    const Path& destRoot_;
     const std::string listPath_;
     const ListWords words_;
     LineReader list_;
     int lineNumber_ = 0;
-    std::string knownDir_;
+    Path knownDir_;
     PassOutcome failed_;
 };
 
@@ -218,8 +220,8 @@ Step EndWith(PassResult result) { return {Step::End, {result, {}}}; }
 // The small files of a list, read ahead of their copies in list order; see PlanReadAhead.
 struct ReadAheadPlan {
     std::vector<ReadAheadFile> files;
-    std::vector<std::string> created;  // the copies listed to be created ahead
-    std::vector<std::string> folders;  // the folders made for them, each after its parent
+    std::vector<Path> created;  // the copies listed to be created ahead
+    std::vector<Path> folders;  // the folders made for them, each after its parent
 };
 
 // The list's small files to read ahead. Where the pass makes a copy's folder itself,
@@ -229,7 +231,7 @@ struct ReadAheadPlan {
 // would stop at, and a folder that cannot be made, are passed over here: the pass itself
 // reports them when it gets there.
 ReadAheadPlan PlanReadAhead(const Session& session, InstallJournal& journal, const ProductRec& product,
-                            const std::string& productDir, const std::string& destRoot) {
+                            const std::string& productDir, const Path& destRoot) {
     ReadAheadPlan plan;
     LineReader list;
     RunError error;
@@ -241,14 +243,14 @@ ReadAheadPlan PlanReadAhead(const Session& session, InstallJournal& journal, con
         line = FromCdText(line);
         if (!IsWorkedOn(session, product, line)) continue;
         const std::string spec = ReadListField(line, 1);
-        if (!IsSafeFileSpec(spec)) continue;
-        const EntryPaths paths = MakeEntryPaths(product, productDir, destRoot, spec);
-        const bool firstThere = places.insert(UpperAscii(paths.destFile)).second;
+        EntryPaths paths;
+        if (!TakeSafePaths(product, productDir, destRoot, spec, paths)) continue;
+        const bool firstThere = places.insert(paths.destFile.Key()).second;
         int64_t size = 0;
         if (!IsReadAhead(ParseSize(ReadListField(line, 3), size), size)) continue;
-        plan.files.push_back({paths.sourceFile, ""});
-        if (!firstThere || !HasSafeNames(spec, paths, destRoot) || TooLongPath(paths)) continue;
-        const auto folder = newFolders.emplace(UpperAscii(paths.destDir), false);
+        plan.files.push_back({paths.sourceFile, {}});
+        if (!firstThere || TooLongPath(paths)) continue;
+        const auto folder = newFolders.emplace(paths.destDir.Key(), false);
         if (folder.second) {
             const size_t before = plan.folders.size();
             folder.first->second = journal.MakeFolders(paths.destDir, error, &plan.folders) && plan.folders.size() > before;
@@ -258,7 +260,7 @@ ReadAheadPlan PlanReadAhead(const Session& session, InstallJournal& journal, con
         plan.created.push_back(paths.destFile);
     }
     if (!plan.created.empty() && !journal.ListCreates(plan.created, error)) {
-        for (ReadAheadFile& file : plan.files) file.createCopy.clear();
+        for (ReadAheadFile& file : plan.files) file.createCopy = {};
         plan.created.clear();
     }
     return plan;
@@ -268,10 +270,10 @@ ReadAheadPlan PlanReadAhead(const Session& session, InstallJournal& journal, con
 // the folders made for them that no entry the pass got to needed and that hold nothing.
 void RemoveWhatWasNotReached(InstallJournal& journal, const ReadAheadPlan& plan, const std::set<std::string>& copied,
                              const std::set<std::string>& reachedFolders) {
-    for (const std::string& path : plan.created)
-        if (!copied.count(UpperAscii(path))) journal.Drop(path);
+    for (const Path& path : plan.created)
+        if (!copied.count(path.Key())) journal.Drop(path);
     for (auto folder = plan.folders.rbegin(); folder != plan.folders.rend(); ++folder)
-        if (!reachedFolders.count(UpperAscii(*folder))) journal.RemoveFolderIfEmpty(*folder);
+        if (!reachedFolders.count(folder->Key())) journal.RemoveFolderIfEmpty(*folder);
 }
 
 }  // namespace
@@ -286,12 +288,6 @@ std::string ReadListField(const std::string& line, int n) {
     }
     const size_t end = line.find(',', begin);
     return Trim(std::string_view(line).substr(begin, end == std::string::npos ? std::string::npos : end - begin));
-}
-
-std::string ParentPath(const std::string& path) {
-    const size_t slash = path.rfind('\\');
-    if (slash == std::string::npos || slash == 0) return {};
-    return path.substr(0, slash);
 }
 
 bool IsLineSelected(const Session& session, const ProductRec& product, const std::string& line) {
@@ -325,23 +321,20 @@ bool IsSafeFileSpec(const std::string& spec) {
     }
 }
 
-EntryPaths MakeEntryPaths(const ProductRec& product, const std::string& productDir, const std::string& destRoot,
-                          const std::string& spec) {
-    EntryPaths paths;
+bool MakeEntryPaths(const ProductRec& product, const std::string& productDir, const Path& destRoot,
+                    const std::string& spec, EntryPaths& paths, std::string& why) {
     paths.sourceFile = productDir + spec;
-    if (product.BaseDelta == 0) {
-        paths.destFile = destRoot + "\\" + spec;
-        const std::string parent = ParentPath(spec);
-        paths.destDir = parent.empty() ? destRoot : destRoot + "\\" + parent;
-    } else {
-        paths.destFile = destRoot + "\\" + (spec.size() > 4 ? spec.substr(4) : std::string());
-        paths.destDir = ParentPath(paths.destFile);
-    }
-    return paths;
+    // With BaseDelta the spec's first three characters and its "\" name the part.
+    const std::string below = product.BaseDelta == 0 ? spec : spec.size() > 4 ? spec.substr(4) : std::string();
+    const std::optional<Path> dest = destRoot.Join(below, why);
+    if (!dest) return false;
+    paths.destFile = *dest;
+    paths.destDir = dest->Parent();
+    return true;
 }
 
 PassOutcome InstallDirectory(Session& session, UserPort& port, InstallJournal& journal, const std::string& productDir,
-                             const std::string& destRoot) {
+                             const Path& destRoot) {
     const ProductRec* product = CurrentProductOf(session);
     if (!product) return {PassResult::Failed, {}};
     const Checking checking = InstallChecking(session);
@@ -355,15 +348,15 @@ PassOutcome InstallDirectory(Session& session, UserPort& port, InstallJournal& j
         outcome = walker.Walk([&](const ListEntry& entry) {
             session.CurrentFileSpec = entry.spec;
             ShowFileName(session, port, entry.paths.destFile);
-            for (std::string dir = entry.paths.destDir; !dir.empty() && reachedFolders.insert(UpperAscii(dir)).second;)
-                dir = ParentPath(dir);
+            for (Path dir = entry.paths.destDir; reachedFolders.insert(dir.Key()).second && !dir.IsRoot();)
+                dir = dir.Parent();
             Step step;
             if (!walker.MakeDestDir(journal, entry, entry.paths.sourceFile, step.outcome))
                 return Step{Step::End, step.outcome};
             const std::unique_ptr<SourceBytes> ahead =
                 IsReadAhead(entry.sizeIsNumber, entry.size) ? readAhead.Take(entry.paths.sourceFile) : nullptr;
             // An earlier entry's copy to the same place may not be closed yet.
-            if (!copied.insert(UpperAscii(entry.paths.destFile)).second) readAhead.CloseHandedOver();
+            if (!copied.insert(entry.paths.destFile.Key()).second) readAhead.CloseHandedOver();
             const CopySource source{entry.paths.sourceFile, product->ProductCode, entry.spec, ahead.get()};
             const CopyOutcome copy =
                 VerifiedCopy(session, port, journal, source, entry.paths.destFile, entry.checksum, entry.size, checking);
@@ -378,13 +371,13 @@ PassOutcome InstallDirectory(Session& session, UserPort& port, InstallJournal& j
 }
 
 PassOutcome WalkFileList(const Session& session, UserPort& port, const ProductRec& product,
-                         const std::string& destRoot, const std::function<bool(const ListEntry&)>& visit) {
+                         const Path& destRoot, const std::function<bool(const ListEntry&)>& visit) {
     ListWalker walker(session, port, product, product.ProductDir, destRoot, ListWords::CopyPass);
     return walker.Walk([&](const ListEntry& entry) { return visit(entry) ? Step{} : EndWith(PassResult::Completed); });
 }
 
 PassOutcome ExpandDirectory(Session& session, UserPort& port, InstallJournal& journal, const std::string& productDir,
-                            const std::string& destRoot) {
+                            const Path& destRoot) {
     const ProductRec* product = CurrentProductOf(session);
     if (!product) return {PassResult::Failed, {}};
     ListWalker walker(session, port, *product, productDir, destRoot, ListWords::ExpansionPass);

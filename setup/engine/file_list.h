@@ -25,9 +25,6 @@ inline constexpr const char* kFileListName = "QVSETUP.INF";
 // fewer than n - 1 commas.
 std::string ReadListField(const std::string& line, int n);
 
-// The text before the last "\" of path; empty when it has none or only a leading one.
-std::string ParentPath(const std::string& path);
-
 // True when a list line (not a comment) is installed for this product on the session's
 // platform: with BaseDelta its first three characters must name the common part "BSE" or
 // the platform; on MSS and DB4 the UNIX interfaces and the non-Windows server programs
@@ -43,11 +40,13 @@ bool IsSafeFileSpec(const std::string& spec);
 // Where an entry with spec S of a product goes.
 struct EntryPaths {
     std::string sourceFile;  // productDir + S
-    std::string destFile;    // destRoot + "\" + S (with BaseDelta: S without its part directory)
-    std::string destDir;     // the directory of destFile (destRoot itself for a plain file name)
+    Path destFile;           // destRoot + "\" + S (with BaseDelta: S without its part directory)
+    Path destDir;            // the directory of destFile (destRoot itself for a plain file name)
 };
-EntryPaths MakeEntryPaths(const ProductRec& product, const std::string& productDir, const std::string& destRoot,
-                          const std::string& spec);
+// The paths of an entry; false, with why, when its destination names no file below destRoot
+// (a device name, a stream, a name of dots).
+bool MakeEntryPaths(const ProductRec& product, const std::string& productDir, const Path& destRoot,
+                    const std::string& spec, EntryPaths& paths, std::string& why);
 
 // How a pass over a file list ended.
 enum class PassResult {
@@ -73,16 +72,16 @@ struct ListEntry {
 };
 
 // The copy pass over the list in productDir for the product ListedProducts(CurrentProduct);
-// destRoot is the install directory without a trailing "\". Every selected entry is copied
+// destRoot is the install directory. Every selected entry is copied
 // with VerifiedCopy, checked unless NoCrcCheck is set, and every folder and file is listed
 // in the journal before it is made. Failures are reported here or in the copy.
 PassOutcome InstallDirectory(Session& session, UserPort& port, InstallJournal& journal, const std::string& productDir,
-                             const std::string& destRoot);
+                             const Path& destRoot);
 
 // The expansion pass of a compressed product: the archive program is started for every
 // selected entry.
 PassOutcome ExpandDirectory(Session& session, UserPort& port, InstallJournal& journal, const std::string& productDir,
-                            const std::string& destRoot);
+                            const Path& destRoot);
 
 // Walks the entries of the list in productDir that an install of `product` would work on,
 // in list order, without copying or starting anything: comments, blank lines and entries
@@ -90,6 +89,6 @@ PassOutcome ExpandDirectory(Session& session, UserPort& port, InstallJournal& jo
 // A list that is missing or cannot be read, and a spec the passes refuse, are reported as
 // the copy pass reports them and end the walk as Failed. visit returns false to stop.
 PassOutcome WalkFileList(const Session& session, UserPort& port, const ProductRec& product,
-                         const std::string& destRoot, const std::function<bool(const ListEntry&)>& visit);
+                         const Path& destRoot, const std::function<bool(const ListEntry&)>& visit);
 
 }  // namespace qv

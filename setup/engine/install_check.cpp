@@ -1,4 +1,5 @@
 #include "setup/engine/install_check.h"
+#include "setup/session/disk_utils.h"
 
 #include <algorithm>
 #include <map>
@@ -47,7 +48,7 @@ void KeepLastWriters(std::vector<CheckItem>& files) {
 // Walks everything an install of the chosen products leaves and compares it with the disk.
 class Surveyor {
 public:
-    Surveyor(Session& session, UserPort& port) : session_(session), port_(port), destRoot_(DestRootOf(session)) {}
+    Surveyor(Session& session, UserPort& port) : session_(session), port_(port), destRoot_(InstallDirPath(session)) {}
 
     void Files(Survey& survey) {
         const int count = std::clamp<int>(session_.ProductCount, 0, kMaxProducts);
@@ -78,9 +79,9 @@ public:
             supplyChain = supplyChain || product.SoftwareType == "Supply Chain";
         }
         // The completion hands over to a Supply Chain product's own setup when there is one.
-        const std::string setup = destRoot_ + "\\setup.exe";
+        const Path setup = destRoot_.Join("setup.exe").value_or(Path());
         const bool setupThere = fs::IsFile(setup) || std::any_of(survey.files.begin(), survey.files.end(), [&](const CheckItem& f) {
-                                    return EqualsNoCase(f.name, setup);
+                                    return f.path == setup;
                                 });
         if (supplyChain && setupThere) {
             survey.handOver = setup;
@@ -88,8 +89,8 @@ public:
         }
         if (!tools) return;
         survey.group = group;
-        survey.transferConfig = TransferConfigPath(session_.TempDir);
-        const std::string config = WorkstationConfigPath(session_);
+        survey.transferConfig = TransferConfigPath(session_);
+        const Path config = WorkstationConfigPath(session_);
         const std::vector<std::string> lines = ConfigLinesOf(config);
         for (const ConfigEntry& e : WorkstationConfigEntries(session_, group.connectivityDir)) {
             survey.entries.push_back(EntryItem(config, lines, e.section, e.key, e.value));
@@ -108,21 +109,22 @@ private:
         item.checksum = entry.checksum;
         item.expectedSize = entry.size;
         item.compressed = product.Compress == 1;
-        std::string folder;
+        Path folder;
         if (item.compressed) {
             // The archive program puts the entry where it names it, not where a copy would.
             const ArchiveCommand command =
                 BuildArchiveCommand(product.ProductDir, destRoot_, product.ProductCode, entry.spec);
-            item.name = command.shownPath;
-            folder = command.targetDir;
+            item.path = command.shownPath;
+            folder = command.targetFolder;
             survey.archiveLines.push_back(command.loggedLine);
         } else {
-            item.name = entry.paths.destFile;
+            item.path = entry.paths.destFile;
             item.source = entry.paths.sourceFile;
             folder = entry.paths.destDir;
         }
-        AddMissingFolders(folder, survey.directories);
-        item.editedAfterCopy = EqualsNoCase(item.name, WorkstationConfigPath(session_));
+        item.name = item.path;
+        if (!folder.empty()) AddMissingFolders(folder, survey.directories);
+        item.editedAfterCopy = item.path == WorkstationConfigPath(session_);
         ShowFileName(session_, port_, item.name);
         item.state = CheckFile(item.name, entry.size, entry.checksum, item.foundSize, item.cause);
         ShowShare(std::max<int64_t>(entry.size, 0));
@@ -132,16 +134,15 @@ private:
 
     // The folders along dir that do not exist, outermost first, each once. A folder is
     // looked up once however many files it holds.
-    void AddMissingFolders(const std::string& dir, std::vector<std::string>& folders) {
-        if (!foldersSeen_.insert(UpperAscii(dir)).second || fs::IsDirectory(dir)) return;
-        size_t stop = dir.find('\\');
-        while (stop != std::string::npos) {
-            stop = dir.find('\\', stop + 1);
-            const std::string prefix = dir.substr(0, stop);
-            if (prefix.empty() || prefix.back() == '\\' || missing_.count(UpperAscii(prefix)) || fs::Exists(prefix))
-                continue;
-            missing_.insert(UpperAscii(prefix));
-            folders.push_back(prefix);
+    void AddMissingFolders(const Path& dir, std::vector<Path>& folders) {
+        if (!foldersSeen_.insert(dir.Key()).second || fs::IsDirectory(dir)) return;
+        std::vector<Path> missing;
+        for (Path folder = dir; !folder.IsRoot() && !missing_.count(folder.Key()) && !fs::Exists(folder);
+             folder = folder.Parent())
+            missing.push_back(folder);
+        for (auto folder = missing.rbegin(); folder != missing.rend(); ++folder) {
+            missing_.insert(folder->Key());
+            folders.push_back(*folder);
         }
     }
 
@@ -156,7 +157,7 @@ private:
 
     Session& session_;
     UserPort& port_;
-    const std::string destRoot_;
+    const Path destRoot_;
     std::set<std::string> foldersSeen_;  // the folders of files, looked up
     std::set<std::string> missing_;      // the folders found missing
     int64_t bytesChecked_ = 0;
@@ -171,11 +172,12 @@ std::vector<std::string> ConfigLinesOf(const std::string& path) {
     return lines;
 }
 
-std::string WorkstationConfigPath(const Session& session) {
-    return DestRootOf(session) + "\\setup\\" + kWorkstationConfigName;
+Path WorkstationConfigPath(const Session& session) {
+    const Path root = InstallDirPath(session);
+    return root.empty() ? Path() : *root.Join(std::string("setup\\") + kWorkstationConfigName);
 }
 
-CheckItem EntryItem(const std::string& file, const std::vector<std::string>& lines, const std::string& section,
+CheckItem EntryItem(const Path& file, const std::vector<std::string>& lines, const std::string& section,
                     const std::string& key, const std::string& expected) {
     CheckItem item;
     item.kind = ItemKind::ConfigEntry;
@@ -189,7 +191,7 @@ CheckItem EntryItem(const std::string& file, const std::vector<std::string>& lin
     return item;
 }
 
-CheckItem DbCodeItem(const std::string& file, const std::string& key, const std::string& expected) {
+CheckItem DbCodeItem(const Path& file, const std::string& key, const std::string& expected) {
     CheckItem item;
     item.kind = ItemKind::DbCode;
     item.name = key;
@@ -291,30 +293,18 @@ std::vector<const CheckItem*> UncheckedItems(const Survey& survey) {
     return unchecked;
 }
 
-std::vector<std::string> ExtraFiles(const Session& session, const Survey& survey) {
+std::vector<Path> ExtraFiles(const Session& session, const Survey& survey) {
+    const Path root = InstallDirPath(session);
+    if (root.empty()) return {};
     std::set<std::string> named;
-    for (const CheckItem& file : survey.files) named.insert(UpperAscii(file.name));
-    named.insert(UpperAscii(DbCodesPath(session)));
-    named.insert(UpperAscii(RecordPath(session.InstallDir)));
-    std::vector<std::string> extra;
-    std::vector<std::string> folders = {DestRootOf(session)};
-    while (!folders.empty()) {
-        const std::string folder = folders.back();
-        folders.pop_back();
-        RunError ignored;
-        fs::FindEntries(
-            folder + "\\*",
-            [&](const fs::DirEntry& entry) {
-                const std::string path = folder + "\\" + entry.name;
-                if (entry.directory)
-                    folders.push_back(path);
-                else if (!named.count(UpperAscii(path)))
-                    extra.push_back(path);
-                return true;
-            },
-            ignored);
-    }
-    std::sort(extra.begin(), extra.end());
+    for (const CheckItem& file : survey.files) named.insert(file.path.Key());
+    named.insert(DbCodesPath(session).Key());
+    named.insert(RecordPath(root).Key());
+    std::vector<Path> extra;
+    fs::WalkTree(root, [&](const Path& file) {
+        if (!named.count(file.Key())) extra.push_back(file);
+    });
+    std::sort(extra.begin(), extra.end(), [](const Path& a, const Path& b) { return a.str() < b.str(); });
     return extra;
 }
 

@@ -38,6 +38,7 @@ struct CheckItem {
     ItemKind kind = ItemKind::File;
     ItemState state = ItemState::Intact;
     std::string name;      // a file's path; an entry's key; a shortcut's "<group>\<name>"; a product's code
+    Path path;             // a file's place
     std::string expected;  // an entry's value or a shortcut's target, as the install sets it
     std::string found;     // the same as it is on disk (empty when missing)
     int64_t expectedSize = 0;
@@ -58,7 +59,7 @@ struct CheckItem {
     std::string spec;
     int product = 0;
     bool compressed = false;
-    std::string file;
+    Path file;
     std::string section;
     GroupShortcut shortcut;
 };
@@ -66,13 +67,13 @@ struct CheckItem {
 // Everything an installation should hold, each item as it is now.
 struct Survey {
     std::vector<CheckItem> files;           // in the order of the install
-    std::vector<std::string> directories;   // the folders an install would make
+    std::vector<Path> directories;          // the folders an install would make
     std::vector<std::string> archiveLines;  // the archive programs it would start, passwords hidden
     std::vector<CheckItem> entries;         // workstation configuration entries, database codes
     std::vector<CheckItem> shortcuts;
     std::vector<CheckItem> products;        // chosen products the record does not hold
-    std::string transferConfig;  // the transfer configuration it would write; empty: none
-    std::string handOver;        // the Supply Chain setup it would start; empty: none
+    Path transferConfig;         // the transfer configuration it would write; empty: none
+    Path handOver;               // the Supply Chain setup it would start; empty: none
     GroupChoice group;           // the program group it would make (createGroup false: none)
     bool complete = true;        // false when a list could not be walked (the user was told)
     bool fromRecord = false;     // judged by the install record
@@ -117,7 +118,7 @@ std::vector<const CheckItem*> UncheckedItems(const Survey& survey);
 
 // The files below the install directory that the survey does not name (nor the database
 // codes or the record the install writes), sorted; they never count as drift.
-std::vector<std::string> ExtraFiles(const Session& session, const Survey& survey);
+std::vector<Path> ExtraFiles(const Session& session, const Survey& survey);
 
 // The plan of an install, to the log, a line per item ("Plan: file new 1024 c:\qv\a.dll")
 // and the totals, given the free space of the install-to drive. With the record of an

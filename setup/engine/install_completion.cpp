@@ -3,6 +3,7 @@
 #include "setup/config/config_profile.h"
 #include "setup/config/transfer_config.h"
 #include "setup/engine/checksum.h"
+#include "setup/session/disk_utils.h"
 #include "setup/session/file_system.h"
 #include "setup/session/process.h"
 #include "setup/session/text_encoding.h"
@@ -57,17 +58,18 @@ std::vector<GroupShortcut> GroupShortcuts(const std::string& destRoot, const Gro
 
 namespace {
 
-// The group's folder, made (and listed) where it is missing, and recorded; empty when the
+// The group's folder, recorded, then made (and listed) where it is missing; empty when the
 // shell does not say where the group goes.
-std::string RecordGroupFolder(ShortcutLibrary& library, InstallJournal& journal, const std::string& title) {
+Path RecordGroupFolder(ShortcutLibrary& library, InstallJournal& journal, const std::string& title) {
     const std::optional<ProgramsFolder> programs = library.FindProgramsFolder(1);
-    if (!programs) return {};
-    const std::string folder = GroupFolderOf(programs->path, title);
-    const bool created = !fs::Exists(folder);
+    const std::optional<Path> programsPath = programs ? Path::Parse(programs->path, nullptr, PathForms{true}) : std::nullopt;
+    const std::optional<Path> folder = !programsPath ? std::nullopt : title.empty() ? programsPath : programsPath->Join(title);
+    if (!folder) return {};
+    const bool created = !fs::Exists(*folder);
+    journal.Wrote(RecordedGroup{title, *folder, programs->common, created});
     RunError ignored;  // the library makes what is still missing, and says when it cannot
-    journal.MakeFolders(folder, ignored);
-    journal.Wrote(RecordedGroup{title, folder, programs->common, created});
-    return folder;
+    journal.MakeFolders(*folder, ignored);
+    return *folder;
 }
 
 const char* ShortcutResultText(ShortcutResult result) {
@@ -81,13 +83,13 @@ const char* ShortcutResultText(ShortcutResult result) {
 
 }  // namespace
 
-void MakeGroupShortcuts(ShortcutLibrary& library, UserPort& port, InstallJournal& journal, const std::string& destRoot,
+void MakeGroupShortcuts(ShortcutLibrary& library, UserPort& port, InstallJournal& journal, const Path& destRoot,
                         const GroupChoice& choice) {
     const std::string& group = choice.groupTitle;
     const OleSession ole(library);
-    const std::string folder = RecordGroupFolder(library, journal, group);
+    const Path folder = RecordGroupFolder(library, journal, group);
     for (const GroupShortcut& s : GroupShortcuts(destRoot, choice)) {
-        const std::string link = folder.empty() ? std::string() : LinkFileOf(folder, s.name);
+        const Path link = folder.empty() ? Path() : folder.Join(s.name + ".LNK").value_or(Path());
         RunError ignored;  // a link that cannot be made room for is not made: the library says so
         if (!link.empty()) journal.PrepareFile(link, ignored);
         const ShortcutResult result = library.MakeShortCut(1, group, s.name, s.target, s.workdir, s.args);
@@ -103,10 +105,10 @@ namespace {
 
 // The transfer configuration in TEMP, a copy of an earlier one kept, and recorded.
 void WriteTransferConfigRecorded(Session& session, UserPort& port, InstallJournal& journal) {
-    const std::string transfer = TransferConfigPath(session.TempDir);
-    RunError error;
-    journal.PrepareEdit(transfer, error);
-    if (!WriteTransferConfig(session, session.TempDir, error)) {
+    const Path transfer = TransferConfigPath(session);
+    RunError error = err::PathNotFound();
+    if (!transfer.empty()) journal.PrepareEdit(transfer, error);  // without a copy, the write is all the same tried
+    if (transfer.empty() || !WriteTransferConfig(session, transfer, error)) {
         port.LogStep("Could not write " + transfer + " (" + error.description + ")" + SystemCause(error));
         return;
     }
@@ -126,10 +128,11 @@ void WriteTransferConfigRecorded(Session& session, UserPort& port, InstallJourna
 // edited, so that it is judged by its entries from here on.
 void WriteWorkstationConfigRecorded(Session& session, UserPort& port, InstallJournal& journal,
                                     const std::string& connectivityDir) {
-    const std::string workstation = session.InstallDir + "\\setup\\" + kWorkstationConfigName;
+    const Path root = InstallDirPath(session);
+    const Path workstation = root.empty() ? Path() : *root.Join(std::string("setup\\") + kWorkstationConfigName);
     RunError error;
-    journal.PrepareEdit(workstation, error);
-    if (!WriteWorkstationConfig(session, port, workstation, connectivityDir)) {
+    if (!workstation.empty()) journal.PrepareEdit(workstation, error);  // without a copy, the write is all the same tried
+    if (workstation.empty() || !WriteWorkstationConfig(session, port, workstation, connectivityDir)) {
         port.LogStep("Could not write (missing or unreadable) " + workstation);
         return;
     }
@@ -153,7 +156,7 @@ void WriteWorkstationConfigRecorded(Session& session, UserPort& port, InstallJou
 }  // namespace
 
 CompletionOutcome FinishInstall(Session& session, UserPort& port, CompletionServices& services,
-                                InstallJournal& journal, const std::string& destRoot, bool supplyChain) {
+                                InstallJournal& journal, const Path& destRoot, bool supplyChain) {
     port.UnloadProgress();
     port.DoEvents();
 

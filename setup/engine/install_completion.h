@@ -50,11 +50,11 @@ bool ConnectivityControlsEnabled(const Session& session);
 // matches a file or directory ("c:\" matches the entries of the drive's root).
 bool ConnectivityDirFound(const std::string& text);
 
-// destRoot is the install directory without a trailing "\"; supplyChain tells whether a
-// chosen Supply Chain product was installed.
-// Every file, entry and shortcut it writes is listed in the journal and recorded.
+// destRoot is the install directory; supplyChain tells whether a chosen Supply Chain
+// product was installed. Every file, entry and shortcut it writes is listed in the journal
+// and recorded.
 CompletionOutcome FinishInstall(Session& session, UserPort& port, CompletionServices& services,
-                                InstallJournal& journal, const std::string& destRoot, bool supplyChain);
+                                InstallJournal& journal, const Path& destRoot, bool supplyChain);
 
 // One shortcut of the program group: its name in the group and what it starts.
 struct GroupShortcut {
@@ -69,7 +69,7 @@ std::vector<GroupShortcut> GroupShortcuts(const std::string& destRoot, const Gro
 
 // Makes the five shortcuts of the program group, the group's folder and every link listed
 // in the journal first (an earlier link moved aside); the install log gets each one's result.
-void MakeGroupShortcuts(ShortcutLibrary& library, UserPort& port, InstallJournal& journal, const std::string& destRoot,
+void MakeGroupShortcuts(ShortcutLibrary& library, UserPort& port, InstallJournal& journal, const Path& destRoot,
                         const GroupChoice& choice);
 
 }  // namespace qv

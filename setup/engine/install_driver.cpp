@@ -7,6 +7,7 @@
 #include "setup/config/profile_edit.h"
 #include "setup/engine/file_list.h"
 #include "setup/engine/progress.h"
+#include "setup/session/disk_utils.h"
 #include "setup/session/res_strings.h"
 
 namespace qv {
@@ -29,16 +30,15 @@ void ResetInstallFlags(Session& session) {
 
 namespace {
 
-std::string FolderOf(const std::string& path) { return path.substr(0, path.rfind('\\')); }
-
 // The database codes of a listed product, with the file they go to listed in the journal
 // first (a copy of the earlier one kept) and the code recorded once it is there.
 void WriteDbCodesRecorded(Session& session, InstallJournal& journal, int index) {
     const ProductRec& product = session.ListedProducts[static_cast<size_t>(index)];
     if (product.ProductCode.empty()) return;
-    const std::string path = DbCodesPath(session);
+    const Path path = DbCodesPath(session);
+    if (path.empty()) return;
     RunError error;  // failures are passed over, as the codes' own are
-    journal.MakeFolders(FolderOf(path), error);
+    journal.MakeFolders(path.Parent(), error);
     journal.PrepareEdit(path, error);
     WriteDbCodes(session, index);
     const std::string value = DbCodesValue(product);
@@ -52,8 +52,7 @@ void RunInstall(Session& session, UserPort& port, InstallJournal& journal, const
     const RunningInstall running(session);
     ResetInstallFlags(session);
     bool supplyChain = false;
-    std::string destRoot = session.InstallDir;
-    if (!destRoot.empty() && destRoot.back() == '\\') destRoot.pop_back();
+    const Path destRoot = InstallDirPath(session);
 
     const int count = std::clamp<int>(session.ProductCount, 0, kMaxProducts);
     for (int i = 1; i <= count; ++i) {

@@ -14,9 +14,8 @@
 namespace qv {
 
 // What runs after the last product when nothing was aborted: the install completion, given
-// the install directory without a trailing "\" and whether a Supply Chain product was
-// installed.
-using InstallCompletion = std::function<void(const std::string& destRoot, bool supplyChain)>;
+// the install directory and whether a Supply Chain product was installed.
+using InstallCompletion = std::function<void(const Path& destRoot, bool supplyChain)>;
 
 // Marks the session's install, repair or uninstall as running (InstallRunning) for as long
 // as it lives, however the run ends.

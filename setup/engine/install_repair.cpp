@@ -2,6 +2,7 @@
 #include <algorithm>
 
 #include "setup/config/config_profile.h"
+#include "setup/session/disk_utils.h"
 #include "setup/config/profile_edit.h"
 #include "setup/engine/archive_launcher.h"
 #include "setup/engine/file_copy.h"
@@ -15,23 +16,21 @@ namespace {
 
 std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 
-std::string FolderOf(const std::string& path) { return path.substr(0, path.rfind('\\')); }
-
 // Puts back one drifted file from the CD, checked as it is copied whatever the run's
 // setting: a compressed product's by its archive program.
 CopyOutcome RepairFile(Session& session, UserPort& port, InstallJournal& journal, const CheckItem& item) {
     const ProductRec& product = session.ListedProducts[static_cast<size_t>(item.product)];
     RunError ignored;  // a folder that cannot be made shows in the copy's own failure
-    journal.MakeFolders(FolderOf(item.name), ignored);
+    journal.MakeFolders(item.path.Parent(), ignored);
     if (!item.compressed)
-        return VerifiedCopy(session, port, journal, {item.source, product.ProductCode, item.spec}, item.name,
+        return VerifiedCopy(session, port, journal, {item.source, product.ProductCode, item.spec}, item.path,
                             item.checksum, item.expectedSize, Checking::On);
     ListEntry entry;
     entry.spec = item.spec;
     entry.size = item.expectedSize;
     entry.checksum = item.checksum;
     CopyOutcome outcome;
-    RunArchiveProgram(session, port, journal, product, DestRootOf(session), entry);
+    RunArchiveProgram(session, port, journal, product, InstallDirPath(session), entry);
     if (session.InstallAborted) outcome.result = CopyResult::Cancelled;  // the Cancel button
     return outcome;
 }
@@ -112,7 +111,7 @@ PassOutcome RepairInstall(Session& session, UserPort& port, const Survey& survey
     }
     const RunningInstall running(session);
     // What the repair replaces waits aside until it ends, and comes back if it is given up.
-    InstallJournal journal;
+    InstallJournal journal(ConfinementFor(session, InstallDirPath(session), shortcuts));
     bool configCopied = false;
     const PassOutcome files = RepairFiles(session, port, journal, drifted, configCopied);
     if (files.EndsInstall()) {

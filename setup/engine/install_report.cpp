@@ -46,11 +46,11 @@ std::string PlanWord(const CheckItem& f, const InstallRecord* record) {
     if (f.state == ItemState::Missing) return "new";
     if (f.state == ItemState::Intact) return "unchanged";
     if (!record) return "replaced";
-    const RecordedFile* held = record->FindFile(f.name);
+    const RecordedFile* held = record->FindFile(f.path);
     if (!held) return "replaced (not written by this installer)";
     int64_t size = -1;
     RunError ignored;
-    return CheckFile(f.name, held->size, held->checksum, size, ignored) == ItemState::Intact ? "unchanged" : "replaced";
+    return CheckFile(f.path, held->size, held->checksum, size, ignored) == ItemState::Intact ? "unchanged" : "replaced";
 }
 
 }  // namespace
@@ -69,7 +69,7 @@ void LogPlan(const Survey& survey, const InstallRecord* record, UserPort& port, 
         toCopy += f.expectedSize;
         if (f.foundSize > 0) replaced += f.foundSize;
     }
-    for (const std::string& d : survey.directories) port.LogStep("Plan: directory " + d);
+    for (const Path& d : survey.directories) port.LogStep("Plan: directory " + d);
     for (const std::string& a : survey.archiveLines) port.LogStep("Plan: archive " + a);
     if (!survey.handOver.empty()) port.LogStep("Plan: hand-over " + survey.handOver);
     if (!survey.transferConfig.empty()) port.LogStep("Plan: transfer configuration " + survey.transferConfig);
@@ -98,8 +98,8 @@ VerifyResult LogVerify(const Session& session, const Survey& survey, UserPort& p
     }
     const std::vector<const CheckItem*> unchecked = UncheckedItems(survey);
     for (const CheckItem* item : unchecked) port.LogStep(UncheckedLine(*item));
-    const std::vector<std::string> extra = ExtraFiles(session, survey);
-    for (const std::string& path : extra) port.LogStep("Extra: " + path);
+    const std::vector<Path> extra = ExtraFiles(session, survey);
+    for (const Path& path : extra) port.LogStep("Extra: " + path);
     const int drifted = files + entries + shortcuts + products;
     port.LogStep("Verify: " + std::string(drifted == 0 ? "intact" : "drifted") + ", " + std::to_string(files) +
                  " of " + std::to_string(survey.files.size()) + " files, " + std::to_string(entries) + " of " +

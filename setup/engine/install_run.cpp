@@ -1,5 +1,7 @@
 #include "setup/engine/install_run.h"
+#include "setup/session/disk_utils.h"
 
+#include "setup/config/transfer_config.h"
 #include "setup/engine/install_driver.h"
 #include "setup/engine/uninstall_entry.h"
 #include "setup/session/file_system.h"
@@ -11,7 +13,7 @@ namespace {
 constexpr uint32_t kLockPoll = 100;
 
 // The record of the run itself: where from and to, language, platform, type and answers.
-InstallRecord RunInfo(const Session& session, const std::string& installDir, const RecordedRunOptions& options) {
+InstallRecord RunInfo(const Session& session, const Path& installDir, const RecordedRunOptions& options) {
     InstallRecord run;
     run.installDir = installDir;
     run.sourceDir = session.SourceDir;
@@ -24,12 +26,12 @@ InstallRecord RunInfo(const Session& session, const std::string& installDir, con
     return run;
 }
 
-// A record that cannot be read is kept beside the new one for whoever wants to look.
-void SetAsideRefusedRecord(const std::string& installDir, UserPort& port) {
-    const std::string path = RecordPath(installDir);
+// A record that cannot be trusted is kept beside the new one for whoever wants to look.
+void SetAsideRefusedRecord(const Path& installDir, UserPort& port) {
+    const Path path = RecordPath(installDir);
     RunError error;
     if (!fs::IsFile(path)) return;
-    if (!fs::MoveReplacing(path, path + ".bad", error))
+    if (!fs::MoveReplacing(path, path.WithSuffix(".bad"), error))
         port.LogStep("Could not set the refused install record aside (" + error.description + ")" + SystemCause(error));
 }
 
@@ -38,7 +40,7 @@ void SetAsideRefusedRecord(const std::string& installDir, UserPort& port) {
 void EndRecordedInstall(Session& session, UserPort& port, InstallJournal& journal, const RecordedRunOptions& options) {
     RunError error;
     if (!session.InstallAborted) {
-        KeepUninstaller(journal, port, DestRootOf(session));
+        KeepUninstaller(journal, port, InstallDirPath(session));
         RegisterUninstallEntry(journal, port, InstallDateOf(port.Now()));
         journal.Commit(port, error);
         return;
@@ -54,15 +56,9 @@ void EndRecordedInstall(Session& session, UserPort& port, InstallJournal& journa
 
 }  // namespace
 
-std::string DestRootOf(const Session& session) {
-    std::string root = session.InstallDir;
-    if (!root.empty() && root.back() == '\\') root.pop_back();
-    return root;
-}
-
-bool TakeDirectoryLock(Session& session, RunLock& lock, const std::string& installDir, UserPort& port) {
+bool TakeDirectoryLock(Session& session, RunLock& lock, const Path& installDir, UserPort& port) {
     if (lock.TryTake(installDir)) return true;
-    const std::string why = "Another run of the installer is working on " + installDir + ": waiting for it to end";
+    const std::string why = "Another run of the installer is working on " + installDir.str() + ": waiting for it to end";
     port.LogStep(why);
     port.ShowModuleName(why);
     const uint32_t start = TickCount();
@@ -74,60 +70,43 @@ bool TakeDirectoryLock(Session& session, RunLock& lock, const std::string& insta
             return true;
         }
     }
-    port.LogStep("The install directory " + installDir + " is still in use by another run: this run ends");
+    port.LogStep("The install directory " + installDir.str() + " is still in use by another run: this run ends");
     return false;
 }
 
-RecordConfinement ConfinementFor(const std::string& installDir, ShortcutLibrary& shortcuts) {
-    RecordConfinement confinement;
+Confinement ConfinementFor(const Session& session, const Path& installDir, ShortcutLibrary& shortcuts) {
+    Confinement confinement;
     confinement.installDir = installDir;
     confinement.uninstallKey = UninstallKeyName(installDir);
+    confinement.longForm = fs::LongForm;
+    confinement.transferConfig = TransferConfigPath(session);
     for (int32_t common : {1, 0})
         if (const std::optional<ProgramsFolder> folder = shortcuts.FindProgramsFolder(common))
-            confinement.programsFolders.push_back(folder->path);
+            if (const std::optional<Path> programs = Path::Parse(folder->path, nullptr, PathForms{true}))
+                confinement.programsFolders.push_back(*programs);
     return confinement;
-}
-
-FoundRecord ReadInstallRecord(const std::string& installDir, const RecordConfinement& confinement, UserPort& port,
-                              bool finish) {
-    FoundRecord found;
-    const std::string path = RecordPath(installDir);
-    if (!fs::IsFile(path)) return found;
-    std::string text;
-    RunError error;
-    RecordFile file;
-    if (!fs::ReadWholeFile(path, text, error)) found.problem = "it cannot be read: " + error.description;
-    if (found.problem.empty() && ParseRecord(text, confinement, file, found.problem)) {
-        if (finish) RecoverInterruptedRun(installDir, file, port);
-        // A record with nothing sealed in it is no record: its run was rolled back.
-        found.state = file.sealed || !file.record.installDir.empty() ? FoundRecord::State::Read : FoundRecord::State::None;
-        found.record = file.record;
-        return found;
-    }
-    found.state = FoundRecord::State::Refused;
-    port.LogStep("The install record " + path + " is refused (" + found.problem + "): this run goes on without it");
-    return found;
 }
 
 void RunRecordedInstall(Session& session, UserPort& port, ShortcutLibrary& shortcuts,
                         const RecordedRunOptions& options, const RecordedCompletion& completion) {
-    const std::string dir = DestRootOf(session);
+    const Path dir = InstallDirPath(session);
     RunLock lock;
     if (!TakeDirectoryLock(session, lock, dir, port)) {
         session.InstallAborted = true;
         session.InstallFailed = false;
         return;
     }
-    const FoundRecord found = ReadInstallRecord(dir, ConfinementFor(dir, shortcuts), port, /*finish=*/true);
+    Confinement confinement = ConfinementFor(session, dir, shortcuts);
+    const FoundRecord found = ReadInstallRecord(confinement, port, /*finish=*/true);
     if (found.state == FoundRecord::State::Refused) SetAsideRefusedRecord(dir, port);
-    InstallJournal journal;
+    InstallJournal journal(confinement);
     RunError error;
-    if (!journal.Open(dir, found.record, error))
-        port.LogStep("Could not write the install record " + RecordPath(dir) + " (" + error.description + ")" +
-                     SystemCause(error) + ": the install goes on without one");
+    if (!journal.Open(found.record, found.digest, error))
+        port.LogStep("Could not keep the journal of the install (" + error.description + ")" + SystemCause(error) +
+                     ": a run that is killed now cannot be rolled back by the next");
     journal.SetRun(RunInfo(session, dir, options));
     try {
-        RunInstall(session, port, journal, [&](const std::string& destRoot, bool supplyChain) {
+        RunInstall(session, port, journal, [&](const Path& destRoot, bool supplyChain) {
             if (completion) completion(journal, destRoot, supplyChain);
         });
     } catch (...) {

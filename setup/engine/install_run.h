@@ -11,6 +11,7 @@
 
 #include "setup/engine/install_journal.h"
 #include "setup/engine/install_record.h"
+#include "setup/engine/record_trust.h"
 #include "setup/engine/shortcut_library.h"
 #include "setup/session/run_lock.h"
 #include "setup/session/session.h"
@@ -21,32 +22,16 @@ namespace qv {
 // How long a run waits for another run on the same directory before it gives up.
 inline constexpr uint32_t kDirectoryLockWait = 10000;
 
-// The install directory without a trailing "\".
-std::string DestRootOf(const Session& session);
-
 // Takes the lock of installDir. While another run holds it, the run waits up to
 // kDirectoryLockWait milliseconds, letting pending events run, and says why (in the log
 // and, with the windows, in the progress window); the Cancel button ends the wait. False
 // when the lock could not be had.
-bool TakeDirectoryLock(Session& session, RunLock& lock, const std::string& installDir, UserPort& port);
+bool TakeDirectoryLock(Session& session, RunLock& lock, const Path& installDir, UserPort& port);
 
-// The places a record on this machine may point to: the install directory, the Programs
-// folders, and any folder for the transfer configuration.
-RecordConfinement ConfinementFor(const std::string& installDir, ShortcutLibrary& shortcuts);
-
-// What a run found of the record of its directory.
-struct FoundRecord {
-    enum class State { None, Read, Refused } state = State::None;
-    InstallRecord record;  // Read: as it stands (after an interrupted run was finished)
-    std::string problem;   // Refused: why, naming the line
-};
-
-// Reads the record of installDir. A damaged, cut-short or hand-edited record is refused and
-// the log says why and that the run goes on without it. With `finish`, a run that was
-// interrupted is finished first (committed or rolled back, and logged); without, the record
-// is read as of its last seal and nothing is written.
-FoundRecord ReadInstallRecord(const std::string& installDir, const RecordConfinement& confinement, UserPort& port,
-                              bool finish);
+// The places a run of this session into installDir may change: the install directory,
+// this run's TEMP transfer configuration and the group folders below this machine's
+// Programs folders (those a record's group names).
+Confinement ConfinementFor(const Session& session, const Path& installDir, ShortcutLibrary& shortcuts);
 
 // What an install run records about itself, and how it ends when it does not end well.
 struct RecordedRunOptions {
@@ -57,7 +42,7 @@ struct RecordedRunOptions {
 
 // What runs after the last product of an install that was not aborted, with its journal.
 using RecordedCompletion =
-    std::function<void(InstallJournal& journal, const std::string& destRoot, bool supplyChain)>;
+    std::function<void(InstallJournal& journal, const Path& destRoot, bool supplyChain)>;
 
 // The install of the chosen products with its record: the directory's lock taken (a run
 // that cannot have it ends as cancelled, InstallAborted set), an interrupted earlier run

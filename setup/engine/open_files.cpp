@@ -53,7 +53,7 @@ bool OpenFile::TakeOver(fs::Handle handle) {
     return Adopt(handle);
 }
 
-bool OpenFile::CreateNew(const std::string& path, RunError& error) {
+bool OpenFile::CreateNew(const Path& path, RunError& error) {
     Close();
     return Adopt(fs::CreateNew(path, error));
 }

@@ -29,7 +29,7 @@ public:
     // Open an existing file for reading, or create one for writing where nothing of that
     // name exists. Any file this object had open is closed first.
     bool OpenRead(const std::string& path, RunError& error);
-    bool CreateNew(const std::string& path, RunError& error);
+    bool CreateNew(const Path& path, RunError& error);
     // Takes over a handle opened elsewhere (false for none). Any file this object had open
     // is closed first.
     bool TakeOver(fs::Handle handle);

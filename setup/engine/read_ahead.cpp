@@ -130,7 +130,7 @@ void SourceReadAhead::ReadAll() {
     CloseWaiting(lock);
 }
 
-fs::Handle SourceReadAhead::CreateEmpty(const std::string& path) {
+fs::Handle SourceReadAhead::CreateEmpty(const Path& path) {
     RunError error;
     const fs::Handle copy = fs::CreateNew(path, error);
     // A first call on the handle makes the system ready to write through it; under Wine

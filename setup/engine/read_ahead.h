@@ -40,7 +40,7 @@ struct SourceBytes {
 // A source to read ahead, and where its copy is to be created ahead (empty: nowhere).
 struct ReadAheadFile {
     std::string source;
-    std::string createCopy;
+    Path createCopy;
 };
 
 // Files up to this size are read ahead.
@@ -90,7 +90,7 @@ private:
     bool HasRoom(size_t at) const;
     void Drop(size_t at);
     static std::unique_ptr<SourceBytes> ReadWhole(const std::string& path);
-    static fs::Handle CreateEmpty(const std::string& path);
+    static fs::Handle CreateEmpty(const Path& path);
 
     struct Slot {
         bool done = false;

@@ -3,6 +3,7 @@
 #include <map>
 
 #include "setup/config/config_profile.h"
+#include "setup/session/disk_utils.h"
 #include "setup/engine/check_items.h"
 #include "setup/engine/install_check.h"
 #include "setup/engine/install_run.h"
@@ -29,6 +30,7 @@ bool IsChosen(const Session& session, const std::string& code) {
 CheckItem RecordedFileItem(const Session& session, const RecordedFile& file) {
     CheckItem item;
     item.name = file.path;
+    item.path = file.path;
     item.expectedSize = file.size;
     item.checksum = file.checksum;
     item.spec = file.spec;
@@ -42,12 +44,12 @@ CheckItem RecordedFileItem(const Session& session, const RecordedFile& file) {
 
 // The entries of one configuration file: all of them cannot be checked when the file is
 // there and cannot be read.
-void AddEntries(const InstallRecord& record, const std::string& file, Survey& survey) {
+void AddEntries(const InstallRecord& record, const Path& file, Survey& survey) {
     std::vector<std::string> lines;
     RunError cause;
     const bool unreadable = !ReadConfigLines(file, lines, cause) && fs::Exists(file);
     for (const RecordedEntry& e : record.entries) {
-        if (!EqualsNoCase(e.file, file)) continue;
+        if (e.file != file) continue;
         survey.entries.push_back(EntryItem(e.file, lines, e.section, e.key, e.value));
         if (!unreadable) continue;
         survey.entries.back().state = ItemState::Unreadable;
@@ -56,11 +58,10 @@ void AddEntries(const InstallRecord& record, const std::string& file, Survey& su
 }
 
 void AddCompletion(const InstallRecord& record, ShortcutLibrary& shortcuts, Survey& survey) {
-    std::vector<std::string> files;
+    std::vector<Path> files;
     for (const RecordedEntry& e : record.entries)
-        if (std::none_of(files.begin(), files.end(), [&](const std::string& f) { return EqualsNoCase(f, e.file); }))
-            files.push_back(e.file);
-    for (const std::string& file : files) AddEntries(record, file, survey);
+        if (std::find(files.begin(), files.end(), e.file) == files.end()) files.push_back(e.file);
+    for (const Path& file : files) AddEntries(record, file, survey);
     for (const RecordedDbCode& code : record.dbCodes) survey.entries.push_back(DbCodeItem(code.file, code.key, code.value));
     if (!record.group) return;
     survey.group = {true, record.group->title, {}};
@@ -98,8 +99,9 @@ Survey SurveyRecord(Session& session, UserPort& port, const InstallRecord& recor
 }
 
 Survey SurveyForVerify(Session& session, UserPort& port, const GroupChoice& group, ShortcutLibrary& shortcuts) {
-    const std::string dir = DestRootOf(session);
-    const FoundRecord found = ReadInstallRecord(dir, ConfinementFor(dir, shortcuts), port, /*finish=*/true);
+    const Path dir = InstallDirPath(session);
+    Confinement places = ConfinementFor(session, dir, shortcuts);
+    const FoundRecord found = ReadInstallRecord(places, port, /*finish=*/true);
     if (found.state == FoundRecord::State::Read) {
         port.LogStep("Judged by the install record " + RecordPath(dir));
         return SurveyRecord(session, port, found.record, shortcuts);

@@ -518,7 +518,7 @@ void QVSetup::ShowVerify() {
     dialogs_.installStatus.RunRepair(hwnd(), [this](UserPort& port) {
         session_.InstallStartTime = port.Now();
         RunLock lock;
-        if (!TakeDirectoryLock(session_, lock, DestRootOf(session_), port)) {
+        if (!TakeDirectoryLock(session_, lock, InstallDirPath(session_), port)) {
             session_.InstallAborted = true;
             return;
         }

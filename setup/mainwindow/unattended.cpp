@@ -123,10 +123,9 @@ public:
         installRan_ = true;
         if (plan_) {
             const Survey survey = SurveyInstall(session_, port_, completion_.ShowGroupDialog(), completion_.Shortcuts());
-            const std::string dir = DestRootOf(session_);
             // The plan writes nothing: a run that was interrupted is left for the install to finish.
-            const FoundRecord found =
-                ReadInstallRecord(dir, ConfinementFor(dir, completion_.Shortcuts()), port_, /*finish=*/false);
+            Confinement places = ConfinementFor(session_, InstallDirPath(session_), completion_.Shortcuts());
+            const FoundRecord found = ReadInstallRecord(places, port_, /*finish=*/false);
             const InstallRecord* record = found.state == FoundRecord::State::Read ? &found.record : nullptr;
             if (survey.complete) LogPlan(survey, record, port_, FreeSpace(session_.InstallDir.substr(0, 2) + "\\"));
             return;
@@ -134,7 +133,7 @@ public:
         const InstallJob job = [this](UserPort& port) {
             BeginInstallStatus(session_, port);
             RunRecordedInstall(session_, port, completion_.Shortcuts(), runOptions_,
-                               [&](InstallJournal& journal, const std::string& destRoot, bool supplyChain) {
+                               [&](InstallJournal& journal, const Path& destRoot, bool supplyChain) {
                                    handedOver_ = FinishInstall(session_, port, completion_, journal, destRoot,
                                                                supplyChain) == CompletionOutcome::HandedOver;
                                });
@@ -237,7 +236,7 @@ ExitCode VerifyOrRepair(Session& session, UserPort& port, const StartupOptions& 
         return ExitCode::EndedBeforeInstall;
     }
     RunLock lock;
-    if (!TakeDirectoryLock(session, lock, DestRootOf(session), port)) return ExitCode::InstallCancelled;
+    if (!TakeDirectoryLock(session, lock, InstallDirPath(session), port)) return ExitCode::InstallCancelled;
     const Survey survey = SurveyForVerify(session, port, completion.ShowGroupDialog(), shortcuts);
     if (!survey.complete) return ExitCode::InstallFailed;
     const VerifyResult result = LogVerify(session, survey, port);
@@ -269,30 +268,30 @@ ExitCode InstallExitCode(const Session& session) {
     return session.InstallFailed ? ExitCode::InstallFailed : ExitCode::InstallCancelled;
 }
 
-std::string UninstallDir(const StartupOptions& options) {
-    return CanonicalDir(options.installDir.empty() ? "c:\\qv" : options.installDir);
+Path UninstallDir(const StartupOptions& options) {
+    return FullPathOf(options.installDir.empty() ? "c:\\qv" : options.installDir).value_or(Path());
 }
 
-ExitCode EndUninstall(UserPort& port, const UninstallOutcome& outcome, const std::string& removedLater) {
+ExitCode EndUninstall(UserPort& port, const UninstallOutcome& outcome, const Path& removedLater) {
     switch (outcome.end) {
         case UninstallOutcome::End::Busy:
         case UninstallOutcome::End::Cancelled: return ExitCode::InstallCancelled;
         case UninstallOutcome::End::NoRecord: return ExitCode::StartupFailed;
         case UninstallOutcome::End::Removed: break;
     }
-    const auto isHeld = [&](const std::string& path) {
-        return std::any_of(outcome.held.begin(), outcome.held.end(), [&](const std::string& h) { return EqualsNoCase(h, path); });
+    const auto isHeld = [&](const Path& path) {
+        return std::find(outcome.held.begin(), outcome.held.end(), path) != outcome.held.end();
     };
     bool held = false;
-    for (const std::string& path : outcome.held) {
-        if (!removedLater.empty() && StartsWithNoCase(path, removedLater + "\\")) continue;
+    for (const Path& path : outcome.held) {
+        if (!removedLater.empty() && path.IsWithin(removedLater) && path != removedLater) continue;
         RunError error;
         held = true;
         port.LogStep((fs::RemoveAtRestart(path, error) ? "Removed at the next restart: " : "Could not have removed at the next restart: ") +
                      path + SystemCause(error));
     }
     bool left = false;
-    for (const std::string& path : FilesLeftIn(outcome.record.installDir)) {
+    for (const Path& path : FilesLeftIn(outcome.record.installDir)) {
         if (isHeld(path)) continue;
         left = true;
         port.LogStep("Left in the install directory: " + path);

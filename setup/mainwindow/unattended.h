@@ -37,13 +37,13 @@ bool ApplyLanguageOption(Session& session, UserPort& port, const StartupOptions&
 ExitCode InstallExitCode(const Session& session);
 
 // The install-to directory an uninstall removes: /DIR made canonical, else c:\qv.
-std::string UninstallDir(const StartupOptions& options);
+Path UninstallDir(const StartupOptions& options);
 
 // How an uninstall ended, told to the log: what is left in the directory (kept, or added
 // by the user) and what goes at the next restart (held files, handed to the system here,
 // but for those below `removedLater`, which the caller removes once their holder ends).
 // The exit code: 0 all gone, 3 files left, 3010 files held, 5 cancelled or busy, 1 no
 // record.
-ExitCode EndUninstall(UserPort& port, const UninstallOutcome& outcome, const std::string& removedLater = {});
+ExitCode EndUninstall(UserPort& port, const UninstallOutcome& outcome, const Path& removedLater = {});
 
 }  // namespace qv

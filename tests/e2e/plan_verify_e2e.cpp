@@ -190,7 +190,7 @@ TEST_F(PlanVerifyTest, ARepairThatCannotPutBackAnEntryEndsWithSixAndNamesIt) {
 
 TEST_F(PlanVerifyTest, ASecondRunForADirectoryInUseWaitsThenEndsWithFive) {
     qv::RunLock other;  // the lock another run into the directory holds
-    ASSERT_TRUE(other.TryTake(Target()));
+    ASSERT_TRUE(other.TryTake(qvtest::P(Target())));
     EXPECT_EQ(RunSilent(Switches()), 5u);
     EXPECT_TRUE(HasLine(Log(), "Another run of the installer is working on " + Target() + ": waiting for it to end"));
     EXPECT_FALSE(fsys::exists(Target() + "\\setup")) << "the second run wrote something";

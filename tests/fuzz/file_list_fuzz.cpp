@@ -53,10 +53,13 @@ void CheckLine(const std::string& line) {
     }
     // A spec the passes accept never leads out of the install directory.
     const std::string spec = qv::ReadListField(line, 1);
+    const qv::Path root = qvfuzz::PathOf("c:\\qv");
     for (const qv::ProductRec* product : {&plain, &delta}) {
-        const qv::EntryPaths paths = qv::MakeEntryPaths(*product, "d:\\PROD\\", "c:\\qv", spec);
-        if (paths.destFile.rfind("c:\\qv\\", 0) != 0) continue;
-        const std::string destPart = paths.destFile.substr(6);
+        qv::EntryPaths paths;
+        std::string why;
+        if (!qv::MakeEntryPaths(*product, "d:\\PROD\\", root, spec, paths, why)) continue;
+        QV_FUZZ_CHECK(paths.destFile.IsWithin(root) && paths.destFile != root);
+        const std::string destPart(paths.destFile.RelativeTo(root));
         if (qv::IsSafeFileSpec(spec) && qv::IsSafeFileSpec(destPart)) {
             QV_FUZZ_CHECK(StaysBelow(spec));
             QV_FUZZ_CHECK(StaysBelow(destPart));
@@ -105,8 +108,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     session.ProductBytes = 100000;
     session.InstallStartTime = 46000.0;
     qvfuzz::AnsweringPort port;
-    qv::InstallJournal journal;
-    qv::InstallDirectory(session, port, journal, productDir, destRoot);
+    qv::InstallJournal journal(qvfuzz::PlacesOf(destRoot));
+    qv::InstallDirectory(session, port, journal, productDir, qvfuzz::PathOf(destRoot));
     QV_FUZZ_CHECK(qv::OpenFileCount() == 0);
     qvfuzz::EmptyFolder(destRoot);
     return 0;

@@ -11,12 +11,21 @@
 #include "setup/engine/install_journal.h"
 #include "setup/engine/open_files.h"
 #include "setup/engine/progress.h"
+#include "setup/session/run_lock.h"
 #include "setup/session/session.h"
 #include "support/engine_cd.h"
 #include "support/recording_port.h"
 #include "support/temp_tree.h"
 
 namespace qvtest {
+
+// The places a run into `dir` may change: the directory alone.
+inline qv::Confinement PlacesOf(const std::string& dir) {
+    qv::Confinement places;
+    places.installDir = P(dir);
+    places.uninstallKey = qv::RunLockName(P(dir));
+    return places;
+}
 
 class EngineFixture : public ::testing::Test {
 protected:
@@ -36,12 +45,16 @@ protected:
     // Every pass closes the files it opened, however it ends.
     void TearDown() override { EXPECT_EQ(qv::OpenFileCount(), 0); }
 
+    // The places a run into dest may change.
+    qv::Confinement Places() const { return PlacesOf(dest); }
+    qv::Path Dest() const { return P(dest); }
+
     // Runs `run` with a journal of its own, committed at the end whatever the outcome, as a
     // run that does not roll back ends: what was installed stays, and earlier files that
     // were replaced go.
     template <typename Run>
     void Journaled(Run&& run) {
-        qv::InstallJournal journal;
+        qv::InstallJournal journal(Places());
         run(journal);
         qv::RunError ignored;
         journal.Commit(port, ignored);

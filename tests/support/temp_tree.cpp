@@ -24,12 +24,13 @@ std::filesystem::path HostPath(const std::string& path) {
 #endif
 }
 
-std::string ParentOf(const std::string& path) {
-    const size_t slash = path.rfind('\\');
-    return slash == std::string::npos ? std::string() : path.substr(0, slash);
-}
-
 }  // namespace
+
+qv::Path P(const std::string& text) {
+    const std::optional<qv::Path> path = qv::Path::Parse(text, nullptr, qv::PathForms{true});
+    if (!path) throw std::runtime_error("not a path: " + text);
+    return *path;
+}
 
 TempTree::TempTree() {
     static std::atomic<int> counter{0};
@@ -37,7 +38,7 @@ TempTree::TempTree() {
     root_ = qv::fs::SystemTempDir() + "\\qvtest-" + std::to_string(stamp % 100000000) + "-" +
             std::to_string(counter++);
     qv::RunError error;
-    if (!qv::fs::CreateDir(root_, error)) throw std::runtime_error("cannot create " + root_);
+    if (!qv::fs::CreateDir(P(root_), error)) throw std::runtime_error("cannot create " + root_);
 }
 
 TempTree::~TempTree() { RemoveTree(root_); }
@@ -50,7 +51,7 @@ void TempTree::write(const std::string& relative, const std::string& content) co
 
 void TempTree::mkdir(const std::string& relative) const {
     qv::RunError error;
-    if (!qv::MakeDirPath(path(relative), error)) throw std::runtime_error("cannot create " + path(relative));
+    if (!qv::MakeDirPath(P(path(relative)), error)) throw std::runtime_error("cannot create " + path(relative));
 }
 
 std::string TempTree::read(const std::string& relative) const {
@@ -68,10 +69,10 @@ void RemoveTree(const std::string& path) {
 }
 
 void WriteFile(const std::string& path, const std::string& content) {
-    const std::string parent = ParentOf(path);
+    const qv::Path file = P(path);
     qv::RunError error;
-    if (!parent.empty() && !qv::MakeDirPath(parent, error)) throw std::runtime_error("cannot create " + parent);
-    std::FILE* f = qv::fs::OpenFile(path, "wb", error);
+    if (!qv::MakeDirPath(file.Parent(), error)) throw std::runtime_error("cannot create the folder of " + path);
+    std::FILE* f = qv::fs::CreateFileToWrite(file, error);
     if (!f) throw std::runtime_error("cannot write " + path);
     const bool ok = std::fwrite(content.data(), 1, content.size(), f) == content.size();
     if (std::fclose(f) != 0 || !ok) throw std::runtime_error("cannot write " + path);

@@ -5,7 +5,13 @@
 
 #include <string>
 
+#include "setup/session/path.h"
+
 namespace qvtest {
+
+// The Path of a text a test knows to be one ("c:\\qv", a tree's path); fails the test
+// program where it is not.
+qv::Path P(const std::string& text);
 
 class TempTree {
 public:
@@ -16,8 +22,9 @@ public:
 
     // The folder itself, without a trailing "\".
     const std::string& root() const { return root_; }
-    // root + "\" + relative.
+    // root + "\" + relative, as text and as a Path.
     std::string path(const std::string& relative) const;
+    qv::Path at(const std::string& relative) const { return P(path(relative)); }
 
     // Writes a file (making its folders); the content is written as it stands.
     void write(const std::string& relative, const std::string& content) const;

@@ -66,14 +66,14 @@ TEST_F(ProfileTest, MissingSectionsAreAppendedAndGrow) {
     SetREGParm(session, "B", "2", "[New]");
     SetREGParm(session, "A", "9", "[New]");
     EXPECT_EQ(session.ConfigLines, (Lines{"[New]", "A=REG_SZ=9", "B=REG_SZ=2"}));
-    ASSERT_TRUE(SaveFile(session, port, tree.path("p.cfg")));
+    ASSERT_TRUE(SaveFile(session, port, tree.at("p.cfg")));
     EXPECT_EQ(tree.read("p.cfg"), "[New]\r\nA=REG_SZ=9\r\nB=REG_SZ=2\r\n");
     EXPECT_TRUE(session.ConfigLines.empty());
 }
 
 TEST_F(ProfileTest, MissingFileIsSkippedInSilence) {
     session.InstallDir = "c:\\qv";
-    WriteWorkstationConfig(session, port, tree.path("setup\\qvtools8.cfg"), "c:\\db");
+    WriteWorkstationConfig(session, port, tree.at("setup\\qvtools8.cfg"), "c:\\db");
     EXPECT_TRUE(port.messages.empty());
     EXPECT_FALSE(tree.exists("setup\\qvtools8.cfg"));
     EXPECT_FALSE(tree.exists("setup"));
@@ -97,7 +97,7 @@ TEST_F(ProfileTest, FailedSaveLeavesTheOldFileByteForByte) {
     ASSERT_TRUE(LoadFile(session, port, tree.path("p.cfg")));
     SetREGParm(session, "DBType", "ORACLE", "[Startup]");
     tree.mkdir("p.cfg.~new");  // the scratch file cannot be made
-    EXPECT_FALSE(SaveFile(session, port, tree.path("p.cfg")));
+    EXPECT_FALSE(SaveFile(session, port, tree.at("p.cfg")));
     EXPECT_EQ(tree.read("p.cfg"), old);
     ASSERT_EQ(port.messages.size(), 1u);
     EXPECT_EQ(port.messages[0].title, "Marrowvale CD-ROM Installation");
@@ -111,7 +111,7 @@ TEST_F(ProfileTest, WorkstationConfigurationHoldsAllEntriesInOrder) {
     session.DbConfigName = "ORACLE";
     session.Languages = {{"English", "ENG", 0}};
     tree.write("qvtools8.cfg", "; Marrowvale tools\r\n[Startup]\r\nDBType=REG_SZ=SQLBASE\r\n\r\n[QVIDE]\r\n");
-    WriteWorkstationConfig(session, port, tree.path("qvtools8.cfg"), "c:\\orawin\\bin");
+    WriteWorkstationConfig(session, port, tree.at("qvtools8.cfg"), "c:\\orawin\\bin");
     EXPECT_TRUE(port.messages.empty());
     const std::string written = tree.read("qvtools8.cfg");
     const Lines expected = {
@@ -192,7 +192,7 @@ TEST_F(CodePageTest, SavedEntriesAreWindows1252WithShortPathsWhereTheyDoNotFit) 
     SetREGParm(session, "Flags", "-ZIF" + greek + "\\sqr.ini", "[A]");
     SetREGParm(session, "OnDrive", greek.substr(2) + "\\cblbin", "[A]");
     SetREGParm(session, "Title", "\xCE\x9F\xCE\xBC\xCE\xAC\xCE\xB4\xCE\xB1", "[A]");
-    ASSERT_TRUE(SaveFile(session, port, tree.path("p.cfg")));
+    ASSERT_TRUE(SaveFile(session, port, tree.at("p.cfg")));
     EXPECT_EQ(tree.read("p.cfg"),
               "[A]\r\nOwner=REG_SZ=M\xFCller\r\nDir=REG_SZ=C:\\QV-_~TB0\\bin\r\nFlags=REG_SZ=-ZIFC:\\QV-_~TB0\\sqr.ini\r\n"
               "OnDrive=REG_SZ=\\QV-_~TB0\\cblbin\r\nTitle=REG_SZ=\xCE\x9F\xCE\xBC\xCE\xAC\xCE\xB4\xCE\xB1\r\n");

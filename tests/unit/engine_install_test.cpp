@@ -42,7 +42,7 @@ struct Engine : qvtest::EngineFixture {
     void Install(int index) {
         s.CurrentProduct = static_cast<int16_t>(index);
         Journaled([&](InstallJournal& journal) {
-            RecordOutcome(s, InstallDirectory(s, port, journal, s.ListedProducts[static_cast<size_t>(index)].ProductDir, dest));
+            RecordOutcome(s, InstallDirectory(s, port, journal, s.ListedProducts[static_cast<size_t>(index)].ProductDir, Dest()));
         });
     }
 
@@ -110,7 +110,7 @@ TEST_F(Engine, CopiesFilesOfAnySize) {
     s.NoCrcCheck = true;
     s.BytesDone = 0;
     Journaled([&](InstallJournal& journal) {
-        EXPECT_EQ(FileCP(s, port, journal, {tree.path("big.bin"), "", ""}, Dst("big.bin"), InstallChecking(s)).checksum, 0);
+        EXPECT_EQ(FileCP(s, port, journal, {tree.path("big.bin"), "", ""}, qvtest::P(Dst("big.bin")), InstallChecking(s)).checksum, 0);
     });
     EXPECT_TRUE(port.messages.empty());
     EXPECT_EQ(s.BytesDone, 32768 * 32768 + 16384);
@@ -121,7 +121,7 @@ TEST_F(Engine, CopiesFilesOfAnySize) {
     copy.read(end.data(), 6);
     EXPECT_EQ(end, std::string("\0tail!", 6));
     qv::RunError ignored;
-    qv::fs::RemoveFile(Dst("big.bin"), ignored);
+    qv::fs::RemoveFile(qvtest::P(Dst("big.bin")), ignored);
 }
 #endif
 
@@ -133,12 +133,12 @@ TEST_F(Engine, FileCpReturnsTheListsChecksumOrZeroWithoutChecking) {
     const size_t line = list.find("\na.bin,") + 1;
     const std::string listed = ReadListField(list.substr(line, list.find('\r', line) - line), 4);
     Journaled([&](InstallJournal& journal) {
-        EXPECT_EQ(ChecksumText(FileCP(s, port, journal, {Src("P", "a.bin"), "P", "a.bin"}, Dst("a.bin"), InstallChecking(s)).checksum),
+        EXPECT_EQ(ChecksumText(FileCP(s, port, journal, {Src("P", "a.bin"), "P", "a.bin"}, qvtest::P(Dst("a.bin")), InstallChecking(s)).checksum),
                   listed);
         s.NoCrcCheck = true;
-        EXPECT_EQ(FileCP(s, port, journal, {Src("P", "a.bin"), "P", "a.bin"}, Dst("b.bin"), InstallChecking(s)).checksum, 0);
+        EXPECT_EQ(FileCP(s, port, journal, {Src("P", "a.bin"), "P", "a.bin"}, qvtest::P(Dst("b.bin")), InstallChecking(s)).checksum, 0);
         // field 4 is not compared
-        VerifiedCopy(s, port, journal, {Src("P", "a.bin"), "P", "a.bin"}, Dst("c.bin"), "12345", 40000, InstallChecking(s));
+        VerifiedCopy(s, port, journal, {Src("P", "a.bin"), "P", "a.bin"}, qvtest::P(Dst("c.bin")), "12345", 40000, InstallChecking(s));
     });
     EXPECT_TRUE(port.messages.empty());
     EXPECT_EQ(tree.read("inst\\c.bin"), content);
@@ -222,7 +222,7 @@ TEST_F(Engine, ASourceMissingFromTheCd) {
     AddProduct(1, "P", {{"a.txt", "alpha"}, {"b.txt", "beta"}, {"c.txt", "gamma"}});
     const auto removeB = [&] {
         qv::RunError ignored;
-        qv::fs::RemoveFile(Src("P", "b.txt"), ignored);
+        qv::fs::RemoveFile(qvtest::P(Src("P", "b.txt")), ignored);
     };
 
     // Ignore in the copy dialog, then in the checksum dialog: b is skipped, and the list,
@@ -347,7 +347,7 @@ TEST_F(Engine, ListLevelFailures) {
     // No list at all.
     ProductRec& p = AddProduct(1, "P", {{"a.txt", "alpha"}});
     qv::RunError ignored;
-    qv::fs::RemoveFile(cd + "\\P\\QVSETUP.INF", ignored);
+    qv::fs::RemoveFile(qvtest::P(cd + "\\P\\QVSETUP.INF"), ignored);
     Install(1);
     EXPECT_TRUE(s.InstallAborted);
     EXPECT_TRUE(s.InstallFailed);
@@ -378,7 +378,7 @@ TEST_F(Engine, ListThatCannotBeOpened) {
     // A folder where the list should be: it exists, but cannot be opened as a file.
     ProductRec& p = AddProduct(1, "P", {{"a.txt", "alpha"}});
     qv::RunError ignored;
-    qv::fs::RemoveFile(p.ProductDir + "QVSETUP.INF", ignored);
+    qv::fs::RemoveFile(qvtest::P(p.ProductDir + "QVSETUP.INF"), ignored);
     tree.mkdir("cd\\P\\QVSETUP.INF");
     Install(1);
     EXPECT_TRUE(s.InstallAborted);
@@ -390,7 +390,7 @@ TEST_F(Engine, ListThatCannotBeOpened) {
     // The expansion pass says it in its own words.
     port.messages.clear();
     s.InstallAborted = false;
-    Journaled([&](InstallJournal& journal) { RecordOutcome(s, ExpandDirectory(s, port, journal, p.ProductDir, dest)); });
+    Journaled([&](InstallJournal& journal) { RecordOutcome(s, ExpandDirectory(s, port, journal, p.ProductDir, Dest())); });
     EXPECT_TRUE(s.InstallAborted);
     EXPECT_EQ(port.messages.at(0).text, "There are too many users trying to install.  Please try again later.");
 }
@@ -442,7 +442,7 @@ TEST_F(Engine, UnsafeSpecsEndTheInstallBeforeAnythingOfThemIsDone) {
     s.InstallAborted = false;
     port.messages.clear();
     s.CurrentProduct = 1;
-    Journaled([&](InstallJournal& journal) { RecordOutcome(s, ExpandDirectory(s, port, journal, dir, dest)); });
+    Journaled([&](InstallJournal& journal) { RecordOutcome(s, ExpandDirectory(s, port, journal, dir, Dest())); });
     EXPECT_TRUE(s.InstallAborted);
     EXPECT_EQ(port.messages.at(0).title, "InstallDirectory");
 }
@@ -451,7 +451,7 @@ TEST_F(Engine, ExpansionReportsAnArchiveProgramThatCannotStart) {
     ProductRec& p = AddProduct(1, "Z", {{"Z\\a.txt", "alpha"}});
     p.Compress = 1;
     s.CurrentProduct = 1;
-    Journaled([&](InstallJournal& journal) { RecordOutcome(s, ExpandDirectory(s, port, journal, p.ProductDir, dest)); });
+    Journaled([&](InstallJournal& journal) { RecordOutcome(s, ExpandDirectory(s, port, journal, p.ProductDir, Dest())); });
     EXPECT_TRUE(s.InstallAborted);
     EXPECT_TRUE(s.InstallFailed);
     ASSERT_EQ(port.messages.size(), 1u);
@@ -619,12 +619,12 @@ TEST(EngineRecords, TransferConfiguration) {
     s.InstallDir = "C:\\qv";
     s.DbPlatformCode = "DB2";
     RunError error;
-    WriteTransferConfig(s, tree.root(), error);
+    WriteTransferConfig(s, tree.at("qvxfr.cfg"), error);
     EXPECT_EQ(tree.read("qvxfr.cfg"), "SET RDBMS=DB2\r\nSET QVHLD=C:\\qv\r\nSET XFRMTH=MSFTDB2\r\n");
     s.DbPlatformCode = "ORA";
-    WriteTransferConfig(s, tree.root() + "\\", error);
+    WriteTransferConfig(s, tree.at("qvxfr.cfg"), error);
     EXPECT_EQ(tree.read("qvxfr.cfg"), "SET RDBMS=ORA\r\nSET QVHLD=C:\\qv\r\nSET XFRMTH=MSFT\r\n");
-    EXPECT_FALSE(WriteTransferConfig(s, tree.path("missing"), error));
+    EXPECT_FALSE(WriteTransferConfig(s, tree.at("missing\\qvxfr.cfg"), error));
     EXPECT_NE(error.systemCode, 0u);  // the log line gets the cause
 }
 

@@ -6,16 +6,13 @@
 namespace qv {
 namespace {
 
-TEST(FileListText, FieldsAndParentPath) {
+TEST(FileListText, Fields) {
     EXPECT_EQ(ReadListField("a, b ,c", 2), "b");
     EXPECT_EQ(ReadListField("a,b,c,d", 5), "");
     EXPECT_EQ(ReadListField("a,b", 2), "b");
     EXPECT_EQ(ReadListField("a,b", 3), "");
     EXPECT_EQ(ReadListField("  bin\\x.dll ,2026-01-01, 12 ,-5", 1), "bin\\x.dll");
     EXPECT_EQ(ReadListField("x,,7,", 4), "");
-    EXPECT_EQ(ParentPath("x.dll"), "");
-    EXPECT_EQ(ParentPath("\\x.dll"), "");
-    EXPECT_EQ(ParentPath("bin\\client\\x.dll"), "bin\\client");
 }
 
 Session OnPlatform(const std::string& code) {
@@ -52,24 +49,32 @@ TEST(FileListSelection, BaseDeltaPartsAndServerPrograms) {
     EXPECT_TRUE(IsLineSelected(OnPlatform("mss"), plain, "x\\bin\\server\\a.exe,d,1,2"));
 }
 
+EntryPaths MakeEntryPaths(const ProductRec& product, const std::string& productDir, const std::string& root,
+                          const std::string& spec) {
+    EntryPaths paths;
+    std::string why;
+    EXPECT_TRUE(qv::MakeEntryPaths(product, productDir, *Path::Parse(root), spec, paths, why)) << why;
+    return paths;
+}
+
 TEST(FileListPaths, DestinationsFollowBaseDelta) {
     ProductRec plain;
     EntryPaths p = MakeEntryPaths(plain, "D:\\cd\\PROD\\", "C:\\qv", "bin\\client\\x.dll");
     EXPECT_EQ(p.sourceFile, "D:\\cd\\PROD\\bin\\client\\x.dll");
-    EXPECT_EQ(p.destFile, "C:\\qv\\bin\\client\\x.dll");
-    EXPECT_EQ(p.destDir, "C:\\qv\\bin\\client");
+    EXPECT_EQ(p.destFile.str(), "C:\\qv\\bin\\client\\x.dll");
+    EXPECT_EQ(p.destDir.str(), "C:\\qv\\bin\\client");
     p = MakeEntryPaths(plain, "D:\\cd\\PROD\\", "C:\\qv", "readme.txt");
-    EXPECT_EQ(p.destDir, "C:\\qv");
+    EXPECT_EQ(p.destDir.str(), "C:\\qv");
 
     ProductRec delta;
     delta.BaseDelta = 1;
     p = MakeEntryPaths(delta, "D:\\cd\\PROD\\", "C:\\qv", "BSE\\bin\\client\\x.dll");
     EXPECT_EQ(p.sourceFile, "D:\\cd\\PROD\\BSE\\bin\\client\\x.dll");
-    EXPECT_EQ(p.destFile, "C:\\qv\\bin\\client\\x.dll");
-    EXPECT_EQ(p.destDir, "C:\\qv\\bin\\client");
+    EXPECT_EQ(p.destFile.str(), "C:\\qv\\bin\\client\\x.dll");
+    EXPECT_EQ(p.destDir.str(), "C:\\qv\\bin\\client");
     p = MakeEntryPaths(delta, "D:\\cd\\PROD\\", "C:\\qv", "ORA\\z.dll");
-    EXPECT_EQ(p.destFile, "C:\\qv\\z.dll");
-    EXPECT_EQ(p.destDir, "C:\\qv");
+    EXPECT_EQ(p.destFile.str(), "C:\\qv\\z.dll");
+    EXPECT_EQ(p.destDir.str(), "C:\\qv");
 }
 
 TEST(FileListPaths, SpecsThatWouldLeaveTheInstallDirectoryAreRefused) {
@@ -82,24 +87,24 @@ TEST(FileListPaths, SpecsThatWouldLeaveTheInstallDirectoryAreRefused) {
 }
 
 TEST(ArchiveCommand, LineTargetAndShownPath) {
-    ArchiveCommand c = BuildArchiveCommand("D:\\cd\\QVRPT\\", "C:\\qv", "QVR", "QVR\\reports\\monthly\\a.rpt");
+    ArchiveCommand c = BuildArchiveCommand("D:\\cd\\QVRPT\\", *Path::Parse("C:\\qv"), "QVR", "QVR\\reports\\monthly\\a.rpt");
     EXPECT_EQ(c.commandLine,
               "D:\\cd\\QVRPT\\QVR.exe  -silent  -over=all -pass=QVRQQVR \"QVR\\reports\\monthly\\a.rpt\" "
               "\"C:\\qv\\reports\\monthly\"");
     EXPECT_EQ(c.targetDir, "C:\\qv\\reports\\monthly");
-    EXPECT_EQ(c.shownPath, "C:\\qv\\reports\\monthly\\a.rpt");
+    EXPECT_EQ(c.shownPath.str(), "C:\\qv\\reports\\monthly\\a.rpt");
     // The install log gets the line without the password.
     EXPECT_EQ(c.loggedLine,
               "D:\\cd\\QVRPT\\QVR.exe  -silent  -over=all -pass=******** \"QVR\\reports\\monthly\\a.rpt\" "
               "\"C:\\qv\\reports\\monthly\"");
 
-    c = BuildArchiveCommand("D:\\cd\\QVRPT\\", "C:\\qv", "QVR", "QVR\\a.rpt");
+    c = BuildArchiveCommand("D:\\cd\\QVRPT\\", *Path::Parse("C:\\qv"), "QVR", "QVR\\a.rpt");
     EXPECT_EQ(c.commandLine, "D:\\cd\\QVRPT\\QVR.exe  -silent  -over=all -pass=QVRQQVR \"QVR\\a.rpt\" \"C:\\qv\\\"");
-    EXPECT_EQ(c.shownPath, "C:\\qv\\a.rpt");
+    EXPECT_EQ(c.shownPath.str(), "C:\\qv\\a.rpt");
 
-    c = BuildArchiveCommand("D:\\cd\\X\\", "C:\\qv", "AB", "a.rpt");  // no "\": the whole spec remains
+    c = BuildArchiveCommand("D:\\cd\\X\\", *Path::Parse("C:\\qv"), "AB", "a.rpt");  // no "\": the whole spec remains
     EXPECT_EQ(c.commandLine, "D:\\cd\\X\\AB.exe  -silent  -over=all -pass=ABAAB \"a.rpt\" \"C:\\qv\\\"");
-    EXPECT_EQ(c.shownPath, "C:\\qv\\a.rpt");
+    EXPECT_EQ(c.shownPath.str(), "C:\\qv\\a.rpt");
 }
 
 }  // namespace

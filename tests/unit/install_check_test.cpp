@@ -48,7 +48,7 @@ struct InstallCheck : qvtest::EngineFixture {
     // An install as a run makes it, with its record.
     void InstallRecorded() {
         Services services(*this);
-        RunRecordedInstall(s, port, shortcuts, {}, [&](InstallJournal& journal, const std::string& root, bool sc) {
+        RunRecordedInstall(s, port, shortcuts, {}, [&](InstallJournal& journal, const Path& root, bool sc) {
             FinishInstall(s, port, services, journal, root, sc);
         });
         ASSERT_FALSE(s.InstallAborted);
@@ -61,7 +61,7 @@ struct InstallCheck : qvtest::EngineFixture {
     void Install() {
         Services services(*this);
         Journaled([&](InstallJournal& journal) {
-            RunInstall(s, port, journal, [&](const std::string& root, bool supplyChain) {
+            RunInstall(s, port, journal, [&](const Path& root, bool supplyChain) {
                 FinishInstall(s, port, services, journal, root, supplyChain);
             });
         });
@@ -74,7 +74,7 @@ TEST_F(InstallCheck, APlanOfAnEmptyDirectoryNamesEverythingNewAndWritesNothing) 
     ASSERT_TRUE(plan.complete);
     ASSERT_EQ(plan.files.size(), 4u);
     for (const CheckItem& f : plan.files) EXPECT_EQ(f.state, ItemState::Missing) << f.name;
-    EXPECT_EQ(plan.directories.front(), dest);
+    EXPECT_EQ(plan.directories.front().str(), dest);
     EXPECT_EQ(plan.entries.size(), 30u);  // 29 entries and the ledger's database code
     EXPECT_EQ(plan.shortcuts.size(), 5u);
     port.steps.clear();
@@ -94,7 +94,7 @@ TEST_F(InstallCheck, AVerifyNamesExactlyWhatDriftedAndARepairPutsBackOnlyThat) {
     std::filesystem::remove(qvtest::HostPath(dest + "\\gl\\b.dat"));
     ASSERT_TRUE(LoadFile(s, port, dest + "\\setup\\qvtools8.cfg"));
     SetREGParm(s, "DBType", "SQLBASE", "[Startup]");
-    ASSERT_TRUE(SaveFile(s, port, dest + "\\setup\\qvtools8.cfg"));
+    ASSERT_TRUE(SaveFile(s, port, qvtest::P(dest + "\\setup\\qvtools8.cfg")));
     shortcuts.made.erase("Marrowvale\\Data Ferry");
     tree.write("inst\\notes.txt", "mine");
     const auto stamp = std::filesystem::last_write_time(qvtest::HostPath(dest + "\\bin\\client\\winx86\\qvcfg.exe"));
@@ -104,7 +104,7 @@ TEST_F(InstallCheck, AVerifyNamesExactlyWhatDriftedAndARepairPutsBackOnlyThat) {
     for (const CheckItem* item : DriftedItems(survey)) drift.push_back(item->name + ": " + ItemStateName(item->state));
     EXPECT_EQ(drift, (std::vector<std::string>{dest + "\\gl\\a.dat: checksum differs", dest + "\\gl\\b.dat: missing",
                                                "DBType: changed", "Marrowvale\\Data Ferry: missing"}));
-    EXPECT_EQ(ExtraFiles(s, survey), (std::vector<std::string>{dest + "\\notes.txt"}));
+    EXPECT_EQ(ExtraFiles(s, survey), (std::vector<Path>{qvtest::P(dest + "\\notes.txt")}));
     port.steps.clear();
     EXPECT_EQ(LogVerify(s, survey, port), VerifyResult::Drifted);
     EXPECT_EQ(port.steps.back(),
@@ -135,7 +135,7 @@ TEST_F(InstallCheck, TheRecordJudgesByWhatTheLastWriterLeftWhateverTheVerifyingR
     tree.write("inst\\setup\\qvinstall.rec", "QVREC\t1\r\nfile\tdamaged");
     EXPECT_TRUE(Drift(SurveyForVerify(s, port, group, shortcuts)).empty());
     EXPECT_NE(std::find_if(port.steps.begin(), port.steps.end(), [](const std::string& step) {
-        return step.find(" is refused (line 2: ") != std::string::npos;
+        return step.find(" is refused (") != std::string::npos;
     }), port.steps.end()) << ::testing::PrintToString(port.steps);
 
     // A repair puts back the last writer's version.

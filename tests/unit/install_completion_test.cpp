@@ -4,6 +4,7 @@
 
 #include "setup/engine/install_completion.h"
 #include "setup/session/platforms.h"
+#include "support/engine_fixture.h"
 #include "support/fake_shortcuts.h"
 #include "support/recording_port.h"
 #include "support/temp_tree.h"
@@ -44,11 +45,10 @@ protected:
     Session session;
     RecordingPort port;
     FakeServices services;
-    InstallJournal journal;
-    std::string dest;
+    std::string dest = tree.path("qv");
+    InstallJournal journal{qvtest::PlacesOf(dest)};
 
     CompletionTest() {
-        dest = tree.path("qv");
         session.InstallDir = dest;
         session.TempDir = tree.path("temp");
         tree.mkdir("temp");
@@ -61,7 +61,7 @@ protected:
 TEST_F(CompletionTest, ToolsInstallEndsWithConfigurationAndFiveShortcuts) {
     session.ToolsInstalled = true;
     tree.write("qv\\setup\\qvtools8.cfg", "[Startup]\r\nDBType=REG_SZ=SQLBASE\r\n");
-    EXPECT_EQ(FinishInstall(session, port, services, journal, dest, false), CompletionOutcome::Returned);
+    EXPECT_EQ(FinishInstall(session, port, services, journal, qvtest::P(dest), false), CompletionOutcome::Returned);
     EXPECT_EQ(services.dialogs, 1);
     EXPECT_TRUE(session.CreateGroup);
     EXPECT_NE(tree.read("qv\\setup\\qvtools8.cfg").find("DBBIN=REG_SZ=c:\\orawin\\bin\r\n"), std::string::npos);
@@ -99,7 +99,7 @@ TEST_F(CompletionTest, ClearedGroupBoxWritesConfigurationButNoShortcut) {
     session.ToolsInstalled = true;
     services.choice.createGroup = false;
     tree.write("qv\\setup\\qvtools8.cfg", "");
-    FinishInstall(session, port, services, journal, dest, false);
+    FinishInstall(session, port, services, journal, qvtest::P(dest), false);
     EXPECT_FALSE(session.CreateGroup);
     EXPECT_NE(tree.read("qv\\setup\\qvtools8.cfg").find("[Startup]\r\nDBType=REG_SZ=ORACLE\r\n"), std::string::npos);
     EXPECT_TRUE(tree.exists("temp\\qvxfr.cfg"));
@@ -108,7 +108,7 @@ TEST_F(CompletionTest, ClearedGroupBoxWritesConfigurationButNoShortcut) {
 
 TEST_F(CompletionTest, WithoutTheToolsThereIsNoDialogAndNoGroup) {
     session.CreateGroup = true;
-    FinishInstall(session, port, services, journal, dest, false);
+    FinishInstall(session, port, services, journal, qvtest::P(dest), false);
     EXPECT_EQ(services.dialogs, 0);
     EXPECT_FALSE(session.CreateGroup);
     EXPECT_TRUE(services.shortcuts.calls.empty());
@@ -119,7 +119,7 @@ TEST_F(CompletionTest, WithoutTheToolsThereIsNoDialogAndNoGroup) {
 TEST_F(CompletionTest, SupplyChainSetupIsHandedOver) {
     session.ToolsInstalled = true;
     tree.write("qv\\setup.exe", "MZ");
-    EXPECT_EQ(FinishInstall(session, port, services, journal, dest, true), CompletionOutcome::HandedOver);
+    EXPECT_EQ(FinishInstall(session, port, services, journal, qvtest::P(dest), true), CompletionOutcome::HandedOver);
     EXPECT_EQ(services.started, std::vector<std::string>{dest + "\\setup.exe"});
     EXPECT_EQ(services.dialogs, 0);
     EXPECT_TRUE(services.shortcuts.calls.empty());
@@ -127,14 +127,14 @@ TEST_F(CompletionTest, SupplyChainSetupIsHandedOver) {
 
 TEST_F(CompletionTest, SupplyChainWithoutItsSetupGoesOnNormally) {
     session.ToolsInstalled = true;
-    EXPECT_EQ(FinishInstall(session, port, services, journal, dest, true), CompletionOutcome::Returned);
+    EXPECT_EQ(FinishInstall(session, port, services, journal, qvtest::P(dest), true), CompletionOutcome::Returned);
     EXPECT_TRUE(services.started.empty());
     EXPECT_EQ(services.dialogs, 1);
 
     // A setup program that cannot be started is no hand-over either.
     tree.write("qv\\setup.exe", "MZ");
     services.startSucceeds = false;
-    EXPECT_EQ(FinishInstall(session, port, services, journal, dest, true), CompletionOutcome::Returned);
+    EXPECT_EQ(FinishInstall(session, port, services, journal, qvtest::P(dest), true), CompletionOutcome::Returned);
     EXPECT_EQ(services.dialogs, 2);
 }
 

@@ -15,7 +15,7 @@ TEST(SourceReadAhead, GivesWhatItReadInListOrderAndNothingElse) {
     tree.write("c", "");
     tree.write("big", std::string(kReadAheadMaxSize + 1, 'x'));
     std::vector<ReadAheadFile> files;
-    for (const char* name : {"a", "b", "missing", "big", "c", "b"}) files.push_back({tree.path(name), ""});
+    for (const char* name : {"a", "b", "missing", "big", "c", "b"}) files.push_back({tree.path(name), {}});
     SourceReadAhead ahead(files);
 
     const std::unique_ptr<SourceBytes> b = ahead.Take(tree.path("b"));
@@ -37,7 +37,7 @@ TEST(SourceReadAhead, CreatesTheCopiesItIsGivenForSourcesItCouldRead) {
     qvtest::TempTree tree;
     tree.write("a", "alpha");
     tree.mkdir("to");
-    SourceReadAhead ahead({{tree.path("missing"), tree.path("to\\missing")}, {tree.path("a"), tree.path("to\\a")}});
+    SourceReadAhead ahead({{tree.path("missing"), tree.at("to\\missing")}, {tree.path("a"), tree.at("to\\a")}});
     std::unique_ptr<SourceBytes> a = ahead.Take(tree.path("a"));
     ASSERT_TRUE(a);
     EXPECT_EQ(a->bytes, "alpha");

@@ -13,7 +13,7 @@ namespace {
 
 TEST(StandinCommandLine, ReadsWhatTheInstallerPasses) {
     const qv::ArchiveCommand c =
-        qv::BuildArchiveCommand("D:\\my cd\\QVR\\", "C:\\qv", "QVR", "BSE\\reports\\monthly\\a.rpt");
+        qv::BuildArchiveCommand("D:\\my cd\\QVR\\", *qv::Path::Parse("C:\\qv"), "QVR", "BSE\\reports\\monthly\\a.rpt");
     Request r;
     std::string error;
     ASSERT_TRUE(ParseCommandLine(c.commandLine, r, error)) << error;

@@ -81,7 +81,7 @@ struct Faults : qvtest::EngineFixture {
         s.InstallAborted = s.InstallFailed = false;
         s.CurrentProduct = static_cast<int16_t>(index);
         Journaled([&](InstallJournal& journal) {
-            RecordOutcome(s, InstallDirectory(s, logged, journal, s.ListedProducts[static_cast<size_t>(index)].ProductDir, dest));
+            RecordOutcome(s, InstallDirectory(s, logged, journal, s.ListedProducts[static_cast<size_t>(index)].ProductDir, Dest()));
         });
     }
     std::string Src(const std::string& spec) const { return cd + "\\P\\" + spec; }
@@ -197,7 +197,7 @@ TEST_F(Faults, AWorkstationConfigurationReadOnlyOrHeldOpenWhileSavedStaysByteFor
         port.messages.clear();
         EXPECT_TRUE(LoadFile(s, logged, path));
         SetREGParm(s, "DBType", "ORACLE", "[Startup]");
-        return SaveFile(s, logged, path);
+        return SaveFile(s, logged, qvtest::P(path));
     };
     const std::string refused = "File Access Error : 70\rPermission denied\rWriting " + path + "\rChanges not saved.";
 
@@ -214,7 +214,7 @@ TEST_F(Faults, AWorkstationConfigurationReadOnlyOrHeldOpenWhileSavedStaysByteFor
     {
         Holder holder(path);
         ASSERT_TRUE(holder.held()) << "the holder does not bite";
-        EXPECT_FALSE(SaveFile(s, logged, path));
+        EXPECT_FALSE(SaveFile(s, logged, qvtest::P(path)));
     }
     ASSERT_EQ(port.messages.size(), 1u);
     EXPECT_EQ(port.messages[0].text, refused);
