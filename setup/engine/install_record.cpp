@@ -150,7 +150,17 @@ void Confinement::AddGroup(const std::string& title) {
 
 std::optional<Path> Confinement::RootFor(const Path& given) const {
     if (given.empty()) return std::nullopt;
-    const Path path = longForm ? longForm(given) : given;
+    // A short name stands for an entry of the folder it is in, so a path that its text puts
+    // within a place is there: only a path that its text puts nowhere is looked at again
+    // by its long names. That keeps the lookup, which reads every folder on the way, off
+    // the paths of an install's files.
+    if (std::optional<Path> root = TextualRootFor(given)) return root;
+    if (!longForm) return std::nullopt;
+    const Path path = longForm(given);
+    return path == given ? std::nullopt : TextualRootFor(path);
+}
+
+std::optional<Path> Confinement::TextualRootFor(const Path& path) const {
     if (path.IsWithin(installDir)) return installDir;
     if (!transferConfig.empty() && path == transferConfig) return transferConfig.Parent();
     for (const Path& group : groupFolders) {

@@ -147,6 +147,9 @@ struct Confinement {
     // path lies in none.
     std::optional<Path> RootFor(const Path& path) const;
     bool Allows(const Path& path) const { return RootFor(path).has_value(); }
+
+private:
+    std::optional<Path> TextualRootFor(const Path& path) const;  // RootFor by the text alone
 };
 
 // A step of a run's journal, listed before it is done.
