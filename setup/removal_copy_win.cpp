@@ -77,7 +77,7 @@ bool StartAndWait(const std::string& program, const std::string& arguments, int&
 // Removes a file now, or at the next restart; the log says which.
 void RemoveNowOrAtRestart(const Path& path, UserPort& port) {
     RunError error;
-    fs::ClearReadOnly(path, error);
+    PassOver(fs::ClearReadOnly(path, error));
     if (fs::RemoveFile(path, error)) return;
     port.LogStep((fs::RemoveAtRestart(path, error) ? "Removed at the next restart: " : "Could not have removed at the next restart: ") +
                  path + SystemCause(error));
@@ -109,8 +109,8 @@ void FinishRemovalCopy(int exitCode, const UninstallOutcome& outcome, UserPort& 
     // The copy itself goes at the next restart where the system lets it (TEMP keeps it otherwise).
     RunError ignored;
     if (const std::optional<Path> copy = Path::Parse(fs::ProgramFolder(), nullptr, PathForms{true})) {
-        for (const char* name : kCopiedFiles) fs::RemoveAtRestart(*copy->Join(name), ignored);
-        fs::RemoveAtRestart(*copy, ignored);
+        for (const char* name : kCopiedFiles) PassOver(fs::RemoveAtRestart(*copy->Join(name), ignored));
+        PassOver(fs::RemoveAtRestart(*copy, ignored));
     }
     const Path later = UninstallerFolder(outcome.record.installDir);
     for (const Path& path : outcome.held)
@@ -124,7 +124,7 @@ void FinishRemovalCopy(int exitCode, const UninstallOutcome& outcome, UserPort& 
         // A folder that still holds what goes at the restart goes after it; one that holds
         // what was kept stays then too.
         if (fs::IsDirectory(folder) && MayChange(places, folder, error) && !fs::RemoveDir(folder, error))
-            fs::RemoveAtRestart(folder, error);
+            PassOver(fs::RemoveAtRestart(folder, error));
     }
 }
 

@@ -77,18 +77,18 @@ bool WriteAnswerFile(const std::string& path, const StartupOptions& answers, Run
     }
     const Path scratch = file->WithSuffix(".~new");
     RunError ignored;
-    fs::RemoveFile(scratch, ignored);
+    PassOver(fs::RemoveFile(scratch, ignored));
     for (const Switch& sw : Switches()) {
         const std::optional<std::string> value = AnswerOf(sw, answers);
         if (!value) continue;  // nothing to answer
         if (!WriteProfileString(kAnswerSection, sw.name, Quoted(*value), scratch)) {
             error = err::PathFileAccess();
-            fs::RemoveFile(scratch, ignored);
+            PassOver(fs::RemoveFile(scratch, ignored));
             return false;
         }
     }
     if (fs::MoveReplacing(scratch, *file, error)) return true;
-    fs::RemoveFile(scratch, ignored);
+    PassOver(fs::RemoveFile(scratch, ignored));
     return false;
 }
 

@@ -23,7 +23,7 @@ inline constexpr const char* kAnswerSection = "Setup";
 // table) with the profile calls into a scratch file beside path, which then takes path's
 // place: the file is never half written. A relative path is taken against the current
 // directory.
-bool WriteAnswerFile(const std::string& path, const StartupOptions& answers, RunError& error);
+[[nodiscard]] bool WriteAnswerFile(const std::string& path, const StartupOptions& answers, RunError& error);
 
 // Applies the answers of an answer file to options, each as its switch would be, in file
 // order. False, with options unchanged and `problem` naming the file (and the key), when

@@ -166,7 +166,7 @@ bool SaveFile(Session& session, UserPort& port, const Path& path) {
     const std::string drive = session.InstallDir.substr(0, 2);
     for (const std::string& line : session.ConfigLines) legacy.push_back(LegacyLine(line, drive, port, path));
     if (!WriteLines(legacy, scratch, error) || !fs::MoveReplacing(scratch, path, error)) {
-        fs::RemoveFile(scratch, ignored);
+        PassOver(fs::RemoveFile(scratch, ignored));
         ReportSaveFailure(port, error, path);
         return false;
     }

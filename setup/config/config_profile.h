@@ -18,7 +18,7 @@ inline constexpr const char* kWorkstationConfigName = "qvtools8.cfg";
 // Reads the lines of a configuration file, each trimmed (line ends CR LF, lone CR or lone
 // LF; a UTF-8 byte-order mark at the start is skipped, and not written back by SaveFile).
 // False, with the error, when the file cannot be read.
-bool ReadConfigLines(const std::string& path, std::vector<std::string>& lines, RunError& error);
+[[nodiscard]] bool ReadConfigLines(const std::string& path, std::vector<std::string>& lines, RunError& error);
 
 // Reads the file into session.ConfigLines as ReadConfigLines does. False when it cannot be
 // read; a missing file is not reported, other failures are when showErrors is true.

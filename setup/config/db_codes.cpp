@@ -27,7 +27,7 @@ void WriteDbCodes(Session& session, int index) {
     const Path path = DbCodesPath(session);
     if (path.empty()) return;
     RunError ignored;  // the profile call then fails and is passed over as well
-    MakeDirPath(path.Parent(), ignored);
+    PassOver(MakeDirPath(path.Parent(), ignored));
     bool faithful = true;  // a description of the CD's fits the legacy code page the suite reads
     WriteLegacyProfileString("dbcodes", product.ProductCode, DbCodesValue(product), path, faithful);
 }

@@ -18,6 +18,6 @@ Path TransferConfigPath(const Session& session);
 // Writes the transfer configuration anew: the database platform, the install directory and
 // the transfer method as three SET lines. False, with the error, when the file could not
 // be written whole (nobody is told; the log records it).
-bool WriteTransferConfig(const Session& session, const Path& file, RunError& error);
+[[nodiscard]] bool WriteTransferConfig(const Session& session, const Path& file, RunError& error);
 
 }  // namespace qv

@@ -33,7 +33,7 @@ public:
     // Opens a directory; a drive alone ("c:") opens that drive's current directory. On
     // failure the list stays as it was and error tells why. onChange runs when the path
     // changes.
-    bool SetPath(const std::string& path, RunError& error);
+    [[nodiscard]] bool SetPath(const std::string& path, RunError& error);
 
     std::function<void()> onChange;
 

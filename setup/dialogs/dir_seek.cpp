@@ -44,7 +44,7 @@ void DirSeek::OnLoad() {
     char current[MAX_PATH * 2];
     const DWORD length = GetCurrentDirectoryA(sizeof current, current);
     RunError error;
-    if (length > 0 && length < sizeof current) dir1_.SetPath(std::string(current, length), error);
+    if (length > 0 && length < sizeof current) PassOver(dir1_.SetPath(std::string(current, length), error));
     drive1_.SetDrive(dir1_.Path().substr(0, 2), false);
     SetItemText(id::CurrentDir, dir1_.Path());
     // Until the list is first focused or changed, a drive error returns to this drive.

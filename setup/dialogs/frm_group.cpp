@@ -92,8 +92,8 @@ void FrmGroup::OnLoad() {
     // where they were, without a message; the text box shows it all the same.
     const std::string defaultDir = DefaultConnectivityDir(session_);
     if (!defaultDir.empty() && drive1_.SetDrive(defaultDir.substr(0, 1), false))
-        dir1_.SetPath(drive1_.Drive().substr(0, 2), error);  // the directory list follows the drive
-    dir1_.SetPath(defaultDir, error);
+        PassOver(dir1_.SetPath(drive1_.Drive().substr(0, 2), error));  // the directory list follows the drive
+    PassOver(dir1_.SetPath(defaultDir, error));
     SetItemText(id::txtDbdir, defaultDir);
 
     session_.CreateGroup = true;

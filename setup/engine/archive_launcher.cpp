@@ -49,8 +49,8 @@ bool RunArchiveProgram(Session& session, UserPort& port, InstallJournal& journal
         return false;
     }
     // The program reports a folder it cannot write to, and writes over what is there.
-    if (!fs::Exists(command.targetFolder)) journal.MakeFolders(command.targetFolder, error);
-    journal.PrepareFile(command.shownPath, error);
+    if (!fs::Exists(command.targetFolder)) PassOver(journal.MakeFolders(command.targetFolder, error));
+    PassOver(journal.PrepareFile(command.shownPath, error));
     if (!StartProgram(command.program, command.commandLine, /*hidden=*/true, error)) {
         journal.Restore(command.shownPath);
         port.LogStep("Could not start " + command.loggedLine + " (" + error.description + ")" + SystemCause(error));

@@ -13,7 +13,7 @@ namespace qv {
 // Advances the running value over one block, as GetCRC(block, length, running) does.
 // False, with the error to report, when the library or its entry point cannot be bound;
 // the running value is then left as it was.
-bool GetCRC(const void* block, int32_t length, int32_t& running, RunError& error);
+[[nodiscard]] bool GetCRC(const void* block, int32_t length, int32_t& running, RunError& error);
 
 // Where the checksum library is loaded from (in Windows, qvcrc.dll beside the program).
 std::string ChecksumLibraryPath();
@@ -24,7 +24,7 @@ inline RunError DllEntryPointError() { return {453, "Specified DLL function not 
 
 // The CRC-32 of a whole file through the checksum library, read in large blocks, and its
 // size. False, with the error, when the file cannot be read or the library cannot be bound.
-bool FileChecksum(const std::string& path, int64_t& size, int32_t& checksum, RunError& error);
+[[nodiscard]] bool FileChecksum(const std::string& path, int64_t& size, int32_t& checksum, RunError& error);
 
 // The checksum as the file lists write it: the decimal text of a signed 32-bit value.
 inline std::string ChecksumText(int32_t checksum) { return std::to_string(checksum); }

@@ -98,7 +98,7 @@ private:
         fs::FileTimes times;
         if (ahead_) times = ahead_->times;
         else if (!from_.Times(times, ignored)) return;
-        to_.SetTimes(times, ignored);
+        PassOver(to_.SetTimes(times, ignored));
     }
 
     // Moves all `length` bytes in chunks, read through a buffer of this attempt's own or
@@ -121,7 +121,7 @@ private:
                 done += block;
                 if (done > eventsUpTo) continue;
                 port_.DoEvents();
-                if (session_.InstallAborted) {  // the Cancel button, answered Yes
+                if (session_.Cancel.Requested()) {
                     CloseAllOpenFiles();
                     return Attempt::Cancelled;
                 }

@@ -73,7 +73,7 @@ struct CopySource {
 // made room: an earlier dest is moved aside first (one that cannot be, read-only or held
 // open, is asked about), and comes back when the copy does not complete. Every block is
 // counted with UpdateProgress; after every full block pending events run and the copy stops
-// when the Cancel button has set InstallAborted. A failure shows the "FileCP" dialog: Abort
+// when the Cancel button has requested it. A failure shows the "FileCP" dialog: Abort
 // gives the copy up (and unloads the progress window), Retry starts it again, Ignore keeps
 // what was written at dest. What is installed is listed in the journal. Files of any size
 // are copied.

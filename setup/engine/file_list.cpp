@@ -75,7 +75,7 @@ struct Step {
         ReopenAfter,  // the next entry, read from the list opened anew
         End,          // the pass ends with `outcome`
     } kind = Next;
-    PassOutcome outcome;
+    RunOutcome outcome;
 };
 
 // One walk over a product's file list, as every pass makes it: the start of a pass, the
@@ -89,7 +89,7 @@ public:
         : session_(session), port_(port), product_(product), productDir_(productDir), destRoot_(destRoot),
           listPath_(productDir + kFileListName), words_(words) {}
 
-    PassOutcome Walk(const std::function<Step(const ListEntry&)>& visit) {
+    RunOutcome Walk(const std::function<Step(const ListEntry&)>& visit) {
         CloseAllOpenFiles();
         RunError error;
         if (fs::KindOf(listPath_, error) == fs::EntryKind::None)
@@ -119,7 +119,7 @@ public:
     // another: the last directory found or made is not looked up again. False, with the
     // failure reported, when it cannot be made.
     bool MakeDestDir(InstallJournal& journal, const ListEntry& entry, const std::string& sourceShown,
-                     PassOutcome& outcome) {
+                     RunOutcome& outcome) {
         const Path& dir = entry.paths.destDir;
         if (dir == knownDir_) return true;
         RunError error;
@@ -135,7 +135,7 @@ public:
     }
 
     // The expansion pass's report of any failure other than a directory error.
-    PassOutcome FailTooManyUsers(const RunError& error = {}) {
+    RunOutcome FailTooManyUsers(const RunError& error = {}) {
         return Fail("There are too many users trying to install.  Please try again later.", kAppTitle, Icon::None,
                     error);
     }
@@ -176,7 +176,7 @@ private:
     }
 
     // The pass's report of a list that cannot be opened or read.
-    PassOutcome FailReading(const RunError& error) {
+    RunOutcome FailReading(const RunError& error) {
         if (words_ == ListWords::ExpansionPass) return FailTooManyUsers(error);
         return Fail(Res(session_, Str::Error) + " : " + std::to_string(error.number) + "\r" + error.description + "\r" +
                         Res(session_, Str::Reading) + " : " + listPath_ + "\r" + "Line " + std::to_string(lineNumber_),
@@ -184,7 +184,7 @@ private:
     }
 
     // Ends the pass on a failure: every open file is closed and the message tells the user.
-    PassOutcome Fail(const std::string& text, const std::string& title, Icon icon, const RunError& cause = {}) {
+    RunOutcome Fail(const std::string& text, const std::string& title, Icon icon, const RunError& cause = {}) {
         CloseAllOpenFiles();
         Message box;
         box.text = text;
@@ -192,7 +192,7 @@ private:
         box.icon = icon;
         box.cause = cause;
         port_.ShowMessage(box);
-        return {PassResult::Failed, cause};
+        return FailedWith(cause);
     }
 
     const Session& session_;
@@ -205,7 +205,7 @@ private:
     LineReader list_;
     int lineNumber_ = 0;
     Path knownDir_;
-    PassOutcome failed_;
+    RunOutcome failed_;
 };
 
 // The product a pass of the install works on: ListedProducts(CurrentProduct), or none
@@ -215,7 +215,7 @@ const ProductRec* CurrentProductOf(const Session& session) {
     return &session.ListedProducts[static_cast<size_t>(session.CurrentProduct)];
 }
 
-Step EndWith(PassResult result) { return {Step::End, {result, {}}}; }
+Step EndWith(const RunOutcome& outcome) { return {Step::End, outcome}; }
 
 // The small files of a list, read ahead of their copies in list order; see PlanReadAhead.
 struct ReadAheadPlan {
@@ -333,20 +333,19 @@ bool MakeEntryPaths(const ProductRec& product, const std::string& productDir, co
     return true;
 }
 
-PassOutcome InstallDirectory(Session& session, UserPort& port, InstallJournal& journal, const std::string& productDir,
+RunOutcome InstallDirectory(Session& session, UserPort& port, InstallJournal& journal, const std::string& productDir,
                              const Path& destRoot) {
     const ProductRec* product = CurrentProductOf(session);
-    if (!product) return {PassResult::Failed, {}};
+    if (!product) return FailedWith({});
     const Checking checking = InstallChecking(session);
     const ReadAheadPlan plan = PlanReadAhead(session, journal, *product, productDir, destRoot);
     std::set<std::string> copied;          // the keys of the destinations the pass copied to
     std::set<std::string> reachedFolders;  // ... and of their folders, and those folders' parents
-    PassOutcome outcome;
+    RunOutcome outcome;
     {
         SourceReadAhead readAhead(plan.files);
         ListWalker walker(session, port, *product, productDir, destRoot, ListWords::CopyPass);
         outcome = walker.Walk([&](const ListEntry& entry) {
-            session.CurrentFileSpec = entry.spec;
             ShowFileName(session, port, entry.paths.destFile);
             for (Path dir = entry.paths.destDir; reachedFolders.insert(dir.Key()).second && !dir.IsRoot();)
                 dir = dir.Parent();
@@ -360,7 +359,8 @@ PassOutcome InstallDirectory(Session& session, UserPort& port, InstallJournal& j
             const CopySource source{entry.paths.sourceFile, product->ProductCode, entry.spec, ahead.get()};
             const CopyOutcome copy =
                 VerifiedCopy(session, port, journal, source, entry.paths.destFile, entry.checksum, entry.size, checking);
-            if (copy.EndsInstall()) return EndWith(PassResult::Stopped);
+            if (copy.result == CopyResult::Cancelled) return EndWith(Cancelled());
+            if (copy.result == CopyResult::Aborted) return EndWith(AbortedAt(entry.paths.destFile));
             // A copy that went through its error dialog: the pass goes on after this line, in
             // the list opened anew.
             return Step{copy.retried ? Step::ReopenAfter : Step::Next, {}};
@@ -370,26 +370,25 @@ PassOutcome InstallDirectory(Session& session, UserPort& port, InstallJournal& j
     return outcome;
 }
 
-PassOutcome WalkFileList(const Session& session, UserPort& port, const ProductRec& product,
+RunOutcome WalkFileList(const Session& session, UserPort& port, const ProductRec& product,
                          const Path& destRoot, const std::function<bool(const ListEntry&)>& visit) {
     ListWalker walker(session, port, product, product.ProductDir, destRoot, ListWords::CopyPass);
-    return walker.Walk([&](const ListEntry& entry) { return visit(entry) ? Step{} : EndWith(PassResult::Completed); });
+    return walker.Walk([&](const ListEntry& entry) { return visit(entry) ? Step{} : EndWith({}); });
 }
 
-PassOutcome ExpandDirectory(Session& session, UserPort& port, InstallJournal& journal, const std::string& productDir,
+RunOutcome ExpandDirectory(Session& session, UserPort& port, InstallJournal& journal, const std::string& productDir,
                             const Path& destRoot) {
     const ProductRec* product = CurrentProductOf(session);
-    if (!product) return {PassResult::Failed, {}};
+    if (!product) return FailedWith({});
     ListWalker walker(session, port, *product, productDir, destRoot, ListWords::ExpansionPass);
     return walker.Walk([&](const ListEntry& entry) {
-        session.CurrentFileSpec = entry.spec;
         ShowFileName(session, port, entry.paths.destFile);
         if (!entry.sizeIsNumber) return Step{Step::End, walker.FailTooManyUsers()};
         Step step;
         if (!walker.MakeDestDir(journal, entry, entry.spec, step.outcome)) return Step{Step::End, step.outcome};
         if (!RunArchiveProgram(session, port, journal, *product, destRoot, entry))
             return Step{Step::End, walker.FailTooManyUsers()};
-        if (session.InstallAborted) return EndWith(PassResult::Stopped);  // the Cancel button
+        if (session.Cancel.Requested()) return EndWith(Cancelled());
         return Step{};
     });
 }

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "setup/engine/install_journal.h"
+#include "setup/engine/run_outcome.h"
 #include "setup/session/run_error.h"
 #include "setup/session/session.h"
 #include "setup/session/user_port.h"
@@ -48,20 +49,6 @@ struct EntryPaths {
 bool MakeEntryPaths(const ProductRec& product, const std::string& productDir, const Path& destRoot,
                     const std::string& spec, EntryPaths& paths, std::string& why);
 
-// How a pass over a file list ended.
-enum class PassResult {
-    Completed,  // every entry it selected was worked on
-    Stopped,    // the user gave the install up: Abort in a dialog, or the Cancel button
-    Failed,     // the list, a folder, a spec or an archive program failed; the user was told
-};
-
-struct PassOutcome {
-    PassResult result = PassResult::Completed;
-    RunError error;  // Failed: the failure behind it, when one was recorded
-
-    bool EndsInstall() const { return result != PassResult::Completed; }
-};
-
 // An entry of a list as an install would work on it.
 struct ListEntry {
     std::string spec;      // field 1
@@ -75,12 +62,12 @@ struct ListEntry {
 // destRoot is the install directory. Every selected entry is copied
 // with VerifiedCopy, checked unless NoCrcCheck is set, and every folder and file is listed
 // in the journal before it is made. Failures are reported here or in the copy.
-PassOutcome InstallDirectory(Session& session, UserPort& port, InstallJournal& journal, const std::string& productDir,
+RunOutcome InstallDirectory(Session& session, UserPort& port, InstallJournal& journal, const std::string& productDir,
                              const Path& destRoot);
 
 // The expansion pass of a compressed product: the archive program is started for every
 // selected entry.
-PassOutcome ExpandDirectory(Session& session, UserPort& port, InstallJournal& journal, const std::string& productDir,
+RunOutcome ExpandDirectory(Session& session, UserPort& port, InstallJournal& journal, const std::string& productDir,
                             const Path& destRoot);
 
 // Walks the entries of the list in productDir that an install of `product` would work on,
@@ -88,7 +75,7 @@ PassOutcome ExpandDirectory(Session& session, UserPort& port, InstallJournal& jo
 // the platform excludes are passed over, and each spec is checked as the passes check it.
 // A list that is missing or cannot be read, and a spec the passes refuse, are reported as
 // the copy pass reports them and end the walk as Failed. visit returns false to stop.
-PassOutcome WalkFileList(const Session& session, UserPort& port, const ProductRec& product,
+RunOutcome WalkFileList(const Session& session, UserPort& port, const ProductRec& product,
                          const Path& destRoot, const std::function<bool(const ListEntry&)>& visit);
 
 }  // namespace qv

@@ -56,7 +56,7 @@ public:
             const ProductRec& product = session_.ListedProducts[static_cast<size_t>(i)];
             if (product.Chosen != -1) continue;
             port_.ShowModuleName(product.ProductName);
-            const PassOutcome walked = WalkFileList(session_, port_, product, destRoot_, [&](const ListEntry& entry) {
+            const RunOutcome walked = WalkFileList(session_, port_, product, destRoot_, [&](const ListEntry& entry) {
                 survey.files.push_back(FileItem(survey, product, i, entry));
                 return true;
             });

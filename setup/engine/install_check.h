@@ -141,10 +141,11 @@ VerifyResult LogVerify(const Session& session, const Survey& survey, UserPort& p
 // writer's version of a shared file; a compressed product's by its archive program), sets
 // the drifted configuration entries and database codes and makes the drifted shortcuts
 // again. Nothing intact is touched; a file whose product is not on this CD is left. Copy
-// failures are asked about as in an install; Abort and Cancel end the repair as Stopped,
-// and what the repair had replaced comes back. A survey without drift repairs nothing and
+// failures are asked about as in an install; Abort and Cancel end the repair (Aborted, Cancelled),
+// and what the repair had replaced comes back; a repair that cannot be committed ends as
+// Failed. A survey without drift repairs nothing and
 // says so in the log.
-PassOutcome RepairInstall(Session& session, UserPort& port, const Survey& survey, ShortcutLibrary& shortcuts);
+RunOutcome RepairInstall(Session& session, UserPort& port, const Survey& survey, ShortcutLibrary& shortcuts);
 
 // The state as the log and the windows name it: "intact", "missing", "size differs",
 // "checksum differs", "changed", "cannot be checked".

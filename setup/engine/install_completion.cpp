@@ -68,7 +68,7 @@ Path RecordGroupFolder(ShortcutLibrary& library, InstallJournal& journal, const 
     const bool created = !fs::Exists(*folder);
     journal.Wrote(RecordedGroup{title, *folder, programs->common, created});
     RunError ignored;  // the library makes what is still missing, and says when it cannot
-    journal.MakeFolders(*folder, ignored);
+    PassOver(journal.MakeFolders(*folder, ignored));
     return *folder;
 }
 
@@ -91,7 +91,7 @@ void MakeGroupShortcuts(ShortcutLibrary& library, UserPort& port, InstallJournal
     for (const GroupShortcut& s : GroupShortcuts(destRoot, choice)) {
         const Path link = folder.empty() ? Path() : folder.Join(s.name + ".LNK").value_or(Path());
         RunError ignored;  // a link that cannot be made room for is not made: the library says so
-        if (!link.empty()) journal.PrepareFile(link, ignored);
+        if (!link.empty()) PassOver(journal.PrepareFile(link, ignored));
         const ShortcutResult result = library.MakeShortCut(1, group, s.name, s.target, s.workdir, s.args);
         if (!link.empty() && result == ShortcutResult::Made)
             journal.Wrote(RecordedShortcut{link, s.name, s.target, s.workdir, s.args});
@@ -107,7 +107,7 @@ namespace {
 void WriteTransferConfigRecorded(Session& session, UserPort& port, InstallJournal& journal) {
     const Path transfer = TransferConfigPath(session);
     RunError error = err::PathNotFound();
-    if (!transfer.empty()) journal.PrepareEdit(transfer, error);  // without a copy, the write is all the same tried
+    if (!transfer.empty()) PassOver(journal.PrepareEdit(transfer, error));  // without a copy, the write is all the same tried
     if (transfer.empty() || !WriteTransferConfig(session, transfer, error)) {
         port.LogStep("Could not write " + transfer + " (" + error.description + ")" + SystemCause(error));
         return;
@@ -131,7 +131,7 @@ void WriteWorkstationConfigRecorded(Session& session, UserPort& port, InstallJou
     const Path root = InstallDirPath(session);
     const Path workstation = root.empty() ? Path() : *root.Join(std::string("setup\\") + kWorkstationConfigName);
     RunError error;
-    if (!workstation.empty()) journal.PrepareEdit(workstation, error);  // without a copy, the write is all the same tried
+    if (!workstation.empty()) PassOver(journal.PrepareEdit(workstation, error));  // without a copy, the write is all the same tried
     if (workstation.empty() || !WriteWorkstationConfig(session, port, workstation, connectivityDir)) {
         port.LogStep("Could not write (missing or unreadable) " + workstation);
         return;

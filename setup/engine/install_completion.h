@@ -28,7 +28,7 @@ public:
     virtual GroupChoice ShowGroupDialog() = 0;
     virtual void CloseWaitWindow() {}
     // Starts a program in a normal window with the focus, not awaited.
-    virtual bool StartProgram(const std::string& path, RunError& error);
+    [[nodiscard]] virtual bool StartProgram(const std::string& path, RunError& error);
     virtual ShortcutLibrary& Shortcuts() = 0;
 };
 

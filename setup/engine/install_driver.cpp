@@ -38,8 +38,8 @@ void WriteDbCodesRecorded(Session& session, InstallJournal& journal, int index) 
     const Path path = DbCodesPath(session);
     if (path.empty()) return;
     RunError error;  // failures are passed over, as the codes' own are
-    journal.MakeFolders(path.Parent(), error);
-    journal.PrepareEdit(path, error);
+    PassOver(journal.MakeFolders(path.Parent(), error));
+    PassOver(journal.PrepareEdit(path, error));
     WriteDbCodes(session, index);
     const std::string value = DbCodesValue(product);
     if (ReadLegacyProfileString("dbcodes", product.ProductCode, path) == value)
@@ -48,7 +48,7 @@ void WriteDbCodesRecorded(Session& session, InstallJournal& journal, int index) 
 
 }  // namespace
 
-void RunInstall(Session& session, UserPort& port, InstallJournal& journal, const InstallCompletion& completion) {
+RunOutcome RunInstall(Session& session, UserPort& port, InstallJournal& journal, const InstallCompletion& completion) {
     const RunningInstall running(session);
     ResetInstallFlags(session);
     bool supplyChain = false;
@@ -78,23 +78,15 @@ void RunInstall(Session& session, UserPort& port, InstallJournal& journal, const
         port.RepaintProgress();
         port.LogStep("Installing " + p.ProductName + " from " + p.ProductDir);
 
-        const PassOutcome outcome = p.Compress == 1
+        const RunOutcome outcome = p.Compress == 1
                                         ? ExpandDirectory(session, port, journal, p.ProductDir, destRoot)
                                         : InstallDirectory(session, port, journal, p.ProductDir, destRoot);
         session.ModuleBytesDone = 0;
         journal.Flush();
-        if (outcome.EndsInstall()) {
-            RecordOutcome(session, outcome);
-            return;
-        }
+        if (outcome.EndsInstall()) return outcome;
     }
     if (completion) completion(destRoot, supplyChain);
-}
-
-void RecordOutcome(Session& session, const PassOutcome& outcome) {
-    if (!outcome.EndsInstall()) return;
-    session.InstallAborted = true;
-    session.InstallFailed = outcome.result == PassResult::Failed;
+    return {};
 }
 
 void ShowInstallResult(Session& session, UserPort& port) {

@@ -8,6 +8,7 @@
 
 #include "setup/engine/file_list.h"
 #include "setup/engine/install_journal.h"
+#include "setup/engine/run_outcome.h"
 #include "setup/session/session.h"
 #include "setup/session/user_port.h"
 
@@ -37,14 +38,10 @@ void ResetInstallFlags(Session& session);
 
 // Installs the chosen products of ListedProducts(1..ProductCount), every step listed in
 // the journal, with the database codes of every listed application or database product.
-// Stops at once when a product's pass ends the install (the completion does not run then);
-// the outcome is InstallAborted, and InstallFailed when the pass failed rather than the
-// user stopping it. The journal is neither committed nor rolled back here.
-void RunInstall(Session& session, UserPort& port, InstallJournal& journal, const InstallCompletion& completion = {});
-
-// Turns the outcome of a pass into the session's record of how the install ended:
-// InstallAborted when it ends the install, InstallFailed too when it failed.
-void RecordOutcome(Session& session, const PassOutcome& outcome);
+// Stops at once when a product's pass ends the install (the completion does not run then),
+// and says how the install ended. The journal is neither committed nor rolled back here.
+[[nodiscard]] RunOutcome RunInstall(Session& session, UserPort& port, InstallJournal& journal,
+                                    const InstallCompletion& completion = {});
 
 // The closing message: a warning that the install has not completed when InstallAborted
 // is set, the success message otherwise.

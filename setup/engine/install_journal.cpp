@@ -23,7 +23,7 @@ namespace {
 
 void RemoveIfThere(const Confinement& places, const Path& path) {
     RunError ignored;
-    if ((fs::IsFile(path) || fs::IsLink(path)) && MayChange(places, path, ignored)) fs::RemoveFile(path, ignored);
+    if ((fs::IsFile(path) || fs::IsLink(path)) && MayChange(places, path, ignored)) PassOver(fs::RemoveFile(path, ignored));
 }
 
 // A backup goes whatever its marks: it may be the copy of a read-only file. It lies beside
@@ -34,7 +34,7 @@ bool RemoveBackup(const Confinement& places, const JournalStep& step) {
     const Path& backup = step.backup;
     if (!fs::IsFile(backup) && !fs::IsLink(backup)) return true;
     if (backup.Parent() != step.path.Parent() || !MayChange(places, step.path, ignored)) return false;
-    if (!fs::IsLink(backup)) fs::ClearReadOnly(backup, ignored);
+    if (!fs::IsLink(backup)) PassOver(fs::ClearReadOnly(backup, ignored));
     return fs::RemoveFile(backup, ignored);
 }
 
@@ -116,13 +116,13 @@ std::vector<Path> RemoveBackups(const std::vector<JournalStep>& steps, const Con
 bool WriteRecordText(const Path& path, const std::string& text, RunError& error) {
     const Path scratch = path.WithSuffix(".~new");
     RunError ignored;
-    if (fs::IsFile(scratch)) fs::RemoveFile(scratch, ignored);
+    if (fs::IsFile(scratch)) PassOver(fs::RemoveFile(scratch, ignored));
     const fs::Handle file = fs::CreateNew(scratch, error);
     if (file == fs::kNoHandle) return false;
     bool written = fs::Write(file, text.data(), static_cast<uint32_t>(text.size()), error) && fs::Flush(file, error);
     written = fs::Close(file, error) && written;
     if (written && fs::MoveReplacing(scratch, path, error)) return true;
-    fs::RemoveFile(scratch, ignored);
+    PassOver(fs::RemoveFile(scratch, ignored));
     return false;
 }
 
@@ -135,14 +135,14 @@ InstallJournal::~InstallJournal() { Close(); }
 void InstallJournal::Close() {
     if (file_ == fs::kNoHandle) return;
     RunError ignored;
-    fs::Close(file_, ignored);
+    PassOver(fs::Close(file_, ignored));
     file_ = fs::kNoHandle;
 }
 
 void InstallJournal::RemoveJournalFile() {
     Close();
     RunError ignored;
-    if (!journalPath_.empty() && fs::IsFile(journalPath_)) fs::RemoveFile(journalPath_, ignored);
+    if (!journalPath_.empty() && fs::IsFile(journalPath_)) PassOver(fs::RemoveFile(journalPath_, ignored));
     journalPath_ = {};
 }
 
@@ -165,7 +165,7 @@ bool InstallJournal::OpenFile(const std::string& baseDigest, RunError& error) {
     if (!folder) return false;
     journalPath_ = JournalFileIn(*folder, places_.uninstallKey);
     RunError ignored;  // a journal left there was finished, or refused, before this run began
-    if (fs::IsFile(journalPath_)) fs::RemoveFile(journalPath_, ignored);
+    if (fs::IsFile(journalPath_)) PassOver(fs::RemoveFile(journalPath_, ignored));
     file_ = fs::CreateNew(journalPath_, error);
     if (file_ == fs::kNoHandle) {
         journalPath_ = {};
@@ -195,8 +195,8 @@ bool InstallJournal::List(const JournalStep& step, RunError& error) {
 
 void InstallJournal::Flush() {
     RunError ignored;
-    Append({}, ignored);
-    if (file_ != fs::kNoHandle) fs::Flush(file_, ignored);
+    PassOver(Append({}, ignored));
+    if (file_ != fs::kNoHandle) PassOver(fs::Flush(file_, ignored));
     if (file_ == fs::kNoHandle) pending_.clear();  // in memory, nothing waits to be written
 }
 

@@ -45,7 +45,7 @@ public:
     // record needs is listed and made. False, with the error, when the journal's file
     // cannot be kept: the run goes on with the journal in memory, and a run that is then
     // killed cannot be rolled back by the next.
-    bool Open(const InstallRecord& base, const std::string& baseDigest, RunError& error);
+    [[nodiscard]] bool Open(const InstallRecord& base, const std::string& baseDigest, RunError& error);
     bool IsOpen() const { return file_ != fs::kNoHandle; }
     // The places this run may change.
     const Confinement& Places() const { return places_; }
@@ -54,19 +54,19 @@ public:
 
     // Makes every missing folder along path (the root never); adds those it made,
     // outermost first, to `made` where given.
-    bool MakeFolders(const Path& path, RunError& error, std::vector<Path>* made = nullptr);
+    [[nodiscard]] bool MakeFolders(const Path& path, RunError& error, std::vector<Path>* made = nullptr);
     // Removes a folder this run made, when it holds nothing: it was made for files that
     // were not written after all. The record forgets it.
     void RemoveFolderIfEmpty(const Path& path);
     // Lists new files, in folders this run made, that are about to be created (by anyone,
     // in any order), in one write.
-    bool ListCreates(const std::vector<Path>& paths, RunError& error);
+    [[nodiscard]] bool ListCreates(const std::vector<Path>& paths, RunError& error);
 
     // Makes room for a new file at path. An earlier file that this run has not written is
     // moved aside to a backup beside it; a read-only one, a folder, one another program
     // holds open, or one reached through a link stays, and the call fails with the error.
     // What this run wrote there itself goes. The new file is then created where nothing is.
-    bool PrepareFile(const Path& path, RunError& error);
+    [[nodiscard]] bool PrepareFile(const Path& path, RunError& error);
     // The new file at path is not installed after all: what was written goes, and the
     // earlier file comes back to its place.
     void Restore(const Path& path);
@@ -75,10 +75,10 @@ public:
     void Drop(const Path& path);
     // A file about to be edited in place (a profile, a configuration): a copy of the
     // earlier one is kept beside it, to be put back by a rollback.
-    bool PrepareEdit(const Path& path, RunError& error);
+    [[nodiscard]] bool PrepareEdit(const Path& path, RunError& error);
     // The Apps & features entry `rootAndKey` ("HKLM\<key>") about to be written; `existed`
     // when an earlier install's is there (a rollback then leaves it).
-    bool WillRegister(const std::string& rootAndKey, bool existed, RunError& error);
+    [[nodiscard]] bool WillRegister(const std::string& rootAndKey, bool existed, RunError& error);
 
     // True when this run has written or moved aside the file at path.
     bool Touched(const Path& path) const;
@@ -112,7 +112,7 @@ public:
     // record is written anew, merged and sealed, and its digest kept. False, with the
     // error, when the record could not be written (the installed files stay; the next run
     // finishes the commit).
-    bool Commit(UserPort& port, RunError& error);
+    [[nodiscard]] bool Commit(UserPort& port, RunError& error);
     // The backups a commit could not remove (held open): the caller decides what to do.
     const std::vector<Path>& LeftBehind() const { return leftBehind_; }
     // The run did not end well: every step is undone, newest first. The record was not
@@ -126,12 +126,12 @@ private:
         Path backup;  // MovedAside: where the earlier file is (empty: there was none)
     };
 
-    bool OpenFile(const std::string& baseDigest, RunError& error);
-    bool Append(const std::string& lines, RunError& error);
+    [[nodiscard]] bool OpenFile(const std::string& baseDigest, RunError& error);
+    [[nodiscard]] bool Append(const std::string& lines, RunError& error);
     void Buffer(const std::string& lines);
-    bool List(const JournalStep& step, RunError& error);
-    bool FreeBackupName(const Path& path, Path& backup, RunError& error);
-    bool MayChange(const Path& path, RunError& error) const;
+    [[nodiscard]] bool List(const JournalStep& step, RunError& error);
+    [[nodiscard]] bool FreeBackupName(const Path& path, Path& backup, RunError& error);
+    [[nodiscard]] bool MayChange(const Path& path, RunError& error) const;
     void Close();
     void RemoveJournalFile();
 
@@ -155,7 +155,7 @@ private:
 
 // Whether `path` may be changed: it lies where `places` allows, and not through a link.
 // False, with the error ("Permission denied" and why), where it may not.
-bool MayChange(const Confinement& places, const Path& path, RunError& error);
+[[nodiscard]] bool MayChange(const Confinement& places, const Path& path, RunError& error);
 
 // Undoes journal steps, newest first, as a rollback does, each only where `places` allows
 // it and not through a link; the folders last. The log names each.
@@ -167,6 +167,6 @@ std::vector<Path> RemoveBackups(const std::vector<JournalStep>& steps, const Con
 
 // Writes a record file anew: into a scratch file beside it, through to the disk, then in
 // its place in one step.
-bool WriteRecordText(const Path& path, const std::string& text, RunError& error);
+[[nodiscard]] bool WriteRecordText(const Path& path, const std::string& text, RunError& error);
 
 }  // namespace qv

@@ -21,7 +21,7 @@ std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 CopyOutcome RepairFile(Session& session, UserPort& port, InstallJournal& journal, const CheckItem& item) {
     const ProductRec& product = session.ListedProducts[static_cast<size_t>(item.product)];
     RunError ignored;  // a folder that cannot be made shows in the copy's own failure
-    journal.MakeFolders(item.path.Parent(), ignored);
+    PassOver(journal.MakeFolders(item.path.Parent(), ignored));
     if (!item.compressed)
         return VerifiedCopy(session, port, journal, {item.source, product.ProductCode, item.spec}, item.path,
                             item.checksum, item.expectedSize, Checking::On);
@@ -31,13 +31,13 @@ CopyOutcome RepairFile(Session& session, UserPort& port, InstallJournal& journal
     entry.checksum = item.checksum;
     CopyOutcome outcome;
     RunArchiveProgram(session, port, journal, product, InstallDirPath(session), entry);
-    if (session.InstallAborted) outcome.result = CopyResult::Cancelled;  // the Cancel button
+    if (session.Cancel.Requested()) outcome.result = CopyResult::Cancelled;
     return outcome;
 }
 
 // Puts back the drifted files. A file whose product is not on this CD is left. Sets
 // configCopied when the workstation configuration was copied anew.
-PassOutcome RepairFiles(Session& session, UserPort& port, InstallJournal& journal,
+RunOutcome RepairFiles(Session& session, UserPort& port, InstallJournal& journal,
                         const std::vector<const CheckItem*>& drifted, bool& configCopied) {
     session.ProductBytes = 0;
     for (const CheckItem* item : drifted)
@@ -53,7 +53,9 @@ PassOutcome RepairFiles(Session& session, UserPort& port, InstallJournal& journa
         session.ModuleBytesDone = 0;
         port.ShowModuleName(session.ListedProducts[static_cast<size_t>(item->product)].ProductName);
         port.LogStep("Repairing " + item->name + " (" + ItemStateName(item->state) + ")");
-        if (RepairFile(session, port, journal, *item).EndsInstall()) return {PassResult::Stopped, {}};
+        const CopyOutcome copy = RepairFile(session, port, journal, *item);
+        if (copy.result == CopyResult::Cancelled) return Cancelled();
+        if (copy.result == CopyResult::Aborted) return AbortedAt(item->path);
         configCopied = configCopied || item->editedAfterCopy;
     }
     return {};
@@ -76,7 +78,7 @@ void RepairEntries(Session& session, UserPort& port, InstallJournal& journal, co
     }
     for (const CheckItem* item : drifted) {
         if (item->kind != ItemKind::DbCode) continue;
-        journal.PrepareEdit(item->file, ignored);
+        PassOver(journal.PrepareEdit(item->file, ignored));
         bool faithful = true;  // the value is the CD's description, which fits the legacy code page
         const bool written = WriteLegacyProfileString("dbcodes", item->name, item->expected, item->file, faithful);
         port.LogStep((written ? "Repaired database code " : "Could not repair database code ") + item->name + " in " +
@@ -103,7 +105,7 @@ void RepairShortcuts(UserPort& port, const Survey& survey, const std::vector<con
 
 }  // namespace
 
-PassOutcome RepairInstall(Session& session, UserPort& port, const Survey& survey, ShortcutLibrary& shortcuts) {
+RunOutcome RepairInstall(Session& session, UserPort& port, const Survey& survey, ShortcutLibrary& shortcuts) {
     const std::vector<const CheckItem*> drifted = DriftedItems(survey);
     if (drifted.empty()) {
         port.LogStep("Nothing to repair: the installation is intact");
@@ -113,15 +115,15 @@ PassOutcome RepairInstall(Session& session, UserPort& port, const Survey& survey
     // What the repair replaces waits aside until it ends, and comes back if it is given up.
     InstallJournal journal(ConfinementFor(session, InstallDirPath(session), shortcuts));
     bool configCopied = false;
-    const PassOutcome files = RepairFiles(session, port, journal, drifted, configCopied);
+    const RunOutcome files = RepairFiles(session, port, journal, drifted, configCopied);
     if (files.EndsInstall()) {
         journal.Rollback(port);
         return files;
     }
     RepairEntries(session, port, journal, survey, drifted, configCopied);
     RepairShortcuts(port, survey, drifted, shortcuts);
-    RunError ignored;
-    journal.Commit(port, ignored);
+    RunError error;
+    if (!journal.Commit(port, error)) return FailedWith(error);
     return {};
 }
 

@@ -36,22 +36,58 @@ void SetAsideRefusedRecord(const Path& installDir, UserPort& port) {
 }
 
 // The end of an install: committed when it ended well, with what removal needs kept and
-// the Apps & features entry written; rolled back when it did not.
-void EndRecordedInstall(Session& session, UserPort& port, InstallJournal& journal, const RecordedRunOptions& options) {
+// the Apps & features entry written; rolled back when it did not. An install whose commit
+// fails has failed: the next run would roll it back, or find no record of it.
+RunOutcome EndRecordedInstall(Session& session, UserPort& port, InstallJournal& journal,
+                              const RecordedRunOptions& options, RunOutcome outcome) {
     RunError error;
-    if (!session.InstallAborted) {
+    if (!outcome.EndsInstall()) {
         KeepUninstaller(journal, port, InstallDirPath(session));
         RegisterUninstallEntry(journal, port, InstallDateOf(port.Now()));
-        journal.Commit(port, error);
-        return;
+        if (journal.Commit(port, error)) return outcome;
+        port.LogStep("The install could not be committed (" + error.description + ")" + SystemCause(error));
+        return FailedWith(error);
     }
     if (!options.rollback) {
         port.LogStep("Not rolled back (/NOROLLBACK): what was installed stays");
-        journal.Commit(port, error);
-        return;
+        if (!journal.Commit(port, error))
+            port.LogStep("What was installed could not be committed (" + error.description + ")" + SystemCause(error));
+        return outcome;
     }
     port.LogStep("The install did not complete: it is rolled back");
     journal.Rollback(port);
+    return outcome;
+}
+
+// The install with its record: the directory's lock, the record as found, the journal,
+// the run and its end.
+RunOutcome InstallWithRecord(Session& session, UserPort& port, ShortcutLibrary& shortcuts,
+                             const RecordedRunOptions& options, const RecordedCompletion& completion) {
+    const Path dir = InstallDirPath(session);
+    RunLock lock;
+    if (!TakeDirectoryLock(session, lock, dir, port)) return Cancelled();
+    Confinement confinement = ConfinementFor(session, dir, shortcuts);
+    const FoundRecord found = ReadInstallRecord(confinement, port, /*finish=*/true);
+    if (found.state == FoundRecord::State::Refused) SetAsideRefusedRecord(dir, port);
+    InstallJournal journal(confinement);
+    RunError error;
+    if (!journal.Open(found.record, found.digest, error))
+        port.LogStep("Could not keep the journal of the install (" + error.description + ")" + SystemCause(error) +
+                     ": a run that is killed now cannot be rolled back by the next");
+    journal.SetRun(RunInfo(session, dir, options));
+    RunOutcome outcome;
+    try {
+        outcome = RunInstall(session, port, journal, [&](const Path& destRoot, bool supplyChain) {
+            if (completion) completion(journal, destRoot, supplyChain);
+        });
+    } catch (...) {
+        if (options.rollback) {
+            port.LogStep("The install ended on a program error: it is rolled back");
+            journal.Rollback(port);
+        }
+        throw;
+    }
+    return EndRecordedInstall(session, port, journal, options, outcome);
 }
 
 }  // namespace
@@ -62,7 +98,7 @@ bool TakeDirectoryLock(Session& session, RunLock& lock, const Path& installDir, 
     port.LogStep(why);
     port.ShowModuleName(why);
     const uint32_t start = TickCount();
-    while (TickCount() - start < kDirectoryLockWait && !session.InstallAborted) {
+    while (TickCount() - start < kDirectoryLockWait && !session.Cancel.Requested()) {
         port.DoEvents();
         SleepMilliseconds(kLockPoll);
         if (lock.TryTake(installDir)) {
@@ -87,36 +123,11 @@ Confinement ConfinementFor(const Session& session, const Path& installDir, Short
     return confinement;
 }
 
-void RunRecordedInstall(Session& session, UserPort& port, ShortcutLibrary& shortcuts,
-                        const RecordedRunOptions& options, const RecordedCompletion& completion) {
-    const Path dir = InstallDirPath(session);
-    RunLock lock;
-    if (!TakeDirectoryLock(session, lock, dir, port)) {
-        session.InstallAborted = true;
-        session.InstallFailed = false;
-        return;
-    }
-    Confinement confinement = ConfinementFor(session, dir, shortcuts);
-    const FoundRecord found = ReadInstallRecord(confinement, port, /*finish=*/true);
-    if (found.state == FoundRecord::State::Refused) SetAsideRefusedRecord(dir, port);
-    InstallJournal journal(confinement);
-    RunError error;
-    if (!journal.Open(found.record, found.digest, error))
-        port.LogStep("Could not keep the journal of the install (" + error.description + ")" + SystemCause(error) +
-                     ": a run that is killed now cannot be rolled back by the next");
-    journal.SetRun(RunInfo(session, dir, options));
-    try {
-        RunInstall(session, port, journal, [&](const Path& destRoot, bool supplyChain) {
-            if (completion) completion(journal, destRoot, supplyChain);
-        });
-    } catch (...) {
-        if (options.rollback) {
-            port.LogStep("The install ended on a program error: it is rolled back");
-            journal.Rollback(port);
-        }
-        throw;
-    }
-    EndRecordedInstall(session, port, journal, options);
+RunOutcome RunRecordedInstall(Session& session, UserPort& port, ShortcutLibrary& shortcuts,
+                              const RecordedRunOptions& options, const RecordedCompletion& completion) {
+    const RunOutcome outcome = InstallWithRecord(session, port, shortcuts, options, completion);
+    SetOutcomeFlags(session, outcome);
+    return outcome;
 }
 
 }  // namespace qv

@@ -12,6 +12,7 @@
 #include "setup/engine/install_journal.h"
 #include "setup/engine/install_record.h"
 #include "setup/engine/record_trust.h"
+#include "setup/engine/run_outcome.h"
 #include "setup/engine/shortcut_library.h"
 #include "setup/session/run_lock.h"
 #include "setup/session/session.h"
@@ -45,11 +46,12 @@ using RecordedCompletion =
     std::function<void(InstallJournal& journal, const Path& destRoot, bool supplyChain)>;
 
 // The install of the chosen products with its record: the directory's lock taken (a run
-// that cannot have it ends as cancelled, InstallAborted set), an interrupted earlier run
-// finished, every step listed in the journal, and the end: committed when the install ended
-// well, rolled back when it did not (also when an exception leaves it) unless the options
-// say otherwise. The log says what was rolled back.
-void RunRecordedInstall(Session& session, UserPort& port, ShortcutLibrary& shortcuts,
-                        const RecordedRunOptions& options, const RecordedCompletion& completion);
+// that cannot have it ends as cancelled), an interrupted earlier run finished, every step
+// listed in the journal, and the end: committed when the install ended well (an install
+// that cannot be committed has failed), rolled back when it did not (also when an
+// exception leaves it) unless the options say otherwise. The log says what was rolled
+// back. Says how the install ended, and sets the session's flags from that.
+RunOutcome RunRecordedInstall(Session& session, UserPort& port, ShortcutLibrary& shortcuts,
+                              const RecordedRunOptions& options, const RecordedCompletion& completion);
 
 }  // namespace qv

@@ -104,7 +104,7 @@ bool OpenFile::Close(RunError& error) {
 
 void OpenFile::Close() {
     RunError ignored;
-    Close(ignored);
+    PassOver(Close(ignored));
 }
 
 fs::Handle OpenFile::Release() {

@@ -28,8 +28,8 @@ public:
 
     // Open an existing file for reading, or create one for writing where nothing of that
     // name exists. Any file this object had open is closed first.
-    bool OpenRead(const std::string& path, RunError& error);
-    bool CreateNew(const Path& path, RunError& error);
+    [[nodiscard]] bool OpenRead(const std::string& path, RunError& error);
+    [[nodiscard]] bool CreateNew(const Path& path, RunError& error);
     // Takes over a handle opened elsewhere (false for none). Any file this object had open
     // is closed first.
     bool TakeOver(fs::Handle handle);
@@ -37,18 +37,18 @@ public:
     // False once closed, whoever closed it.
     bool IsOpen() const { return handle_ != fs::kNoHandle; }
 
-    bool Read(void* buffer, uint32_t want, uint32_t& got, RunError& error);
-    bool Write(const void* buffer, uint32_t count, RunError& error);
-    bool Seek(int64_t offset, RunError& error);
-    bool Size(int64_t& size, RunError& error);
+    [[nodiscard]] bool Read(void* buffer, uint32_t want, uint32_t& got, RunError& error);
+    [[nodiscard]] bool Write(const void* buffer, uint32_t count, RunError& error);
+    [[nodiscard]] bool Seek(int64_t offset, RunError& error);
+    [[nodiscard]] bool Size(int64_t& size, RunError& error);
     // The file's times, and times given to it.
-    bool Times(fs::FileTimes& times, RunError& error);
-    bool SetTimes(const fs::FileTimes& times, RunError& error);
+    [[nodiscard]] bool Times(fs::FileTimes& times, RunError& error);
+    [[nodiscard]] bool SetTimes(const fs::FileTimes& times, RunError& error);
     // Writes what the system holds of the file through to the disk.
-    bool Flush(RunError& error);
+    [[nodiscard]] bool Flush(RunError& error);
 
     // Closes the file; false when the system reports a failure on closing.
-    bool Close(RunError& error);
+    [[nodiscard]] bool Close(RunError& error);
     void Close();
     // Hands the open handle over to the caller, who closes it: the file leaves the registry
     // and this object sees it closed.
@@ -57,7 +57,7 @@ public:
 private:
     friend void CloseAllOpenFiles();
     bool Adopt(fs::Handle handle);
-    bool NotOpen(RunError& error) const;
+    [[nodiscard]] bool NotOpen(RunError& error) const;
 
     fs::Handle handle_ = fs::kNoHandle;
 };
@@ -70,9 +70,9 @@ class LineReader {
 public:
     enum class LineEnd { None, CrLf, Cr, Lf };
 
-    bool Open(const std::string& path, RunError& error);
+    [[nodiscard]] bool Open(const std::string& path, RunError& error);
     // Opens the file again and continues after `position` bytes.
-    bool ReopenAt(const std::string& path, int64_t position, RunError& error);
+    [[nodiscard]] bool ReopenAt(const std::string& path, int64_t position, RunError& error);
     bool IsOpen() const { return file_.IsOpen(); }
     void Close() { file_.Close(); }
 
@@ -80,13 +80,13 @@ public:
     bool AtEnd();
     // The next line without its end; false at the end of the file or on a read error
     // (error tells which: number 0 at the end).
-    bool ReadLine(std::string& line, RunError& error);
+    [[nodiscard]] bool ReadLine(std::string& line, RunError& error);
     // How the last line read ended (None: at the end of the file).
     LineEnd LastLineEnd() const { return lastEnd_; }
     int64_t Position() const { return position_; }
 
 private:
-    bool Fill(RunError& error);
+    [[nodiscard]] bool Fill(RunError& error);
 
     OpenFile file_;
     std::string buffer_;

@@ -119,6 +119,7 @@ void UpdateProgress(Session& session, UserPort& port, int32_t n) {
 }
 
 void BeginInstallStatus(Session& session, UserPort& port) {
+    session.Cancel.Withdraw();
     session.InstallAborted = false;
     session.InstallFailed = false;
     session.Shown = {};
@@ -153,7 +154,7 @@ bool ConfirmCancel(Session& session, UserPort& port) {
     box.defaultButton = 2;
     if (port.ShowMessage(box) != Answer::Yes) return false;
     CloseAllOpenFiles();
-    session.InstallAborted = true;
+    session.Cancel.Request();
     return true;
 }
 

@@ -47,7 +47,7 @@ void ResetModuleProgress(Session& session, UserPort& port);
 void ShowFileName(Session& session, UserPort& port, const std::string& path);
 
 // The Cancel button: asks whether to cancel the install; on Yes closes every file the
-// installer holds open and sets InstallAborted. True when the user chose Yes.
+// installer holds open and requests the Cancel. True when the user chose Yes.
 bool ConfirmCancel(Session& session, UserPort& port);
 
 }  // namespace qv

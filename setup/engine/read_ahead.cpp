@@ -6,7 +6,7 @@ namespace qv {
 
 SourceBytes::~SourceBytes() {
     RunError ignored;
-    if (copy != fs::kNoHandle) fs::Close(copy, ignored);
+    if (copy != fs::kNoHandle) PassOver(fs::Close(copy, ignored));
 }
 
 SourceReadAhead::SourceReadAhead(std::vector<ReadAheadFile> files) : files_(std::move(files)), slots_(files_.size()) {
@@ -39,7 +39,7 @@ void SourceReadAhead::CloseLater(fs::Handle handle) {
         }
     }
     RunError ignored;
-    fs::Close(handle, ignored);
+    PassOver(fs::Close(handle, ignored));
 }
 
 void SourceReadAhead::CloseHandedOver() {
@@ -56,7 +56,7 @@ void SourceReadAhead::CloseWaiting(std::unique_lock<std::mutex>& lock) {
     closing_ = true;
     lock.unlock();
     RunError ignored;
-    for (const fs::Handle handle : handles) fs::Close(handle, ignored);
+    for (const fs::Handle handle : handles) PassOver(fs::Close(handle, ignored));
     lock.lock();
     closing_ = false;
     closed_.notify_all();
@@ -135,7 +135,7 @@ fs::Handle SourceReadAhead::CreateEmpty(const Path& path) {
     const fs::Handle copy = fs::CreateNew(path, error);
     // A first call on the handle makes the system ready to write through it; under Wine
     // that costs a call into the server, which is made here rather than in the copy.
-    if (copy != fs::kNoHandle) fs::Write(copy, "", 0, error);
+    if (copy != fs::kNoHandle) PassOver(fs::Write(copy, "", 0, error));
     return copy;
 }
 
@@ -158,7 +158,7 @@ std::unique_ptr<SourceBytes> SourceReadAhead::ReadWhole(const std::string& path)
     // The times after the reading, as a copy that reads the file itself carries them over.
     whole = whole && fs::GetFileTimes(handle, file->times, error);
     RunError ignored;
-    fs::Close(handle, ignored);
+    PassOver(fs::Close(handle, ignored));
     return whole ? std::move(file) : nullptr;
 }
 

@@ -80,7 +80,7 @@ void CompleteCommit(const JournalFile& journal, Confinement& confinement, FoundR
     const std::string& digest = journal.CommitStep()->digest;
     RunError error;
     if (found.state == FoundRecord::State::Read && found.digest == digest) {
-        if (KeptDigest(confinement.uninstallKey) != digest) KeepDigest(found.record, confinement.uninstallKey, digest, error);
+        if (KeptDigest(confinement.uninstallKey) != digest) PassOver(KeepDigest(found.record, confinement.uninstallKey, digest, error));
         return;
     }
     const bool onBase = found.state == FoundRecord::State::Read ? found.digest == journal.baseDigest
@@ -91,7 +91,7 @@ void CompleteCommit(const JournalFile& journal, Confinement& confinement, FoundR
         port.LogStep("The install record " + path.str() + " is not the one the earlier run began on: its end cannot be written");
         return;
     }
-    KeepDigest(journal.written, confinement.uninstallKey, digest, error);
+    PassOver(KeepDigest(journal.written, confinement.uninstallKey, digest, error));
     if (!WriteRecordText(path, text, error)) {
         port.LogStep("Could not write the install record " + path.str() + " (" + error.description + ")" + SystemCause(error));
         return;

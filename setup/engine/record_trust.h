@@ -26,7 +26,7 @@ inline constexpr const char* kRecordDigestValue = "RecordSHA256";
 std::optional<std::string> KeptDigest(const std::string& uninstallKey);
 // Keeps the digest where the record's entry is (or, without one, the machine's key where
 // this run may write it, else the user's).
-bool KeepDigest(const InstallRecord& record, const std::string& uninstallKey, const std::string& digest,
+[[nodiscard]] bool KeepDigest(const InstallRecord& record, const std::string& uninstallKey, const std::string& digest,
                 RunError& error);
 
 // The folder this run keeps its journal in, made with its access list when missing: the

@@ -48,7 +48,7 @@ public:
     // features entry, the record, and the folders the installs made, deepest first.
     void Finish() {
         RunError error;
-        journal_.Commit(port_, error);
+        PassOver(journal_.Commit(port_, error));
         for (const Path& left : journal_.LeftBehind()) outcome_.held.push_back(left);
         RemoveUninstallEntry();
         RemoveRecord();
@@ -84,7 +84,7 @@ private:
         }
         UpdateProgress(session_, port_, RoundToCluster(session_, std::max<int64_t>(size, 1)));
         port_.DoEvents();
-        return !session_.InstallAborted;
+        return !session_.Cancel.Requested();
     }
 
     void Held(const Path& path, const RunError& cause) {
@@ -187,7 +187,7 @@ void StartProgress(Session& session, UserPort& port, const InstallRecord& record
     for (const RecordedFile& f : record.files) session.ProductBytes += static_cast<double>(std::max<int64_t>(f.size, 1));
     session.ModuleBytes = static_cast<int32_t>(std::min<double>(session.ProductBytes, INT32_MAX));
     session.BytesDone = session.ModuleBytesDone = 0;
-    session.InstallAborted = false;
+    session.Cancel.Withdraw();
     port.ShowModuleName(record.installDir);
 }
 

@@ -519,10 +519,10 @@ void QVSetup::ShowVerify() {
         session_.InstallStartTime = port.Now();
         RunLock lock;
         if (!TakeDirectoryLock(session_, lock, InstallDirPath(session_), port)) {
-            session_.InstallAborted = true;
+            SetOutcomeFlags(session_, Cancelled());
             return;
         }
-        RecordOutcome(session_, RepairInstall(session_, port, dialogs_.verify.Result(), QvoleLibrary()));
+        SetOutcomeFlags(session_, RepairInstall(session_, port, dialogs_.verify.Result(), QvoleLibrary()));
     });
 }
 

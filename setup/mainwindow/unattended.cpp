@@ -215,7 +215,7 @@ ExitCode VerifyExitCode(VerifyResult result) {
 // finds nothing; what is left is named in the log.
 ExitCode Repair(Session& session, UserPort& port, const Survey& survey, CommandLineCompletion& completion,
                 ShortcutLibrary& shortcuts) {
-    RecordOutcome(session, RepairInstall(session, port, survey, shortcuts));
+    SetOutcomeFlags(session, RepairInstall(session, port, survey, shortcuts));
     if (session.InstallAborted) return InstallExitCode(session);
     if (DriftedItems(survey).empty() && UncheckedItems(survey).empty()) return ExitCode::Installed;
     port.LogStep("Verify after the repair:");

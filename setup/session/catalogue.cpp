@@ -200,7 +200,7 @@ void ScanSource(Session& session, UserPort& port, std::string& sourceDir) {
     // A CD that cannot be listed has no products: the main window then shows none.
     std::vector<std::string> names;
     RunError ignored;
-    fs::ListSubdirectories(sourceDir, names, ignored);
+    PassOver(fs::ListSubdirectories(sourceDir, names, ignored));
     for (size_t i = 1; i <= names.size(); ++i) {
         port.ShowScanDirectories(static_cast<int>(i));
         port.DoEvents();

@@ -453,7 +453,7 @@ bool ParseCommandLine(Session& session, UserPort& port, const std::string& comma
         return false;
     }
     RunError ignored;  // a folder that cannot be made is passed over here
-    if (!fs::IsDirectory(*temp)) fs::CreateDir(*temp, ignored);
+    if (!fs::IsDirectory(*temp)) PassOver(fs::CreateDir(*temp, ignored));
     session.TempDir = temp->Unslashed();
     return true;
 }

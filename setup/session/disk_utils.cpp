@@ -95,9 +95,9 @@ bool TestWriteAccess(const std::string& dir) {
     const Path probeFile = *probeDir->Join("~qvtmpf.tmp");
     const bool readsBack = WriteProbe(probeFile) && ProbeReadsBack(probeFile);
     // The probe goes whatever the test found; so does dir when it is left empty.
-    fs::RemoveFile(probeFile, ignored);
-    fs::RemoveDir(*probeDir, ignored);
-    fs::RemoveDir(*folder, ignored);
+    PassOver(fs::RemoveFile(probeFile, ignored));
+    PassOver(fs::RemoveDir(*probeDir, ignored));
+    PassOver(fs::RemoveDir(*folder, ignored));
     return readsBack;
 }
 

@@ -22,7 +22,7 @@ namespace qv {
 // Creates every missing directory along path ("c:\a\b" creates c:\a and c:\a\b). The
 // root (a drive, a share) is never created. False, with the error of the step, as soon as
 // a step fails.
-bool MakeDirPath(const Path& path, RunError& error);
+[[nodiscard]] bool MakeDirPath(const Path& path, RunError& error);
 
 // a / b rounded up, for a >= 0 and b > 0.
 constexpr int32_t CeilDiv(int32_t a, int32_t b) { return a / b + (a % b != 0 ? 1 : 0); }

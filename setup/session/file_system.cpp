@@ -30,8 +30,8 @@ void WalkTree(const Path& root, const std::function<void(const Path&)>& visit) {
     while (!folders.empty()) {
         const Path folder = folders.back();
         folders.pop_back();
-        RunError ignored;
-        FindEntries(
+        RunError ignored;  // a folder that cannot be listed is passed over: the walk goes on
+        PassOver(FindEntries(
             folder.Slashed() + "*",
             [&](const DirEntry& entry) {
                 const std::optional<Path> path = folder.Join(entry.name);
@@ -40,7 +40,7 @@ void WalkTree(const Path& root, const std::function<void(const Path&)>& visit) {
                 else visit(*path);
                 return true;
             },
-            ignored);
+            ignored));
     }
 }
 
@@ -62,13 +62,13 @@ bool MatchesAnyEntry(const std::string& pattern) {
     if (pattern.back() == '\\' && IsDirectory(pattern)) return true;
     bool found = false;
     RunError ignored;
-    FindEntries(
+    PassOver(FindEntries(
         pattern.back() == '\\' ? pattern + "*" : pattern,
         [&](const DirEntry&) {
             found = true;
             return false;
         },
-        ignored);
+        ignored));
     return found;
 }
 

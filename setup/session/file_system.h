@@ -57,7 +57,7 @@ struct DirEntry {
 // pattern ("c:\sql*", "c:\dir\*"), "." and ".." left out, in the order the file system
 // returns them, until visit returns false. Nothing matching is no error; false, with the
 // error, when the pattern's folder cannot be read.
-bool FindEntries(const std::string& pattern, const std::function<bool(const DirEntry&)>& visit, RunError& error);
+[[nodiscard]] bool FindEntries(const std::string& pattern, const std::function<bool(const DirEntry&)>& visit, RunError& error);
 
 // Calls visit for every file below root, in the order the file system returns them. A
 // folder that is a link is not gone into: it is given as a file of its own. A name no
@@ -65,7 +65,7 @@ bool FindEntries(const std::string& pattern, const std::function<bool(const DirE
 void WalkTree(const Path& root, const std::function<void(const Path&)>& visit);
 
 // The names of the subdirectories of dir, in the order the file system returns them.
-bool ListSubdirectories(const std::string& dir, std::vector<std::string>& names, RunError& error);
+[[nodiscard]] bool ListSubdirectories(const std::string& dir, std::vector<std::string>& names, RunError& error);
 
 // Whether a file search pattern ("c:\sql*", "c:\orawin\bin") matches at least one file or
 // directory. A pattern that ends in "\" stands for the entries of that folder.
@@ -81,27 +81,27 @@ Path LongForm(const Path& path);
 
 // ---- Changing --------------------------------------------------------------------
 
-bool CreateDir(const Path& path, RunError& error);  // one level
+[[nodiscard]] bool CreateDir(const Path& path, RunError& error);  // one level
 // Makes one folder that only the system and the administrators can change (natively: only
 // its owner), for what a later run trusts. An existing folder is no error.
-bool CreateProtectedDir(const Path& path, RunError& error);
-bool RemoveDir(const Path& path, RunError& error);  // only when empty; a link to a folder: the link
-bool RemoveFile(const Path& path, RunError& error);  // a link: the link
+[[nodiscard]] bool CreateProtectedDir(const Path& path, RunError& error);
+[[nodiscard]] bool RemoveDir(const Path& path, RunError& error);  // only when empty; a link to a folder: the link
+[[nodiscard]] bool RemoveFile(const Path& path, RunError& error);  // a link: the link
 // Has the system remove the file (or empty folder) when the machine next starts: for what
 // is held open now. False, with the error, where the system will not (no right to).
-bool RemoveAtRestart(const Path& path, RunError& error);
+[[nodiscard]] bool RemoveAtRestart(const Path& path, RunError& error);
 // Takes the read-only mark off a file (natively: gives the owner write permission).
-bool ClearReadOnly(const Path& path, RunError& error);
+[[nodiscard]] bool ClearReadOnly(const Path& path, RunError& error);
 // Puts the file `from` in the place of `to`, replacing an existing `to` in one step. A
 // read-only `to` is not replaced (permission denied), as Windows has it.
-bool MoveReplacing(const Path& from, const Path& to, RunError& error);
+[[nodiscard]] bool MoveReplacing(const Path& from, const Path& to, RunError& error);
 // Renames `from` to `to` on the same volume; fails when `to` exists.
-bool Move(const Path& from, const Path& to, RunError& error);
+[[nodiscard]] bool Move(const Path& from, const Path& to, RunError& error);
 // Moves the file `from` aside to `to` (which must not exist), so that another file can take
 // its place: refused, as a replacement would be, for a read-only file and for a folder.
-bool MoveAside(const Path& from, const Path& to, RunError& error);
+[[nodiscard]] bool MoveAside(const Path& from, const Path& to, RunError& error);
 // Copies the file `from` to `to`, which must not exist.
-bool CopyToNew(const std::string& from, const Path& to, RunError& error);
+[[nodiscard]] bool CopyToNew(const std::string& from, const Path& to, RunError& error);
 
 // ---- Whole files -----------------------------------------------------------------
 
@@ -112,7 +112,7 @@ std::FILE* OpenFile(const std::string& path, const char* mode, RunError& error);
 std::FILE* CreateFileToWrite(const Path& path, RunError& error);
 
 // Reads a whole file as bytes.
-bool ReadWholeFile(const std::string& path, std::string& content, RunError& error);
+[[nodiscard]] bool ReadWholeFile(const std::string& path, std::string& content, RunError& error);
 
 // ---- Open files ------------------------------------------------------------------
 
@@ -129,18 +129,18 @@ Handle CreateNew(const Path& path, RunError& error);
 // Opens the file for writing at its end, creating it when missing.
 Handle OpenForAppend(const Path& path, RunError& error);
 // Writes what the system holds of the file through to the disk.
-bool Flush(Handle file, RunError& error);
+[[nodiscard]] bool Flush(Handle file, RunError& error);
 // Reads up to `want` bytes; `got` is 0 at the end of the file.
-bool Read(Handle file, void* buffer, uint32_t want, uint32_t& got, RunError& error);
+[[nodiscard]] bool Read(Handle file, void* buffer, uint32_t want, uint32_t& got, RunError& error);
 // Writes all `count` bytes; a short write is a failure (a full disk).
-bool Write(Handle file, const void* buffer, uint32_t count, RunError& error);
+[[nodiscard]] bool Write(Handle file, const void* buffer, uint32_t count, RunError& error);
 // Moves the read position to `offset` bytes from the start.
-bool Seek(Handle file, int64_t offset, RunError& error);
+[[nodiscard]] bool Seek(Handle file, int64_t offset, RunError& error);
 // The length of the open file in bytes, whole even past 32 bits.
-bool Size(Handle file, int64_t& size, RunError& error);
+[[nodiscard]] bool Size(Handle file, int64_t& size, RunError& error);
 // Closes the handle; false when the system reports a failure (for example a write that
 // could not be completed).
-bool Close(Handle file, RunError& error);
+[[nodiscard]] bool Close(Handle file, RunError& error);
 
 // A file's times in the system's own terms: in Windows the creation, last-access and
 // last-write FILETIMEs; natively the access and modification times, seconds and
@@ -149,8 +149,8 @@ struct FileTimes {
     int64_t values[4] = {};
 };
 // Reads the times of the open file, and gives them to another.
-bool GetFileTimes(Handle file, FileTimes& times, RunError& error);
-bool SetFileTimes(Handle file, const FileTimes& times, RunError& error);
+[[nodiscard]] bool GetFileTimes(Handle file, FileTimes& times, RunError& error);
+[[nodiscard]] bool SetFileTimes(Handle file, const FileTimes& times, RunError& error);
 
 // ---- The machine -----------------------------------------------------------------
 

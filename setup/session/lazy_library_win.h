@@ -31,7 +31,7 @@ public:
     std::string Path() const;
 
     // Loads the library unless it is loaded; false, with the error, while it cannot be.
-    bool Load(RunError& error);
+    [[nodiscard]] bool Load(RunError& error);
     bool Load() {
         RunError ignored;
         return Load(ignored);

@@ -12,6 +12,6 @@ namespace qv {
 // program first, without waiting for it, in a hidden window or in a normal one with the
 // focus. What runs is `program` itself: the command line is never cut at its blanks to
 // find a program, so a path with blanks cannot start another one.
-bool StartProgram(const std::string& program, const std::string& commandLine, bool hidden, RunError& error);
+[[nodiscard]] bool StartProgram(const std::string& program, const std::string& commandLine, bool hidden, RunError& error);
 
 }  // namespace qv

@@ -25,7 +25,7 @@ struct Value {
 };
 
 // Creates the key (and the keys above it) where missing and sets these values in it.
-bool SetValues(Root root, const std::string& key, const std::vector<Value>& values, RunError& error);
+[[nodiscard]] bool SetValues(Root root, const std::string& key, const std::vector<Value>& values, RunError& error);
 // A string value of the key; nothing when the key or the value is missing.
 std::optional<std::string> ReadString(Root root, const std::string& key, const std::string& name);
 bool KeyExists(Root root, const std::string& key);
@@ -33,6 +33,6 @@ bool KeyExists(Root root, const std::string& key);
 // root, only a run with the administrators' rights may.
 bool CanWrite(Root root, const std::string& key);
 // Deletes the key with its values (it has no subkeys of ours).
-bool DeleteKey(Root root, const std::string& key, RunError& error);
+[[nodiscard]] bool DeleteKey(Root root, const std::string& key, RunError& error);
 
 }  // namespace qv::reg

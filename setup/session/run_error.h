@@ -16,6 +16,11 @@ struct RunError {
     uint32_t systemCode = 0;
 };
 
+// Passes over the result of a call that says whether it succeeded, where a failure changes
+// nothing that follows (the reason is given where it is called): a result is never
+// dropped by accident.
+inline void PassOver(bool /*succeeded*/) {}
+
 namespace err {
 inline RunError OutOfMemory() { return {7, "Out of memory"}; }
 inline RunError Overflow() { return {6, "Overflow"}; }

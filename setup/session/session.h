@@ -57,6 +57,19 @@ inline constexpr size_t kMaxGroupTitle = 30;
 // Allocation unit to which byte counts are rounded for the progress figures.
 inline constexpr int32_t kClusterSize = 16384;
 
+// The user's request that the run in progress stop: the Cancel button of the progress
+// window, answered Yes, makes it, and every step that can stop looks at it between two
+// pieces of work. How the run ended is not this: the run's outcome says that.
+class CancelRequest {
+public:
+    void Request() { requested_ = true; }
+    void Withdraw() { requested_ = false; }
+    bool Requested() const { return requested_; }
+
+private:
+    bool requested_ = false;
+};
+
 struct Session {
     // Start-up, catalogue, platform and language.
     std::string SourceDir;      // no trailing "\" after the command line; with one after the scan
@@ -78,7 +91,9 @@ struct Session {
 
     // Install engine.
     bool InstallRunning = false;  // from the start of RunInstall to its end
-    std::string CurrentFileSpec;
+    CancelRequest Cancel;
+    // How the last install, repair or uninstall ended, set from its outcome: it did not
+    // complete.
     bool InstallAborted = false;
     // Set with InstallAborted when the install ended on a failure (a file list, a folder,
     // the program itself) rather than by the user's Cancel or Abort.

@@ -34,10 +34,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     session.ModuleBytes = session.ListedProducts[1].Size;
     session.ProductBytes = session.ListedProducts[1].Size;
     qv::InstallJournal journal(qvfuzz::PlacesOf(destRoot));
-    const qv::PassOutcome outcome = qv::InstallDirectory(session, port, journal, productDir, qvfuzz::PathOf(destRoot));
+    const qv::RunOutcome outcome = qv::InstallDirectory(session, port, journal, productDir, qvfuzz::PathOf(destRoot));
     if (port.messages != 0) std::fprintf(stderr, "the installer says: %s\n", port.first.c_str());
     QV_FUZZ_CHECK(port.messages == 0);
-    QV_FUZZ_CHECK(outcome.result == qv::PassResult::Completed);
+    QV_FUZZ_CHECK(outcome.result == qv::RunResult::Completed);
     int installed = 0;
     for (const auto& entry : qvfuzz::stdfs::recursive_directory_iterator(destRoot))
         if (entry.is_regular_file()) ++installed;

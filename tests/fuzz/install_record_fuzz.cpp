@@ -77,7 +77,7 @@ std::map<std::string, std::string> Untouchable(const std::set<std::string>& grou
         if (grouped || it->is_directory()) continue;
         std::string content;
         qv::RunError error;
-        qv::fs::ReadWholeFile(path, content, error);
+        qv::PassOver(qv::fs::ReadWholeFile(path, content, error));  // unreadable: compared as empty
         files[path] = std::to_string(static_cast<int>(it->symlink_status().permissions())) + "|" + content;
     }
     return files;
@@ -117,8 +117,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     SandboxShortcuts shortcuts;
     const std::string key = std::string(qv::kUninstallKeyRoot) + "\\" + qv::UninstallKeyName(dir);
     qv::RunError error;
-    qv::reg::DeleteKey(qv::reg::Root::LocalMachine, key, error);
-    qv::reg::SetValues(qv::reg::Root::LocalMachine, key, {{qv::kRecordDigestValue, qv::Sha256Hex(record)}}, error);
+    qv::PassOver(qv::reg::DeleteKey(qv::reg::Root::LocalMachine, key, error));  // none there yet
+    QV_FUZZ_CHECK(
+        qv::reg::SetValues(qv::reg::Root::LocalMachine, key, {{qv::kRecordDigestValue, qv::Sha256Hex(record)}}, error));
     Put("c:/qv/setup/qvinstall.rec", record);
     const std::optional<qv::Path> journals = qv::JournalFolderForRun(error);
     QV_FUZZ_CHECK(journals.has_value());
@@ -131,6 +132,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     qv::ReadInstallRecord(places, port, /*finish=*/true);
     qv::RunUninstall(session, port, shortcuts, dir);
     QV_FUZZ_CHECK(Untouchable(GroupTitles(input)) == before);
-    qv::fs::RemoveFile(journal, error);
+    qv::PassOver(qv::fs::RemoveFile(journal, error));  // the run may have removed it
     return 0;
 }

@@ -56,8 +56,8 @@ protected:
     void Journaled(Run&& run) {
         qv::InstallJournal journal(Places());
         run(journal);
-        qv::RunError ignored;
-        journal.Commit(port, ignored);
+        qv::RunError error;
+        EXPECT_TRUE(journal.Commit(port, error)) << error.description;
     }
 
     // Product `index` of ListedProducts, chosen, in cd\<dir>, mastered with these files.

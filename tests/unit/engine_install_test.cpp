@@ -42,7 +42,7 @@ struct Engine : qvtest::EngineFixture {
     void Install(int index) {
         s.CurrentProduct = static_cast<int16_t>(index);
         Journaled([&](InstallJournal& journal) {
-            RecordOutcome(s, InstallDirectory(s, port, journal, s.ListedProducts[static_cast<size_t>(index)].ProductDir, Dest()));
+            SetOutcomeFlags(s, InstallDirectory(s, port, journal, s.ListedProducts[static_cast<size_t>(index)].ProductDir, Dest()));
         });
     }
 
@@ -121,7 +121,7 @@ TEST_F(Engine, CopiesFilesOfAnySize) {
     copy.read(end.data(), 6);
     EXPECT_EQ(end, std::string("\0tail!", 6));
     qv::RunError ignored;
-    qv::fs::RemoveFile(qvtest::P(Dst("big.bin")), ignored);
+    PassOver(qv::fs::RemoveFile(qvtest::P(Dst("big.bin")), ignored));
 }
 #endif
 
@@ -222,7 +222,7 @@ TEST_F(Engine, ASourceMissingFromTheCd) {
     AddProduct(1, "P", {{"a.txt", "alpha"}, {"b.txt", "beta"}, {"c.txt", "gamma"}});
     const auto removeB = [&] {
         qv::RunError ignored;
-        qv::fs::RemoveFile(qvtest::P(Src("P", "b.txt")), ignored);
+        PassOver(qv::fs::RemoveFile(qvtest::P(Src("P", "b.txt")), ignored));
     };
 
     // Ignore in the copy dialog, then in the checksum dialog: b is skipped, and the list,
@@ -347,7 +347,7 @@ TEST_F(Engine, ListLevelFailures) {
     // No list at all.
     ProductRec& p = AddProduct(1, "P", {{"a.txt", "alpha"}});
     qv::RunError ignored;
-    qv::fs::RemoveFile(qvtest::P(cd + "\\P\\QVSETUP.INF"), ignored);
+    PassOver(qv::fs::RemoveFile(qvtest::P(cd + "\\P\\QVSETUP.INF"), ignored));
     Install(1);
     EXPECT_TRUE(s.InstallAborted);
     EXPECT_TRUE(s.InstallFailed);
@@ -378,7 +378,7 @@ TEST_F(Engine, ListThatCannotBeOpened) {
     // A folder where the list should be: it exists, but cannot be opened as a file.
     ProductRec& p = AddProduct(1, "P", {{"a.txt", "alpha"}});
     qv::RunError ignored;
-    qv::fs::RemoveFile(qvtest::P(p.ProductDir + "QVSETUP.INF"), ignored);
+    PassOver(qv::fs::RemoveFile(qvtest::P(p.ProductDir + "QVSETUP.INF"), ignored));
     tree.mkdir("cd\\P\\QVSETUP.INF");
     Install(1);
     EXPECT_TRUE(s.InstallAborted);
@@ -390,7 +390,7 @@ TEST_F(Engine, ListThatCannotBeOpened) {
     // The expansion pass says it in its own words.
     port.messages.clear();
     s.InstallAborted = false;
-    Journaled([&](InstallJournal& journal) { RecordOutcome(s, ExpandDirectory(s, port, journal, p.ProductDir, Dest())); });
+    Journaled([&](InstallJournal& journal) { SetOutcomeFlags(s, ExpandDirectory(s, port, journal, p.ProductDir, Dest())); });
     EXPECT_TRUE(s.InstallAborted);
     EXPECT_EQ(port.messages.at(0).text, "There are too many users trying to install.  Please try again later.");
 }
@@ -442,7 +442,7 @@ TEST_F(Engine, UnsafeSpecsEndTheInstallBeforeAnythingOfThemIsDone) {
     s.InstallAborted = false;
     port.messages.clear();
     s.CurrentProduct = 1;
-    Journaled([&](InstallJournal& journal) { RecordOutcome(s, ExpandDirectory(s, port, journal, dir, Dest())); });
+    Journaled([&](InstallJournal& journal) { SetOutcomeFlags(s, ExpandDirectory(s, port, journal, dir, Dest())); });
     EXPECT_TRUE(s.InstallAborted);
     EXPECT_EQ(port.messages.at(0).title, "InstallDirectory");
 }
@@ -451,7 +451,7 @@ TEST_F(Engine, ExpansionReportsAnArchiveProgramThatCannotStart) {
     ProductRec& p = AddProduct(1, "Z", {{"Z\\a.txt", "alpha"}});
     p.Compress = 1;
     s.CurrentProduct = 1;
-    Journaled([&](InstallJournal& journal) { RecordOutcome(s, ExpandDirectory(s, port, journal, p.ProductDir, Dest())); });
+    Journaled([&](InstallJournal& journal) { SetOutcomeFlags(s, ExpandDirectory(s, port, journal, p.ProductDir, Dest())); });
     EXPECT_TRUE(s.InstallAborted);
     EXPECT_TRUE(s.InstallFailed);
     ASSERT_EQ(port.messages.size(), 1u);
@@ -514,7 +514,7 @@ TEST_F(Engine, DriverInstallsChosenProductsInOrderAndHandsOver) {
 
     std::vector<std::pair<std::string, bool>> completions;
     Journaled([&](InstallJournal& journal) {
-        RunInstall(s, port, journal, [&](const std::string& root, bool supplyChain) { completions.emplace_back(root, supplyChain); });
+        SetOutcomeFlags(s, RunInstall(s, port, journal, [&](const std::string& root, bool supplyChain) { completions.emplace_back(root, supplyChain); }));
     });
     EXPECT_FALSE(s.InstallAborted);
     EXPECT_TRUE(s.ToolsInstalled);
@@ -548,7 +548,7 @@ TEST_F(Engine, CancelDuringTheSecondOfThreeProducts) {
         ConfirmCancel(s, port);
     };
     bool completed = false;
-    Journaled([&](InstallJournal& journal) { RunInstall(s, port, journal, [&](const std::string&, bool) { completed = true; }); });
+    Journaled([&](InstallJournal& journal) { SetOutcomeFlags(s, RunInstall(s, port, journal, [&](const std::string&, bool) { completed = true; })); });
     EXPECT_TRUE(s.InstallAborted);
     EXPECT_FALSE(completed);
     EXPECT_EQ(port.moduleNames, (std::vector<std::string>{"Product ONE", "Product TWO"}));
@@ -567,21 +567,21 @@ TEST_F(Engine, CompressedProductsWeighTheProgress) {
     z.Compress = 1;
     z.Chosen = 0;
     AddProduct(2, "P", {{"a.txt", "alpha"}});
-    Journaled([&](InstallJournal& journal) { RunInstall(s, port, journal); });
+    Journaled([&](InstallJournal& journal) { SetOutcomeFlags(s, RunInstall(s, port, journal)); });
     EXPECT_EQ(s.HasCompressed, 0);  // not chosen: no weight
     EXPECT_EQ(s.BytesDone, 16384);
     z.Chosen = -1;
     z.ProductDir = cd + "\\P\\";  // its archive program cannot start; only the flag matters here
     s.BytesDone = 0;
     s.ListedProducts[2].Chosen = 0;
-    Journaled([&](InstallJournal& journal) { RunInstall(s, port, journal); });
+    Journaled([&](InstallJournal& journal) { SetOutcomeFlags(s, RunInstall(s, port, journal)); });
     EXPECT_EQ(s.HasCompressed, 1);
 
     // The next install of the run starts afresh: no weight, no estimate carried over.
     z.Chosen = 0;
     s.ListedProducts[2].Chosen = -1;
     s.SmoothedTotalTime = 123;
-    Journaled([&](InstallJournal& journal) { RunInstall(s, port, journal); });
+    Journaled([&](InstallJournal& journal) { SetOutcomeFlags(s, RunInstall(s, port, journal)); });
     EXPECT_EQ(s.HasCompressed, 0);
     EXPECT_NE(s.SmoothedTotalTime, 123);
 }
@@ -619,10 +619,10 @@ TEST(EngineRecords, TransferConfiguration) {
     s.InstallDir = "C:\\qv";
     s.DbPlatformCode = "DB2";
     RunError error;
-    WriteTransferConfig(s, tree.at("qvxfr.cfg"), error);
+    EXPECT_TRUE(WriteTransferConfig(s, tree.at("qvxfr.cfg"), error));
     EXPECT_EQ(tree.read("qvxfr.cfg"), "SET RDBMS=DB2\r\nSET QVHLD=C:\\qv\r\nSET XFRMTH=MSFTDB2\r\n");
     s.DbPlatformCode = "ORA";
-    WriteTransferConfig(s, tree.at("qvxfr.cfg"), error);
+    EXPECT_TRUE(WriteTransferConfig(s, tree.at("qvxfr.cfg"), error));
     EXPECT_EQ(tree.read("qvxfr.cfg"), "SET RDBMS=ORA\r\nSET QVHLD=C:\\qv\r\nSET XFRMTH=MSFT\r\n");
     EXPECT_FALSE(WriteTransferConfig(s, tree.at("missing\\qvxfr.cfg"), error));
     EXPECT_NE(error.systemCode, 0u);  // the log line gets the cause

@@ -61,11 +61,11 @@ struct InstallCheck : qvtest::EngineFixture {
     void Install() {
         Services services(*this);
         Journaled([&](InstallJournal& journal) {
-            RunInstall(s, port, journal, [&](const Path& root, bool supplyChain) {
+            const RunOutcome outcome = RunInstall(s, port, journal, [&](const Path& root, bool supplyChain) {
                 FinishInstall(s, port, services, journal, root, supplyChain);
             });
+            ASSERT_FALSE(outcome.EndsInstall());
         });
-        ASSERT_FALSE(s.InstallAborted);
     }
 };
 
@@ -110,7 +110,7 @@ TEST_F(InstallCheck, AVerifyNamesExactlyWhatDriftedAndARepairPutsBackOnlyThat) {
     EXPECT_EQ(port.steps.back(),
               "Verify: drifted, 2 of 4 files, 1 of 30 entries and 1 of 5 shortcuts drifted; 1 files no list names");
 
-    EXPECT_EQ(RepairInstall(s, port, survey, shortcuts).result, PassResult::Completed);
+    EXPECT_EQ(RepairInstall(s, port, survey, shortcuts).result, RunResult::Completed);
     survey = Check();
     port.steps.clear();
     EXPECT_EQ(LogVerify(s, survey, port), VerifyResult::Intact) << ::testing::PrintToString(port.steps);
@@ -143,7 +143,7 @@ TEST_F(InstallCheck, TheRecordJudgesByWhatTheLastWriterLeftWhateverTheVerifyingR
     tree.write("inst\\gl\\a.dat", "spoiled");
     const Survey survey = SurveyForVerify(s, port, group, shortcuts);
     EXPECT_EQ(Drift(survey), (std::vector<std::string>{dest + "\\gl\\a.dat: size differs"}));
-    EXPECT_EQ(RepairInstall(s, port, survey, shortcuts).result, PassResult::Completed);
+    EXPECT_EQ(RepairInstall(s, port, survey, shortcuts).result, RunResult::Completed);
     EXPECT_EQ(tree.read("inst\\gl\\a.dat"), PatternBytes(300, 9));
 }
 

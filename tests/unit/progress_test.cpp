@@ -146,8 +146,10 @@ TEST_F(ProgressFixture, TimesAreSetOnlyWhenTheShownSecondChanges) {
 
 TEST_F(ProgressFixture, LoadStateAndModuleReset) {
     s.InstallAborted = true;
+    s.Cancel.Request();
     BeginInstallStatus(s, port);
     EXPECT_FALSE(s.InstallAborted);
+    EXPECT_FALSE(s.Cancel.Requested());
     EXPECT_EQ(port.modulePercents.back(), std::make_pair(0, std::string("0%")));
     EXPECT_EQ(port.totalPercents.back(), std::make_pair(0, std::string("0%")));
     EXPECT_EQ(port.timesSpent.back(), "00:00:00");
@@ -164,9 +166,9 @@ TEST(ProgressCancel, AsksAndStopsOnlyOnYes) {
     qvtest::RecordingPort port;
     port.answers = {Answer::No, Answer::Yes};
     EXPECT_FALSE(ConfirmCancel(s, port));
-    EXPECT_FALSE(s.InstallAborted);
+    EXPECT_FALSE(s.Cancel.Requested());
     EXPECT_TRUE(ConfirmCancel(s, port));
-    EXPECT_TRUE(s.InstallAborted);
+    EXPECT_TRUE(s.Cancel.Requested());
     const Message& box = port.messages.at(0);
     EXPECT_EQ(box.title, "Cancel CD-ROM Installation");
     EXPECT_EQ(box.text, "Do you wish to Cancel the Installation Process?\r\rSelect YES to Cancel, or NO to Continue.");

@@ -77,7 +77,7 @@ TEST_F(Confined, ADeviceNameIsNoFileOfAnInstall) {
     qvtest::WriteFile(cd + "\\P\\QVSETUP.INF", "sub\\CON.txt,x,5,0\r\na.txt,x,5,0\r\n");
     s.CurrentProduct = 1;
     Journaled([&](InstallJournal& journal) {
-        EXPECT_EQ(InstallDirectory(s, port, journal, s.ListedProducts[1].ProductDir, Dest()).result, PassResult::Failed);
+        EXPECT_EQ(InstallDirectory(s, port, journal, s.ListedProducts[1].ProductDir, Dest()).result, RunResult::Failed);
     });
     ASSERT_FALSE(port.messages.empty());
     EXPECT_NE(port.messages.back().text.find("Invalid File Name : sub\\CON.txt"), std::string::npos);

@@ -86,7 +86,7 @@ TEST_F(WinEngine, VerifiedInstallKeepsBytesAndAllThreeTimes) {
     for (const auto& [spec, content] : qvtest::ListedFiles(cd + "\\TOOLS")) StampSource(cd + "\\TOOLS\\" + spec, base += 1'000'000'007);
     for (const auto& [spec, content] : qvtest::ListedFiles(cd + "\\BASE")) StampSource(cd + "\\BASE\\" + spec, base += 1'000'000'007);
 
-    Journaled([&](InstallJournal& journal) { RunInstall(s, port, journal); });
+    Journaled([&](InstallJournal& journal) { SetOutcomeFlags(s, RunInstall(s, port, journal)); });
     ASSERT_FALSE(s.InstallAborted);
     EXPECT_TRUE(port.messages.empty());
 
@@ -125,7 +125,7 @@ TEST_F(WinEngine, ALaterEntryReplacesTheCopyOfAnEarlierOneOfTheSameList) {
     files.push_back({"ORA\\bin\\a.dll", "oracle"});
     fill(200);
     AddProduct(1, "BASE", files, 1);
-    Journaled([&](InstallJournal& journal) { RunInstall(s, port, journal); });
+    Journaled([&](InstallJournal& journal) { SetOutcomeFlags(s, RunInstall(s, port, journal)); });
     EXPECT_TRUE(port.messages.empty());
     EXPECT_EQ(tree.read("inst\\bin\\a.dll"), "oracle");
 
@@ -133,7 +133,7 @@ TEST_F(WinEngine, ALaterEntryReplacesTheCopyOfAnEarlierOneOfTheSameList) {
     qvtest::RemoveTree(dest);
     qvtest::WriteFile(cd + "\\BASE\\ORA\\bin\\a.dll", "oracle, damaged");
     port.answers = {Answer::Ignore};
-    Journaled([&](InstallJournal& journal) { RunInstall(s, port, journal); });
+    Journaled([&](InstallJournal& journal) { SetOutcomeFlags(s, RunInstall(s, port, journal)); });
     ASSERT_EQ(port.messages.size(), 1u);
     EXPECT_EQ(port.messages[0].title, "File Copy Error");
     EXPECT_FALSE(tree.exists("inst\\bin\\a.dll"));
@@ -149,7 +149,7 @@ TEST_F(WinEngine, ASmallFileAfterALargeOneOfTheSamePlaceIsNotCreatedAhead) {
     files.push_back({"BSE\\bin\\a.dll", std::string(kReadAheadMaxSize + 1, 'b')});
     files.push_back({"ORA\\bin\\a.dll", "oracle"});
     AddProduct(1, "BASE", files, 1);
-    Journaled([&](InstallJournal& journal) { RunInstall(s, port, journal); });
+    Journaled([&](InstallJournal& journal) { SetOutcomeFlags(s, RunInstall(s, port, journal)); });
     EXPECT_TRUE(port.messages.empty());
     EXPECT_EQ(tree.read("inst\\bin\\a.dll"), "oracle");
 }
@@ -161,7 +161,7 @@ TEST_F(WinEngine, ChecksumLibraryIsBoundFromTheDll) {
     bad[49999] ^= 0x40;
     qvtest::WriteFile(cd + "\\P\\a.bin", bad);
     port.answers = {Answer::Abort};
-    Journaled([&](InstallJournal& journal) { RunInstall(s, port, journal); });
+    Journaled([&](InstallJournal& journal) { SetOutcomeFlags(s, RunInstall(s, port, journal)); });
     EXPECT_TRUE(s.InstallAborted);
     ASSERT_EQ(port.messages.size(), 1u);
     EXPECT_EQ(port.messages[0].title, "File Copy Error");
@@ -231,7 +231,7 @@ TEST_F(WinEngine, CompressedProductIsExpandedByItsArchiveProgramAndNoOtherRuns) 
         amounts.push_back(s.BytesDone - last);
         last = s.BytesDone;
     };
-    Journaled([&](InstallJournal& journal) { RunInstall(s, port, journal); });
+    Journaled([&](InstallJournal& journal) { SetOutcomeFlags(s, RunInstall(s, port, journal)); });
     ASSERT_FALSE(s.InstallAborted);
     EXPECT_TRUE(port.messages.empty());
     EXPECT_EQ(s.HasCompressed, 1);
@@ -305,7 +305,7 @@ TEST_F(WinEngine, DatabaseCodesThroughTheProfileApi) {
     d.SoftwareType = "Database";
     d.DescrDB = "Ledger, demo data";
     qvtest::WriteFile(dest + "\\setup\\dbcodes.inf", "[other]\r\nkeep=1\r\n[DBCODES]\r\ngla=old\r\n");
-    Journaled([&](InstallJournal& journal) { RunInstall(s, port, journal); });
+    Journaled([&](InstallJournal& journal) { SetOutcomeFlags(s, RunInstall(s, port, journal)); });
     ASSERT_FALSE(s.InstallAborted);
     const std::string file = dest + "\\setup\\dbcodes.inf";
     char value[256];

@@ -81,7 +81,7 @@ struct Faults : qvtest::EngineFixture {
         s.InstallAborted = s.InstallFailed = false;
         s.CurrentProduct = static_cast<int16_t>(index);
         Journaled([&](InstallJournal& journal) {
-            RecordOutcome(s, InstallDirectory(s, logged, journal, s.ListedProducts[static_cast<size_t>(index)].ProductDir, Dest()));
+            SetOutcomeFlags(s, InstallDirectory(s, logged, journal, s.ListedProducts[static_cast<size_t>(index)].ProductDir, Dest()));
         });
     }
     std::string Src(const std::string& spec) const { return cd + "\\P\\" + spec; }
