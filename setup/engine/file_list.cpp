@@ -71,17 +71,19 @@ enum class ListWords {
 // What a pass did with one entry, and where the walk goes on.
 struct Step {
     enum Kind {
-        Next,         // the next entry
-        ReopenAfter,  // the next entry, read from the list opened anew
-        End,          // the pass ends with `outcome`
+        Next,        // the next entry
+        AfterRetry,  // the next entry, once every open file is closed (a copy went through its dialog)
+        End,         // the pass ends with `outcome`
     } kind = Next;
     RunOutcome outcome;
 };
 
-// One walk over a product's file list, as every pass makes it: the start of a pass, the
-// lines it works on (comments, blank lines and lines the selection rules exclude passed
-// over), the checks of every spec and its paths, the folders of the entries, the list
-// opened again after a retried copy, and the reports of the list-level failures.
+// One walk over a product's file list, as every pass makes it. The list is read once, at
+// the start: the lines a pass works on (comments, blank lines and lines the selection
+// rules exclude passed over), each spec and its paths checked. A line that ends the pass
+// (a spec it refuses, a read that fails) is reported when the walk gets there, after the
+// entries before it, as a pass that read line by line would. The walk also makes the
+// folders of the entries and reports the list-level failures.
 class ListWalker {
 public:
     ListWalker(const Session& session, UserPort& port, const ProductRec& product, const std::string& productDir,
@@ -89,29 +91,53 @@ public:
         : session_(session), port_(port), product_(product), productDir_(productDir), destRoot_(destRoot),
           listPath_(productDir + kFileListName), words_(words) {}
 
-    RunOutcome Walk(const std::function<Step(const ListEntry&)>& visit) {
+    // Reads the list. False, with the failure reported and in `outcome`, when it is missing
+    // or cannot be opened.
+    bool Read(RunOutcome& outcome) {
         CloseAllOpenFiles();
         RunError error;
-        if (fs::KindOf(listPath_, error) == fs::EntryKind::None)
-            return Fail(product_.ProductName + "\n" + listPath_ + "\n" + Res(session_, Str::FileNotFound), kPassTitle,
-                        Icon::Exclamation, error);
-        if (!list_.Open(listPath_, error)) return FailReading(error);
+        if (fs::KindOf(listPath_, error) == fs::EntryKind::None) {
+            outcome = Fail(product_.ProductName + "\n" + listPath_ + "\n" + Res(session_, Str::FileNotFound), kPassTitle,
+                           Icon::Exclamation, error);
+            return false;
+        }
+        LineReader list;
+        if (!list.Open(listPath_, error)) {
+            outcome = FailReading(error, lineNumber_);
+            return false;
+        }
         std::string line;
-        while (NextLine(line, error)) {
-            const int64_t position = list_.Position();
+        while (NextLine(list, line, error)) {
             ListEntry entry;
-            if (!TakeEntry(line, entry)) return failed_;
+            if (!TakeEntry(line, entry)) return true;
+            entries_.push_back(std::move(entry));
+        }
+        if (error.number != 0) endsWith_ = [this, error, line = lineNumber_] { return FailReading(error, line); };
+        return true;
+    }
+
+    // The entries that the walk will visit, in list order.
+    const std::vector<ListEntry>& Entries() const { return entries_; }
+
+    // Visits every entry read, then reports the line that ended the reading, if one did.
+    RunOutcome Walk(const std::function<Step(const ListEntry&)>& visit) {
+        for (const ListEntry& entry : entries_) {
             const Step step = visit(entry);
             if (step.kind == Step::End) return step.outcome;
-            if (step.kind == Step::ReopenAfter) {
+            if (step.kind == Step::AfterRetry) {
                 knownDir_ = {};  // what failed may have been the directory itself
                 CloseAllOpenFiles();
-                if (!list_.ReopenAt(listPath_, position, error)) return FailReading(error);
             }
         }
-        if (error.number != 0) return FailReading(error);
+        if (endsWith_) return endsWith_();
         CloseAllOpenFiles();
         return {};
+    }
+
+    // Reads the list and walks it.
+    RunOutcome ReadAndWalk(const std::function<Step(const ListEntry&)>& visit) {
+        RunOutcome outcome;
+        return Read(outcome) ? Walk(visit) : outcome;
     }
 
     // Creates the entry's directory when nothing of that name exists, each folder listed in
@@ -129,7 +155,7 @@ public:
         }
         outcome = Fail(Res(session_, Str::DirectoryError) + " : " + std::to_string(error.number) + "\r" + productDir_ +
                            "\r" + error.description + "\r" + "sourcefilepath : " + sourceShown + "\n" +
-                           "destfilepath : " + entry.paths.destFile + "\r" + "Line: " + std::to_string(lineNumber_),
+                           "destfilepath : " + entry.paths.destFile + "\r" + "Line: " + std::to_string(entry.line),
                        kPassTitle, Icon::Exclamation, error);
         return false;
     }
@@ -143,9 +169,9 @@ public:
 private:
     // Reads up to the next line that the pass works on: not a comment, not blank and
     // selected. False at the end of the list or on a read error (error.number set).
-    bool NextLine(std::string& line, RunError& error) {
+    bool NextLine(LineReader& list, std::string& line, RunError& error) {
         for (;;) {
-            if (!list_.ReadLine(line, error)) return false;
+            if (!list.ReadLine(line, error)) return false;
             line = FromCdText(line);
             ++lineNumber_;
             if (IsWorkedOn(session_, product_, line)) return true;
@@ -154,32 +180,35 @@ private:
 
     // The entry of a line. A spec that would leave the install directory or break a
     // command line, or a path the file calls cannot take, ends the pass before anything
-    // of the entry is done (false, with failed_ set).
+    // of the entry is done: false, with the report kept for when the walk gets there.
     bool TakeEntry(const std::string& line, ListEntry& entry) {
         entry.spec = ReadListField(line, 1);
         entry.sizeIsNumber = ParseSize(ReadListField(line, 3), entry.size);
         if (!entry.sizeIsNumber) entry.size = 0;
         entry.checksum = ReadListField(line, 4);
+        entry.line = lineNumber_;
+        const std::string at = product_.ProductName + "\n" + listPath_ + "\n";
+        const std::string lineShown = "\nLine " + std::to_string(lineNumber_);
         if (!TakeSafePaths(product_, productDir_, destRoot_, entry.spec, entry.paths)) {
-            failed_ = Fail(product_.ProductName + "\n" + listPath_ + "\n" + "Invalid File Name : " + entry.spec + "\n" +
-                               "Line " + std::to_string(lineNumber_),
-                           kPassTitle, Icon::Exclamation);
+            endsWith_ = [this, text = at + "Invalid File Name : " + entry.spec + lineShown] {
+                return Fail(text, kPassTitle, Icon::Exclamation);
+            };
             return false;
         }
         if (const std::string* tooLong = TooLongPath(entry.paths)) {
-            failed_ = Fail(product_.ProductName + "\n" + listPath_ + "\n" + "Path Too Long : " + *tooLong + "\n" +
-                               "Line " + std::to_string(lineNumber_),
-                           kPassTitle, Icon::Exclamation, err::PathNotFound());
+            endsWith_ = [this, text = at + "Path Too Long : " + *tooLong + lineShown] {
+                return Fail(text, kPassTitle, Icon::Exclamation, err::PathNotFound());
+            };
             return false;
         }
         return true;
     }
 
     // The pass's report of a list that cannot be opened or read.
-    RunOutcome FailReading(const RunError& error) {
+    RunOutcome FailReading(const RunError& error, int line) {
         if (words_ == ListWords::ExpansionPass) return FailTooManyUsers(error);
         return Fail(Res(session_, Str::Error) + " : " + std::to_string(error.number) + "\r" + error.description + "\r" +
-                        Res(session_, Str::Reading) + " : " + listPath_ + "\r" + "Line " + std::to_string(lineNumber_),
+                        Res(session_, Str::Reading) + " : " + listPath_ + "\r" + "Line " + std::to_string(line),
                     kAppTitle, Icon::Exclamation, error);
     }
 
@@ -202,10 +231,10 @@ private:
     const Path& destRoot_;
     const std::string listPath_;
     const ListWords words_;
-    LineReader list_;
-    int lineNumber_ = 0;
+    std::vector<ListEntry> entries_;
+    int lineNumber_ = 0;  // the line read last
+    std::function<RunOutcome()> endsWith_;  // the report of the line that ended the reading
     Path knownDir_;
-    RunOutcome failed_;
 };
 
 // The product a pass of the install works on: ListedProducts(CurrentProduct), or none
@@ -224,32 +253,23 @@ struct ReadAheadPlan {
     std::vector<Path> folders;  // the folders made for them, each after its parent
 };
 
-// The list's small files to read ahead. Where the pass makes a copy's folder itself,
-// nothing else can stand there: those folders are made now (each listed in the journal
-// before it is), the copies in them listed, and the reading creates them ahead. Only the
-// first entry of the list to land on a place has its copy created ahead. A line the pass
-// would stop at, and a folder that cannot be made, are passed over here: the pass itself
-// reports them when it gets there.
-ReadAheadPlan PlanReadAhead(const Session& session, InstallJournal& journal, const ProductRec& product,
-                            const std::string& productDir, const Path& destRoot) {
+// The small files among a list's entries, to read ahead. Where the pass makes a copy's
+// folder itself, nothing else can stand there: those folders are made now (each listed in
+// the journal before it is), the copies in them listed, and the reading creates them
+// ahead. Only the first entry of the list to land on a place has its copy created ahead.
+// A folder that cannot be made is passed over here: the pass itself reports it when it
+// gets there.
+ReadAheadPlan PlanReadAhead(InstallJournal& journal, const std::vector<ListEntry>& entries) {
     ReadAheadPlan plan;
-    LineReader list;
     RunError error;
-    if (!list.Open(productDir + kFileListName, error)) return plan;
     std::map<std::string, bool> newFolders;  // by key: made now for copies created ahead
     std::set<std::string> places;            // the keys of the destinations listed so far
-    std::string line;
-    while (list.ReadLine(line, error)) {
-        line = FromCdText(line);
-        if (!IsWorkedOn(session, product, line)) continue;
-        const std::string spec = ReadListField(line, 1);
-        EntryPaths paths;
-        if (!TakeSafePaths(product, productDir, destRoot, spec, paths)) continue;
+    for (const ListEntry& entry : entries) {
+        const EntryPaths& paths = entry.paths;
         const bool firstThere = places.insert(paths.destFile.Key()).second;
-        int64_t size = 0;
-        if (!IsReadAhead(ParseSize(ReadListField(line, 3), size), size)) continue;
+        if (!IsReadAhead(entry.sizeIsNumber, entry.size)) continue;
         plan.files.push_back({paths.sourceFile, {}});
-        if (!firstThere || TooLongPath(paths)) continue;
+        if (!firstThere) continue;
         const auto folder = newFolders.emplace(paths.destDir.Key(), false);
         if (folder.second) {
             const size_t before = plan.folders.size();
@@ -338,13 +358,14 @@ RunOutcome InstallDirectory(Session& session, UserPort& port, InstallJournal& jo
     const ProductRec* product = CurrentProductOf(session);
     if (!product) return FailedWith({});
     const Checking checking = InstallChecking(session);
-    const ReadAheadPlan plan = PlanReadAhead(session, journal, *product, productDir, destRoot);
+    ListWalker walker(session, port, *product, productDir, destRoot, ListWords::CopyPass);
+    RunOutcome outcome;
+    if (!walker.Read(outcome)) return outcome;
+    const ReadAheadPlan plan = PlanReadAhead(journal, walker.Entries());
     std::set<std::string> copied;          // the keys of the destinations the pass copied to
     std::set<std::string> reachedFolders;  // ... and of their folders, and those folders' parents
-    RunOutcome outcome;
     {
         SourceReadAhead readAhead(plan.files);
-        ListWalker walker(session, port, *product, productDir, destRoot, ListWords::CopyPass);
         outcome = walker.Walk([&](const ListEntry& entry) {
             ShowFileName(session, port, entry.paths.destFile);
             for (Path dir = entry.paths.destDir; reachedFolders.insert(dir.Key()).second && !dir.IsRoot();)
@@ -361,9 +382,9 @@ RunOutcome InstallDirectory(Session& session, UserPort& port, InstallJournal& jo
                 VerifiedCopy(session, port, journal, source, entry.paths.destFile, entry.checksum, entry.size, checking);
             if (copy.result == CopyResult::Cancelled) return EndWith(Cancelled());
             if (copy.result == CopyResult::Aborted) return EndWith(AbortedAt(entry.paths.destFile));
-            // A copy that went through its error dialog: the pass goes on after this line, in
-            // the list opened anew.
-            return Step{copy.retried ? Step::ReopenAfter : Step::Next, {}};
+            // A copy that went through its error dialog closed every open file: the pass goes
+            // on after this line.
+            return Step{copy.retried ? Step::AfterRetry : Step::Next, {}};
         });
     }
     RemoveWhatWasNotReached(journal, plan, copied, reachedFolders);
@@ -373,7 +394,7 @@ RunOutcome InstallDirectory(Session& session, UserPort& port, InstallJournal& jo
 RunOutcome WalkFileList(const Session& session, UserPort& port, const ProductRec& product,
                          const Path& destRoot, const std::function<bool(const ListEntry&)>& visit) {
     ListWalker walker(session, port, product, product.ProductDir, destRoot, ListWords::CopyPass);
-    return walker.Walk([&](const ListEntry& entry) { return visit(entry) ? Step{} : EndWith({}); });
+    return walker.ReadAndWalk([&](const ListEntry& entry) { return visit(entry) ? Step{} : EndWith({}); });
 }
 
 RunOutcome ExpandDirectory(Session& session, UserPort& port, InstallJournal& journal, const std::string& productDir,
@@ -381,7 +402,7 @@ RunOutcome ExpandDirectory(Session& session, UserPort& port, InstallJournal& jou
     const ProductRec* product = CurrentProductOf(session);
     if (!product) return FailedWith({});
     ListWalker walker(session, port, *product, productDir, destRoot, ListWords::ExpansionPass);
-    return walker.Walk([&](const ListEntry& entry) {
+    return walker.ReadAndWalk([&](const ListEntry& entry) {
         ShowFileName(session, port, entry.paths.destFile);
         if (!entry.sizeIsNumber) return Step{Step::End, walker.FailTooManyUsers()};
         Step step;

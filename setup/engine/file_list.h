@@ -56,6 +56,7 @@ struct ListEntry {
     int64_t size = 0;      // field 3, 0 when it is no number
     bool sizeIsNumber = true;
     std::string checksum;  // field 4
+    int line = 0;          // its line in the list, counted from 1
 };
 
 // The copy pass over the list in productDir for the product ListedProducts(CurrentProduct);
