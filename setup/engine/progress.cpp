@@ -121,6 +121,7 @@ void UpdateProgress(Session& session, UserPort& port, int32_t n) {
 void BeginInstallStatus(Session& session, UserPort& port) {
     session.InstallAborted = false;
     session.InstallFailed = false;
+    session.DirectoryHeld = false;
     session.Shown = {};
     port.ShowModuleName("");
     port.ShowFileName("");
