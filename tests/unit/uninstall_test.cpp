@@ -35,6 +35,11 @@ struct Uninstall : qvtest::EngineFixture {
     std::string Src(const std::string& spec) const { return cd + "\\P\\" + spec; }
     std::string Dst(const std::string& spec) const { return dest + "\\" + spec; }
     std::string EntryKey() const { return std::string(kUninstallKeyRoot) + "\\" + UninstallKeyName(Dest()); }
+    // The entry's quiet uninstall command line, with the scope switch the install was given.
+    std::string QuietUninstall(const std::string& scopeSwitch = "") const {
+        return "\"" + dest + "\\setup\\uninstall\\qvsetup.exe\" \"" + dest + "\\setup\\uninstall\" x /UNINSTALL /DIR=\"" +
+               dest + "\"" + scopeSwitch + " /S";
+    }
 };
 
 TEST_F(Uninstall, AnInstallThatFailsIsRolledBackToTheEarlierFilesByteForByte) {
@@ -61,9 +66,7 @@ TEST_F(Uninstall, RemovesWhatWasWrittenAndKeepsAndNamesWhatChangedOrWasAdded) {
     InstallRecorded();
     ASSERT_FALSE(s.InstallAborted);
     ASSERT_TRUE(reg::KeyExists(reg::Root::LocalMachine, EntryKey()));
-    EXPECT_EQ(reg::ReadString(reg::Root::LocalMachine, EntryKey(), "QuietUninstallString"),
-              "\"" + dest + "\\setup\\uninstall\\qvsetup.exe\" \"" + dest + "\\setup\\uninstall\" x /UNINSTALL /DIR=\"" +
-                  dest + "\" /S");
+    EXPECT_EQ(reg::ReadString(reg::Root::LocalMachine, EntryKey(), "QuietUninstallString"), QuietUninstall());
     tree.write("inst\\bin\\c.txt", "changed");
     tree.write("inst\\bin\\mine.txt", "the user's");
 
@@ -93,9 +96,7 @@ TEST_F(Uninstall, AGivenScopeRegistersThereAloneAndTheRecordHoldsIt) {
     InstallRecorded();
     ASSERT_FALSE(s.InstallAborted);
     EXPECT_FALSE(reg::KeyExists(reg::Root::LocalMachine, EntryKey()));
-    EXPECT_EQ(reg::ReadString(reg::Root::CurrentUser, EntryKey(), "QuietUninstallString"),
-              "\"" + dest + "\\setup\\uninstall\\qvsetup.exe\" \"" + dest + "\\setup\\uninstall\" x /UNINSTALL /DIR=\"" +
-                  dest + "\" /CURRENTUSER /S");
+    EXPECT_EQ(reg::ReadString(reg::Root::CurrentUser, EntryKey(), "QuietUninstallString"), QuietUninstall(" /CURRENTUSER"));
     EXPECT_NE(tree.read("inst\\setup\\qvinstall.rec").find("\ntype\t1\r\nscope\tcurrentuser\r\n"), std::string::npos);
     EXPECT_EQ(RunUninstall(s, port, shortcuts, Dest()).end, UninstallOutcome::End::Removed);
     EXPECT_FALSE(reg::KeyExists(reg::Root::CurrentUser, EntryKey()));
