@@ -75,6 +75,7 @@ public:
         // The log and the kind of run are known before the command line is read in full,
         // so that its errors reach the log, and no window appears in a silent run.
         const StartupOptions early = ReadSwitchesLeniently(arguments);
+        mode_ = early.mode;
         int removed = 0;
         if (early.mode == RunMode::Uninstall &&
             RunRemovalFromCopy(arguments, early.installDir.empty() ? "c:\\qv" : early.installDir, removed))
@@ -91,6 +92,7 @@ public:
                 return static_cast<int>(ExitCode::StartupFailed);
             }
         }
+        log_.Write(kRunBeganLine);
         log_.Write("Command line: " + arguments);
         if (!early.loadInfPath.empty() && !LoadAnswers(early.loadInfPath)) return Ended(ExitCode::StartupFailed);
         const ExitCode code = early.mode == RunMode::Uninstall ? RunRemoval(arguments)
@@ -101,7 +103,7 @@ public:
     }
 
     int Ended(ExitCode code) {
-        log_.Write("Exit code " + std::to_string(static_cast<int>(code)) + ": " + ExitCodeMeaning(code));
+        log_.Write(ExitLine(code, mode_));
         return static_cast<int>(code);
     }
 
@@ -112,7 +114,7 @@ public:
         log_.Write(fatal.logLine);
         LoggingPort port(quiet_ ? static_cast<UserPort&>(policy_) : window_, log_);
         port.ShowMessage(fatal.box);
-        log_.Write("Exit code " + std::to_string(static_cast<int>(fatal.code)) + ": " + ExitCodeMeaning(fatal.code));
+        log_.Write(ExitLine(fatal.code, mode_));
         log_.Close();
         ExitProcess(static_cast<UINT>(fatal.code));
     }
@@ -258,6 +260,7 @@ private:
             port_.LogStep("The common controls cannot be initialised" + SystemCause(FromSystemError(GetLastError())));
 
         if (!ParseCommandLine(session_, port_, arguments, options_)) return ExitCode::StartupFailed;
+        if (options_.mode == RunMode::Install && !CheckInstallScope(session_, port_)) return ExitCode::StartupFailed;
         installStatus_.SetCompletion(
             [this](UserPort& port, InstallJournal& journal, const Path& destRoot, bool supplyChain) {
                 ui::SetBusy(true);
@@ -330,6 +333,7 @@ private:
     WinUserPort window_;                // message boxes before any window is up
     LoggingPort port_{window_, log_};  // the same, written to the install log
     StartupOptions options_;
+    RunMode mode_ = RunMode::Install;  // as the first look at the command line found it
     bool silent_ = false;
     bool quiet_ = false;  // message boxes answered by the policy of an unattended run
     bool windowFailed_ = false;

@@ -58,10 +58,14 @@ std::vector<GroupShortcut> GroupShortcuts(const std::string& destRoot, const Gro
 
 namespace {
 
+// The Programs folder an install's group goes to, as the library takes it: the user's for
+// an install for the user alone, else the all-users one where the system has one.
+int32_t GroupCommon(InstallJournal& journal) { return journal.Record().scope == InstallScope::CurrentUser ? 0 : 1; }
+
 // The group's folder, recorded, then made (and listed) where it is missing; empty when the
 // shell does not say where the group goes.
 Path RecordGroupFolder(ShortcutLibrary& library, InstallJournal& journal, const std::string& title) {
-    const std::optional<ProgramsFolder> programs = library.FindProgramsFolder(1);
+    const std::optional<ProgramsFolder> programs = library.FindProgramsFolder(GroupCommon(journal));
     const std::optional<Path> programsPath = programs ? Path::Parse(programs->path, nullptr, PathForms{true}) : std::nullopt;
     const std::optional<Path> folder = !programsPath ? std::nullopt : title.empty() ? programsPath : programsPath->Join(title);
     if (!folder) return {};
@@ -92,7 +96,8 @@ void MakeGroupShortcuts(ShortcutLibrary& library, UserPort& port, InstallJournal
         const Path link = folder.empty() ? Path() : folder.Join(s.name + ".LNK").value_or(Path());
         RunError ignored;  // a link that cannot be made room for is not made: the library says so
         if (!link.empty()) PassOver(journal.PrepareFile(link, ignored));
-        const ShortcutResult result = library.MakeShortCut(1, group, s.name, s.target, s.workdir, s.args);
+        const ShortcutResult result =
+            library.MakeShortCut(GroupCommon(journal), group, s.name, s.target, s.workdir, s.args);
         if (!link.empty() && result == ShortcutResult::Made)
             journal.Wrote(RecordedShortcut{link, s.name, s.target, s.workdir, s.args});
         else if (!link.empty())

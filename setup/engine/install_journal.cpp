@@ -346,6 +346,7 @@ void InstallJournal::SetRun(const InstallRecord& run) {
     record_.languageOffset = run.languageOffset;
     record_.platform = run.platform;
     record_.installType = run.installType;
+    record_.scope = run.scope;
     for (const auto& answer : run.answers)
         Put(record_.answers, answer, [](const auto& a, const auto& b) { return a.first == b.first; });
     InstallRecord lines = record_;

@@ -254,6 +254,7 @@ std::string RunLines(const InstallRecord& r) {
     text += Line({"language", r.language, std::to_string(r.languageOffset)});
     text += Line({"platform", r.platform});
     text += Line({"type", std::to_string(r.installType)});
+    if (r.scope != InstallScope::AsAllowed) text += Line({"scope", r.scope == InstallScope::AllUsers ? "allusers" : "currentuser"});
     for (const auto& [key, value] : r.answers) text += Line({"answer", key, value});
     return text;
 }
@@ -429,7 +430,7 @@ private:
 
 // The number of fields each kind of line has, its name first; journal steps only in a journal.
 const std::map<std::string, size_t> kFieldCounts = {
-    {"installdir", 2}, {"source", 2}, {"language", 3}, {"platform", 2}, {"type", 2},     {"answer", 3},
+    {"installdir", 2}, {"source", 2}, {"language", 3}, {"platform", 2}, {"type", 2},     {"answer", 3}, {"scope", 2},
     {"product", 3},    {"folder", 2}, {"file", 9},     {"entry", 5},    {"dbcode", 4},   {"outside", 4},
     {"group", 5},      {"shortcut", 6}, {"uninstall", 3},
 };
@@ -479,6 +480,9 @@ bool RecordReader::ApplyRun(const std::vector<std::string>& f, std::string& why)
         int64_t type = 0;
         if (!ParseCount(f[1], type) || type > 6) why = "an install type that is not 0 to 6";
         r.installType = static_cast<int>(type);
+    } else if (f[0] == "scope") {
+        if (f[1] != "allusers" && f[1] != "currentuser") why = "a scope that is neither allusers nor currentuser";
+        r.scope = f[1] == "allusers" ? InstallScope::AllUsers : InstallScope::CurrentUser;
     } else if (f[0] == "answer") {
         auto it = std::find_if(r.answers.begin(), r.answers.end(), [&](const auto& a) { return a.first == f[1]; });
         if (it == r.answers.end()) r.answers.emplace_back(f[1], f[2]);

@@ -32,6 +32,7 @@
 #include <vector>
 
 #include "setup/session/path.h"
+#include "setup/session/session.h"
 
 namespace qv {
 
@@ -111,6 +112,7 @@ struct InstallRecord {
     int languageOffset = 0;  // the language's offset in the string table, for the uninstaller's texts
     std::string platform;
     int installType = 1;
+    InstallScope scope = InstallScope::AsAllowed;  // /ALLUSERS or /CURRENTUSER, as the last install was given
     std::vector<std::pair<std::string, std::string>> answers;  // the answers given: key, value
     std::vector<RecordedProduct> products;
     std::vector<Path> folders;  // made by an install, outermost first

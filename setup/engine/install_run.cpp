@@ -23,6 +23,7 @@ InstallRecord RunInfo(const Session& session, const Path& installDir, const Reco
     run.platform = session.DbPlatformCode;
     run.installType = options.installType;
     run.answers = options.answers;
+    run.scope = session.Scope;
     return run;
 }
 
@@ -106,6 +107,7 @@ bool TakeDirectoryLock(Session& session, RunLock& lock, const Path& installDir, 
             return true;
         }
     }
+    session.DirectoryHeld = !session.Cancel.Requested();
     port.LogStep("The install directory " + installDir.str() + " is still in use by another run: this run ends");
     return false;
 }

@@ -122,6 +122,7 @@ void BeginInstallStatus(Session& session, UserPort& port) {
     session.Cancel.Withdraw();
     session.InstallAborted = false;
     session.InstallFailed = false;
+    session.DirectoryHeld = false;
     session.Shown = {};
     port.ShowModuleName("");
     port.ShowFileName("");

@@ -1,8 +1,10 @@
 #include "setup/engine/uninstall_entry.h"
 
 #include "setup/engine/checksum.h"
+#include "setup/session/command_line.h"
 #include "setup/session/file_system.h"
 #include "setup/session/install_log.h"
+#include "setup/session/res_strings.h"
 #include "setup/session/run_lock.h"
 #include "setup/session/text_util.h"
 
@@ -25,7 +27,38 @@ uint32_t EstimatedKiB(const InstallRecord& record) {
     return static_cast<uint32_t>(std::min<int64_t>((bytes + 1023) / 1024, UINT32_MAX));
 }
 
+// The switch that gave the install its scope, for the entry's command lines to give again.
+std::string ScopeSwitch(InstallScope scope) {
+    switch (scope) {
+        case InstallScope::AsAllowed: break;
+        case InstallScope::AllUsers: return " " + SwitchName(SwitchId::AllUsers);
+        case InstallScope::CurrentUser: return " " + SwitchName(SwitchId::CurrentUser);
+    }
+    return {};
+}
+
+// Where the entry may go, in the order tried: the machine's, else the user's, unless the
+// install was given its scope.
+std::vector<reg::Root> EntryRoots(InstallScope scope) {
+    switch (scope) {
+        case InstallScope::AsAllowed: break;
+        case InstallScope::AllUsers: return {reg::Root::LocalMachine};
+        case InstallScope::CurrentUser: return {reg::Root::CurrentUser};
+    }
+    return {reg::Root::LocalMachine, reg::Root::CurrentUser};
+}
+
 }  // namespace
+
+bool CheckInstallScope(const Session& session, UserPort& port) {
+    if (session.Scope != InstallScope::AllUsers || reg::CanWrite(reg::Root::LocalMachine, kUninstallKeyRoot)) return true;
+    port.ShowMessage({Res(session, Str::LoadError) + "\r\n" + SwitchName(SwitchId::AllUsers) +
+                          ": this run cannot write the machine's Apps & features key HKLM\\" + kUninstallKeyRoot +
+                          ".\r\nRun the installer as an administrator, or install for this user alone with " +
+                          SwitchName(SwitchId::CurrentUser) + ".",
+                      kAppTitle, Buttons::Ok, Icon::Exclamation, 1});
+    return false;
+}
 
 std::string UninstallKeyName(const Path& installDir) { return RunLockName(installDir); }
 
@@ -34,11 +67,13 @@ Path UninstallerFolder(const Path& installDir) { return installDir.Join("setup\\
 std::vector<reg::Value> UninstallValues(const InstallRecord& record, const std::string& date) {
     const Path folder = UninstallerFolder(record.installDir);
     const std::string program = folder + "\\" + kProgramName;
-    const std::string remove = Quoted(program) + " " + Quoted(folder) + " x /UNINSTALL /DIR=" + Quoted(record.installDir);
+    const std::string scope = ScopeSwitch(record.scope);
+    const std::string remove =
+        Quoted(program) + " " + Quoted(folder) + " x /UNINSTALL /DIR=" + Quoted(record.installDir) + scope;
     std::string source = record.sourceDir;  // without a "\" before its closing quote
     while (source.size() > 3 && source.back() == '\\') source.pop_back();
     const std::string modify = Quoted(program) + " " + Quoted(source) + " x /MODIFY /LANG=" +
-                               record.language + " /DB=" + record.platform + " /DIR=" + Quoted(record.installDir);
+                               record.language + " /DB=" + record.platform + " /DIR=" + Quoted(record.installDir) + scope;
     return {
         {"DisplayName", "Marrowvale 8.01 (" + record.installDir + ")"},
         {"DisplayVersion", "8.01"},
@@ -87,7 +122,7 @@ void RegisterUninstallEntry(InstallJournal& journal, UserPort& port, const std::
     const std::string key = EntryKey(record.installDir);
     const std::vector<reg::Value> values = UninstallValues(record, date);
     RunError error;
-    for (const reg::Root root : {reg::Root::LocalMachine, reg::Root::CurrentUser}) {
+    for (const reg::Root root : EntryRoots(record.scope)) {
         const std::string name = std::string(reg::RootName(root)) + "\\" + UninstallKeyName(record.installDir);
         if (!journal.WillRegister(name, reg::KeyExists(root, key), error)) break;
         if (!reg::SetValues(root, key, values, error)) continue;

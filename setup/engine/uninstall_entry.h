@@ -2,7 +2,7 @@
 // directory itself. One entry per install directory, under the machine's Uninstall key, or
 // under the user's where the run cannot write the machine's; a later install into the same
 // directory updates it. Its command lines start the program kept in the directory, so that
-// removal needs no CD.
+// removal needs no CD, and carry the scope switch the install was given.
 #pragma once
 
 #include <string>
@@ -34,8 +34,14 @@ std::vector<reg::Value> UninstallValues(const InstallRecord& record, const std::
 void KeepUninstaller(InstallJournal& journal, UserPort& port, const Path& installDir);
 
 // Writes the entry for the journal's record (listed in the journal first, and recorded):
-// the machine's, else the user's. The log says which, or why neither.
+// the machine's, else the user's; only the machine's for a record of /ALLUSERS, only the
+// user's for one of /CURRENTUSER. The log says which, or why none.
 void RegisterUninstallEntry(InstallJournal& journal, UserPort& port, const std::string& date);
+
+// Whether the session's scope can be had: a run given /ALLUSERS that cannot write the
+// machine's Uninstall key is told so (a start-up failure, never a quiet fallback to the
+// user's entry), and false is returned.
+bool CheckInstallScope(const Session& session, UserPort& port);
 
 // The day of a date-time value as the entry's InstallDate has it: "20261208".
 std::string InstallDateOf(double dateTime);

@@ -4,10 +4,12 @@
 #include <cctype>
 #include <vector>
 
+#include "setup/config/answer_file.h"
 #include "setup/engine/install_check.h"
 #include "setup/engine/install_completion.h"
 #include "setup/engine/install_driver.h"
 #include "setup/engine/install_run.h"
+#include "setup/engine/uninstall_entry.h"
 #include "setup/engine/progress.h"
 #include "setup/mainwindow/main_window_logic.h"
 #include "setup/session/disk_utils.h"
@@ -66,10 +68,11 @@ class HeadlessMainView : public MainView {
 public:
     // With plan set, the Install button's checks write nothing and the "install" is the
     // plan of it.
+    // atStart runs when the install (not a plan) starts.
     HeadlessMainView(Session& session, UserPort& port, CompletionServices& completion, bool plan,
-                     const InstallPresenter& present, RecordedRunOptions runOptions)
+                     const InstallPresenter& present, RecordedRunOptions runOptions, std::function<void()> atStart)
         : session_(session), port_(port), completion_(completion), plan_(plan), present_(present),
-          runOptions_(std::move(runOptions)) {}
+          runOptions_(std::move(runOptions)), atStart_(std::move(atStart)) {}
 
     void ShowInstallTypeEntry(int) override {}
     void CheckInstallTypeEntry(int, bool) override {}
@@ -130,6 +133,7 @@ public:
             if (survey.complete) LogPlan(survey, record, port_, FreeSpace(session_.InstallDir.substr(0, 2) + "\\"));
             return;
         }
+        if (atStart_) atStart_();
         const InstallJob job = [this](UserPort& port) {
             BeginInstallStatus(session_, port);
             RunRecordedInstall(session_, port, completion_.Shortcuts(), runOptions_,
@@ -159,6 +163,7 @@ private:
     const bool plan_;
     const InstallPresenter& present_;
     const RecordedRunOptions runOptions_;
+    const std::function<void()> atStart_;
     std::vector<bool> selected_;
     std::string installTo_;
     std::string drive_;
@@ -236,7 +241,7 @@ ExitCode VerifyOrRepair(Session& session, UserPort& port, const StartupOptions& 
         return ExitCode::EndedBeforeInstall;
     }
     RunLock lock;
-    if (!TakeDirectoryLock(session, lock, InstallDirPath(session), port)) return ExitCode::InstallCancelled;
+    if (!TakeDirectoryLock(session, lock, InstallDirPath(session), port)) return ExitCode::DirectoryInUse;
     const Survey survey = SurveyForVerify(session, port, completion.ShowGroupDialog(), shortcuts);
     if (!survey.complete) return ExitCode::InstallFailed;
     const VerifyResult result = LogVerify(session, survey, port);
@@ -265,6 +270,7 @@ bool ApplyLanguageOption(Session& session, UserPort& port, const StartupOptions&
 
 ExitCode InstallExitCode(const Session& session) {
     if (!session.InstallAborted) return ExitCode::Installed;
+    if (session.DirectoryHeld) return ExitCode::DirectoryInUse;
     return session.InstallFailed ? ExitCode::InstallFailed : ExitCode::InstallCancelled;
 }
 
@@ -274,7 +280,7 @@ Path UninstallDir(const StartupOptions& options) {
 
 ExitCode EndUninstall(UserPort& port, const UninstallOutcome& outcome, const Path& removedLater) {
     switch (outcome.end) {
-        case UninstallOutcome::End::Busy:
+        case UninstallOutcome::End::Busy: return ExitCode::DirectoryInUse;
         case UninstallOutcome::End::Cancelled: return ExitCode::InstallCancelled;
         case UninstallOutcome::End::NoRecord: return ExitCode::StartupFailed;
         case UninstallOutcome::End::Removed: break;
@@ -302,6 +308,8 @@ ExitCode EndUninstall(UserPort& port, const UninstallOutcome& outcome, const Pat
 ExitCode RunUnattended(Session& session, UserPort& port, const StartupOptions& options, ShortcutLibrary& shortcuts,
                        const InstallPresenter& present) {
     if (!ApplyLanguageOption(session, port, options)) return ExitCode::StartupFailed;
+    if ((options.mode == RunMode::Install || options.mode == RunMode::Plan) && !CheckInstallScope(session, port))
+        return ExitCode::StartupFailed;
 
     PrepareCatalogue(session, port, options.dbPlatformCode);
     if (options.crcCheck) session.NoCrcCheck = false;
@@ -314,7 +322,16 @@ ExitCode RunUnattended(Session& session, UserPort& port, const StartupOptions& o
     runOptions.installType = options.installType;
     runOptions.rollback = !options.noRollback;
     runOptions.answers = AnswersOf(options);
-    HeadlessMainView view(session, port, completion, options.mode == RunMode::Plan, present, runOptions);
+    // /SAVEINF: the answers are the switches given (an answer file's included), written when
+    // the install starts, as an install through the windows writes its own.
+    const auto saveAnswers = [&] {
+        if (options.saveInfPath.empty()) return;
+        RunError error;
+        port.LogStep((WriteAnswerFile(options.saveInfPath, options, error) ? "Wrote the answers to "
+                                                                          : "Could not write the answers to ") +
+                     options.saveInfPath + SystemCause(error));
+    };
+    HeadlessMainView view(session, port, completion, options.mode == RunMode::Plan, present, runOptions, saveAnswers);
     MainWindowLogic logic(session, port, view);
     logic.ProposeDefaultInstallDir();
     logic.ShowInstallTypeMenus();

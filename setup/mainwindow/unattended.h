@@ -33,7 +33,8 @@ ExitCode RunUnattended(Session& session, UserPort& port, const StartupOptions& o
 // then ends as a failed start-up.
 bool ApplyLanguageOption(Session& session, UserPort& port, const StartupOptions& options);
 
-// The exit code of an install that ran: 0, or 4 after a failure, or 5 after Cancel or Abort.
+// The exit code of an install that ran: 0, or 4 after a failure, 5 after Cancel or Abort,
+// 1618 when another run held the install directory.
 ExitCode InstallExitCode(const Session& session);
 
 // The install-to directory an uninstall removes: /DIR made canonical, else c:\qv.
@@ -42,7 +43,7 @@ Path UninstallDir(const StartupOptions& options);
 // How an uninstall ended, told to the log: what is left in the directory (kept, or added
 // by the user) and what goes at the next restart (held files, handed to the system here,
 // but for those below `removedLater`, which the caller removes once their holder ends).
-// The exit code: 0 all gone, 3 files left, 3010 files held, 5 cancelled or busy, 1 no
+// The exit code: 0 all gone, 3 files left, 3010 files held, 5 cancelled, 1618 busy, 1 no
 // record.
 ExitCode EndUninstall(UserPort& port, const UninstallOutcome& outcome, const Path& removedLater = {});
 

@@ -93,6 +93,16 @@ bool ApplyGroup(StartupOptions& options, const SwitchArg& arg, std::string& prob
     return true;
 }
 
+bool ApplyAllUsers(StartupOptions& options, const SwitchArg&, std::string&) {
+    options.scope = InstallScope::AllUsers;
+    return true;
+}
+
+bool ApplyCurrentUser(StartupOptions& options, const SwitchArg&, std::string&) {
+    options.scope = InstallScope::CurrentUser;
+    return true;
+}
+
 std::optional<std::string> AnswerDb(const StartupOptions& o) {
     if (o.dbPlatformCode.empty()) return std::nullopt;
     return o.dbPlatformCode;
@@ -171,6 +181,15 @@ constexpr Switch kSwitches[] = {
     {.id = SwitchId::Modify, .name = "MODIFY", .early = true, .selects = RunMode::Modify},
     // An install that does not complete keeps what it copied instead of being rolled back.
     {.id = SwitchId::NoRollback, .name = "NOROLLBACK", .flag = &O::noRollback},
+    // The same as /S, under the name other installers give it.
+    {.id = SwitchId::Quiet, .name = "QUIET", .early = true, .flag = &O::silent},
+    // Accepted for packagers who add it: the installer never restarts the machine; a run that
+    // needs a restart says so with its exit code.
+    {.id = SwitchId::NoRestart, .name = "NORESTART", .flag = &O::noRestart},
+    // The machine's Apps & features entry and the all-users Programs folder, or the run ends.
+    {.id = SwitchId::AllUsers, .name = "ALLUSERS", .apply = &ApplyAllUsers},
+    // The user's Apps & features entry and Programs folder; nothing for the machine.
+    {.id = SwitchId::CurrentUser, .name = "CURRENTUSER", .apply = &ApplyCurrentUser},
 };
 
 // How a switch is written: "/LOG=<file>".
@@ -288,6 +307,19 @@ std::string DefaultLogName(RunMode mode) {
     return "qvsetup.log";
 }
 
+std::string ExitLine(ExitCode code, RunMode mode) {
+    const char* done = "installed";
+    switch (mode) {
+        case RunMode::Install:
+        case RunMode::Modify: break;
+        case RunMode::Plan: done = "would install"; break;
+        case RunMode::Verify: done = "intact"; break;
+        case RunMode::Repair: done = "repaired"; break;
+        case RunMode::Uninstall: done = "removed"; break;
+    }
+    return "Exit code " + std::to_string(static_cast<int>(code)) + ": " + ExitCodeMeaning(code, done);
+}
+
 std::span<const Switch> Switches() { return kSwitches; }
 
 const Switch* FindSwitch(std::string_view name) {
@@ -306,7 +338,8 @@ bool ApplySwitches(const std::vector<GivenSwitch>& given, StartupOptions& option
         return g.sw && (g.sw->id == SwitchId::Group || g.sw->id == SwitchId::NoGroup);
     };
     if (std::any_of(given.begin(), given.end(), isGroupChoice)) result.groupGiven = result.noGroup = false;
-    const GivenSwitch *groupWord = nullptr, *noGroupWord = nullptr, *modeWord = nullptr;
+    const GivenSwitch *groupWord = nullptr, *noGroupWord = nullptr, *modeWord = nullptr, *allUsersWord = nullptr,
+                      *currentUserWord = nullptr;
     for (const GivenSwitch& g : given) {
         if (!g.sw) {
             problem = "Unknown switch \"" + g.word + "\".\r\n" + ValidSwitches() + ".";
@@ -315,6 +348,8 @@ bool ApplySwitches(const std::vector<GivenSwitch>& given, StartupOptions& option
         if (!ApplyOne(g, result, problem)) return false;
         if (g.sw->id == SwitchId::Group) groupWord = &g;
         if (g.sw->id == SwitchId::NoGroup) noGroupWord = &g;
+        if (g.sw->id == SwitchId::AllUsers) allUsersWord = &g;
+        if (g.sw->id == SwitchId::CurrentUser) currentUserWord = &g;
         if (!g.sw->selects) continue;
         if (modeWord && modeWord->sw->selects != g.sw->selects) {
             problem = "Switches " + modeWord->word + " and " + g.word + " exclude each other.\r\nUse one of " +
@@ -323,9 +358,10 @@ bool ApplySwitches(const std::vector<GivenSwitch>& given, StartupOptions& option
         }
         modeWord = &g;
     }
-    if (groupWord && noGroupWord) {
-        problem = "Switches " + groupWord->word + " and " + noGroupWord->word + " exclude each other.\r\nUse " +
-                  Usage(*groupWord->sw) + " or " + Usage(*noGroupWord->sw) + ", not both.";
+    for (const auto& [one, other] : {std::pair{groupWord, noGroupWord}, std::pair{allUsersWord, currentUserWord}}) {
+        if (!one || !other) continue;
+        problem = "Switches " + one->word + " and " + other->word + " exclude each other.\r\nUse " + Usage(*one->sw) +
+                  " or " + Usage(*other->sw) + ", not both.";
         return false;
     }
     if (!CheckModes(given, result.mode, problem)) return false;
@@ -414,35 +450,46 @@ std::vector<std::string> SplitSwitchWords(const std::string& text) {
 }
 
 bool ParseCommandLine(Session& session, UserPort& port, const std::string& commandLine,
-                      StartupOptions& options) {
+                      StartupOptions& options, const std::string& programFolder) {
     const std::string line = Trim(commandLine);
     if (line.empty()) {
         ReportMissingParameter(session, port);
         return false;
     }
 
-    // The source directory runs up to the first double quote after the first character.
-    // A first field without quotes gives no directory: the parameter is missing.
-    const size_t quote = line.find('"', 1);
-    if (line[0] != '"' || quote == std::string::npos) {
-        ReportMissingParameter(session, port);
-        return false;
-    }
-    std::string source = Trim(line.substr(0, quote));
-    if (!source.empty() && source.front() == '"') source.erase(0, 1);
-    if (!source.empty() && source.back() == '"') source.pop_back();
-
-    // A blank must follow the closing quote; what comes after it is the further text.
-    const size_t blank = line.find(' ', quote + 1);
-    if (blank == std::string::npos) {
-        ReportMissingParameter(session, port);
-        return false;
+    std::string source, further;
+    if (line[0] != '"') {
+        // Switches only, or words: the program was started from the CD's own folder (as
+        // deployment tools and wrappers start it), and the whole line is further text.
+        // Where the program's folder is unknown, the parameter is missing.
+        if (programFolder.empty()) {
+            ReportMissingParameter(session, port);
+            return false;
+        }
+        source = programFolder;
+        further = line;
+    } else {
+        // The source directory runs up to the first double quote after the first character.
+        const size_t quote = line.find('"', 1);
+        if (quote == std::string::npos) {
+            ReportMissingParameter(session, port);
+            return false;
+        }
+        source = Trim(line.substr(0, quote));
+        source.erase(0, 1);  // the opening quote
+        // A blank must follow the closing quote; what comes after it is the further text.
+        const size_t blank = line.find(' ', quote + 1);
+        if (blank == std::string::npos) {
+            ReportMissingParameter(session, port);
+            return false;
+        }
+        further = line.substr(blank + 1);
     }
     if (!source.empty() && source.back() == '\\') source.pop_back();
     session.SourceDir = source;
 
     std::string problem;
-    if (!ReadSwitches(line.substr(blank + 1), options, problem)) {
+    if (!ReadSwitches(further, options, problem)) {
         TellUser(port, Res(session, Str::LoadError) + "\r\n" + problem);
         return false;
     }
@@ -455,6 +502,7 @@ bool ParseCommandLine(Session& session, UserPort& port, const std::string& comma
     RunError ignored;  // a folder that cannot be made is passed over here
     if (!fs::IsDirectory(*temp)) PassOver(fs::CreateDir(*temp, ignored));
     session.TempDir = temp->Unslashed();
+    session.Scope = options.scope;
     return true;
 }
 

@@ -1,5 +1,6 @@
 // The installer's command line: the CD's source directory in double quotes, a blank,
-// then further text. Words of the further text that begin with "/" are switches (names
+// then further text. A line that does not begin with a double quote (switches only, or
+// words) names no directory: the CD is then the program's own folder. Words of the further text that begin with "/" are switches (names
 // in any case; a value with blanks goes in double quotes); other words are ignored.
 //
 // Every switch is one row of the switch table (command_line.cpp): its name, how its value
@@ -19,6 +20,8 @@
 #include <utility>
 #include <vector>
 
+#include "setup/session/exit_codes.h"
+#include "setup/session/file_system.h"
 #include "setup/session/session.h"
 #include "setup/session/user_port.h"
 
@@ -36,6 +39,9 @@ inline constexpr RunModes kEveryMode = ~0u;
 
 // The log a run of this mode writes without /LOG, in the temporary directory.
 std::string DefaultLogName(RunMode mode);
+
+// The last line of a run's log: "Exit code 0: removed", said as the mode means the code.
+std::string ExitLine(ExitCode code, RunMode mode);
 
 struct StartupOptions {
     std::string dbPlatformCode = "SBS";
@@ -57,6 +63,8 @@ struct StartupOptions {
     std::string saveInfPath;   // empty: no answer file written
     std::string loadInfPath;   // empty: no answer file read
     bool noRollback = false;   // an install that does not complete keeps what it copied
+    bool noRestart = false;    // /NORESTART, accepted: the installer never restarts the machine
+    InstallScope scope = InstallScope::AsAllowed;  // /ALLUSERS, /CURRENTUSER
 
     // No window at all: silent, or a plan, verify or repair.
     bool Unattended() const {
@@ -71,7 +79,7 @@ struct StartupOptions {
 // The switches, one id each, in the order of the usage text.
 enum class SwitchId {
     Silent, Lang, Db, Type, Products, Dir, Group, NoGroup, DbDir, Crc, Log, Plan, Verify, Repair, Passive, SaveInf,
-    LoadInf, Uninstall, Modify, NoRollback
+    LoadInf, Uninstall, Modify, NoRollback, Quiet, NoRestart, AllUsers, CurrentUser
 };
 
 // A switch's value as given, for the switch's own reading.
@@ -145,9 +153,11 @@ bool ReadSwitches(const std::string& furtherText, StartupOptions& options, std::
 StartupOptions ReadSwitchesLeniently(const std::string& commandLine);
 
 // Reads the command line (without the program's own name) into SourceDir, the switches
-// into options, and finds TempDir. On failure it tells the user and returns false: the
-// process is to end.
+// into options (and their scope into Scope), and finds TempDir. A line whose first field
+// is not in double quotes takes programFolder (the folder of the running program) as the
+// source directory and reads all of it as further text. On failure it tells the user and
+// returns false: the process is to end.
 bool ParseCommandLine(Session& session, UserPort& port, const std::string& commandLine,
-                      StartupOptions& options);
+                      StartupOptions& options, const std::string& programFolder = fs::ProgramFolder());
 
 }  // namespace qv

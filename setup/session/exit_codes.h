@@ -21,19 +21,24 @@ enum class ExitCode : int {
     // A fatal error during the install (a failure of a whole file list).
     InstallFailed = 4,
     // Cancelled during the install, or Abort at an Abort/Retry/Ignore box; an uninstall that
-    // was cancelled; any run that found its install directory in use by another run.
+    // was cancelled.
     InstallCancelled = 5,
     // A verify found the installation not as the install leaves it.
     Drifted = 6,
     // An uninstall removed everything but files held open, which go at the next restart
     // (the code deployment tools know as "restart needed").
     RemovedAtRestart = 3010,
+    // Another run held the install directory for longer than the wait: nothing was done, and
+    // the run can be tried again (the code deployment tools know as "another installation is
+    // in progress", which they retry).
+    DirectoryInUse = 1618,
 };
 
-// What a code means, as the install log's last line says it.
-inline const char* ExitCodeMeaning(ExitCode code) {
+// What a code means, as the install log's last line says it; `done` is what 0 means for
+// the run's mode ("installed", "intact", "removed", ...).
+inline const char* ExitCodeMeaning(ExitCode code, const char* done = "installed") {
     switch (code) {
-        case ExitCode::Installed: return "installed";
+        case ExitCode::Installed: return done;
         case ExitCode::StartupFailed: return "start-up failed";
         case ExitCode::EndedBeforeInstall: return "ended before installing";
         case ExitCode::InstallFailed: return "the install failed";
@@ -41,6 +46,7 @@ inline const char* ExitCodeMeaning(ExitCode code) {
         case ExitCode::Drifted: return "the installation has drifted";
         case ExitCode::RemovedKeptSome: return "removed, some files kept";
         case ExitCode::RemovedAtRestart: return "removed, some files go at the next restart";
+        case ExitCode::DirectoryInUse: return "another run holds the install directory, try again later";
     }
     return "";
 }

@@ -79,7 +79,7 @@ bool InstallLog::Open(const std::string& path, std::string& error) {
     Close();
     error.clear();
     RunError cause;
-    file_ = fs::OpenFile(path, "wb", cause);
+    file_ = fs::OpenFile(path, "ab", cause);
     if (!file_) {
         error = "Cannot create the log file \"" + path + "\": " + cause.description + ".";
         return false;

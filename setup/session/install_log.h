@@ -16,8 +16,9 @@ public:
     InstallLog(const InstallLog&) = delete;
     InstallLog& operator=(const InstallLog&) = delete;
 
-    // Creates the file, or empties it when it exists. On failure `error` says why and
-    // the log stays closed (writing to it then does nothing).
+    // Creates the file, or appends to it when it exists: a run never replaces an earlier
+    // run's log (a deployment tool's failed attempt stays readable after its retry). On
+    // failure `error` says why and the log stays closed (writing to it then does nothing).
     bool Open(const std::string& path, std::string& error);
     void Close();
     bool IsOpen() const { return file_ != nullptr; }
@@ -41,6 +42,10 @@ private:
     bool healthy_ = true;
     std::function<double()> now_;
 };
+
+// The first line every run writes to its log, so that a log that several runs appended to
+// reads run by run.
+inline constexpr const char* kRunBeganLine = "Run began (appended to this log: the lines of earlier runs stay above)";
 
 // A date-time value (days since 30 December 1899, the fraction being the time of day)
 // as "yyyy-mm-dd hh:mm:ss.mmm", rounded to the millisecond.

@@ -32,6 +32,11 @@ bool KeyExists(Root root, const std::string& key);
 // Whether this program may make keys below `key` (natively always): under the machine's
 // root, only a run with the administrators' rights may.
 bool CanWrite(Root root, const std::string& key);
+#ifndef _WIN32
+// Natively: whether CanWrite and SetValues let this root be written (a test's run without
+// the administrators' rights).
+void SetWritableForTests(Root root, bool writable);
+#endif
 // Deletes the key with its values (it has no subkeys of ours).
 [[nodiscard]] bool DeleteKey(Root root, const std::string& key, RunError& error);
 

@@ -22,9 +22,18 @@ std::string Upper(std::string text) {
 
 std::string Path(Root root, const std::string& key) { return std::string(RootName(root)) + "\\" + Upper(key); }
 
+bool& Writable(Root root) {
+    static bool writable[2] = {true, true};
+    return writable[root == Root::LocalMachine ? 0 : 1];
+}
+
 }  // namespace
 
-bool SetValues(Root root, const std::string& key, const std::vector<Value>& values, RunError&) {
+bool SetValues(Root root, const std::string& key, const std::vector<Value>& values, RunError& error) {
+    if (!Writable(root)) {
+        error = err::PermissionDenied();
+        return false;
+    }
     Values& stored = Keys()[Path(root, key)];
     for (const Value& v : values) stored[Upper(v.name)] = v.data;
     return true;
@@ -40,7 +49,9 @@ std::optional<std::string> ReadString(Root root, const std::string& key, const s
 
 bool KeyExists(Root root, const std::string& key) { return Keys().count(Path(root, key)) > 0; }
 
-bool CanWrite(Root, const std::string&) { return true; }
+bool CanWrite(Root root, const std::string&) { return Writable(root); }
+
+void SetWritableForTests(Root root, bool writable) { Writable(root) = writable; }
 
 bool DeleteKey(Root root, const std::string& key, RunError&) {
     Keys().erase(Path(root, key));

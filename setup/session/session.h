@@ -54,6 +54,11 @@ inline constexpr size_t kMaxPathLength = 259;
 // The program group title's longest length, as the group dialog's text box allows.
 inline constexpr size_t kMaxGroupTitle = 30;
 
+// For whom an install registers and makes its shortcuts: as the run's rights allow (the
+// machine's Apps & features entry, else the user's), for every user (/ALLUSERS), or for
+// the user alone (/CURRENTUSER).
+enum class InstallScope { AsAllowed, AllUsers, CurrentUser };
+
 // Allocation unit to which byte counts are rounded for the progress figures.
 inline constexpr int32_t kClusterSize = 16384;
 
@@ -98,6 +103,10 @@ struct Session {
     // Set with InstallAborted when the install ended on a failure (a file list, a folder,
     // the program itself) rather than by the user's Cancel or Abort.
     bool InstallFailed = false;
+    // Set with InstallAborted when the run gave up waiting for another run that held the
+    // install directory (not by the user's Cancel).
+    bool DirectoryHeld = false;
+    InstallScope Scope = InstallScope::AsAllowed;  // from the command line
     int16_t CurrentProduct = 0;
     int16_t HasCompressed = 0;
     bool ToolsInstalled = false;

@@ -156,6 +156,32 @@ TEST_F(RolloutTest, TheAnswersOfAnInstallThroughTheWindowsInstallTheSameSilently
                                        "Unknown key \"SPEED\" in the answer file " + answers));
 }
 
+TEST_F(RolloutTest, StartedFromTheCdsOwnFolderWithSwitchesOnlyItInstallsThatCdAndSavesTheSwitchesGiven) {
+    cd.Add(ManyFiles(5));
+    std::string error;
+    ASSERT_TRUE(cd.Master(error)) << error;
+    // The program and its libraries on the CD, started there as a deployment tool starts
+    // it: switches only, from another current directory.
+    for (const char* name : {"qvsetup.exe", "qvole.dll", "qvcrc.dll"})
+        ASSERT_TRUE(CopyFileA((ProgramFolder() + "\\" + name).c_str(), (cd.root() + "\\" + name).c_str(), FALSE)) << name;
+    const std::string here = scratch_.path("here");
+    ASSERT_TRUE(CreateDirectoryA(here.c_str(), nullptr));
+    const Environment environment = TempEnvironment();
+    ASSERT_TRUE(app.Start(cd.root() + "\\" + kSetupExe,
+                          "/QUIET /NORESTART /DIR=\"" + Target() + "\" /NOGROUP /LOG=\"" + LogPath() + "\" /SAVEINF=saved.inf",
+                          here, &environment))
+        << app.error();
+    ExpectExitCode(0);
+    EXPECT_TRUE(Tree(Target()).count("\\many\\f4.dat")) << "the CD in the program's folder was not installed";
+    EXPECT_TRUE(HasLineStarting(Log(), "Source directory: " + cd.root() + "\\, 1 products"))
+        << ::testing::PrintToString(Log());
+    // Under /S the answers are the switches given; a bare name lies in the current directory.
+    const std::optional<std::string> saved = ReadFile(here + "\\saved.inf");
+    ASSERT_TRUE(saved.has_value()) << "no answer file in " << here;
+    EXPECT_NE(saved->find("DIR=" + Target() + "\r\n"), std::string::npos) << *saved;
+    EXPECT_NE(saved->find("NOGROUP=1\r\n"), std::string::npos) << *saved;
+}
+
 TEST_F(RolloutTest, APassiveRunAnswersTheBoxesOfItsStartUpAsASilentRunDoes) {
     std::string error;
     ASSERT_TRUE(cd.Master(error)) << error;

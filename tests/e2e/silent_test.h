@@ -11,6 +11,9 @@
 
 namespace qve2e {
 
+// The line with which every run begins its log.
+inline constexpr const char* kRunBegan = "Run began (appended to this log: the lines of earlier runs stay above)";
+
 // The lines of a log, each checked for its time stamp and its CR LF, without the stamp.
 inline std::vector<std::string> LogLines(const std::string& text) {
     static const std::regex stamp(R"(^\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2}\.\d{3}  )");
@@ -79,10 +82,22 @@ protected:
         return code.value_or(kKilledExitCode);
     }
 
+    // The lines of the last run's log: every run appends to the log, and begins with
+    // kRunBegan, which is left out.
     std::vector<std::string> Log() {
         const std::optional<std::string> text = ReadFile(LogPath());
         EXPECT_TRUE(text.has_value()) << "no log at " << LogPath();
-        return text ? LogLines(*text) : std::vector<std::string>{};
+        std::vector<std::string> lines = text ? LogLines(*text) : std::vector<std::string>{};
+        const auto began = std::find(lines.rbegin(), lines.rend(), kRunBegan);
+        EXPECT_NE(began, lines.rend()) << "the log holds no run's first line";
+        if (began != lines.rend()) lines.erase(lines.begin(), began.base());
+        return lines;
+    }
+    // How many runs the log holds.
+    size_t RunsInLog() {
+        const std::optional<std::string> text = ReadFile(LogPath());
+        const std::vector<std::string> lines = text ? LogLines(*text) : std::vector<std::string>{};
+        return static_cast<size_t>(std::count(lines.begin(), lines.end(), kRunBegan));
     }
 
     qvtest::TempTree target_;

@@ -28,8 +28,8 @@ std::vector<std::string> Tree(const std::string& folder) {
     return files;
 }
 
-// What Wine's own uninstaller lists: one line per entry, "<key>|||<name>".
-std::string UninstallerList() {
+// What a command line of the system's own programs prints, standard error included.
+std::string CommandOutput(std::string commandLine) {
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     HANDLE readEnd = nullptr, writeEnd = nullptr;
     if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) return "(no pipe)";
@@ -39,9 +39,8 @@ std::string UninstallerList() {
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdOutput = startup.hStdError = writeEnd;
     PROCESS_INFORMATION process{};
-    char line[] = "uninstaller.exe --list";
-    const BOOL started = CreateProcessA(nullptr, line, nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr,
-                                        &startup, &process);
+    const BOOL started = CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
+                                        nullptr, &startup, &process);
     CloseHandle(writeEnd);
     std::string output;
     char buffer[4096];
@@ -55,10 +54,13 @@ std::string UninstallerList() {
     return output;
 }
 
-std::string RegistryString(const std::string& key, const std::string& name) {
+// What Wine's own uninstaller lists: one line per entry, "<key>|||<name>".
+std::string UninstallerList() { return CommandOutput("uninstaller.exe --list"); }
+
+std::string RegistryString(const std::string& key, const std::string& name, HKEY root = HKEY_LOCAL_MACHINE) {
     char value[2048] = {};
     DWORD size = sizeof value;
-    if (RegGetValueA(HKEY_LOCAL_MACHINE, key.c_str(), name.c_str(), RRF_RT_REG_SZ, nullptr, value, &size) != ERROR_SUCCESS)
+    if (RegGetValueA(root, key.c_str(), name.c_str(), RRF_RT_REG_SZ, nullptr, value, &size) != ERROR_SUCCESS)
         return {};
     return value;
 }
@@ -77,19 +79,21 @@ protected:
     void TearDown() override {
         SilentSetupTest::TearDown();
         qvtest::RemoveTree(GroupFolder());
+        qvtest::RemoveTree(GroupFolder(CSIDL_PROGRAMS));
     }
     std::string Switches() const {
         return "/DB=ORA /DIR=\"" + Target() + "\" /GROUP=\"" + group_ + "\" /DBDIR=\"" + scratch_.path("client") + "\"";
     }
-    std::string GroupFolder() const {
+    // The group's folder in the all-users Programs folder, or in the user's.
+    std::string GroupFolder(int programsId = CSIDL_COMMON_PROGRAMS) const {
         char programs[MAX_PATH] = {};
-        SHGetFolderPathA(nullptr, CSIDL_COMMON_PROGRAMS, nullptr, SHGFP_TYPE_CURRENT, programs);
+        SHGetFolderPathA(nullptr, programsId, nullptr, SHGFP_TYPE_CURRENT, programs);
         return std::string(programs) + "\\" + group_;
     }
     std::string EntryKey() const { return std::string(qv::kUninstallKeyRoot) + "\\" + qv::UninstallKeyName(qvtest::P(Target())); }
     // Starts a command line of the entry as Apps & features would, and waits for its end.
-    DWORD RunEntryCommand(const std::string& name, const Environment& environment) {
-        const std::string command = RegistryString(EntryKey(), name);
+    DWORD RunEntryCommand(const std::string& name, const Environment& environment, HKEY root = HKEY_LOCAL_MACHINE) {
+        const std::string command = RegistryString(EntryKey(), name, root);
         const size_t quote = command.find('"', 1);
         EXPECT_EQ(command.rfind("\"" + Target() + "\\setup\\uninstall\\qvsetup.exe\" ", 0), 0u) << command;
         EXPECT_TRUE(app.Start(command.substr(1, quote - 1), command.substr(quote + 2) + " /LOG=\"" + LogPath() + "\"",
@@ -126,6 +130,28 @@ TEST_F(UninstallTest, TheQuietUninstallRemovesWhatWasWrittenAndKeepsWhatChangedO
     EXPECT_TRUE(HasLine(log, "Kept: " + Target() + "\\ledger\\b.dat (changed since the install)"));
     EXPECT_TRUE(HasLine(log, "Left in the install directory: " + Target() + "\\ledger\\notes.txt"));
     EXPECT_EQ(log.back(), "Exit code 3: removed, some files kept");
+}
+
+TEST_F(UninstallTest, ForTheUserAloneTheEntryAndTheGroupAreTheUsersAndTheRemovalTakesThem) {
+    ASSERT_EQ(RunSilent(Switches() + " /CURRENTUSER"), 0u);
+    // The registry as its own tool reads it: the user's entry, whose command lines carry
+    // the switch, and nothing under the machine's key.
+    const std::string key = "\\" + EntryKey() + "\"";
+    const std::string user = CommandOutput("reg.exe query \"HKCU" + key + " /v QuietUninstallString");
+    EXPECT_NE(user.find("REG_SZ"), std::string::npos) << user;
+    EXPECT_NE(user.find("/DIR=\"" + Target() + "\" /CURRENTUSER /S"), std::string::npos) << user;
+    const std::string machine = CommandOutput("reg.exe query \"HKLM" + key);
+    EXPECT_EQ(machine.find("REG_SZ"), std::string::npos) << machine;
+    EXPECT_TRUE(std::filesystem::exists(GroupFolder(CSIDL_PROGRAMS) + "\\Data Ferry.LNK"));
+    EXPECT_FALSE(std::filesystem::exists(GroupFolder())) << "the group went to the all-users Programs folder";
+    EXPECT_NE(ReadFile(Target() + "\\setup\\qvinstall.rec").value_or("").find("\nscope\tcurrentuser\r\n"),
+              std::string::npos);
+
+    EXPECT_EQ(RunEntryCommand("QuietUninstallString", TempEnvironment(), HKEY_CURRENT_USER), 0u);
+    // The copy in TEMP that did the removal finishes its log once the program has ended.
+    EXPECT_TRUE(WaitUntil([&] { return HasLine(Log(), "Exit code 0: removed"); })) << ::testing::PrintToString(Log());
+    EXPECT_EQ(CommandOutput("reg.exe query \"HKCU" + key).find("REG_SZ"), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(GroupFolder(CSIDL_PROGRAMS))) << "the user's group stayed";
 }
 
 TEST_F(UninstallTest, WithTheWindowsItAsksFirstAndNamesWhatItKept) {

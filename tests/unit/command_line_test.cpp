@@ -53,7 +53,10 @@ protected:
 
     CommandLineTest() { temp.Set("TEMP", tree.root()); }
 
-    bool Parse(const std::string& line) { return ParseCommandLine(session, port, line, options); }
+    // The program's folder is not known unless a test gives it.
+    bool Parse(const std::string& line, const std::string& programFolder = "") {
+        return ParseCommandLine(session, port, line, options, programFolder);
+    }
 
     void ExpectMissingParameter() {
         ASSERT_EQ(port.messages.size(), 1u);
@@ -79,6 +82,40 @@ TEST_F(CommandLineTest, MissingParameterCases) {
         EXPECT_FALSE(Parse(line));
         ExpectMissingParameter();
     }
+}
+
+TEST_F(CommandLineTest, WithoutAQuotedFirstFieldTheCdIsTheProgramsOwnFolder) {
+    ASSERT_TRUE(Parse("/S /DIR=\"c:\\a b\"", "Z:\\cd\\"));
+    EXPECT_EQ(session.SourceDir, "Z:\\cd");
+    EXPECT_TRUE(options.silent);
+    EXPECT_EQ(options.installDir, "c:\\a b");
+    options = {};
+    ASSERT_TRUE(Parse("install now /QUIET", "Z:\\cd"));
+    EXPECT_EQ(session.SourceDir, "Z:\\cd");
+    EXPECT_TRUE(options.silent);
+    EXPECT_TRUE(port.messages.empty());
+    // An empty line and a quoted directory without further text still name no CD.
+    for (const char* line : {"", "\"D:\\cd\""}) {
+        SCOPED_TRACE(line);
+        EXPECT_FALSE(Parse(line, "Z:\\cd"));
+        ExpectMissingParameter();
+        port.messages.clear();
+    }
+}
+
+TEST_F(CommandLineTest, ScopeAndRestartSwitches) {
+    ASSERT_TRUE(Parse("\"D:\\cd\" x /NORESTART /CURRENTUSER"));
+    EXPECT_TRUE(options.noRestart);
+    EXPECT_EQ(options.scope, InstallScope::CurrentUser);
+    EXPECT_EQ(session.Scope, InstallScope::CurrentUser);
+    options = {};
+    ASSERT_TRUE(Parse("\"D:\\cd\" x /allusers"));
+    EXPECT_EQ(session.Scope, InstallScope::AllUsers);
+    options = {};
+    ASSERT_TRUE(Parse("\"D:\\cd\" x"));
+    EXPECT_EQ(session.Scope, InstallScope::AsAllowed);
+    // /QUIET is /S to the first look too, so that no window shows.
+    EXPECT_TRUE(ReadSwitchesLeniently("/QUIET /LOG=x.log").Unattended());
 }
 
 TEST_F(CommandLineTest, DatabaseSwitch) {
@@ -187,7 +224,7 @@ TEST(Switches, EachBadWordIsNamedAndLeavesTheOptionsAlone) {
     const std::string valid =
         "Valid switches: /S /LANG=<code> /DB=<code> /TYPE=<0-6> /PRODUCTS=<code>,<code> /DIR=<path> "
         "/GROUP=<title> /NOGROUP /DBDIR=<path> /CRC /LOG=<file> /PLAN /VERIFY /REPAIR /PASSIVE /SAVEINF=<file> "
-        "/LOADINF=<file> /UNINSTALL /MODIFY /NOROLLBACK.";
+        "/LOADINF=<file> /UNINSTALL /MODIFY /NOROLLBACK /QUIET /NORESTART /ALLUSERS /CURRENTUSER.";
     const std::string title31(31, 't');
     const std::pair<std::string, std::string> cases[] = {
         {"x /FOO", "Unknown switch \"/FOO\".\r\n" + valid},
@@ -220,6 +257,9 @@ TEST(Switches, EachBadWordIsNamedAndLeavesTheOptionsAlone) {
         {"/nogroup /GROUP=G", "Switches /GROUP=G and /nogroup exclude each other.\r\nUse /GROUP=<title> or /NOGROUP, not both."},
         {"/GROUP=G /NOGROUP /GROUP=H",
          "Switches /GROUP=H and /NOGROUP exclude each other.\r\nUse /GROUP=<title> or /NOGROUP, not both."},
+        {"/ALLUSERS /currentuser",
+         "Switches /ALLUSERS and /currentuser exclude each other.\r\nUse /ALLUSERS or /CURRENTUSER, not both."},
+        {"/NORESTART=1", "Switch \"/NORESTART=1\" takes no value.\r\nUse /NORESTART."},
         {"/DB=", "Unknown database platform \"\" in /DB=.\r\nUse one of SBS, ORA, INF, DBX, SYB, MSS, DB4, DB2."},
     };
     for (const auto& [text, expected] : cases) {
@@ -241,7 +281,8 @@ TEST_F(CommandLineTest, BadSwitchIsToldInOneLoadErrorBox) {
     EXPECT_EQ(port.messages[0].text,
               "Load Error\r\nUnknown switch \"/foo\".\r\nValid switches: /S /LANG=<code> /DB=<code> /TYPE=<0-6> "
               "/PRODUCTS=<code>,<code> /DIR=<path> /GROUP=<title> /NOGROUP /DBDIR=<path> /CRC /LOG=<file> "
-              "/PLAN /VERIFY /REPAIR /PASSIVE /SAVEINF=<file> /LOADINF=<file> /UNINSTALL /MODIFY /NOROLLBACK.");
+              "/PLAN /VERIFY /REPAIR /PASSIVE /SAVEINF=<file> /LOADINF=<file> /UNINSTALL /MODIFY /NOROLLBACK /QUIET "
+              "/NORESTART /ALLUSERS /CURRENTUSER.");
     EXPECT_EQ(port.messages[0].title, "Marrowvale CD-ROM Installation");
     EXPECT_EQ(port.messages[0].icon, Icon::Exclamation);
     EXPECT_EQ(port.messages[0].buttons, Buttons::Ok);

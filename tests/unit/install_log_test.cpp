@@ -86,13 +86,13 @@ TEST_F(InstallLogTest, LinesWithTimeStampsCrLfAndEscapedBreaks) {
     EXPECT_EQ(qvtest::ReadSharedFile(tree.path("setup.log")).find("after closing"), std::string::npos);
 }
 
-TEST_F(InstallLogTest, OpeningEmptiesAnEarlierLog) {
+TEST_F(InstallLogTest, OpeningAppendsToAnEarlierLog) {
     tree.write("setup.log", "an earlier run's lines\r\n");
     std::string error;
     ASSERT_TRUE(log.Open(tree.path("setup.log"), error));
-    EXPECT_EQ(qvtest::ReadSharedFile(tree.path("setup.log")), "");
+    EXPECT_EQ(qvtest::ReadSharedFile(tree.path("setup.log")), "an earlier run's lines\r\n");
     log.Write("new");
-    EXPECT_EQ(qvtest::ReadSharedFile(tree.path("setup.log")), "2025-01-01 12:00:00.000  new\r\n");
+    EXPECT_EQ(qvtest::ReadSharedFile(tree.path("setup.log")), "an earlier run's lines\r\n2025-01-01 12:00:00.000  new\r\n");
 }
 
 TEST_F(InstallLogTest, LogThatCannotBeCreatedStaysClosed) {

@@ -35,6 +35,11 @@ struct Uninstall : qvtest::EngineFixture {
     std::string Src(const std::string& spec) const { return cd + "\\P\\" + spec; }
     std::string Dst(const std::string& spec) const { return dest + "\\" + spec; }
     std::string EntryKey() const { return std::string(kUninstallKeyRoot) + "\\" + UninstallKeyName(Dest()); }
+    // The entry's quiet uninstall command line, with the scope switch the install was given.
+    std::string QuietUninstall(const std::string& scopeSwitch = "") const {
+        return "\"" + dest + "\\setup\\uninstall\\qvsetup.exe\" \"" + dest + "\\setup\\uninstall\" x /UNINSTALL /DIR=\"" +
+               dest + "\"" + scopeSwitch + " /S";
+    }
 };
 
 TEST_F(Uninstall, AnInstallThatFailsIsRolledBackToTheEarlierFilesByteForByte) {
@@ -61,9 +66,7 @@ TEST_F(Uninstall, RemovesWhatWasWrittenAndKeepsAndNamesWhatChangedOrWasAdded) {
     InstallRecorded();
     ASSERT_FALSE(s.InstallAborted);
     ASSERT_TRUE(reg::KeyExists(reg::Root::LocalMachine, EntryKey()));
-    EXPECT_EQ(reg::ReadString(reg::Root::LocalMachine, EntryKey(), "QuietUninstallString"),
-              "\"" + dest + "\\setup\\uninstall\\qvsetup.exe\" \"" + dest + "\\setup\\uninstall\" x /UNINSTALL /DIR=\"" +
-                  dest + "\" /S");
+    EXPECT_EQ(reg::ReadString(reg::Root::LocalMachine, EntryKey(), "QuietUninstallString"), QuietUninstall());
     tree.write("inst\\bin\\c.txt", "changed");
     tree.write("inst\\bin\\mine.txt", "the user's");
 
@@ -76,6 +79,47 @@ TEST_F(Uninstall, RemovesWhatWasWrittenAndKeepsAndNamesWhatChangedOrWasAdded) {
 
     // Nothing left to remove: the next uninstall finds no record.
     EXPECT_EQ(RunUninstall(s, port, shortcuts, Dest()).end, UninstallOutcome::End::NoRecord);
+}
+
+// Detection rules name the entry by its key, worked out from the directory as the README
+// tells: the same key for every spelling, and the README's examples.
+TEST(UninstallKey, IsTheOneDetectionRulesComputeForADirectory) {
+    EXPECT_EQ(UninstallKeyName(qvtest::P("c:\\qv")), "MarrowvaleSetup-337cf4e3-5");
+    EXPECT_EQ(UninstallKeyName(qvtest::P("C:\\QV\\")), "MarrowvaleSetup-337cf4e3-5");
+    EXPECT_EQ(UninstallKeyName(qvtest::P("c:\\marrowvale")), "MarrowvaleSetup-77941076-13");
+}
+
+TEST_F(Uninstall, AGivenScopeRegistersThereAloneAndTheRecordHoldsIt) {
+    // For the user alone: the user's entry, whose command lines carry the switch, and
+    // nothing for the machine; the removal takes the user's entry.
+    s.Scope = InstallScope::CurrentUser;
+    InstallRecorded();
+    ASSERT_FALSE(s.InstallAborted);
+    EXPECT_FALSE(reg::KeyExists(reg::Root::LocalMachine, EntryKey()));
+    EXPECT_EQ(reg::ReadString(reg::Root::CurrentUser, EntryKey(), "QuietUninstallString"), QuietUninstall(" /CURRENTUSER"));
+    EXPECT_NE(tree.read("inst\\setup\\qvinstall.rec").find("\ntype\t1\r\nscope\tcurrentuser\r\n"), std::string::npos);
+    EXPECT_EQ(RunUninstall(s, port, shortcuts, Dest()).end, UninstallOutcome::End::Removed);
+    EXPECT_FALSE(reg::KeyExists(reg::Root::CurrentUser, EntryKey()));
+
+#ifndef _WIN32
+    // For every user, by a run that cannot write the machine's key: the start-up says so,
+    // and the user's entry is never taken instead.
+    s.Scope = InstallScope::AllUsers;
+    reg::SetWritableForTests(reg::Root::LocalMachine, false);
+    port.messages.clear();
+    EXPECT_FALSE(CheckInstallScope(s, port));
+    ASSERT_EQ(port.messages.size(), 1u);
+    EXPECT_EQ(port.messages[0].text,
+              "Load Error\r\n/ALLUSERS: this run cannot write the machine's Apps & features key "
+              "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall.\r\nRun the installer as an "
+              "administrator, or install for this user alone with /CURRENTUSER.");
+    InstallRecorded();  // had it gone on all the same
+    reg::SetWritableForTests(reg::Root::LocalMachine, true);
+    EXPECT_EQ(reg::ReadString(reg::Root::CurrentUser, EntryKey(), "DisplayName"), std::nullopt);
+    EXPECT_FALSE(reg::KeyExists(reg::Root::LocalMachine, EntryKey()));
+    s.Scope = InstallScope::CurrentUser;
+    EXPECT_TRUE(CheckInstallScope(s, port));
+#endif
 }
 
 TEST_F(Uninstall, ATamperedRecordCannotRemoveAnythingElse) {
