@@ -32,12 +32,13 @@ enum class Attempt { Copied, Cancelled, Failed };
 // One attempt at the copy, from opening both files to carrying the times over. The copy is
 // created under the destination's own name, where the journal has made room for it. Its
 // bytes come from the source file, or from what was read of it ahead (`ahead`, not null).
+// `expected` is the checksum the copy is compared with afterwards (null: none).
 class CopyAttempt {
 public:
     CopyAttempt(Session& session, UserPort& port, const std::string& source, SourceBytes* ahead,
-                const Path& dest, Checking checking, bool flush)
+                const Path& dest, Checking checking, const std::string* expected, bool flush)
         : session_(session), port_(port), source_(source), ahead_(ahead), dest_(dest), checking_(checking),
-          flush_(flush) {}
+          expected_(expected), flush_(flush) {}
 
     // Sets the outcome's checksum (not known with checking off and no checksum library) and
     // the size copied.
@@ -52,13 +53,13 @@ public:
         if (length == 0) {
             // An empty copy stays as it is; its times are not set.
             outcome.checksumKnown = true;
-            return Finish(error) ? Attempt::Copied : Attempt::Failed;
+            return Finish(0, error) ? Attempt::Copied : Attempt::Failed;
         }
         int32_t running = -1;
         const Attempt moved = MoveAll(length, running, error);
         if (moved != Attempt::Copied) return moved;
         CarryTimesOver();
-        if (!Finish(error)) return Attempt::Failed;
+        if (!Finish(~running, error)) return Attempt::Failed;
         outcome.checksumKnown = summing_;
         outcome.checksum = summing_ ? ~running : 0;
         outcome.size = length;
@@ -72,9 +73,9 @@ public:
 
 private:
     bool TakeCopyCreatedAhead() {
-        if (!ahead_ || ahead_->copy == fs::kNoHandle) return false;
-        to_.TakeOver(ahead_->copy);
-        ahead_->copy = fs::kNoHandle;
+        if (!ahead_ || !ahead_->copy) return false;
+        to_.TakeOver(ahead_->copy->TakeOver());
+        ahead_->copy.reset();
         return true;
     }
 
@@ -177,12 +178,15 @@ private:
     }
 
     // A copy that replaces an earlier file reaches the disk before the earlier file may go.
-    // A new copy of bytes read ahead is closed by the reading's thread.
-    bool Finish(RunError& error) {
+    // A new copy of bytes read ahead that holds what it is compared with is closed by the
+    // reading's thread: nothing in the pass touches its place again. Any other copy is
+    // closed here, so that what comes after it (a removal, a Retry) finds it closed.
+    bool Finish(int32_t checksum, RunError& error) {
         from_.Close();
         if (flush_ && !to_.Flush(error)) return false;
-        if (!flush_ && ahead_ && ahead_->reader) {
-            ahead_->reader->CloseLater(to_.Release());
+        const bool matches = !expected_ || (summing_ && ChecksumText(checksum) == *expected_);
+        if (!flush_ && ahead_ && ahead_->closer && matches) {
+            ahead_->closer->CloseLater(to_.Release());
             return true;
         }
         return to_.Close(error);
@@ -194,6 +198,7 @@ private:
     SourceBytes* const ahead_;
     const Path& dest_;
     const Checking checking_;
+    const std::string* const expected_;
     const bool flush_;
     bool summing_ = true;
     OpenFile from_;
@@ -248,7 +253,7 @@ enum class Copied {
 // ahead (listed in the journal before it was) is the room.
 bool MakeRoom(Session& session, UserPort& port, InstallJournal& journal, const std::string& source,
               const SourceBytes* ahead, const Path& dest, CopyOutcome& outcome) {
-    if (ahead && ahead->copy != fs::kNoHandle) return true;
+    if (ahead && ahead->copy) return true;
     for (;;) {
         RunError error;
         if (journal.PrepareFile(dest, error)) return true;
@@ -272,10 +277,11 @@ bool MakeRoom(Session& session, UserPort& port, InstallJournal& journal, const s
 // reading the source itself, Ignore gives it up (both mark the outcome retried), Abort gives
 // the install up. The first attempt takes the source's bytes from `ahead` where not null.
 Copied CopyWithDialogs(Session& session, UserPort& port, InstallJournal& journal, const std::string& source,
-                       SourceBytes* ahead, const Path& dest, Checking checking, CopyOutcome& outcome) {
+                       SourceBytes* ahead, const Path& dest, Checking checking, const std::string* expected,
+                       CopyOutcome& outcome) {
     for (;; ahead = nullptr) {
         if (!MakeRoom(session, port, journal, source, ahead, dest, outcome)) return Copied::Ended;
-        CopyAttempt attempt(session, port, source, ahead, dest, checking, journal.HasEarlier(dest));
+        CopyAttempt attempt(session, port, source, ahead, dest, checking, expected, journal.HasEarlier(dest));
         RunError error;
         switch (attempt.Run(outcome, error)) {
             case Attempt::Copied: return Copied::Whole;
@@ -358,7 +364,7 @@ RecordedFile Copy(const CopySource& from, const Path& dest, const CopyOutcome& o
 CopyOutcome FileCP(Session& session, UserPort& port, InstallJournal& journal, const CopySource& source,
                    const Path& dest, Checking checking) {
     CopyOutcome outcome;
-    switch (CopyWithDialogs(session, port, journal, source.path, source.ahead, dest, checking, outcome)) {
+    switch (CopyWithDialogs(session, port, journal, source.path, source.ahead, dest, checking, nullptr, outcome)) {
         case Copied::Whole:
             journal.Wrote(Copy(source, dest, outcome));
             outcome.result = CopyResult::Unchecked;
@@ -375,7 +381,9 @@ CopyOutcome VerifiedCopy(Session& session, UserPort& port, InstallJournal& journ
     CopyOutcome outcome;
     // A Retry after a checksum that differs reads the source again.
     for (SourceBytes* ahead = source.ahead;; ahead = nullptr) {
-        const Copied copied = CopyWithDialogs(session, port, journal, source.path, ahead, destFile, checking, outcome);
+        const std::string* compared = checking == Checking::On ? &expected : nullptr;
+        const Copied copied =
+            CopyWithDialogs(session, port, journal, source.path, ahead, destFile, checking, compared, outcome);
         if (copied == Copied::Ended) return outcome;
         // An ignored copy error leaves the checksum at 0: with checking on, it is compared
         // like any other.
@@ -392,8 +400,6 @@ CopyOutcome VerifiedCopy(Session& session, UserPort& port, InstallJournal& journ
                          (checking == Checking::Off ? "not checked" : actual + " verified") + ")");
             return outcome;
         }
-        // The copy that does not match goes (or is written anew): its handle must be closed.
-        if (ahead && ahead->reader) ahead->reader->CloseHandedOver();
         const Answer answer = AskAfterChecksumMismatch(session, port, destFile, expected, actual);
         if (answer != Answer::Retry) {
             RefuseMismatch(port, journal, destFile, answer, "checksum " + actual + " instead of " + expected, outcome);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <map>
 #include <set>
 
@@ -249,26 +250,32 @@ Step EndWith(const RunOutcome& outcome) { return {Step::End, outcome}; }
 // The small files of a list, read ahead of their copies in list order; see PlanReadAhead.
 struct ReadAheadPlan {
     std::vector<ReadAheadFile> files;
-    std::vector<Path> created;  // the copies listed to be created ahead
-    std::vector<Path> folders;  // the folders made for them, each after its parent
+    std::vector<size_t> slotOf;  // for each entry, its index in files (kNotAhead: none)
+    std::vector<Path> folders;   // the folders made for copies created ahead, each after its parent
+    static constexpr size_t kNotAhead = SIZE_MAX;
 };
 
 // The small files among a list's entries, to read ahead. Where the pass makes a copy's
 // folder itself, nothing else can stand there: those folders are made now (each listed in
 // the journal before it is), the copies in them listed, and the reading creates them
-// ahead. Only the first entry of the list to land on a place has its copy created ahead.
-// A folder that cannot be made is passed over here: the pass itself reports it when it
-// gets there.
+// ahead. Only the first entry of the list to land on a place has its copy created ahead,
+// and only the last has its copy closed by the reading. A folder that cannot be made is
+// passed over here: the pass itself reports it when it gets there.
 ReadAheadPlan PlanReadAhead(InstallJournal& journal, const std::vector<ListEntry>& entries) {
     ReadAheadPlan plan;
     RunError error;
-    std::map<std::string, bool> newFolders;  // by key: made now for copies created ahead
-    std::set<std::string> places;            // the keys of the destinations listed so far
-    for (const ListEntry& entry : entries) {
-        const EntryPaths& paths = entry.paths;
+    std::map<std::string, bool> newFolders;        // by key: made now for copies created ahead
+    std::map<std::string, size_t> lastAt;          // by key: the last entry that lands there
+    for (size_t i = 0; i < entries.size(); ++i) lastAt[entries[i].paths.destFile.Key()] = i;
+    std::set<std::string> places;                  // the keys of the destinations listed so far
+    std::vector<Path> created;
+    for (size_t i = 0; i < entries.size(); ++i) {
+        const EntryPaths& paths = entries[i].paths;
         const bool firstThere = places.insert(paths.destFile.Key()).second;
-        if (!IsReadAhead(entry.sizeIsNumber, entry.size)) continue;
-        plan.files.push_back({paths.sourceFile, {}});
+        plan.slotOf.push_back(ReadAheadPlan::kNotAhead);
+        if (!IsReadAhead(entries[i].sizeIsNumber, entries[i].size)) continue;
+        plan.slotOf.back() = plan.files.size();
+        plan.files.push_back({paths.sourceFile, {}, lastAt[paths.destFile.Key()] == i});
         if (!firstThere) continue;
         const auto folder = newFolders.emplace(paths.destDir.Key(), false);
         if (folder.second) {
@@ -277,21 +284,17 @@ ReadAheadPlan PlanReadAhead(InstallJournal& journal, const std::vector<ListEntry
         }
         if (!folder.first->second) continue;
         plan.files.back().createCopy = paths.destFile;
-        plan.created.push_back(paths.destFile);
+        created.push_back(paths.destFile);
     }
-    if (!plan.created.empty() && !journal.ListCreates(plan.created, error)) {
+    if (!created.empty() && !journal.ListCreates(created, error))
         for (ReadAheadFile& file : plan.files) file.createCopy = {};
-        plan.created.clear();
-    }
     return plan;
 }
 
-// After the pass: the copies created ahead for entries it did not get to go, and so do
-// the folders made for them that no entry the pass got to needed and that hold nothing.
-void RemoveWhatWasNotReached(InstallJournal& journal, const ReadAheadPlan& plan, const std::set<std::string>& copied,
+// After the pass: the folders made for copies created ahead that no entry the pass got to
+// needed, and that hold nothing, go.
+void RemoveFoldersNotReached(InstallJournal& journal, const ReadAheadPlan& plan,
                              const std::set<std::string>& reachedFolders) {
-    for (const Path& path : plan.created)
-        if (!copied.count(path.Key())) journal.Drop(path);
     for (auto folder = plan.folders.rbegin(); folder != plan.folders.rend(); ++folder)
         if (!reachedFolders.count(folder->Key())) journal.RemoveFolderIfEmpty(*folder);
 }
@@ -362,32 +365,29 @@ RunOutcome InstallDirectory(Session& session, UserPort& port, InstallJournal& jo
     RunOutcome outcome;
     if (!walker.Read(outcome)) return outcome;
     const ReadAheadPlan plan = PlanReadAhead(journal, walker.Entries());
-    std::set<std::string> copied;          // the keys of the destinations the pass copied to
-    std::set<std::string> reachedFolders;  // ... and of their folders, and those folders' parents
-    {
-        SourceReadAhead readAhead(plan.files);
-        outcome = walker.Walk([&](const ListEntry& entry) {
-            ShowFileName(session, port, entry.paths.destFile);
-            for (Path dir = entry.paths.destDir; reachedFolders.insert(dir.Key()).second && !dir.IsRoot();)
-                dir = dir.Parent();
-            Step step;
-            if (!walker.MakeDestDir(journal, entry, entry.paths.sourceFile, step.outcome))
-                return Step{Step::End, step.outcome};
-            const std::unique_ptr<SourceBytes> ahead =
-                IsReadAhead(entry.sizeIsNumber, entry.size) ? readAhead.Take(entry.paths.sourceFile) : nullptr;
-            // An earlier entry's copy to the same place may not be closed yet.
-            if (!copied.insert(entry.paths.destFile.Key()).second) readAhead.CloseHandedOver();
-            const CopySource source{entry.paths.sourceFile, product->ProductCode, entry.spec, ahead.get()};
-            const CopyOutcome copy =
-                VerifiedCopy(session, port, journal, source, entry.paths.destFile, entry.checksum, entry.size, checking);
-            if (copy.result == CopyResult::Cancelled) return EndWith(Cancelled());
-            if (copy.result == CopyResult::Aborted) return EndWith(AbortedAt(entry.paths.destFile));
-            // A copy that went through its error dialog closed every open file: the pass goes
-            // on after this line.
-            return Step{copy.retried ? Step::AfterRetry : Step::Next, {}};
-        });
-    }
-    RemoveWhatWasNotReached(journal, plan, copied, reachedFolders);
+    std::set<std::string> reachedFolders;  // the folders of the entries reached, and their parents
+    SourceReadAhead readAhead(plan.files, [&journal](const Path& copy) { journal.Drop(copy); });
+    size_t index = 0;
+    outcome = walker.Walk([&](const ListEntry& entry) {
+        const size_t slot = plan.slotOf[index++];
+        ShowFileName(session, port, entry.paths.destFile);
+        for (Path dir = entry.paths.destDir; reachedFolders.insert(dir.Key()).second && !dir.IsRoot();)
+            dir = dir.Parent();
+        Step step;
+        if (!walker.MakeDestDir(journal, entry, entry.paths.sourceFile, step.outcome))
+            return Step{Step::End, step.outcome};
+        const std::unique_ptr<SourceBytes> ahead = slot == ReadAheadPlan::kNotAhead ? nullptr : readAhead.Take(slot);
+        const CopySource source{entry.paths.sourceFile, product->ProductCode, entry.spec, ahead.get()};
+        const CopyOutcome copy =
+            VerifiedCopy(session, port, journal, source, entry.paths.destFile, entry.checksum, entry.size, checking);
+        if (copy.result == CopyResult::Cancelled) return EndWith(Cancelled());
+        if (copy.result == CopyResult::Aborted) return EndWith(AbortedAt(entry.paths.destFile));
+        // A copy that went through its error dialog closed every open file: the pass goes
+        // on after this line.
+        return Step{copy.retried ? Step::AfterRetry : Step::Next, {}};
+    });
+    readAhead.End();
+    RemoveFoldersNotReached(journal, plan, reachedFolders);
     return outcome;
 }
 

@@ -4,12 +4,21 @@
 
 namespace qv {
 
-SourceBytes::~SourceBytes() {
+CopyMadeAhead::~CopyMadeAhead() {
+    if (handle_ == fs::kNoHandle) return;
     RunError ignored;
-    if (copy != fs::kNoHandle) PassOver(fs::Close(copy, ignored));
+    PassOver(fs::Close(handle_, ignored));
+    if (discard_) discard_(path_);
 }
 
-SourceReadAhead::SourceReadAhead(std::vector<ReadAheadFile> files) : files_(std::move(files)), slots_(files_.size()) {
+fs::Handle CopyMadeAhead::TakeOver() {
+    const fs::Handle handle = handle_;
+    handle_ = fs::kNoHandle;
+    return handle;
+}
+
+SourceReadAhead::SourceReadAhead(std::vector<ReadAheadFile> files, DiscardCopy discard, ReadAheadWindow window)
+    : files_(std::move(files)), discard_(std::move(discard)), window_(window), slots_(files_.size()) {
     if (files_.empty()) return;
     try {
         reader_ = std::thread([this] { ReadAll(); });
@@ -18,7 +27,15 @@ SourceReadAhead::SourceReadAhead(std::vector<ReadAheadFile> files) : files_(std:
     }
 }
 
-SourceReadAhead::~SourceReadAhead() {
+SourceReadAhead::~SourceReadAhead() { Stop(); }
+
+void SourceReadAhead::End() {
+    Stop();
+    slots_.clear();
+    if (failure_) std::rethrow_exception(failure_);
+}
+
+void SourceReadAhead::Stop() {
     if (!reader_.joinable()) return;
     {
         const std::lock_guard<std::mutex> lock(mutex_);
@@ -42,66 +59,71 @@ void SourceReadAhead::CloseLater(fs::Handle handle) {
     PassOver(fs::Close(handle, ignored));
 }
 
-void SourceReadAhead::CloseHandedOver() {
-    std::unique_lock<std::mutex> lock(mutex_);
-    closed_.wait(lock, [&] { return !closing_; });
-    CloseWaiting(lock);
-}
-
 // Closes the handles handed over so far, outside the lock.
 void SourceReadAhead::CloseWaiting(std::unique_lock<std::mutex>& lock) {
     if (toClose_.empty()) return;
     std::vector<fs::Handle> handles;
     handles.swap(toClose_);
-    closing_ = true;
     lock.unlock();
     RunError ignored;
     for (const fs::Handle handle : handles) PassOver(fs::Close(handle, ignored));
     lock.lock();
-    closing_ = false;
-    closed_.notify_all();
 }
 
-std::unique_ptr<SourceBytes> SourceReadAhead::Take(const std::string& path) {
-    if (!reader_.joinable()) return nullptr;
+std::unique_ptr<SourceBytes> SourceReadAhead::Take(size_t index) {
+    if (!reader_.joinable() || index >= files_.size()) return nullptr;
     std::unique_lock<std::mutex> lock(mutex_);
-    size_t at = first_;
-    while (at < files_.size() && files_[at].source != path) ++at;
-    if (at == files_.size()) return nullptr;
-    for (; first_ < at; ++first_) Drop(first_);
-    if (!slots_[at].done) {
+    if (index < first_) return nullptr;
+    for (; first_ < index; ++first_) Drop(first_);
+    if (!slots_[index].done) {
         takerWaiting_ = true;
         WakeReader();
-        ready_.wait(lock, [&] { return slots_[at].done; });
+        ready_.wait(lock, [&] { return slots_[index].done; });
         takerWaiting_ = false;
     }
-    first_ = at + 1;
-    std::unique_ptr<SourceBytes> file = std::move(slots_[at].file);
-    if (file) {
-        bytesHeld_ -= file->bytes.size();
-        file->reader = this;
-    }
+    if (failure_) std::rethrow_exception(failure_);
+    first_ = index + 1;
+    std::unique_ptr<SourceBytes> file = std::move(slots_[index].file);
+    if (file) bytesHeld_ -= file->bytes.size();
     WakeReader();
     return file;
 }
 
+// What the copies passed over goes; its copy created ahead is discarded, on the copies'
+// thread.
 void SourceReadAhead::Drop(size_t at) {
     if (slots_[at].file) bytesHeld_ -= slots_[at].file->bytes.size();
     slots_[at].file.reset();
 }
 
 bool SourceReadAhead::HasRoom(size_t at) const {
-    return at < first_ + kWindowFiles && bytesHeld_ < kWindowBytes;
+    return at < first_ + window_.files && bytesHeld_ < window_.bytes;
 }
 
 void SourceReadAhead::WakeReader() {
     // Waking a thread costs a call into the system on each side: the reader is woken when
     // half its window is free, or when the copies wait for it.
-    const bool halfFree = readerAt_ < first_ + kWindowFiles / 2 && bytesHeld_ <= kWindowBytes / 2;
+    const bool halfFree = readerAt_ < first_ + window_.files / 2 && bytesHeld_ <= window_.bytes / 2;
     if (readerWaiting_ && (takerWaiting_ || halfFree)) room_.notify_one();
 }
 
+// The reader's thread. Whatever ends it with an exception is kept for the copies, and
+// every source not yet read counts as done, so that no copy waits for it.
 void SourceReadAhead::ReadAll() {
+    try {
+        ReadEach();
+    } catch (...) {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        failure_ = std::current_exception();
+        for (Slot& slot : slots_) slot.done = true;
+        ready_.notify_one();
+    }
+    std::unique_lock<std::mutex> lock(mutex_);
+    readerDone_ = true;
+    CloseWaiting(lock);
+}
+
+void SourceReadAhead::ReadEach() {
     for (size_t at = 0; at < files_.size(); ++at) {
         {
             std::unique_lock<std::mutex> lock(mutex_);
@@ -113,21 +135,29 @@ void SourceReadAhead::ReadAll() {
             if (stopping_) return;
             if (at < first_) continue;  // the copies are past it
         }
-        std::unique_ptr<SourceBytes> file = ReadWhole(files_[at].source);
-        // Only a copy whose bytes are at hand is created ahead: no copy waits empty for a
-        // source that cannot be read.
-        if (file && !files_[at].createCopy.empty()) file->copy = CreateEmpty(files_[at].createCopy);
+        std::unique_ptr<SourceBytes> file = ReadAhead(files_[at]);
         const std::lock_guard<std::mutex> lock(mutex_);
-        if (at >= first_ && file) {
-            bytesHeld_ += file->bytes.size();
-            slots_[at].file = std::move(file);
-        }
+        // A copy created for a source the copies have passed meanwhile is still handed to
+        // the slot: only the copies' thread discards what was created ahead.
+        if (file && at < first_) file->bytes = std::string();
+        if (file) bytesHeld_ += file->bytes.size();
+        slots_[at].file = std::move(file);
         slots_[at].done = true;
         if (takerWaiting_) ready_.notify_one();
     }
-    std::unique_lock<std::mutex> lock(mutex_);
-    readerDone_ = true;
-    CloseWaiting(lock);
+}
+
+// A source read whole, with its copy created ahead where it is to be. Only a copy whose
+// bytes are at hand is created ahead: no copy waits empty for a source that cannot be read.
+std::unique_ptr<SourceBytes> SourceReadAhead::ReadAhead(const ReadAheadFile& file) {
+    std::unique_ptr<SourceBytes> bytes = ReadWhole(file.source);
+    if (!bytes) return nullptr;
+    if (!file.createCopy.empty()) {
+        const fs::Handle copy = CreateEmpty(file.createCopy);
+        if (copy != fs::kNoHandle) bytes->copy = std::make_unique<CopyMadeAhead>(file.createCopy, copy, discard_);
+    }
+    if (file.closeLater) bytes->closer = this;
+    return bytes;
 }
 
 fs::Handle SourceReadAhead::CreateEmpty(const Path& path) {

@@ -7,7 +7,8 @@ namespace qv {
 namespace {
 
 // The copies ask in list order; what they pass over, and what cannot be read whole, is
-// theirs to read: Take gives null for it.
+// theirs to read: Take gives null for it. A window of one file makes the reading wait for
+// every Take.
 TEST(SourceReadAhead, GivesWhatItReadInListOrderAndNothingElse) {
     qvtest::TempTree tree;
     tree.write("a", "alpha");
@@ -16,34 +17,49 @@ TEST(SourceReadAhead, GivesWhatItReadInListOrderAndNothingElse) {
     tree.write("big", std::string(kReadAheadMaxSize + 1, 'x'));
     std::vector<ReadAheadFile> files;
     for (const char* name : {"a", "b", "missing", "big", "c", "b"}) files.push_back({tree.path(name), {}});
-    SourceReadAhead ahead(files);
+    SourceReadAhead ahead(files, nullptr, ReadAheadWindow{1, 1});
 
-    const std::unique_ptr<SourceBytes> b = ahead.Take(tree.path("b"));
+    const std::unique_ptr<SourceBytes> b = ahead.Take(1);
     ASSERT_TRUE(b);
     EXPECT_EQ(b->bytes, "beta");
-    EXPECT_FALSE(ahead.Take(tree.path("a"))) << "passed over";
-    EXPECT_FALSE(ahead.Take(tree.path("missing")));
-    EXPECT_FALSE(ahead.Take(tree.path("big")));
-    const std::unique_ptr<SourceBytes> c = ahead.Take(tree.path("c"));
+    EXPECT_FALSE(ahead.Take(0)) << "passed over";
+    EXPECT_FALSE(ahead.Take(2));
+    EXPECT_FALSE(ahead.Take(3));
+    const std::unique_ptr<SourceBytes> c = ahead.Take(4);
     ASSERT_TRUE(c);
     EXPECT_EQ(c->bytes, "");
-    EXPECT_TRUE(ahead.Take(tree.path("b"))) << "a file listed twice is read twice";
-    EXPECT_FALSE(ahead.Take(tree.path("b")));
+    const std::unique_ptr<SourceBytes> again = ahead.Take(5);
+    ASSERT_TRUE(again) << "a file listed twice is read twice";
+    EXPECT_EQ(again->bytes, "beta");
+    EXPECT_FALSE(ahead.Take(5));
+    ahead.End();
 }
 
 // A copy is created ahead, empty and open for writing, only for a source whose bytes are at
-// hand.
-TEST(SourceReadAhead, CreatesTheCopiesItIsGivenForSourcesItCouldRead) {
+// hand; one that no copy takes over is discarded, whether its source was taken or passed
+// over.
+TEST(SourceReadAhead, CreatesTheCopiesItIsGivenAndDiscardsTheOnesNotTakenOver) {
     qvtest::TempTree tree;
     tree.write("a", "alpha");
+    tree.write("b", "beta");
     tree.mkdir("to");
-    SourceReadAhead ahead({{tree.path("missing"), tree.at("to\\missing")}, {tree.path("a"), tree.at("to\\a")}});
-    std::unique_ptr<SourceBytes> a = ahead.Take(tree.path("a"));
-    ASSERT_TRUE(a);
+    std::vector<std::string> discarded;
+    SourceReadAhead ahead({{tree.path("missing"), tree.at("to\\missing")},
+                           {tree.path("a"), tree.at("to\\a")},
+                           {tree.path("b"), tree.at("to\\b")}},
+                          [&](const Path& copy) {
+                              discarded.push_back(copy.str());
+                              RunError error;
+                              EXPECT_TRUE(fs::RemoveFile(copy, error));
+                          });
+    std::unique_ptr<SourceBytes> a = ahead.Take(1);
+    ASSERT_TRUE(a && a->copy);
     EXPECT_EQ(a->bytes, "alpha");
-    EXPECT_NE(a->copy, fs::kNoHandle);
-    a.reset();  // closes the copy, not taken over
-    EXPECT_EQ(tree.read("to\\a"), "");
+    EXPECT_TRUE(tree.exists("to\\a"));
+    a.reset();
+    EXPECT_EQ(discarded, std::vector<std::string>{tree.at("to\\a").str()});
+    ahead.End();
+    EXPECT_FALSE(tree.exists("to\\a") || tree.exists("to\\b")) << "b's copy, never taken, went whenever it was made";
     EXPECT_FALSE(tree.exists("to\\missing"));
 }
 

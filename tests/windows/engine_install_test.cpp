@@ -117,7 +117,7 @@ TEST_F(WinEngine, ALaterEntryReplacesTheCopyOfAnEarlierOneOfTheSameList) {
     std::vector<qvtest::CdFile> files;
     const std::string filler(kReadAheadMaxSize, 'f');
     const auto fill = [&](int from) {
-        const int count = static_cast<int>(SourceReadAhead::kWindowBytes / kReadAheadMaxSize) + 2;
+        const int count = static_cast<int>(ReadAheadWindow{}.bytes / kReadAheadMaxSize) + 2;
         for (int i = from; i < from + count; ++i) files.push_back({"ORA\\f" + std::to_string(i) + ".txt", filler});
     };
     fill(100);
