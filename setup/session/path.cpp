@@ -106,6 +106,56 @@ std::optional<Path> Path::Parse(std::string_view text, const Path* base, PathFor
     return Parse(text, why, base, forms);
 }
 
+bool Path::TakeRoot(std::string_view text, const Path* base, PathForms forms, std::string& root,
+                    std::vector<std::string>& names, std::string_view& rest, std::string& why) {
+    auto needsBase = [&]() {
+        if (!base || base->empty()) why = "it is not a full path";
+        return base && !base->empty();
+    };
+#ifndef _WIN32
+    if (text[0] == '/') {
+        const size_t end = std::min(text.find('\\'), text.size());
+        std::string_view native = text.substr(0, end);
+        while (native.size() > 1 && native.back() == '/') native.remove_suffix(1);
+        if (!IsPlainNativeRoot(native)) {
+            why = "it is not a plain folder of this machine";
+            return false;
+        }
+        root.assign(native);
+        rest = text.substr(end);
+    } else
+#endif
+    if (text.size() >= 2 && IsSeparator(text[0]) && IsSeparator(text[1])) {
+        if (text.size() >= 3 && (text[2] == '?' || text[2] == '.') && (text.size() == 3 || IsSeparator(text[3]))) {
+            why = "it is a device or long-path form";
+            return false;
+        }
+        if (!forms.share) {
+            why = "it is a network path";
+            return false;
+        }
+        size_t used = 0;
+        if (!TakeShare(text.substr(2), root, used, why)) return false;
+        rest = text.substr(2 + used);
+    } else if (IsDriveRoot(text.substr(0, 2))) {
+        root.assign(text.substr(0, 2));
+        rest = text.substr(2);
+        if (rest.empty() || !IsSeparator(rest[0])) {
+            // Drive-relative: against the base where it is on that drive, else the drive's root.
+            if (!needsBase()) return false;
+            if (EqualsNoCase(base->text_.substr(0, 2), root))
+                for (std::string_view name : base->Names()) names.emplace_back(name);
+        }
+    } else {
+        if (!needsBase()) return false;
+        root = base->text_.substr(0, base->rootSize_);
+        if (!IsSeparator(text[0]))
+            for (std::string_view name : base->Names()) names.emplace_back(name);
+        rest = text;
+    }
+    return true;
+}
+
 std::optional<Path> Path::Parse(std::string_view text, std::string& why, const Path* base, PathForms forms) {
     why.clear();
     if (text.empty()) {
@@ -116,54 +166,10 @@ std::optional<Path> Path::Parse(std::string_view text, std::string& why, const P
         why = "it holds a control character";
         return std::nullopt;
     }
-    auto needsBase = [&]() {
-        if (!base || base->empty()) why = "it is not a full path";
-        return base && !base->empty();
-    };
     std::string root;
     std::vector<std::string> names;
     std::string_view rest;
-#ifndef _WIN32
-    if (text[0] == '/') {
-        const size_t end = std::min(text.find('\\'), text.size());
-        std::string_view native = text.substr(0, end);
-        while (native.size() > 1 && native.back() == '/') native.remove_suffix(1);
-        if (!IsPlainNativeRoot(native)) {
-            why = "it is not a plain folder of this machine";
-            return std::nullopt;
-        }
-        root.assign(native);
-        rest = text.substr(end);
-    } else
-#endif
-    if (text.size() >= 2 && IsSeparator(text[0]) && IsSeparator(text[1])) {
-        if (text.size() >= 3 && (text[2] == '?' || text[2] == '.') && (text.size() == 3 || IsSeparator(text[3]))) {
-            why = "it is a device or long-path form";
-            return std::nullopt;
-        }
-        if (!forms.share) {
-            why = "it is a network path";
-            return std::nullopt;
-        }
-        size_t used = 0;
-        if (!TakeShare(text.substr(2), root, used, why)) return std::nullopt;
-        rest = text.substr(2 + used);
-    } else if (IsDriveRoot(text.substr(0, 2))) {
-        root.assign(text.substr(0, 2));
-        rest = text.substr(2);
-        if (rest.empty() || !IsSeparator(rest[0])) {
-            // Drive-relative: against the base where it is on that drive, else the drive's root.
-            if (!needsBase()) return std::nullopt;
-            if (EqualsNoCase(base->text_.substr(0, 2), root))
-                for (std::string_view name : base->Names()) names.emplace_back(name);
-        }
-    } else {
-        if (!needsBase()) return std::nullopt;
-        root = base->text_.substr(0, base->rootSize_);
-        if (!IsSeparator(text[0]))
-            for (std::string_view name : base->Names()) names.emplace_back(name);
-        rest = text;
-    }
+    if (!TakeRoot(text, base, forms, root, names, rest, why)) return std::nullopt;
     for (std::string_view given : SplitNames(rest)) {
         if (given == "..") {
             if (!names.empty()) names.pop_back();

@@ -86,6 +86,10 @@ public:
 private:
     Path(std::string root, const std::vector<std::string>& names);
     bool IsNativeFolder() const;  // natively: a root that is a folder of the machine below "/"
+    // The root of text and, where text is relative to base, base's names; `rest` is what
+    // follows the root. False, with why, when text has no root this type takes.
+    static bool TakeRoot(std::string_view text, const Path* base, PathForms forms, std::string& root,
+                         std::vector<std::string>& names, std::string_view& rest, std::string& why);
 
     std::string text_;
     std::string key_;
