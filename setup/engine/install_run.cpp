@@ -66,7 +66,7 @@ RunOutcome InstallWithRecord(Session& session, UserPort& port, ShortcutLibrary& 
                              const RecordedRunOptions& options, const RecordedCompletion& completion) {
     const Path dir = InstallDirPath(session);
     RunLock lock;
-    if (!TakeDirectoryLock(session, lock, dir, port)) return Cancelled();
+    if (!TakeDirectoryLock(session, lock, dir, port)) return session.Cancel.Requested() ? Cancelled() : Busy();
     Confinement confinement = ConfinementFor(session, dir, shortcuts);
     const FoundRecord found = ReadInstallRecord(confinement, port, /*finish=*/true);
     if (found.state == FoundRecord::State::Refused) SetAsideRefusedRecord(dir, port);
@@ -107,7 +107,6 @@ bool TakeDirectoryLock(Session& session, RunLock& lock, const Path& installDir, 
             return true;
         }
     }
-    session.DirectoryHeld = !session.Cancel.Requested();
     port.LogStep("The install directory " + installDir.str() + " is still in use by another run: this run ends");
     return false;
 }

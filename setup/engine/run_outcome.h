@@ -1,7 +1,7 @@
 // How a run of the engine, or one pass of it, ended: a value that the run hands back to its
 // caller, never a flag left in the session. The windows still read the session's
-// InstallAborted and InstallFailed: SetOutcomeFlags sets them from the outcome, once, where
-// the run ends.
+// InstallAborted, InstallFailed and DirectoryHeld: SetOutcomeFlags sets them from the
+// outcome, once, where the run ends.
 #pragma once
 
 #include "setup/session/path.h"
@@ -12,7 +12,8 @@ namespace qv {
 
 enum class RunResult {
     Completed,  // everything the run set out to do was worked on
-    Cancelled,  // the Cancel button, answered Yes, or a wait for the directory given up
+    Cancelled,  // the Cancel button, answered Yes, also during the wait for the directory
+    Busy,       // another run held the install directory past the wait: nothing was done
     Aborted,    // Abort in a dialog (or a box that could not be shown) at one file
     Failed,     // a list, a folder, a spec, an archive program or the record failed; the user was told
 };
@@ -26,15 +27,17 @@ struct RunOutcome {
 };
 
 inline RunOutcome Cancelled() { return {RunResult::Cancelled, {}, {}}; }
+inline RunOutcome Busy() { return {RunResult::Busy, {}, {}}; }
 inline RunOutcome AbortedAt(const Path& file) { return {RunResult::Aborted, {}, file}; }
 inline RunOutcome FailedWith(const RunError& error) { return {RunResult::Failed, error, {}}; }
 
 // The session's record of how the run ended, as the windows and the exit code read it:
 // InstallAborted when it did not complete, InstallFailed too when it failed rather than
-// the user stopping it.
+// the user stopping it, DirectoryHeld when it could not start for another run.
 inline void SetOutcomeFlags(Session& session, const RunOutcome& outcome) {
     session.InstallAborted = outcome.EndsInstall();
     session.InstallFailed = outcome.result == RunResult::Failed;
+    session.DirectoryHeld = outcome.result == RunResult::Busy;
 }
 
 }  // namespace qv
