@@ -32,9 +32,12 @@ void RemoveIfThere(const Confinement& places, const Path& path) {
 bool RemoveBackup(const Confinement& places, const JournalStep& step) {
     RunError ignored;
     const Path& backup = step.backup;
-    if (!fs::IsFile(backup) && !fs::IsLink(backup)) return true;
+    if (!fs::Occupied(backup)) return true;
     if (backup.Parent() != step.path.Parent() || !MayChange(places, step.path, ignored)) return false;
-    if (!fs::IsLink(backup)) PassOver(fs::ClearReadOnly(backup, ignored));
+    if (fs::RemoveFile(backup, ignored)) return true;
+    if (fs::IsLink(backup)) return false;
+    if (fs::IsDirectory(backup)) return true;  // a folder in its place is no backup
+    PassOver(fs::ClearReadOnly(backup, ignored));  // the read-only mark of the file it was
     return fs::RemoveFile(backup, ignored);
 }
 
@@ -229,7 +232,7 @@ bool InstallJournal::FreeBackupName(const Path& path, Path& backup, RunError& er
         std::string name = "~";
         for (int n = ++backups_; n > 0; n /= 36) name.insert(name.begin() + 1, kDigits[n % 36]);
         backup = *path.Parent().Join(name);
-        if (!fs::Exists(backup) && !fs::IsLink(backup)) return true;
+        if (!fs::Occupied(backup)) return true;
     }
     error = err::PathFileAccess();
     return false;
@@ -265,15 +268,12 @@ bool InstallJournal::PrepareFile(const Path& path, RunError& error) {
         return !fs::IsFile(path) || fs::RemoveFile(path, error);
     }
     // A folder this run made holds nothing but what the run put there: no need to look.
-    RunError lookup;
-    const fs::EntryKind kind =
-        madeFolders_.count(path.Parent().Key()) ? fs::EntryKind::None : fs::KindOf(path, lookup);
-    if (kind == fs::EntryKind::None && !fs::IsLink(path)) {
+    if (madeFolders_.count(path.Parent().Key()) || !fs::Occupied(path)) {
         if (!List(JournalStep::On(JournalStep::Kind::Create, path), error)) return false;
         touched_[path.Key()] = {Touch::Created, {}};
         return true;
     }
-    if (kind == fs::EntryKind::Directory) return fs::MoveAside(path, path, error);  // refused, with the system's own error
+    if (fs::IsDirectory(path)) return fs::MoveAside(path, path, error);  // refused, with the system's own error
     // An earlier file is moved: never one reached through a link.
     Path backup;
     if (!MayChange(path, error) || !FreeBackupName(path, backup, error)) return false;
@@ -296,6 +296,18 @@ void InstallJournal::Restore(const Path& path) {
 
 void InstallJournal::Drop(const Path& path) {
     RemoveIfThere(places_, path);
+    ListGone(path);
+}
+
+bool InstallJournal::Remove(const Path& path, RunError& error) {
+    if (!PrepareFile(path, error)) return false;
+    const auto touch = touched_.find(path.Key());
+    if (touch == touched_.end() || touch->second.how != Touch::MovedAside) RemoveIfThere(places_, path);
+    ListGone(path);
+    return true;
+}
+
+void InstallJournal::ListGone(const Path& path) {
     Buffer(GoneLine(path));
     dropped_.insert(path.Key());  // taken out of the record when it is next read
 }

@@ -73,6 +73,10 @@ public:
     // The new file at path goes, and so does the earlier one: its entry was skipped. The
     // earlier file stays aside until the run ends, and comes back if it is rolled back.
     void Drop(const Path& path);
+    // The file at path goes: PrepareFile and Drop in one, for a removal. It is moved aside,
+    // removed when the run commits, and comes back if it is rolled back. False, with why,
+    // when it cannot be moved aside (held open, refused).
+    [[nodiscard]] bool Remove(const Path& path, RunError& error);
     // A file about to be edited in place (a profile, a configuration): a copy of the
     // earlier one is kept beside it, to be put back by a rollback.
     [[nodiscard]] bool PrepareEdit(const Path& path, RunError& error);
@@ -120,6 +124,7 @@ public:
     void Rollback(UserPort& port);
 
 private:
+    void ListGone(const Path& path);
     enum class Touch { Created, MovedAside };
     struct TouchedFile {
         Touch how = Touch::Created;

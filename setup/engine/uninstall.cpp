@@ -71,12 +71,8 @@ private:
         if (!reachable) {
             Kept(path, "it is reached through a link");
         } else if (state == ItemState::Intact) {
-            if (journal_.PrepareFile(path, cause)) {
-                journal_.Drop(path);
-                port_.LogStep("Removed " + path);
-            } else {
-                Held(path, cause);
-            }
+            if (journal_.Remove(path, cause)) port_.LogStep("Removed " + path);
+            else Held(path, cause);
         } else if (state == ItemState::Unreadable) {
             Held(path, cause);
         } else if (state != ItemState::Missing) {
@@ -111,7 +107,7 @@ private:
             std::string text;
             RunError error;
             if (!fs::ReadWholeFile(file, text, error) || text.find('=') != std::string::npos) continue;
-            if (journal_.PrepareFile(file, error)) journal_.Drop(file);
+            PassOver(journal_.Remove(file, error));
         }
     }
 
@@ -135,11 +131,8 @@ private:
             const std::optional<ShortcutTarget> found = shortcuts_.ReadShortCut(group.common ? 1 : 0, group.title, s.name);
             RunError error;
             if (!found || !EqualsNoCase(found->target, s.target)) Kept(*link, "points elsewhere since the install");
-            else if (!journal_.PrepareFile(*link, error)) Held(*link, error);
-            else {
-                journal_.Drop(*link);
-                port_.LogStep("Removed " + *link);
-            }
+            else if (!journal_.Remove(*link, error)) Held(*link, error);
+            else port_.LogStep("Removed " + *link);
         }
     }
 

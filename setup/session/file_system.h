@@ -38,6 +38,9 @@ bool IsReadOnly(const std::string& path);
 // True for a junction or symbolic link, file or folder (a reparse point; natively a
 // symbolic link): the link itself, not what it points to, is what the path names.
 bool IsLink(const std::string& path);
+// True when anything at all stands at the path: a file, a folder, or a link, one that
+// points nowhere included. One look-up, the link itself never followed.
+bool Occupied(const std::string& path);
 // True when a folder between `root` (itself not included) and `path` (itself not
 // included) is a link: a change made through such a path would land wherever the link
 // points. `path` must lie within `root`.

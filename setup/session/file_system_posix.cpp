@@ -47,6 +47,11 @@ bool IsLink(const std::string& path) {
     return lstat(NativePath(path).c_str(), &st) == 0 && S_ISLNK(st.st_mode);
 }
 
+bool Occupied(const std::string& path) {
+    struct stat st;
+    return lstat(NativePath(path).c_str(), &st) == 0;
+}
+
 bool FindEntries(const std::string& pattern, const std::function<bool(const DirEntry&)>& visit, RunError& error) {
     // The folder part is opened; the last part is matched as Windows does, without
     // regard to case.

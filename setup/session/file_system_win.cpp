@@ -65,6 +65,9 @@ bool IsLink(const std::string& path) {
     return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_REPARSE_POINT);
 }
 
+// The attributes of a link are its own: GetFileAttributes does not follow it.
+bool Occupied(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
 bool FindEntries(const std::string& pattern, const std::function<bool(const DirEntry&)>& visit, RunError& error) {
     WIN32_FIND_DATAA found;
     ScopedFind search(FindFirstFileA(pattern.c_str(), &found));
