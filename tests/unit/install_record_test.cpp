@@ -123,6 +123,25 @@ TEST(InstallRecordFile, AJournalNamesOnlyWhatThisRunMayChange) {
     EXPECT_EQ(journal.steps.size(), 1u);
 }
 
+TEST(RestartList, IsReadInTheSystemsOwnFormAndFindsThePairOfAReplacement) {
+    const Path share = *Path::Parse("\\\\srv\\share\\b.dll", nullptr, PathForms{true});
+    const std::vector<std::string> names = {
+        "\\??\\c:\\qv\\~1", "!\\??\\c:\\qv\\a.dll",            // a replacement
+        "\\??\\c:\\old.tmp", "",                          // a removal
+        fs::SystemName(share.Parent().Join("~2").value()), fs::ReplacedName(share),
+        "c:\\no prefix", "!\\??\\c:\\qv\\c.dll",               // a name of another form
+    };
+    EXPECT_EQ(names[4], "\\??\\UNC\\srv\\share\\~2");
+    const std::vector<fs::PendingReplacement> found = fs::ReplacementsIn(names);
+    ASSERT_EQ(found.size(), 2u);
+    EXPECT_EQ(found[0].from, P("c:\\qv\\~1"));
+    EXPECT_EQ(found[0].to, P("c:\\qv\\a.dll"));
+    EXPECT_EQ(found[1].to, share);
+    EXPECT_EQ(fs::FindReplacement(names, P("C:\\QV\\~1"), P("c:\\qv\\a.dll")), std::optional<size_t>(0));
+    EXPECT_EQ(fs::FindReplacement(names, found[1].from, share), std::optional<size_t>(4));
+    EXPECT_FALSE(fs::FindReplacement(names, P("c:\\old.tmp"), P("c:\\qv\\a.dll")));
+}
+
 struct Journal : qvtest::EngineFixture {
     std::string dir = dest;
 
