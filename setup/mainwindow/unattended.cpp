@@ -212,6 +212,7 @@ ExitCode VerifyExitCode(VerifyResult result) {
         case VerifyResult::Intact: return ExitCode::Installed;
         case VerifyResult::Drifted: return ExitCode::Drifted;
         case VerifyResult::Unchecked: return ExitCode::InstallFailed;
+        case VerifyResult::PendingRestart: return ExitCode::InstalledAtRestart;
     }
     return ExitCode::InstallFailed;
 }
@@ -222,7 +223,8 @@ ExitCode Repair(Session& session, UserPort& port, const Survey& survey, CommandL
                 ShortcutLibrary& shortcuts) {
     SetOutcomeFlags(session, RepairInstall(session, port, survey, shortcuts));
     if (session.InstallAborted) return InstallExitCode(session);
-    if (DriftedItems(survey).empty() && UncheckedItems(survey).empty()) return ExitCode::Installed;
+    if (DriftedItems(survey).empty() && UncheckedItems(survey).empty())
+        return PendingItems(survey).empty() ? ExitCode::Installed : ExitCode::InstalledAtRestart;
     port.LogStep("Verify after the repair:");
     const Survey after = SurveyForVerify(session, port, completion.ShowGroupDialog(), shortcuts);
     if (!after.complete) return ExitCode::InstallFailed;
