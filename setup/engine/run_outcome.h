@@ -21,6 +21,9 @@ struct RunOutcome {
     RunResult result = RunResult::Completed;
     RunError error;  // Failed: the failure behind it, when one was recorded
     Path at;         // Aborted: the file the user gave up at
+    // Files held open by another program take their new copies' place at the next restart:
+    // the run is finished by it.
+    bool restartNeeded = false;
 
     bool EndsInstall() const { return result != RunResult::Completed; }
 };
@@ -31,10 +34,11 @@ inline RunOutcome FailedWith(const RunError& error) { return {RunResult::Failed,
 
 // The session's record of how the run ended, as the windows and the exit code read it:
 // InstallAborted when it did not complete, InstallFailed too when it failed rather than
-// the user stopping it.
+// the user stopping it; RestartNeeded when the next restart finishes it.
 inline void SetOutcomeFlags(Session& session, const RunOutcome& outcome) {
     session.InstallAborted = outcome.EndsInstall();
     session.InstallFailed = outcome.result == RunResult::Failed;
+    session.RestartNeeded = outcome.restartNeeded;
 }
 
 }  // namespace qv

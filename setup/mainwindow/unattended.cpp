@@ -271,7 +271,7 @@ bool ApplyLanguageOption(Session& session, UserPort& port, const StartupOptions&
 }
 
 ExitCode InstallExitCode(const Session& session) {
-    if (!session.InstallAborted) return ExitCode::Installed;
+    if (!session.InstallAborted) return session.RestartNeeded ? ExitCode::InstalledAtRestart : ExitCode::Installed;
     if (session.DirectoryHeld) return ExitCode::DirectoryInUse;
     return session.InstallFailed ? ExitCode::InstallFailed : ExitCode::InstallCancelled;
 }
@@ -309,6 +309,8 @@ ExitCode EndUninstall(UserPort& port, const UninstallOutcome& outcome, const Pat
 
 ExitCode RunUnattended(Session& session, UserPort& port, const StartupOptions& options, ShortcutLibrary& shortcuts,
                        const InstallPresenter& present) {
+    // No one answers the boxes: a file held open is replaced at the next restart at once.
+    session.Unattended = true;
     if (!ApplyLanguageOption(session, port, options)) return ExitCode::StartupFailed;
     if ((options.mode == RunMode::Install || options.mode == RunMode::Plan) && !CheckInstallScope(session, port))
         return ExitCode::StartupFailed;
