@@ -247,10 +247,24 @@ enum class Copied {
     Ended,    // given up (Abort, Cancel, Ignore where dest could not be made room for): outcome.result says how
 };
 
+// Where the earlier dest is held open by another program (`held` says why it cannot go), the
+// new copy is written beside it instead, to take its place at the next restart. False, the
+// copy not begun, where the journal cannot list it.
+bool ReplaceLater(UserPort& port, InstallJournal& journal, const Path& dest, const RunError& held) {
+    RunError error;
+    if (!journal.PrepareAtRestart(dest, error)) return false;
+    port.LogStep("Held open: " + dest + " (" + held.description + ")" + SystemCause(held) +
+                 ": the new copy is written beside it and takes its place at the next restart");
+    return true;
+}
+
 // Makes room for dest: an earlier file is moved aside. Where it cannot be (read-only, held
 // open by another program) FileCP's dialog asks: Retry tries again, Ignore leaves dest as
-// it was (Skipped), Abort gives the install up. True once there is room. A copy created
-// ahead (listed in the journal before it was) is the room.
+// it was (Skipped), Abort gives the install up. An earlier file held open is replaced at the
+// next restart instead: at once in an unattended run, where no one can close the program
+// that holds it, and after Ignore with the windows, where the earlier file would otherwise
+// stay for good. True once there is room. A copy created ahead (listed in the journal before
+// it was) is the room.
 bool MakeRoom(Session& session, UserPort& port, InstallJournal& journal, const std::string& source,
               const SourceBytes* ahead, const Path& dest, CopyOutcome& outcome) {
     if (ahead && ahead->copy) return true;
@@ -258,10 +272,13 @@ bool MakeRoom(Session& session, UserPort& port, InstallJournal& journal, const s
         RunError error;
         if (journal.PrepareFile(dest, error)) return true;
         outcome.error = error;
+        const bool held = fs::HeldByAnother(error);
+        if (held && session.Unattended && ReplaceLater(port, journal, dest, error)) return true;
         switch (AskAfterCopyFailure(session, port, source, dest, error)) {
             case Answer::Retry: outcome.retried = true; continue;
             case Answer::Ignore:
                 outcome.retried = true;
+                if (held && ReplaceLater(port, journal, dest, error)) return true;
                 outcome.result = CopyResult::Skipped;
                 port.LogStep("Not installed: " + dest + " (copy error ignored; the earlier file is kept)" +
                              SystemCause(error));
@@ -281,7 +298,8 @@ Copied CopyWithDialogs(Session& session, UserPort& port, InstallJournal& journal
                        CopyOutcome& outcome) {
     for (;; ahead = nullptr) {
         if (!MakeRoom(session, port, journal, source, ahead, dest, outcome)) return Copied::Ended;
-        CopyAttempt attempt(session, port, source, ahead, dest, checking, expected, journal.HasEarlier(dest));
+        const Path target = journal.CopyPathFor(dest);
+        CopyAttempt attempt(session, port, source, ahead, target, checking, expected, journal.HasEarlier(dest));
         RunError error;
         switch (attempt.Run(outcome, error)) {
             case Attempt::Copied: return Copied::Whole;
@@ -314,6 +332,13 @@ Copied CopyWithDialogs(Session& session, UserPort& port, InstallJournal& journal
 void KeepIgnoredCopy(UserPort& port, InstallJournal& journal, const Path& dest, const RecordedFile& file,
                      CopyOutcome& outcome) {
     outcome.checksum = 0;
+    if (journal.CopyPathFor(dest) != dest) {
+        // What was written beside a file held open never takes its place: the earlier file stays.
+        journal.Restore(dest);
+        outcome.result = CopyResult::Skipped;
+        port.LogStep("Not installed: " + dest + " (copy error ignored; the earlier file is kept)");
+        return;
+    }
     if (!fs::IsFile(dest)) {
         journal.Drop(dest);
         outcome.result = CopyResult::Skipped;
@@ -335,17 +360,36 @@ void KeepIgnoredCopy(UserPort& port, InstallJournal& journal, const Path& dest, 
 void RefuseMismatch(UserPort& port, InstallJournal& journal, const Path& destFile, Answer answer,
                     const std::string& mismatch, CopyOutcome& outcome) {
     const bool earlier = journal.HasEarlier(destFile);
+    const bool held = journal.CopyPathFor(destFile) != destFile;  // the earlier file never left its place
     if (answer == Answer::Ignore) {
         journal.Drop(destFile);
         outcome.result = CopyResult::Skipped;
         port.LogStep("Not installed: " + destFile + " (" + mismatch + ", ignored" +
-                     (earlier ? "; the earlier file is removed" : "") + ")");
+                     (held ? "; the earlier file is kept" : earlier ? "; the earlier file is removed" : "") + ")");
         return;
     }
     journal.Restore(destFile);
     outcome.result = CopyResult::Aborted;
     port.LogStep("Not installed: " + destFile + " (" + mismatch + ", aborted" +
                  (earlier ? "; the earlier file is kept" : "") + ")");
+}
+
+// A whole copy written beside a file held open is handed to the system, to take the file's
+// place at the next restart. Where the system will not have it (no right to), the copy goes
+// and the earlier file stays: unattended, the install is given up, as it was before there
+// was a copy; with the windows, the entry is skipped, as Ignore leaves it. False then.
+bool HandOver(Session& session, UserPort& port, InstallJournal& journal, const Path& dest, CopyOutcome& outcome) {
+    if (journal.CopyPathFor(dest) == dest) return true;
+    RunError error;
+    if (journal.ReplaceAtRestart(dest, error)) return true;
+    journal.Restore(dest);
+    outcome.error = error;
+    outcome.checksum = 0;
+    outcome.result = session.Unattended ? CopyResult::Aborted : CopyResult::Skipped;
+    port.LogStep("Not installed: " + dest + " (held open, and it cannot be replaced at the next restart; " +
+                 "the earlier file is kept)" + SystemCause(error));
+    if (session.Unattended) port.UnloadProgress();
+    return false;
 }
 
 // The file as the record keeps it, once copied whole.
@@ -366,6 +410,7 @@ CopyOutcome FileCP(Session& session, UserPort& port, InstallJournal& journal, co
     CopyOutcome outcome;
     switch (CopyWithDialogs(session, port, journal, source.path, source.ahead, dest, checking, nullptr, outcome)) {
         case Copied::Whole:
+            if (!HandOver(session, port, journal, dest, outcome)) break;
             journal.Wrote(Copy(source, dest, outcome));
             outcome.result = CopyResult::Unchecked;
             break;
@@ -393,11 +438,14 @@ CopyOutcome VerifiedCopy(Session& session, UserPort& port, InstallJournal& journ
                 KeepIgnoredCopy(port, journal, destFile, Copy(source, destFile, outcome), outcome);
                 return outcome;
             }
+            const Path beside = journal.CopyPathFor(destFile);
+            if (!HandOver(session, port, journal, destFile, outcome)) return outcome;
             journal.Wrote(Copy(source, destFile, outcome));
             outcome.result = checking == Checking::On ? CopyResult::Verified : CopyResult::Unchecked;
             if (checking == Checking::Off) outcome.checksum = 0;
             port.LogStep("Copied " + destFile + " (" + std::to_string(size) + " bytes, checksum " +
-                         (checking == Checking::Off ? "not checked" : actual + " verified") + ")");
+                         (checking == Checking::Off ? "not checked" : actual + " verified") + ")" +
+                         (beside == destFile ? "" : " to " + beside + ", which takes its place at the next restart"));
             return outcome;
         }
         const Answer answer = AskAfterChecksumMismatch(session, port, destFile, expected, actual);

@@ -242,6 +242,7 @@ const char* ItemStateName(ItemState state) {
         case ItemState::ChecksumDiffers: return "checksum differs";
         case ItemState::Changed: return "changed";
         case ItemState::Unreadable: return "cannot be checked";
+        case ItemState::PendingRestart: return "pending restart";
     }
     return "";
 }
@@ -279,7 +280,9 @@ std::vector<const CheckItem*> DriftedItems(const Survey& survey) {
     std::vector<const CheckItem*> drifted;
     for (const std::vector<CheckItem>* items : {&survey.products, &survey.files, &survey.entries, &survey.shortcuts})
         for (const CheckItem& item : *items) {
-            if (!item.judged || item.state == ItemState::Intact || item.state == ItemState::Unreadable) continue;
+            if (!item.judged || item.state == ItemState::Intact || item.state == ItemState::Unreadable ||
+                item.state == ItemState::PendingRestart)
+                continue;
             if (item.state == ItemState::Missing || !item.editedAfterCopy) drifted.push_back(&item);
         }
     return drifted;
@@ -293,11 +296,21 @@ std::vector<const CheckItem*> UncheckedItems(const Survey& survey) {
     return unchecked;
 }
 
+std::vector<const CheckItem*> PendingItems(const Survey& survey) {
+    std::vector<const CheckItem*> pending;
+    for (const CheckItem& item : survey.files)
+        if (item.state == ItemState::PendingRestart) pending.push_back(&item);
+    return pending;
+}
+
 std::vector<Path> ExtraFiles(const Session& session, const Survey& survey) {
     const Path root = InstallDirPath(session);
     if (root.empty()) return {};
     std::set<std::string> named;
-    for (const CheckItem& file : survey.files) named.insert(file.path.Key());
+    for (const CheckItem& file : survey.files) {
+        named.insert(file.path.Key());
+        if (!file.replacement.empty()) named.insert(file.replacement.Key());
+    }
     named.insert(DbCodesPath(session).Key());
     named.insert(RecordPath(root).Key());
     std::vector<Path> extra;

@@ -28,6 +28,7 @@ enum class ItemState {
     ChecksumDiffers,  // a file of the size it should have, with another checksum
     Changed,          // an entry with another value, a shortcut that starts something else
     Unreadable,       // it cannot be checked: held open, unreadable, no checksum library
+    PendingRestart,   // a file whose new copy, as the install leaves it, takes its place at the next restart
 };
 
 enum class ItemKind { File, ConfigEntry, DbCode, Shortcut, Product };
@@ -44,6 +45,7 @@ struct CheckItem {
     int64_t expectedSize = 0;
     int64_t foundSize = -1;  // -1: missing
     RunError cause;          // Unreadable: why
+    Path replacement;        // PendingRestart: the copy the system puts in its place at the next restart
     // The workstation configuration: copied from the CD, then edited by the install, so
     // that its entries, not its bytes, tell whether it is intact (it drifts when missing).
     bool editedAfterCopy = false;
@@ -115,6 +117,8 @@ Survey SurveyForVerify(Session& session, UserPort& port, const GroupChoice& grou
 // judge never), and those that could not be checked.
 std::vector<const CheckItem*> DriftedItems(const Survey& survey);
 std::vector<const CheckItem*> UncheckedItems(const Survey& survey);
+// The files that are as the install leaves them once the machine restarts, in survey order.
+std::vector<const CheckItem*> PendingItems(const Survey& survey);
 
 // The files below the install directory that the survey does not name (nor the database
 // codes or the record the install writes), sorted; they never count as drift.
@@ -131,10 +135,12 @@ enum class VerifyResult {
     Intact,     // everything is as the install left it
     Drifted,    // something is not
     Unchecked,  // nothing drifted, but something could not be checked
+    PendingRestart,  // nothing drifted and everything was checked, but some files take their place at the next restart
 };
 
 // The verify, to the log: a line per drifted item ("Drift: ..."), per item that cannot be
-// checked ("Unchecked: ...") and per extra file ("Extra: ..."), then a summary.
+// checked ("Unchecked: ..."), per file that waits for the next restart ("Pending restart:
+// ...") and per extra file ("Extra: ..."), then a summary.
 VerifyResult LogVerify(const Session& session, const Survey& survey, UserPort& port);
 
 // Puts back what drifted: copies the drifted files from the CD with checking on (the last
@@ -148,7 +154,7 @@ VerifyResult LogVerify(const Session& session, const Survey& survey, UserPort& p
 RunOutcome RepairInstall(Session& session, UserPort& port, const Survey& survey, ShortcutLibrary& shortcuts);
 
 // The state as the log and the windows name it: "intact", "missing", "size differs",
-// "checksum differs", "changed", "cannot be checked".
+// "checksum differs", "changed", "cannot be checked", "pending restart".
 const char* ItemStateName(ItemState state);
 
 }  // namespace qv

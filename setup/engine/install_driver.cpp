@@ -98,6 +98,7 @@ void ShowInstallResult(Session& session, UserPort& port) {
     } else {
         box.icon = Icon::Information;
         box.text = "\r" + Res(session, Str::InstallSucceeded) + "\r";
+        if (session.RestartNeeded) box.text += Res(session, Str::InstallRestart) + "\r";
     }
     port.ShowMessage(box);
 }

@@ -44,7 +44,8 @@ void ResetInstallFlags(Session& session);
                                     const InstallCompletion& completion = {});
 
 // The closing message: a warning that the install has not completed when InstallAborted
-// is set, the success message otherwise.
+// is set, the success message otherwise, and then, when RestartNeeded is set, that files
+// held open take their place when the computer restarts.
 void ShowInstallResult(Session& session, UserPort& port);
 
 }  // namespace qv

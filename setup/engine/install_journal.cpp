@@ -75,6 +75,21 @@ void UndoRegister(const JournalStep& step, UserPort& port) {
                          : "Could not roll back: removed the Apps & features entry " + step.key + SystemCause(error));
 }
 
+// Takes back a replacement at the next restart: the pair leaves the system's list and the new
+// copy beside the file goes; the earlier file never left its place. The pair goes, not only
+// the copy, so that a later file of the copy's name is never moved in at the restart.
+void UndoAtRestart(const JournalStep& step, const Confinement& places, UserPort& port) {
+    RunError error;
+    const bool cancelled = fs::CancelReplaceAtRestart(step.backup, step.path, error);
+    if (!fs::IsFile(step.backup) && !fs::IsLink(step.backup)) {
+        if (!cancelled) LogUndo(port, "the replacement at the next restart of", step.path, false, error);
+        return;
+    }
+    RunError removeError;
+    const bool removed = MayChange(places, step.path, removeError) && fs::RemoveFile(step.backup, removeError);
+    LogUndo(port, "the replacement at the next restart of", step.path, cancelled && removed, removed ? error : removeError);
+}
+
 // Undoes one step. Steps check what is there, so that a rollback that was itself cut
 // short can run again.
 void UndoStep(const JournalStep& step, const Confinement& places, UserPort& port) {
@@ -93,6 +108,7 @@ void UndoStep(const JournalStep& step, const Confinement& places, UserPort& port
             if (fs::IsDirectory(step.path) && MayChange(places, step.path, error) && fs::RemoveDir(step.path, error))
                 port.LogStep("Rolled back: removed folder " + step.path.str());
             return;
+        case JournalStep::Kind::AtRestart: return UndoAtRestart(step, places, port);
         case JournalStep::Kind::Register: return UndoRegister(step, port);
         case JournalStep::Kind::Commit: return;
     }
@@ -110,7 +126,8 @@ void UndoSteps(const std::vector<JournalStep>& steps, const Confinement& places,
 std::vector<Path> RemoveBackups(const std::vector<JournalStep>& steps, const Confinement& places) {
     std::vector<Path> left;
     for (const JournalStep& step : steps) {
-        if (step.backup.empty()) continue;
+        // The copy of a replacement at the next restart is no backup: the system moves it in.
+        if (step.backup.empty() || step.kind == JournalStep::Kind::AtRestart) continue;
         if (!RemoveBackup(places, step)) left.push_back(step.backup);
     }
     return left;
@@ -264,7 +281,10 @@ bool InstallJournal::Touched(const Path& path) const { return touched_.count(pat
 bool InstallJournal::PrepareFile(const Path& path, RunError& error) {
     if (!places_.Allows(path)) return MayChange(path, error);
     if (Touched(path)) {
-        // Written (or moved aside) by this run already: what stands there now is the run's own.
+        // Written (or moved aside) by this run already: what stands there now is the run's own,
+        // or, for an earlier file held open, the copy beside it.
+        TouchedFile& touched = touched_[path.Key()];
+        if (touched.IsBeside()) return TakeBackCopy(path, touched, error);
         return !fs::IsFile(path) || fs::RemoveFile(path, error);
     }
     // A folder this run made holds nothing but what the run put there: no need to look.
@@ -283,11 +303,66 @@ bool InstallJournal::PrepareFile(const Path& path, RunError& error) {
     return true;
 }
 
+bool InstallJournal::PrepareAtRestart(const Path& path, RunError& error) {
+    if (Touched(path)) {
+        error = err::PathFileAccess();  // what the run did there comes back by Restore, not by this
+        return false;
+    }
+    Path beside;
+    if (!MayChange(path, error) || !FreeBackupName(path, beside, error)) return false;
+    if (!List(JournalStep::On(JournalStep::Kind::AtRestart, path, beside), error)) return false;
+    touched_[path.Key()] = {Touch::Beside, beside};
+    return true;
+}
+
+Path InstallJournal::CopyPathFor(const Path& path) const {
+    const auto it = touched_.find(path.Key());
+    return it != touched_.end() && it->second.IsBeside() ? it->second.backup : path;
+}
+
+bool InstallJournal::ReplaceAtRestart(const Path& path, RunError& error) {
+    const auto it = touched_.find(path.Key());
+    if (it == touched_.end() || !it->second.IsBeside()) {
+        error = err::PathFileAccess();  // no copy beside it to hand over
+        return false;
+    }
+    if (it->second.how == Touch::AtRestart) return true;
+    if (!fs::ReplaceAtRestart(it->second.backup, path, error)) return false;
+    it->second.how = Touch::AtRestart;
+    return true;
+}
+
+std::vector<Path> InstallJournal::ReplacedAtRestart() const {
+    std::vector<Path> paths;
+    for (const JournalStep& step : steps_) {
+        const auto it = touched_.find(step.path.Key());
+        if (step.kind == JournalStep::Kind::AtRestart && it != touched_.end() && it->second.how == Touch::AtRestart &&
+            it->second.backup == step.backup)
+            paths.push_back(step.path);
+    }
+    return paths;
+}
+
+bool InstallJournal::TakeBackCopy(const Path& path, TouchedFile& touched, RunError& error) {
+    const bool cancelled = touched.how != Touch::AtRestart || fs::CancelReplaceAtRestart(touched.backup, path, error);
+    if (cancelled) touched.how = Touch::Beside;
+    // Without the copy, a pair the system still keeps moves nothing at the restart.
+    RunError removeError;
+    const bool removed = !fs::IsFile(touched.backup) || fs::RemoveFile(touched.backup, removeError);
+    if (!removed) error = removeError;
+    return cancelled && removed;
+}
+
 void InstallJournal::Restore(const Path& path) {
     madeFolders_.erase(path.Parent().Key());  // something may stand there after all: look next time
     const auto it = touched_.find(path.Key());
     if (it == touched_.end()) return;
     RunError ignored;
+    if (it->second.IsBeside()) {
+        PassOver(TakeBackCopy(path, it->second, ignored));  // a rollback takes back what is left
+        touched_.erase(it);
+        return;
+    }
     RemoveIfThere(places_, path);
     PutBack(places_, path, it->second.backup, ignored);
     // The place is as the run found it: a later write there starts afresh.
@@ -295,6 +370,8 @@ void InstallJournal::Restore(const Path& path) {
 }
 
 void InstallJournal::Drop(const Path& path) {
+    const auto it = touched_.find(path.Key());
+    if (it != touched_.end() && it->second.IsBeside()) return Restore(path);
     RemoveIfThere(places_, path);
     ListGone(path);
 }
@@ -454,6 +531,7 @@ bool InstallJournal::Commit(UserPort& port, RunError& error) {
     if (!List(commit, error)) return false;
     Flush();
     leftBehind_ = RemoveBackups(steps_, places_);
+    for (const Path& path : ReplacedAtRestart()) port.LogStep("Replaced at the next restart: " + path);
     Close();
     if (!recorded_) return true;  // kept in memory only: no record to write
     // The digest first: until the record is written the journal vouches for the one it

@@ -67,11 +67,25 @@ public:
     // holds open, or one reached through a link stays, and the call fails with the error.
     // What this run wrote there itself goes. The new file is then created where nothing is.
     [[nodiscard]] bool PrepareFile(const Path& path, RunError& error);
+    // Makes room for a new file at path whose earlier file another program holds open, so
+    // that it can be neither moved aside nor replaced now (a file this run has not touched):
+    // the new file is written to a copy beside it (CopyPathFor), which the system puts in its
+    // place at the next restart (ReplaceAtRestart). Listed before the copy is made.
+    [[nodiscard]] bool PrepareAtRestart(const Path& path, RunError& error);
+    // Where the new file for path is written: the copy beside it where PrepareAtRestart made
+    // room, otherwise path itself.
+    Path CopyPathFor(const Path& path) const;
+    // Hands the copy beside path, written whole, to the system, to take path's place at the
+    // next restart. False, with the error, where the system will not (no right to).
+    [[nodiscard]] bool ReplaceAtRestart(const Path& path, RunError& error);
+    // The files whose new copies take their place at the next restart.
+    std::vector<Path> ReplacedAtRestart() const;
     // The new file at path is not installed after all: what was written goes, and the
-    // earlier file comes back to its place.
+    // earlier file comes back to its place (one that never left it stays).
     void Restore(const Path& path);
     // The new file at path goes, and so does the earlier one: its entry was skipped. The
-    // earlier file stays aside until the run ends, and comes back if it is rolled back.
+    // earlier file stays aside until the run ends, and comes back if it is rolled back. An
+    // earlier file held open never left its place: it stays, as Restore leaves it.
     void Drop(const Path& path);
     // The file at path goes: PrepareFile and Drop in one, for a removal. It is moved aside,
     // removed when the run commits, and comes back if it is rolled back. False, with why,
@@ -125,10 +139,16 @@ public:
 
 private:
     void ListGone(const Path& path);
-    enum class Touch { Created, MovedAside };
+    enum class Touch {
+        Created,
+        MovedAside,
+        Beside,     // the earlier file is held open: the new one is written beside it, to `backup`
+        AtRestart,  // the same, handed to the system to take the earlier file's place at the restart
+    };
     struct TouchedFile {
         Touch how = Touch::Created;
-        Path backup;  // MovedAside: where the earlier file is (empty: there was none)
+        Path backup;  // MovedAside: where the earlier file is (empty: there was none); Beside, AtRestart: the new copy
+        bool IsBeside() const { return how == Touch::Beside || how == Touch::AtRestart; }
     };
 
     [[nodiscard]] bool OpenFile(const std::string& baseDigest, RunError& error);
@@ -137,6 +157,7 @@ private:
     [[nodiscard]] bool List(const JournalStep& step, RunError& error);
     [[nodiscard]] bool FreeBackupName(const Path& path, Path& backup, RunError& error);
     [[nodiscard]] bool MayChange(const Path& path, RunError& error) const;
+    [[nodiscard]] static bool TakeBackCopy(const Path& path, TouchedFile& touched, RunError& error);
     void Close();
     void RemoveJournalFile();
 

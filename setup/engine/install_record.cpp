@@ -224,6 +224,7 @@ std::string JournalLine(const JournalStep& step) {
         case JournalStep::Kind::Replace: return Line({"replace", step.path, step.backup});
         case JournalStep::Kind::Remove: return Line({"remove", step.path, step.backup});
         case JournalStep::Kind::Save: return Line({"save", step.path, step.backup});
+        case JournalStep::Kind::AtRestart: return Line({"atrestart", step.path, step.backup});
         case JournalStep::Kind::Register: return Line({"register", step.key, step.existed ? "existed" : ""});
         case JournalStep::Kind::Commit: return Line({"commit", step.digest});
     }
@@ -435,7 +436,8 @@ const std::map<std::string, size_t> kFieldCounts = {
     {"group", 5},      {"shortcut", 6}, {"uninstall", 3},
 };
 const std::map<std::string, size_t> kJournalFieldCounts = {
-    {"gone", 2}, {"create", 2}, {"replace", 3}, {"remove", 3}, {"save", 3}, {"register", 3}, {"commit", 2},
+    {"gone", 2}, {"create", 2}, {"replace", 3}, {"remove", 3}, {"save", 3}, {"atrestart", 3}, {"register", 3},
+    {"commit", 2},
 };
 
 bool RecordReader::Apply(const std::vector<std::string>& f, std::string& why) {
@@ -590,8 +592,8 @@ bool RecordReader::ApplyStep(const std::vector<std::string>& f, std::string& why
     static const std::map<std::string, JournalStep::Kind> kKinds = {
         {"folder", JournalStep::Kind::Folder}, {"create", JournalStep::Kind::Create},
         {"replace", JournalStep::Kind::Replace}, {"remove", JournalStep::Kind::Remove},
-        {"save", JournalStep::Kind::Save},     {"register", JournalStep::Kind::Register},
-        {"commit", JournalStep::Kind::Commit}};
+        {"save", JournalStep::Kind::Save},     {"atrestart", JournalStep::Kind::AtRestart},
+        {"register", JournalStep::Kind::Register}, {"commit", JournalStep::Kind::Commit}};
     const auto kind = kKinds.find(f[0]);
     if (kind == kKinds.end()) return false;
     JournalStep step;
@@ -627,7 +629,8 @@ bool RecordReader::CheckStep(const JournalStep& step, std::string& why) const {
         why = "\"" + step.path.str() + "\" lies outside the places an install writes to";
         return false;
     }
-    const bool needsBackup = step.kind == JournalStep::Kind::Replace || step.kind == JournalStep::Kind::Remove;
+    const bool needsBackup = step.kind == JournalStep::Kind::Replace || step.kind == JournalStep::Kind::Remove ||
+                             step.kind == JournalStep::Kind::AtRestart;
     if (step.backup.empty()) {
         if (needsBackup) why = "\"" + step.path.str() + "\" is moved aside to no backup";
         return !needsBackup;

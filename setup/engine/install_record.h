@@ -162,12 +162,14 @@ struct JournalStep {
         Replace,  // an earlier file about to be moved aside to `backup`
         Remove,   // an earlier file moved aside to `backup` and not put back (its entry was skipped)
         Save,     // a file about to be written anew; `backup` holds a copy of the earlier one (empty when none)
+        AtRestart,  // a file held open by another program: its new copy about to be written to `backup`,
+                    // which the system puts in its place at the next restart
         Register, // the Apps & features entry `key` ("HKLM\<key>") about to be written; `existed`
                   // when an earlier install's was there
         Commit,   // the run ended well: backups go, the record is written anew with `digest`
     } kind = Kind::Folder;
     Path path;
-    Path backup;           // in the folder of `path`, named "~" and a count
+    Path backup;           // in the folder of `path`, named "~" and a count (AtRestart: the new copy)
     std::string key;       // Register
     bool existed = false;  // Register
     std::string digest;    // Commit: the SHA-256 of the record the run writes

@@ -122,9 +122,11 @@ RunOutcome RepairInstall(Session& session, UserPort& port, const Survey& survey,
     }
     RepairEntries(session, port, journal, survey, drifted, configCopied);
     RepairShortcuts(port, survey, drifted, shortcuts);
+    RunOutcome outcome;
+    outcome.restartNeeded = !journal.ReplacedAtRestart().empty();
     RunError error;
     if (!journal.Commit(port, error)) return FailedWith(error);
-    return {};
+    return outcome;
 }
 
 }  // namespace qv

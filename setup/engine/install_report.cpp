@@ -98,6 +98,9 @@ VerifyResult LogVerify(const Session& session, const Survey& survey, UserPort& p
     }
     const std::vector<const CheckItem*> unchecked = UncheckedItems(survey);
     for (const CheckItem* item : unchecked) port.LogStep(UncheckedLine(*item));
+    const std::vector<const CheckItem*> pending = PendingItems(survey);
+    for (const CheckItem* item : pending)
+        port.LogStep("Pending restart: file " + item->name + " (replaced by " + item->replacement + " at the next restart)");
     const std::vector<Path> extra = ExtraFiles(session, survey);
     for (const Path& path : extra) port.LogStep("Extra: " + path);
     const int drifted = files + entries + shortcuts + products;
@@ -107,9 +110,11 @@ VerifyResult LogVerify(const Session& session, const Survey& survey, UserPort& p
                  std::to_string(survey.shortcuts.size()) + " shortcuts drifted; " + std::to_string(extra.size()) +
                  " files no list names" +
                  (products ? "; " + std::to_string(products) + " chosen products not installed" : std::string()) +
-                 (unchecked.empty() ? std::string() : "; " + std::to_string(unchecked.size()) + " cannot be checked"));
+                 (unchecked.empty() ? std::string() : "; " + std::to_string(unchecked.size()) + " cannot be checked") +
+                 (pending.empty() ? std::string() : "; " + std::to_string(pending.size()) + " replaced at the next restart"));
     if (drifted > 0) return VerifyResult::Drifted;
-    return unchecked.empty() ? VerifyResult::Intact : VerifyResult::Unchecked;
+    if (!unchecked.empty()) return VerifyResult::Unchecked;
+    return pending.empty() ? VerifyResult::Intact : VerifyResult::PendingRestart;
 }
 
 }  // namespace qv

@@ -42,6 +42,7 @@ void SetAsideRefusedRecord(const Path& installDir, UserPort& port) {
 RunOutcome EndRecordedInstall(Session& session, UserPort& port, InstallJournal& journal,
                               const RecordedRunOptions& options, RunOutcome outcome) {
     RunError error;
+    outcome.restartNeeded = !journal.ReplacedAtRestart().empty();
     if (!outcome.EndsInstall()) {
         KeepUninstaller(journal, port, InstallDirPath(session));
         RegisterUninstallEntry(journal, port, InstallDateOf(port.Now()));
@@ -57,6 +58,7 @@ RunOutcome EndRecordedInstall(Session& session, UserPort& port, InstallJournal& 
     }
     port.LogStep("The install did not complete: it is rolled back");
     journal.Rollback(port);
+    outcome.restartNeeded = false;  // the replacements at the restart were taken back
     return outcome;
 }
 

@@ -27,7 +27,26 @@ bool IsChosen(const Session& session, const std::string& code) {
     return index > 0 && session.ListedProducts[static_cast<size_t>(index)].Chosen == -1;
 }
 
-CheckItem RecordedFileItem(const Session& session, const RecordedFile& file) {
+// The copies the system puts in the place of files at the next restart, by the key of the
+// file they replace: read once for all the files of a record. Where two replace one file, the
+// last does, as at the restart.
+std::map<std::string, Path> ReplacementsAtRestart() {
+    std::map<std::string, Path> copies;
+    for (const fs::PendingReplacement& pending : fs::PendingReplacements()) copies[pending.to.Key()] = pending.from;
+    return copies;
+}
+
+// A file that another program held open while it was installed is as the install leaves it
+// once the machine restarts, when the copy that then takes its place is: pending, not drifted.
+void JudgeReplacement(CheckItem& item, const RecordedFile& file, const Path& copy) {
+    int64_t size = -1;
+    RunError cause;
+    if (CheckFile(copy, file.size, file.checksum, size, cause) != ItemState::Intact) return;
+    item.state = ItemState::PendingRestart;
+    item.replacement = copy;
+}
+
+CheckItem RecordedFileItem(const Session& session, const RecordedFile& file, const std::map<std::string, Path>& later) {
     CheckItem item;
     item.name = file.path;
     item.path = file.path;
@@ -39,6 +58,8 @@ CheckItem RecordedFileItem(const Session& session, const RecordedFile& file) {
     item.product = ListedIndexOf(session, file.product);
     if (item.product > 0) item.source = session.ListedProducts[static_cast<size_t>(item.product)].ProductDir + file.spec;
     item.state = CheckFile(file.path, file.size, file.checksum, item.foundSize, item.cause);
+    const auto copy = later.find(file.path.Key());
+    if (item.state != ItemState::Intact && copy != later.end()) JudgeReplacement(item, file, copy->second);
     return item;
 }
 
@@ -88,10 +109,11 @@ Survey SurveyRecord(Session& session, UserPort& port, const InstallRecord& recor
         item.product = i;
         survey.products.push_back(item);
     }
+    const std::map<std::string, Path> later = ReplacementsAtRestart();
     for (const RecordedFile& file : record.files) {
         if (!IsChosen(session, file.product) && !file.product.empty()) continue;
         ShowFileName(session, port, file.path);
-        survey.files.push_back(RecordedFileItem(session, file));
+        survey.files.push_back(RecordedFileItem(session, file, later));
         port.DoEvents();
     }
     AddCompletion(record, shortcuts, survey);

@@ -22,6 +22,9 @@ struct RunOutcome {
     RunResult result = RunResult::Completed;
     RunError error;  // Failed: the failure behind it, when one was recorded
     Path at;         // Aborted: the file the user gave up at
+    // Files held open by another program take their new copies' place at the next restart:
+    // the run is finished by it.
+    bool restartNeeded = false;
 
     bool EndsInstall() const { return result != RunResult::Completed; }
 };
@@ -33,11 +36,13 @@ inline RunOutcome FailedWith(const RunError& error) { return {RunResult::Failed,
 
 // The session's record of how the run ended, as the windows and the exit code read it:
 // InstallAborted when it did not complete, InstallFailed too when it failed rather than
-// the user stopping it, DirectoryHeld when it could not start for another run.
+// the user stopping it, DirectoryHeld when it could not start for another run;
+// RestartNeeded when the next restart finishes it.
 inline void SetOutcomeFlags(Session& session, const RunOutcome& outcome) {
     session.InstallAborted = outcome.EndsInstall();
     session.InstallFailed = outcome.result == RunResult::Failed;
     session.DirectoryHeld = outcome.result == RunResult::Busy;
+    session.RestartNeeded = outcome.restartNeeded;
 }
 
 }  // namespace qv

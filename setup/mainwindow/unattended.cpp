@@ -212,6 +212,7 @@ ExitCode VerifyExitCode(VerifyResult result) {
         case VerifyResult::Intact: return ExitCode::Installed;
         case VerifyResult::Drifted: return ExitCode::Drifted;
         case VerifyResult::Unchecked: return ExitCode::InstallFailed;
+        case VerifyResult::PendingRestart: return ExitCode::InstalledAtRestart;
     }
     return ExitCode::InstallFailed;
 }
@@ -222,7 +223,8 @@ ExitCode Repair(Session& session, UserPort& port, const Survey& survey, CommandL
                 ShortcutLibrary& shortcuts) {
     SetOutcomeFlags(session, RepairInstall(session, port, survey, shortcuts));
     if (session.InstallAborted) return InstallExitCode(session);
-    if (DriftedItems(survey).empty() && UncheckedItems(survey).empty()) return ExitCode::Installed;
+    if (DriftedItems(survey).empty() && UncheckedItems(survey).empty())
+        return PendingItems(survey).empty() ? ExitCode::Installed : ExitCode::InstalledAtRestart;
     port.LogStep("Verify after the repair:");
     const Survey after = SurveyForVerify(session, port, completion.ShowGroupDialog(), shortcuts);
     if (!after.complete) return ExitCode::InstallFailed;
@@ -269,7 +271,7 @@ bool ApplyLanguageOption(Session& session, UserPort& port, const StartupOptions&
 }
 
 ExitCode InstallExitCode(const Session& session) {
-    if (!session.InstallAborted) return ExitCode::Installed;
+    if (!session.InstallAborted) return session.RestartNeeded ? ExitCode::InstalledAtRestart : ExitCode::Installed;
     if (session.DirectoryHeld) return ExitCode::DirectoryInUse;
     return session.InstallFailed ? ExitCode::InstallFailed : ExitCode::InstallCancelled;
 }
@@ -307,6 +309,8 @@ ExitCode EndUninstall(UserPort& port, const UninstallOutcome& outcome, const Pat
 
 ExitCode RunUnattended(Session& session, UserPort& port, const StartupOptions& options, ShortcutLibrary& shortcuts,
                        const InstallPresenter& present) {
+    // No one answers the boxes: a file held open is replaced at the next restart at once.
+    session.Unattended = true;
     if (!ApplyLanguageOption(session, port, options)) return ExitCode::StartupFailed;
     if ((options.mode == RunMode::Install || options.mode == RunMode::Plan) && !CheckInstallScope(session, port))
         return ExitCode::StartupFailed;

@@ -33,8 +33,9 @@ ExitCode RunUnattended(Session& session, UserPort& port, const StartupOptions& o
 // then ends as a failed start-up.
 bool ApplyLanguageOption(Session& session, UserPort& port, const StartupOptions& options);
 
-// The exit code of an install that ran: 0, or 4 after a failure, 5 after Cancel or Abort,
-// 1618 when another run held the install directory.
+// The exit code of an install that ran: 0, or 3010 when files held open take their place at
+// the next restart, 4 after a failure, 5 after Cancel or Abort, 1618 when another run held
+// the install directory.
 ExitCode InstallExitCode(const Session& session);
 
 // The install-to directory an uninstall removes: /DIR made canonical, else c:\qv.

@@ -309,15 +309,25 @@ std::string DefaultLogName(RunMode mode) {
 
 std::string ExitLine(ExitCode code, RunMode mode) {
     const char* done = "installed";
+    const char* atRestart = "installed; a restart finishes it";
     switch (mode) {
         case RunMode::Install:
         case RunMode::Modify: break;
         case RunMode::Plan: done = "would install"; break;
-        case RunMode::Verify: done = "intact"; break;
-        case RunMode::Repair: done = "repaired"; break;
-        case RunMode::Uninstall: done = "removed"; break;
+        case RunMode::Verify:
+            done = "intact";
+            atRestart = "intact once a restart finishes the install";
+            break;
+        case RunMode::Repair:
+            done = "repaired";
+            atRestart = "repaired; a restart finishes it";
+            break;
+        case RunMode::Uninstall:
+            done = "removed";
+            atRestart = "removed, some files go at the next restart";
+            break;
     }
-    return "Exit code " + std::to_string(static_cast<int>(code)) + ": " + ExitCodeMeaning(code, done);
+    return "Exit code " + std::to_string(static_cast<int>(code)) + ": " + ExitCodeMeaning(code, done, atRestart);
 }
 
 std::span<const Switch> Switches() { return kSwitches; }

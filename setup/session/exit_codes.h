@@ -28,6 +28,10 @@ enum class ExitCode : int {
     // An uninstall removed everything but files held open, which go at the next restart
     // (the code deployment tools know as "restart needed").
     RemovedAtRestart = 3010,
+    // The same code for an install or a repair: every file is written, but those another
+    // program held open take their place at the next restart; for a verify, nothing else
+    // differs from what the install left.
+    InstalledAtRestart = RemovedAtRestart,
     // Another run held the install directory for longer than the wait: nothing was done, and
     // the run can be tried again (the code deployment tools know as "another installation is
     // in progress", which they retry).
@@ -35,8 +39,9 @@ enum class ExitCode : int {
 };
 
 // What a code means, as the install log's last line says it; `done` is what 0 means for
-// the run's mode ("installed", "intact", "removed", ...).
-inline const char* ExitCodeMeaning(ExitCode code, const char* done = "installed") {
+// the run's mode ("installed", "intact", "removed", ...), `doneAtRestart` what 3010 means.
+inline const char* ExitCodeMeaning(ExitCode code, const char* done = "installed",
+                                   const char* doneAtRestart = "installed; a restart finishes it") {
     switch (code) {
         case ExitCode::Installed: return done;
         case ExitCode::StartupFailed: return "start-up failed";
@@ -45,7 +50,7 @@ inline const char* ExitCodeMeaning(ExitCode code, const char* done = "installed"
         case ExitCode::InstallCancelled: return "cancelled during the install";
         case ExitCode::Drifted: return "the installation has drifted";
         case ExitCode::RemovedKeptSome: return "removed, some files kept";
-        case ExitCode::RemovedAtRestart: return "removed, some files go at the next restart";
+        case ExitCode::RemovedAtRestart: return doneAtRestart;
         case ExitCode::DirectoryInUse: return "another run holds the install directory, try again later";
     }
     return "";

@@ -72,4 +72,51 @@ bool MatchesAnyEntry(const std::string& pattern) {
     return found;
 }
 
+namespace {
+
+constexpr std::string_view kSystemPrefix = "\\??\\";
+constexpr std::string_view kSharePrefix = "UNC\\";
+
+// The path a name of the system's list stands for; nothing for a name of another form.
+std::optional<Path> PathOfSystemName(std::string_view name) {
+    if (name.rfind(kSystemPrefix, 0) != 0) return std::nullopt;
+    name.remove_prefix(kSystemPrefix.size());
+    if (name.rfind(kSharePrefix, 0) == 0)
+        return Path::Parse("\\\\" + std::string(name.substr(kSharePrefix.size())), nullptr, PathForms{true});
+    return Path::Parse(name);
+}
+
+}  // namespace
+
+std::string SystemName(const Path& path) {
+    if (path.IsShare()) return std::string(kSystemPrefix) + std::string(kSharePrefix) + path.str().substr(2);
+    return std::string(kSystemPrefix) + path.str();
+}
+
+std::string ReplacedName(const Path& path) { return "!" + SystemName(path); }
+
+std::vector<PendingReplacement> ReplacementsIn(const std::vector<std::string>& names) {
+    std::vector<PendingReplacement> found;
+    for (size_t i = 0; i + 1 < names.size(); i += 2) {
+        std::string_view to = names[i + 1];
+        if (to.empty()) continue;  // a removal
+        if (to.front() == '!') to.remove_prefix(1);
+        const std::optional<Path> fromPath = PathOfSystemName(names[i]);
+        const std::optional<Path> toPath = PathOfSystemName(to);
+        if (fromPath && toPath) found.push_back({*fromPath, *toPath});
+    }
+    return found;
+}
+
+std::optional<size_t> FindReplacement(const std::vector<std::string>& names, const Path& from, const Path& to) {
+    for (size_t i = 0; i + 1 < names.size(); i += 2) {
+        const std::optional<Path> fromPath = PathOfSystemName(names[i]);
+        const std::string_view target = names[i + 1];
+        if (!fromPath || *fromPath != from || target.empty() || target.front() != '!') continue;
+        const std::optional<Path> toPath = PathOfSystemName(target.substr(1));
+        if (toPath && *toPath == to) return i;
+    }
+    return std::nullopt;
+}
+
 }  // namespace qv::fs

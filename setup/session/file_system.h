@@ -106,6 +106,41 @@ Path LongForm(const Path& path);
 // Copies the file `from` to `to`, which must not exist.
 [[nodiscard]] bool CopyToNew(const std::string& from, const Path& to, RunError& error);
 
+// ---- At the next restart ---------------------------------------------------------
+// The system keeps a list of the files it renames when the machine next starts, before any
+// program can hold them: in Windows the Session Manager's PendingFileRenameOperations
+// value; natively a list in memory, for the tests of the logic.
+
+// True when the error says that another program holds the file open (a sharing or a lock
+// violation): the file cannot be moved, replaced or written until that program lets go.
+bool HeldByAnother(const RunError& error);
+// Has the system put the file `from` in the place of `to` when the machine next starts,
+// replacing what is there then: for a `to` that another program holds open now. False,
+// with the error, where the system will not (no right to).
+[[nodiscard]] bool ReplaceAtRestart(const Path& from, const Path& to, RunError& error);
+// Takes ReplaceAtRestart(from, to) back: the pair leaves the system's list. True also when
+// it was not in the list; false, with the error, when the list cannot be changed.
+[[nodiscard]] bool CancelReplaceAtRestart(const Path& from, const Path& to, RunError& error);
+
+// A replacement that waits for the next restart: the file `from` takes the place of `to`.
+struct PendingReplacement {
+    Path from;
+    Path to;
+};
+// The replacements in the system's list, in its order; removals and names no Path can hold
+// are left out.
+std::vector<PendingReplacement> PendingReplacements();
+
+// The list in the system's own form: pairs of names, the file ("\??\c:\qv\~1") and where it
+// goes ("!\??\c:\qv\a.dll": "!" for a replacement; empty for a removal). The replacements
+// it holds, and where the pair that puts `from` in the place of `to` begins (nothing when
+// it holds none).
+std::vector<PendingReplacement> ReplacementsIn(const std::vector<std::string>& names);
+std::optional<size_t> FindReplacement(const std::vector<std::string>& names, const Path& from, const Path& to);
+// The system's name of a path, and of a path as the place a file goes to.
+std::string SystemName(const Path& path);
+std::string ReplacedName(const Path& path);
+
 // ---- Whole files -----------------------------------------------------------------
 
 // Opens a file to read it through the C library ("rb", "r"); nullptr, with the error, on

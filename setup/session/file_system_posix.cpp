@@ -156,6 +156,32 @@ bool CopyToNew(const std::string& from, const Path& to, RunError& error) {
     return Close(out, error) && written;
 }
 
+// The build machine has no program that holds a file against the others.
+bool HeldByAnother(const RunError& /*error*/) { return false; }
+
+namespace {
+// The system's list of renames at the next start, in its own form, for the life of the process.
+std::vector<std::string>& PendingRenames() {
+    static std::vector<std::string> names;
+    return names;
+}
+}  // namespace
+
+bool ReplaceAtRestart(const Path& from, const Path& to, RunError& /*error*/) {
+    PendingRenames().push_back(SystemName(from));
+    PendingRenames().push_back(ReplacedName(to));
+    return true;
+}
+
+bool CancelReplaceAtRestart(const Path& from, const Path& to, RunError& /*error*/) {
+    std::vector<std::string>& names = PendingRenames();
+    for (std::optional<size_t> at; (at = FindReplacement(names, from, to));)
+        names.erase(names.begin() + static_cast<std::ptrdiff_t>(*at), names.begin() + static_cast<std::ptrdiff_t>(*at) + 2);
+    return true;
+}
+
+std::vector<PendingReplacement> PendingReplacements() { return ReplacementsIn(PendingRenames()); }
+
 std::FILE* CreateFileToWrite(const Path& path, RunError& error) { return OpenFile(path, "wb", error); }
 
 std::FILE* OpenFile(const std::string& path, const char* mode, RunError& error) {

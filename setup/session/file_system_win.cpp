@@ -5,10 +5,12 @@
 #include <sddl.h>
 #include <shlobj.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <functional>
 
 #include "setup/session/file_system.h"
+#include "setup/session/registry_key_win.h"
 #include "setup/session/scoped_handle_win.h"
 #include "setup/session/wide_text_win.h"
 
@@ -186,6 +188,92 @@ bool MoveAside(const Path& from, const Path& to, RunError& error) {
 
 bool CopyToNew(const std::string& from, const Path& to, RunError& error) {
     return CopyFileA(from.c_str(), to.c_str(), TRUE) || Fail(error);
+}
+
+bool HeldByAnother(const RunError& error) {
+    return error.systemCode == ERROR_SHARING_VIOLATION || error.systemCode == ERROR_LOCK_VIOLATION;
+}
+
+bool ReplaceAtRestart(const Path& from, const Path& to, RunError& error) {
+    return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_DELAY_UNTIL_REBOOT | MOVEFILE_REPLACE_EXISTING) ||
+           Fail(error);
+}
+
+namespace {
+
+constexpr const wchar_t* kSessionManager = L"SYSTEM\\CurrentControlSet\\Control\\Session Manager";
+constexpr const wchar_t* kPendingRenames = L"PendingFileRenameOperations";
+
+using reg::FailWith;
+using reg::ScopedKey;
+
+// The names of the system's list as it keeps them, in UTF-16: one after another, each
+// ended by a NUL, a removal's empty place among them, and one NUL more at the end. A list
+// that is not there is empty.
+[[nodiscard]] bool ReadPendingRenames(HKEY key, std::vector<std::wstring>& names, RunError& error) {
+    names.clear();
+    DWORD type = 0, size = 0;
+    LONG status = RegQueryValueExW(key, kPendingRenames, nullptr, &type, nullptr, &size);
+    if (status == ERROR_FILE_NOT_FOUND) return true;
+    if (status != ERROR_SUCCESS) return FailWith(status, error);
+    std::wstring data(size / sizeof(wchar_t) + 1, L'\0');
+    status = RegQueryValueExW(key, kPendingRenames, nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &size);
+    if (status != ERROR_SUCCESS) return FailWith(status, error);
+    data.resize(size / sizeof(wchar_t));
+    for (size_t begin = 0; begin < data.size();) {
+        const size_t end = std::min(data.find(L'\0', begin), data.size());
+        names.push_back(data.substr(begin, end - begin));
+        begin = end + 1;
+    }
+    // The list's own last NUL is no name.
+    if (names.size() % 2 == 1 && names.back().empty()) names.pop_back();
+    return true;
+}
+
+[[nodiscard]] bool WritePendingRenames(HKEY key, const std::vector<std::wstring>& names, RunError& error) {
+    if (names.empty()) {
+        const LONG status = RegDeleteValueW(key, kPendingRenames);
+        return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND || FailWith(status, error);
+    }
+    std::wstring data;
+    for (const std::wstring& name : names) data += name + L'\0';
+    data += L'\0';
+    const LONG status = RegSetValueExW(key, kPendingRenames, 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(data.data()),
+                                       static_cast<DWORD>(data.size() * sizeof(wchar_t)));
+    return status == ERROR_SUCCESS || FailWith(status, error);
+}
+
+std::vector<std::string> NarrowAll(const std::vector<std::wstring>& names) {
+    std::vector<std::string> narrow;
+    for (const std::wstring& name : names) narrow.push_back(Narrow(name));
+    return narrow;
+}
+
+}  // namespace
+
+bool CancelReplaceAtRestart(const Path& from, const Path& to, RunError& error) {
+    ScopedKey key;
+    const LONG status = RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, &key.h);
+    if (status != ERROR_SUCCESS) return FailWith(status, error);
+    std::vector<std::wstring> names;
+    if (!ReadPendingRenames(key.h, names, error)) return false;
+    // The other programs' names are written back as the system keeps them, in UTF-16.
+    bool changed = false;
+    for (std::optional<size_t> at; (at = FindReplacement(NarrowAll(names), from, to));) {
+        names.erase(names.begin() + static_cast<std::ptrdiff_t>(*at), names.begin() + static_cast<std::ptrdiff_t>(*at) + 2);
+        changed = true;
+    }
+    return !changed || WritePendingRenames(key.h, names, error);
+}
+
+std::vector<PendingReplacement> PendingReplacements() {
+    ScopedKey key;
+    std::vector<std::wstring> names;
+    RunError ignored;  // a list that cannot be read holds nothing this program can count on
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_QUERY_VALUE, &key.h) != ERROR_SUCCESS ||
+        !ReadPendingRenames(key.h, names, ignored))
+        return {};
+    return ReplacementsIn(NarrowAll(names));
 }
 
 std::FILE* CreateFileToWrite(const Path& path, RunError& error) { return OpenFile(path, "wb", error); }

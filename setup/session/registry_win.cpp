@@ -2,32 +2,20 @@
 #include <windows.h>
 
 #include "setup/session/registry.h"
+#include "setup/session/registry_key_win.h"
 
 namespace qv::reg {
 namespace {
 
 HKEY Handle(Root root) { return root == Root::LocalMachine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER; }
 
-bool Fail(LONG status, RunError& error) {
-    error = FromSystemError(static_cast<uint32_t>(status));
-    return false;
-}
-
-// Closes a key when it goes out of scope.
-struct Key {
-    HKEY h = nullptr;
-    ~Key() {
-        if (h) RegCloseKey(h);
-    }
-};
-
 }  // namespace
 
 bool SetValues(Root root, const std::string& key, const std::vector<Value>& values, RunError& error) {
-    Key k;
+    ScopedKey k;
     LONG status = RegCreateKeyExA(Handle(root), key.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_SET_VALUE,
                                   nullptr, &k.h, nullptr);
-    if (status != ERROR_SUCCESS) return Fail(status, error);
+    if (status != ERROR_SUCCESS) return FailWith(status, error);
     for (const Value& v : values) {
         if (const std::string* text = std::get_if<std::string>(&v.data))
             status = RegSetValueExA(k.h, v.name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text->c_str()),
@@ -37,13 +25,13 @@ bool SetValues(Root root, const std::string& key, const std::vector<Value>& valu
             status = RegSetValueExA(k.h, v.name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number),
                                     sizeof number);
         }
-        if (status != ERROR_SUCCESS) return Fail(status, error);
+        if (status != ERROR_SUCCESS) return FailWith(status, error);
     }
     return true;
 }
 
 std::optional<std::string> ReadString(Root root, const std::string& key, const std::string& name) {
-    Key k;
+    ScopedKey k;
     if (RegOpenKeyExA(Handle(root), key.c_str(), 0, KEY_QUERY_VALUE, &k.h) != ERROR_SUCCESS) return std::nullopt;
     char buffer[4096];
     DWORD size = sizeof buffer - 1, type = 0;
@@ -55,18 +43,18 @@ std::optional<std::string> ReadString(Root root, const std::string& key, const s
 }
 
 bool KeyExists(Root root, const std::string& key) {
-    Key k;
+    ScopedKey k;
     return RegOpenKeyExA(Handle(root), key.c_str(), 0, KEY_QUERY_VALUE, &k.h) == ERROR_SUCCESS;
 }
 
 bool CanWrite(Root root, const std::string& key) {
-    Key k;
+    ScopedKey k;
     return RegOpenKeyExA(Handle(root), key.c_str(), 0, KEY_CREATE_SUB_KEY | KEY_SET_VALUE, &k.h) == ERROR_SUCCESS;
 }
 
 bool DeleteKey(Root root, const std::string& key, RunError& error) {
     const LONG status = RegDeleteKeyA(Handle(root), key.c_str());
-    return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND || Fail(status, error);
+    return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND || FailWith(status, error);
 }
 
 }  // namespace qv::reg

@@ -93,6 +93,10 @@ struct Session {
     double ScanTotalBytes = 0;
     int32_t ClusterSize = 0;
     bool NoCrcCheck = false;    // true: copied files are not checked against their checksum
+    // The run's message boxes are answered by the fixed policy of an unattended run (/S,
+    // /PASSIVE): where a person would be asked to close the program that holds a file open,
+    // the file is replaced at the next restart instead.
+    bool Unattended = false;
 
     // Install engine.
     bool InstallRunning = false;  // from the start of RunInstall to its end
@@ -106,6 +110,9 @@ struct Session {
     // Set with InstallAborted when the run gave up waiting for another run that held the
     // install directory (not by the user's Cancel).
     bool DirectoryHeld = false;
+    // Set when the last install or repair left files held open by another program, whose new
+    // copies take their place at the next restart.
+    bool RestartNeeded = false;
     InstallScope Scope = InstallScope::AsAllowed;  // from the command line
     int16_t CurrentProduct = 0;
     int16_t HasCompressed = 0;

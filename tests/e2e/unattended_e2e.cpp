@@ -5,6 +5,8 @@
 #include <sstream>
 
 #include "e2e/silent_test.h"
+#include "setup/session/file_system.h"
+#include "support/temp_tree.h"
 
 namespace qve2e {
 namespace {
@@ -16,6 +18,30 @@ TestProduct DataProduct(const std::string& folder, int order, const std::string&
                      {folder + "\\b.dat", FileBytes(90000, static_cast<uint32_t>(order * 10 + 1))},
                      {folder + "\\c.dat", FileBytes(1000, static_cast<uint32_t>(order * 10 + 2))}};
     return product;
+}
+
+// Has Wine start the machine again as far as the files go: the renames the system keeps for
+// the next restart are made. True once that is done.
+bool RestartWine() {
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    char line[] = "wineboot.exe -r";
+    if (!CreateProcessA(nullptr, line, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) return false;
+    DWORD code = 1;
+    const bool ended = WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0 &&
+                       GetExitCodeProcess(process.hProcess, &code) && code == 0;
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return ended;
+}
+
+// Whether the system still keeps a rename into `dir` for the next restart.
+bool PendingInto(const std::string& dir) {
+    const qv::Path root = qvtest::P(dir);
+    for (const qv::fs::PendingReplacement& pending : qv::fs::PendingReplacements())
+        if (pending.to.IsWithin(root)) return true;
+    return false;
 }
 
 class UnattendedTest : public SilentSetupTest {
@@ -158,6 +184,37 @@ TEST_F(UnattendedTest, DamagedFileWithChecksumsOnEndsWithFiveAndKeepsEarlierFile
     EXPECT_TRUE(HasLineStarting(log, "Message box \"File Copy Error\": ")) << ::testing::PrintToString(log);
     EXPECT_TRUE(HasLineStarting(log, "Not installed: " + Target() + "\\first\\b.dat (checksum "));
     EXPECT_EQ(log.back(), "Exit code 5: cancelled during the install");
+}
+
+TEST_F(UnattendedTest, AFileHeldOpenIsReplacedAtTheNextRestartAndTheRunEndsWith3010) {
+    if (!RunningUnderWine()) GTEST_SKIP() << "the restart is made by Wine's own start-up";
+    const TestProduct product = DataProduct("first", 1);
+    cd.Add(product);
+    ASSERT_EQ(RunSilent("/DIR=\"" + Target() + "\""), 0u);
+    // The next release of b.dat, while a user holds the one installed open.
+    const std::string held = Target() + "\\first\\b.dat";
+    const std::string next = FileBytes(90000, 77);
+    cd.tree().write("first\\first\\b.dat", next);
+    HANDLE file = CreateFileA(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    const DWORD code = RunSilent("/CRC /DIR=\"" + Target() + "\"");
+    CloseHandle(file);
+    const std::optional<std::string> before = ReadFile(held);
+    const bool restarted = RestartWine();
+
+    EXPECT_EQ(code, 3010u);
+    const std::vector<std::string> log = Log();
+    EXPECT_TRUE(HasLineStarting(log, "Held open: " + held + " (Permission denied) [system error 32: "))
+        << ::testing::PrintToString(log);
+    EXPECT_TRUE(HasLine(log, "Replaced at the next restart: " + held));
+    EXPECT_TRUE(HasLine(log, "Message box \"Marrowvale CD-ROM Installation\": "
+                             "\\rThe Marrowvale CD-ROM has been successfully installed.\\rSome files were held open "
+                             "by another program: their new copies take their place when the computer restarts.\\r -> OK"));
+    EXPECT_EQ(log.back(), "Exit code 3010: installed; a restart finishes it");
+    EXPECT_TRUE(before == product.files[1].content) << "the held file was replaced before the restart";
+    ASSERT_TRUE(restarted);
+    EXPECT_TRUE(ReadFile(held) == next) << "the new copy is not in place after the restart";
+    EXPECT_FALSE(PendingInto(Target())) << "the prefix keeps a rename for its next start";
 }
 
 TEST_F(UnattendedTest, WithTheWindowsTheLogHoldsEveryMessageBoxAndItsAnswer) {

@@ -331,6 +331,15 @@ TEST_F(CommandLineTest, APlanAVerifyOrARepairRunsWithoutWindowsAndLogsToTempWith
     EXPECT_FALSE(ReadSwitchesLeniently("\"D:\\cd\" /S").logPath.size());
 }
 
+TEST(ExitLines, ARestartFinishesAnInstallARepairOrAVerifyAndAnUninstallSaysWhatGoesThen) {
+    const ExitCode restart = ExitCode::InstalledAtRestart;
+    EXPECT_EQ(ExitLine(restart, RunMode::Install), "Exit code 3010: installed; a restart finishes it");
+    EXPECT_EQ(ExitLine(restart, RunMode::Repair), "Exit code 3010: repaired; a restart finishes it");
+    EXPECT_EQ(ExitLine(restart, RunMode::Verify), "Exit code 3010: intact once a restart finishes the install");
+    EXPECT_EQ(ExitLine(ExitCode::RemovedAtRestart, RunMode::Uninstall),
+              "Exit code 3010: removed, some files go at the next restart");
+}
+
 TEST(LanguageSwitch, FindsTheLanguageByItsCode) {
     Session session;
     session.Languages = {{"English", "ENG", 0}, {"Deutsch", " deu ", 1000}, {"Francais", "FRA", 2000}, {"None", "", 0}};

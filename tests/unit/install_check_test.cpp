@@ -8,6 +8,7 @@
 #include "setup/engine/install_check.h"
 #include "setup/engine/install_driver.h"
 #include "setup/engine/install_run.h"
+#include "setup/session/file_system.h"
 #include "setup/session/languages.h"
 #include "setup/session/platforms.h"
 #include "support/engine_fixture.h"
@@ -145,6 +146,30 @@ TEST_F(InstallCheck, TheRecordJudgesByWhatTheLastWriterLeftWhateverTheVerifyingR
     EXPECT_EQ(Drift(survey), (std::vector<std::string>{dest + "\\gl\\a.dat: size differs"}));
     EXPECT_EQ(RepairInstall(s, port, survey, shortcuts).result, RunResult::Completed);
     EXPECT_EQ(tree.read("inst\\gl\\a.dat"), PatternBytes(300, 9));
+}
+
+TEST_F(InstallCheck, AFileWaitingForTheRestartIsPendingWhileItsCopyHoldsWhatTheRecordSays) {
+    InstallRecorded();
+    // As a run that found a.dat held open leaves it: the new copy beside the earlier file.
+    const Path a = qvtest::P(dest + "\\gl\\a.dat");
+    const Path copy = qvtest::P(dest + "\\gl\\~7");
+    tree.write("inst\\gl\\~7", tree.read("inst\\gl\\a.dat"));
+    tree.write("inst\\gl\\a.dat", "the earlier release");
+    RunError error;
+    ASSERT_TRUE(fs::ReplaceAtRestart(copy, a, error)) << error.description;
+
+    const Survey survey = SurveyForVerify(s, port, group, shortcuts);
+    EXPECT_TRUE(Drift(survey).empty());
+    EXPECT_TRUE(ExtraFiles(s, survey).empty());
+    port.steps.clear();
+    EXPECT_EQ(LogVerify(s, survey, port), VerifyResult::PendingRestart);
+    EXPECT_EQ(port.steps.front(), "Pending restart: file " + a + " (replaced by " + copy + " at the next restart)");
+    EXPECT_NE(port.steps.back().find("; 1 replaced at the next restart"), std::string::npos) << port.steps.back();
+
+    // A copy that does not hold what the record says does not make the file intact.
+    tree.write("inst\\gl\\~7", "spoiled");
+    EXPECT_EQ(Drift(SurveyForVerify(s, port, group, shortcuts)), (std::vector<std::string>{dest + "\\gl\\a.dat: size differs"}));
+    EXPECT_TRUE(fs::CancelReplaceAtRestart(copy, a, error));  // the system's list as the test found it
 }
 
 }  // namespace

@@ -123,6 +123,25 @@ TEST(InstallRecordFile, AJournalNamesOnlyWhatThisRunMayChange) {
     EXPECT_EQ(journal.steps.size(), 1u);
 }
 
+TEST(RestartList, IsReadInTheSystemsOwnFormAndFindsThePairOfAReplacement) {
+    const Path share = *Path::Parse("\\\\srv\\share\\b.dll", nullptr, PathForms{true});
+    const std::vector<std::string> names = {
+        "\\??\\c:\\qv\\~1", "!\\??\\c:\\qv\\a.dll",            // a replacement
+        "\\??\\c:\\old.tmp", "",                          // a removal
+        fs::SystemName(share.Parent().Join("~2").value()), fs::ReplacedName(share),
+        "c:\\no prefix", "!\\??\\c:\\qv\\c.dll",               // a name of another form
+    };
+    EXPECT_EQ(names[4], "\\??\\UNC\\srv\\share\\~2");
+    const std::vector<fs::PendingReplacement> found = fs::ReplacementsIn(names);
+    ASSERT_EQ(found.size(), 2u);
+    EXPECT_EQ(found[0].from, P("c:\\qv\\~1"));
+    EXPECT_EQ(found[0].to, P("c:\\qv\\a.dll"));
+    EXPECT_EQ(found[1].to, share);
+    EXPECT_EQ(fs::FindReplacement(names, P("C:\\QV\\~1"), P("c:\\qv\\a.dll")), std::optional<size_t>(0));
+    EXPECT_EQ(fs::FindReplacement(names, found[1].from, share), std::optional<size_t>(4));
+    EXPECT_FALSE(fs::FindReplacement(names, P("c:\\old.tmp"), P("c:\\qv\\a.dll")));
+}
+
 struct Journal : qvtest::EngineFixture {
     std::string dir = dest;
 
@@ -131,6 +150,14 @@ struct Journal : qvtest::EngineFixture {
         const FoundRecord found = ReadInstallRecord(places, port, /*finish=*/false);
         EXPECT_EQ(found.state, FoundRecord::State::Read) << found.problem;
         return found.record;
+    }
+
+    // What the system puts in the place of `path` at the next restart.
+    static std::vector<Path> PendingInto(const Path& path) {
+        std::vector<Path> copies;
+        for (const fs::PendingReplacement& pending : fs::PendingReplacements())
+            if (pending.to == path) copies.push_back(pending.from);
+        return copies;
     }
 
     // A run that replaces a.txt, adds b.txt in a new folder and edits c.cfg.
@@ -172,6 +199,30 @@ TEST_F(Journal, ARollbackPutsTheDirectoryBackAsItWasAndACommitKeepsTheRun) {
     const auto after = ReadTree(dir);
     EXPECT_EQ(after.size(), 4u) << "a backup was left";  // a, b, c and the record
     EXPECT_EQ(after.at("a.txt"), "new a");
+}
+
+TEST_F(Journal, TheNextRunTakesBackAReplacementAtTheRestartWithItsCopy) {
+    tree.write("inst\\a.txt", "earlier a");
+    const Path a = P(dir + "\\a.txt");
+    {
+        InstallJournal killed(Places());  // a.txt held open: its new copy is written beside it
+        RunError error;
+        ASSERT_TRUE(killed.Open({}, "", error));
+        ASSERT_TRUE(killed.PrepareAtRestart(a, error)) << error.description;
+        const Path copy = killed.CopyPathFor(a);
+        EXPECT_EQ(copy.Parent(), a.Parent());
+        qvtest::WriteFile(copy, "new a");
+        ASSERT_TRUE(killed.ReplaceAtRestart(a, error)) << error.description;
+        EXPECT_EQ(PendingInto(a), std::vector<Path>{copy});
+        killed.Flush();
+    }
+    // The pair leaves the system's list, and the copy goes.
+    Confinement places = Places();
+    EXPECT_EQ(ReadInstallRecord(places, port, /*finish=*/true).state, FoundRecord::State::None);
+    EXPECT_TRUE(PendingInto(a).empty());
+    EXPECT_EQ(ReadTree(dir), (std::map<std::string, std::string>{{"a.txt", "earlier a"}}));
+    EXPECT_NE(std::find(port.steps.begin(), port.steps.end(), "Rolled back: the replacement at the next restart of " + a),
+              port.steps.end()) << ::testing::PrintToString(port.steps);
 }
 
 TEST_F(Journal, TheNextRunFinishesARunThatWasKilledAndTrustsOnlyARecordItWrote) {

@@ -18,6 +18,7 @@
 #include "setup/mainwindow/unattended.h"
 #include "setup/session/install_log.h"
 #include "setup/session/policy_port.h"
+#include "setup/session/scoped_handle_win.h"
 #include "support/engine_fixture.h"
 #include "support/fake_shortcuts.h"
 #include "support/temp_tree.h"
@@ -65,6 +66,19 @@ private:
     PROCESS_INFORMATION process_{};
     bool held_ = false;
 };
+
+// The test itself holding a file open without sharing, as another program would.
+ScopedHandle HoldOpen(const std::string& path) {
+    return ScopedHandle(CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+// The copies the system puts in the place of `path` at the next restart.
+std::vector<Path> PendingInto(const std::string& path) {
+    std::vector<Path> copies;
+    for (const fs::PendingReplacement& pending : fs::PendingReplacements())
+        if (pending.to == qvtest::P(path)) copies.push_back(pending.from);
+    return copies;
+}
 
 struct Faults : qvtest::EngineFixture {
     InstallLog log;
@@ -127,6 +141,63 @@ TEST_F(Faults, ADestinationThatIsReadOnlyOrHeldOpenIsAskedForAndKeptUntilItCanBe
     EXPECT_EQ(port.messages.size(), 2u);
     EXPECT_FALSE(s.InstallAborted);
     EXPECT_EQ(ReadTree(dest), (std::map<std::string, std::string>{{"a.txt", "alpha"}, {"b.txt", "beta"}}));
+}
+
+TEST_F(Faults, UnattendedADestinationHeldOpenIsWrittenBesideItAndReplacesItAtTheNextRestart) {
+    AddProduct(1, "P", {{"a.txt", "alpha"}, {"b.txt", "beta"}});
+    tree.write("inst\\b.txt", "earlier b");
+    qvtest::FakeShortcuts shortcuts;
+    s.Unattended = true;
+    ScopedHandle held = HoldOpen(Dst("b.txt"));
+    ASSERT_TRUE(held.valid());
+
+    RunRecordedInstall(s, logged, shortcuts, {}, {});
+    EXPECT_TRUE(port.messages.empty()) << "no one is asked to close the program";
+    EXPECT_EQ(InstallExitCode(s), ExitCode::InstalledAtRestart);
+    const std::vector<Path> copies = PendingInto(Dst("b.txt"));
+    ASSERT_EQ(copies.size(), 1u);
+    EXPECT_EQ(copies[0].Parent(), qvtest::P(dest));
+    EXPECT_NE(LogText().find("Held open: " + Dst("b.txt") + " (Permission denied) [system error 32: "), std::string::npos)
+        << LogText();
+    EXPECT_NE(LogText().find("Replaced at the next restart: " + Dst("b.txt") + "\r\n"), std::string::npos);
+    // Before the restart the record already describes the new file: a verify finds it pending.
+    EXPECT_EQ(LogVerify(s, SurveyForVerify(s, logged, {}, shortcuts), logged), VerifyResult::PendingRestart);
+
+    held.Close();
+    EXPECT_EQ(tree.read("inst\\a.txt"), "alpha");
+    EXPECT_EQ(tree.read("inst\\b.txt"), "earlier b");
+    EXPECT_EQ(qvtest::ReadSharedFile(copies[0]), "beta");
+    RunError error;
+    EXPECT_TRUE(fs::CancelReplaceAtRestart(copies[0], qvtest::P(Dst("b.txt")), error));  // the prefix as it was
+}
+
+TEST_F(Faults, WithTheWindowsAHeldDestinationIsAskedForAndIgnoreReplacesItAtTheRestartUntilARollback) {
+    AddProduct(1, "P", {{"a.txt", "alpha"}, {"b.txt", "beta"}});
+    tree.write("inst\\a.txt", "earlier a");
+    tree.write("inst\\b.txt", "earlier b");
+    ASSERT_TRUE(SetFileAttributesA(Dst("b.txt").c_str(), FILE_ATTRIBUTE_READONLY));
+    qvtest::FakeShortcuts shortcuts;
+    // a, held open: the box first, so that the user can close the program and Retry; Ignore
+    // has its copy replace it at the restart. b, read-only: Abort, and the install is rolled back.
+    std::vector<Path> pendingAtAbort;
+    port.onMessage = [&](const Message& box) {
+        if (box.text == CopyErrorText("b.txt", "70\nPermission denied")) pendingAtAbort = PendingInto(Dst("a.txt"));
+    };
+    port.answers = {Answer::Ignore, Answer::Abort};
+    {
+        ScopedHandle held = HoldOpen(Dst("a.txt"));
+        ASSERT_TRUE(held.valid());
+        RunRecordedInstall(s, logged, shortcuts, {}, {});
+    }
+    ASSERT_EQ(port.messages.size(), 2u);
+    EXPECT_EQ(port.messages[0].text, CopyErrorText("a.txt", "70\nPermission denied"));
+    EXPECT_EQ(pendingAtAbort.size(), 1u);
+    EXPECT_EQ(InstallExitCode(s), ExitCode::InstallCancelled);
+    EXPECT_TRUE(PendingInto(Dst("a.txt")).empty()) << "the rollback left the replacement to the system";
+    ASSERT_TRUE(SetFileAttributesA(Dst("b.txt").c_str(), FILE_ATTRIBUTE_NORMAL));
+    EXPECT_EQ(ReadTree(dest), (std::map<std::string, std::string>{{"a.txt", "earlier a"}, {"b.txt", "earlier b"}}));
+    EXPECT_NE(LogText().find("Rolled back: the replacement at the next restart of " + Dst("a.txt")), std::string::npos)
+        << LogText();
 }
 
 TEST_F(Faults, ASourceThatCannotBeReadOrIsShorterThanItsListLeavesTheEarlierFile) {
