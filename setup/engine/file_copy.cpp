@@ -258,6 +258,17 @@ bool ReplaceLater(UserPort& port, InstallJournal& journal, const Path& dest, con
     return true;
 }
 
+// A file that an earlier run's copy replaces at the next restart: a copy written in its
+// place now would be replaced by that one then, so the new copy waits for the restart as
+// well, and takes the place after it.
+bool ReplaceAfterEarlierRun(UserPort& port, InstallJournal& journal, const Path& dest) {
+    RunError error;
+    if (!journal.WaitsForRestart(dest) || !journal.PrepareAtRestart(dest, error)) return false;
+    port.LogStep("Waits for the next restart: " + dest +
+                 " (an earlier run's copy takes its place then): the new copy is written beside it and follows it");
+    return true;
+}
+
 // Makes room for dest: an earlier file is moved aside. Where it cannot be (read-only, held
 // open by another program) FileCP's dialog asks: Retry tries again, Ignore leaves dest as
 // it was (Skipped), Abort gives the install up. An earlier file held open is replaced at the
@@ -268,6 +279,7 @@ bool ReplaceLater(UserPort& port, InstallJournal& journal, const Path& dest, con
 bool MakeRoom(Session& session, UserPort& port, InstallJournal& journal, const std::string& source,
               const SourceBytes* ahead, const Path& dest, CopyOutcome& outcome) {
     if (ahead && ahead->copy) return true;
+    if (ReplaceAfterEarlierRun(port, journal, dest)) return true;
     for (;;) {
         RunError error;
         if (journal.PrepareFile(dest, error)) return true;

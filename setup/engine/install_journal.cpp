@@ -315,6 +315,19 @@ bool InstallJournal::PrepareAtRestart(const Path& path, RunError& error) {
     return true;
 }
 
+std::set<std::string> RestartTargets(const Path& installDir) {
+    std::set<std::string> targets;
+    for (const fs::PendingReplacement& pending : fs::PendingReplacements())
+        if (pending.to.IsWithin(installDir) && pending.from.Parent() == pending.to.Parent())
+            targets.insert(pending.to.Key());
+    return targets;
+}
+
+bool InstallJournal::WaitsForRestart(const Path& path) {
+    if (!restartTargets_) restartTargets_ = RestartTargets(places_.installDir);
+    return restartTargets_->count(path.Key()) > 0 && !Touched(path);
+}
+
 Path InstallJournal::CopyPathFor(const Path& path) const {
     const auto it = touched_.find(path.Key());
     return it != touched_.end() && it->second.IsBeside() ? it->second.backup : path;

@@ -19,6 +19,7 @@
 #pragma once
 
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -72,6 +73,10 @@ public:
     // the new file is written to a copy beside it (CopyPathFor), which the system puts in its
     // place at the next restart (ReplaceAtRestart). Listed before the copy is made.
     [[nodiscard]] bool PrepareAtRestart(const Path& path, RunError& error);
+    // True when an earlier run left a copy that the system puts in path's place at the next
+    // restart: whatever this run writes there now would be replaced by it then, so this
+    // run's copy too waits for the restart, and takes the place after the earlier one.
+    bool WaitsForRestart(const Path& path);
     // Where the new file for path is written: the copy beside it where PrepareAtRestart made
     // room, otherwise path itself.
     Path CopyPathFor(const Path& path) const;
@@ -177,11 +182,16 @@ private:
     std::string pending_;  // item lines not yet written
     int backups_ = 0;
     std::vector<Path> leftBehind_;
+    std::optional<std::set<std::string>> restartTargets_;  // read once, when first asked
 };
 
 // Whether `path` may be changed: it lies where `places` allows, and not through a link.
 // False, with the error ("Permission denied" and why), where it may not.
 [[nodiscard]] bool MayChange(const Confinement& places, const Path& path, RunError& error);
+
+// The files below installDir that an earlier run's copy beside them replaces at the next
+// restart, by key.
+std::set<std::string> RestartTargets(const Path& installDir);
 
 // Undoes journal steps, newest first, as a rollback does, each only where `places` allows
 // it and not through a link; the folders last. The log names each.

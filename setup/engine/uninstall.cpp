@@ -22,7 +22,8 @@ class Removal {
 public:
     Removal(Session& session, UserPort& port, ShortcutLibrary& shortcuts, const Confinement& places,
             UninstallOutcome& outcome)
-        : session_(session), port_(port), shortcuts_(shortcuts), journal_(places), outcome_(outcome) {}
+        : session_(session), port_(port), shortcuts_(shortcuts), journal_(places), outcome_(outcome),
+          restartTargets_(RestartTargets(places.installDir)) {}
 
     bool Start(const std::string& digest, RunError& error) { return journal_.Open(outcome_.record, digest, error); }
 
@@ -66,6 +67,12 @@ private:
         RunError cause;
         // What lies behind a link is not the install's: it is never judged, nor removed.
         const bool reachable = MayChange(journal_.Places(), path, cause);
+        if (reachable && restartTargets_.count(path.Key())) {
+            // An install's copy takes its place at the next restart: it goes then, after it.
+            cause.description = "its new copy takes its place at the next restart";
+            Held(path, cause);
+            return Progressed(size);
+        }
         const ItemState state =
             !reachable || fs::IsLink(path) ? ItemState::Changed : CheckFile(path, size, checksum, found, cause);
         if (!reachable) {
@@ -78,6 +85,11 @@ private:
         } else if (state != ItemState::Missing) {
             Kept(path, "changed since the install");
         }
+        return Progressed(size);
+    }
+
+    // One more file of `size` bytes done; false when the Cancel button stopped the removal.
+    bool Progressed(int64_t size) {
         UpdateProgress(session_, port_, RoundToCluster(session_, std::max<int64_t>(size, 1)));
         port_.DoEvents();
         return !session_.Cancel.Requested();
@@ -173,6 +185,7 @@ private:
     ShortcutLibrary& shortcuts_;
     InstallJournal journal_;
     UninstallOutcome& outcome_;
+    const std::set<std::string> restartTargets_;  // files an install's copy replaces at the next restart
 };
 
 void StartProgress(Session& session, UserPort& port, const InstallRecord& record) {

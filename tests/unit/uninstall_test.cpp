@@ -81,6 +81,33 @@ TEST_F(Uninstall, RemovesWhatWasWrittenAndKeepsAndNamesWhatChangedOrWasAdded) {
     EXPECT_EQ(RunUninstall(s, port, shortcuts, Dest()).end, UninstallOutcome::End::NoRecord);
 }
 
+// An earlier run left a.txt's new copy to take its place at the next restart. A second
+// install writes its own copy beside it too, to follow that one, so that the restart leaves
+// the newer; an uninstall removes a.txt at the restart, after the copy has moved in.
+TEST_F(Uninstall, AFileWaitingForTheRestartIsReplacedAndRemovedAfterTheEarlierCopy) {
+    InstallRecorded();
+    const Path a = qvtest::P(Dst("a.txt"));
+    const Path earlier = qvtest::P(Dst("~9"));
+    tree.write("inst\\~9", "alpha");
+    RunError error;
+    ASSERT_TRUE(fs::ReplaceAtRestart(earlier, a, error)) << error.description;
+    AddProduct(1, "P", {{"a.txt", "alpha 2"}, {"bin\\b.bin", PatternBytes(70000, 2)}, {"bin\\c.txt", "gamma"}})
+        .SoftwareType = "Application";
+    InstallRecorded();
+    ASSERT_FALSE(s.InstallAborted) << ::testing::PrintToString(port.steps);
+    std::vector<fs::PendingReplacement> pending = fs::PendingReplacements();
+    ASSERT_EQ(pending.size(), 2u);
+    EXPECT_EQ(pending[0].from, earlier);
+    EXPECT_EQ(pending[1].to, a);
+    EXPECT_EQ(tree.read("inst\\" + std::string(pending[1].from.RelativeTo(Dest()))), "alpha 2");
+    EXPECT_EQ(tree.read("inst\\a.txt"), "alpha") << "until the restart";
+
+    const UninstallOutcome outcome = RunUninstall(s, port, shortcuts, Dest());
+    EXPECT_EQ(outcome.held, std::vector<Path>{a});
+    EXPECT_TRUE(outcome.kept.empty());
+    for (const fs::PendingReplacement& p : pending) EXPECT_TRUE(fs::CancelReplaceAtRestart(p.from, p.to, error));
+}
+
 // Detection rules name the entry by its key, worked out from the directory as the README
 // tells: the same key for every spelling, and the README's examples.
 TEST(UninstallKey, IsTheOneDetectionRulesComputeForADirectory) {
