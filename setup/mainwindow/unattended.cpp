@@ -307,6 +307,28 @@ ExitCode EndUninstall(UserPort& port, const UninstallOutcome& outcome, const Pat
     return left ? ExitCode::RemovedKeptSome : held ? ExitCode::RemovedAtRestart : ExitCode::Installed;
 }
 
+namespace {
+
+RecordedRunOptions RunOptionsOf(const StartupOptions& options) {
+    RecordedRunOptions run;
+    run.installType = options.installType;
+    run.rollback = !options.noRollback;
+    run.answers = AnswersOf(options);
+    return run;
+}
+
+// /SAVEINF: the answers are the switches given (an answer file's included), written when
+// the install starts, as an install through the windows writes its own.
+void SaveAnswers(UserPort& port, const StartupOptions& options) {
+    if (options.saveInfPath.empty()) return;
+    RunError error;
+    port.LogStep((WriteAnswerFile(options.saveInfPath, options, error) ? "Wrote the answers to "
+                                                                      : "Could not write the answers to ") +
+                 options.saveInfPath + SystemCause(error));
+}
+
+}  // namespace
+
 ExitCode RunUnattended(Session& session, UserPort& port, const StartupOptions& options, ShortcutLibrary& shortcuts,
                        const InstallPresenter& present) {
     // No one answers the boxes: a file held open is replaced at the next restart at once.
@@ -322,20 +344,9 @@ ExitCode RunUnattended(Session& session, UserPort& port, const StartupOptions& o
                  " products; checksums " + (session.NoCrcCheck ? "not checked" : "checked"));
 
     CommandLineCompletion completion(session, port, options, shortcuts);
-    RecordedRunOptions runOptions;
-    runOptions.installType = options.installType;
-    runOptions.rollback = !options.noRollback;
-    runOptions.answers = AnswersOf(options);
-    // /SAVEINF: the answers are the switches given (an answer file's included), written when
-    // the install starts, as an install through the windows writes its own.
-    const auto saveAnswers = [&] {
-        if (options.saveInfPath.empty()) return;
-        RunError error;
-        port.LogStep((WriteAnswerFile(options.saveInfPath, options, error) ? "Wrote the answers to "
-                                                                          : "Could not write the answers to ") +
-                     options.saveInfPath + SystemCause(error));
-    };
-    HeadlessMainView view(session, port, completion, options.mode == RunMode::Plan, present, runOptions, saveAnswers);
+    const auto saveAnswers = [&] { SaveAnswers(port, options); };
+    HeadlessMainView view(session, port, completion, options.mode == RunMode::Plan, present, RunOptionsOf(options),
+                          saveAnswers);
     MainWindowLogic logic(session, port, view);
     logic.ProposeDefaultInstallDir();
     logic.ShowInstallTypeMenus();
