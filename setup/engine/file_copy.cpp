@@ -344,7 +344,7 @@ Copied CopyWithDialogs(Session& session, UserPort& port, InstallJournal& journal
 void KeepIgnoredCopy(UserPort& port, InstallJournal& journal, const Path& dest, const RecordedFile& file,
                      CopyOutcome& outcome) {
     outcome.checksum = 0;
-    if (journal.CopyPathFor(dest) != dest) {
+    if (journal.WritesBeside(dest)) {
         // What was written beside a file held open never takes its place: the earlier file stays.
         journal.Restore(dest);
         outcome.result = CopyResult::Skipped;
@@ -372,7 +372,7 @@ void KeepIgnoredCopy(UserPort& port, InstallJournal& journal, const Path& dest, 
 void RefuseMismatch(UserPort& port, InstallJournal& journal, const Path& destFile, Answer answer,
                     const std::string& mismatch, CopyOutcome& outcome) {
     const bool earlier = journal.HasEarlier(destFile);
-    const bool held = journal.CopyPathFor(destFile) != destFile;  // the earlier file never left its place
+    const bool held = journal.WritesBeside(destFile);
     if (answer == Answer::Ignore) {
         journal.Drop(destFile);
         outcome.result = CopyResult::Skipped;
@@ -391,7 +391,7 @@ void RefuseMismatch(UserPort& port, InstallJournal& journal, const Path& destFil
 // and the earlier file stays: unattended, the install is given up, as it was before there
 // was a copy; with the windows, the entry is skipped, as Ignore leaves it. False then.
 bool HandOver(Session& session, UserPort& port, InstallJournal& journal, const Path& dest, CopyOutcome& outcome) {
-    if (journal.CopyPathFor(dest) == dest) return true;
+    if (!journal.WritesBeside(dest)) return true;
     RunError error;
     if (journal.ReplaceAtRestart(dest, error)) return true;
     journal.Restore(dest);

@@ -80,6 +80,8 @@ public:
     // Where the new file for path is written: the copy beside it where PrepareAtRestart made
     // room, otherwise path itself.
     Path CopyPathFor(const Path& path) const;
+    // True when the new file for path is written beside it: the earlier file never leaves its place.
+    bool WritesBeside(const Path& path) const { return CopyPathFor(path) != path; }
     // Hands the copy beside path, written whole, to the system, to take path's place at the
     // next restart. False, with the error, where the system will not (no right to).
     [[nodiscard]] bool ReplaceAtRestart(const Path& path, RunError& error);
