@@ -46,6 +46,7 @@ public:
         outcome.checksum = 0;
         outcome.checksumKnown = false;
         outcome.size = 0;
+        outcome.time = 0;
         if (!ahead_ && !from_.OpenRead(source_, error)) return Attempt::Failed;
         if (!TakeCopyCreatedAhead() && !to_.CreateNew(dest_, error)) return Attempt::Failed;
         int64_t length = 0;
@@ -58,8 +59,9 @@ public:
         int32_t running = -1;
         const Attempt moved = MoveAll(length, running, error);
         if (moved != Attempt::Copied) return moved;
-        CarryTimesOver();
+        const int64_t stamped = CarryTimesOver();
         if (!Finish(~running, error)) return Attempt::Failed;
+        outcome.time = stamped;
         outcome.checksumKnown = summing_;
         outcome.checksum = summing_ ? ~running : 0;
         outcome.size = length;
@@ -93,13 +95,14 @@ private:
         return true;
     }
 
-    // Times that cannot be carried over are passed over.
-    void CarryTimesOver() {
+    // Times that cannot be carried over are passed over. The last-write time given, 0 when
+    // none was.
+    int64_t CarryTimesOver() {
         RunError ignored;
         fs::FileTimes times;
         if (ahead_) times = ahead_->times;
-        else if (!from_.Times(times, ignored)) return;
-        PassOver(to_.SetTimes(times, ignored));
+        else if (!from_.Times(times, ignored)) return 0;
+        return to_.SetTimes(times, ignored) ? fs::WriteTimeOf(times) : 0;
     }
 
     // Moves all `length` bytes in chunks, read through a buffer of this attempt's own or
@@ -412,6 +415,7 @@ RecordedFile Copy(const CopySource& from, const Path& dest, const CopyOutcome& o
     file.checksum = outcome.checksumKnown ? ChecksumText(outcome.checksum) : std::string();
     file.product = from.product;
     file.spec = from.spec;
+    file.time = outcome.time;
     return file;
 }
 
@@ -431,6 +435,18 @@ CopyOutcome FileCP(Session& session, UserPort& port, InstallJournal& journal, co
     }
     if (!outcome.Installed() || checking == Checking::Off) outcome.checksum = 0;
     return outcome;
+}
+
+void CountAsCopied(Session& session, UserPort& port, int64_t size) {
+    if (size <= 0) return;
+    // The blocks' count at once, in steps the progress can take.
+    const int64_t perBlock = RoundToCluster(session, kBlockSize);
+    for (int64_t whole = size / kBlockSize * perBlock; whole > 0;) {
+        const int64_t step = std::min<int64_t>(whole, int64_t{1} << 30);
+        UpdateProgress(session, port, static_cast<int32_t>(step));
+        whole -= step;
+    }
+    if (size % kBlockSize != 0) UpdateProgress(session, port, RoundToCluster(session, size % kBlockSize));
 }
 
 CopyOutcome VerifiedCopy(Session& session, UserPort& port, InstallJournal& journal, const CopySource& source,

@@ -45,6 +45,8 @@ struct CopyOutcome {
     // off where the checksum library can be had (checksumKnown), and its size.
     bool checksumKnown = false;
     int64_t size = 0;
+    int64_t time = 0;  // the last-write time the copy was given (fs::WriteTimeOf); 0: none
+
     // The last copy failure the user was asked about, with the system's code behind it.
     RunError error;
 
@@ -87,6 +89,10 @@ CopyOutcome FileCP(Session& session, UserPort& port, InstallJournal& journal, co
 // destFile goes too).
 CopyOutcome VerifiedCopy(Session& session, UserPort& port, InstallJournal& journal, const CopySource& source,
                          const Path& destFile, const std::string& expected, int64_t size, Checking checking);
+
+// Counts a file of `size` bytes in the progress as its copy would, block by block, where it
+// is not copied because it is in place already.
+void CountAsCopied(Session& session, UserPort& port, int64_t size);
 
 // The checking of an install run: off when the session's NoCrcCheck is set.
 inline Checking InstallChecking(const Session& session) { return session.NoCrcCheck ? Checking::Off : Checking::On; }

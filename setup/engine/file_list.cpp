@@ -8,6 +8,7 @@
 
 #include "setup/engine/archive_launcher.h"
 #include "setup/engine/file_copy.h"
+#include "setup/engine/install_plan.h"
 #include "setup/engine/open_files.h"
 #include "setup/engine/progress.h"
 #include "setup/engine/read_ahead.h"
@@ -247,6 +248,62 @@ const ProductRec* CurrentProductOf(const Session& session) {
 
 Step EndWith(const RunOutcome& outcome) { return {Step::End, outcome}; }
 
+// Whether the entry's file is copied: not when it stays as it is.
+bool IsCopied(FileAction action) { return action != FileAction::Unchanged && action != FileAction::Keep; }
+
+// An entry whose file stays as it is: its bytes count as done.
+void PassInPlace(Session& session, UserPort& port, const ListEntry& entry, FileAction action) {
+    port.LogStep(action == FileAction::Unchanged ? "Unchanged: " + entry.paths.destFile
+                                                 : "Kept: " + entry.paths.destFile + " (changed since the install)");
+    CountAsCopied(session, port, entry.size);
+}
+
+// Before the release's file is copied to its place, the file the user changed there is kept
+// beside it under a saved name. False when it cannot be: the user's file then stays, and
+// the release's is not installed.
+bool SaveUsersFile(UserPort& port, InstallJournal& journal, const Path& path) {
+    const Path saved = SavedPathFor(path);
+    RunError error;
+    if (!saved.empty() && journal.SaveAside(path, saved, error)) {
+        port.LogStep("Saved: " + path + " as " + std::string(saved.Name()) + " (changed since the install)");
+        return true;
+    }
+    if (saved.empty()) error = err::PathFileAccess();
+    port.LogStep("Not installed: " + path + " (changed since the install, and it cannot be kept beside the new file: " +
+                 error.description + ")" + SystemCause(error));
+    return false;
+}
+
+// After a product's pass: the files it wrote before that its list no longer names go where
+// they are still as written, and the folders an install made for them go with the last.
+// One changed since is kept, and the record forgets it.
+void RemoveObsolete(UserPort& port, InstallJournal& journal, const ProductRec& product,
+                    const std::vector<ListEntry>& entries, bool readChecksums) {
+    std::set<std::string> listed;
+    for (const ListEntry& entry : entries) listed.insert(entry.paths.destFile.Key());
+    std::vector<RecordedFile> obsolete;  // copied: the record changes as they go
+    for (const RecordedFile* file : ObsoleteFiles(journal.Record(), product.ProductCode, listed))
+        if (!journal.Touched(file->path)) obsolete.push_back(*file);
+    std::set<std::string> madeFolders;
+    for (const Path& folder : journal.Record().folders) madeFolders.insert(folder.Key());
+    for (const RecordedFile& file : obsolete) {
+        const OnDisk state = JudgeOnDisk(file, readChecksums);
+        RunError error;
+        if (state == OnDisk::Changed || state == OnDisk::Nothing) {
+            journal.Forget(file.path);
+            if (state == OnDisk::Changed) port.LogStep("Kept: " + file.path + " (changed since the install; no longer listed)");
+        } else if (state == OnDisk::Unknown || !journal.Remove(file.path, error)) {
+            port.LogStep("Not removed: " + file.path + " (no longer listed; " +
+                         (state == OnDisk::Unknown ? std::string("it cannot be checked") : error.description) + ")" +
+                         SystemCause(error));
+        } else {
+            port.LogStep("Removed: " + file.path + " (no longer listed)");
+            for (Path dir = file.path.Parent(); madeFolders.count(dir.Key()) && !dir.IsRoot(); dir = dir.Parent())
+                journal.RemoveFolderIfEmptied(dir);
+        }
+    }
+}
+
 // The small files of a list, read ahead of their copies in list order; see PlanReadAhead.
 struct ReadAheadPlan {
     std::vector<ReadAheadFile> files;
@@ -261,7 +318,8 @@ struct ReadAheadPlan {
 // ahead. Only the first entry of the list to land on a place has its copy created ahead,
 // and only the last has its copy closed by the reading. A folder that cannot be made is
 // passed over here: the pass itself reports it when it gets there.
-ReadAheadPlan PlanReadAhead(InstallJournal& journal, const std::vector<ListEntry>& entries) {
+ReadAheadPlan PlanReadAhead(InstallJournal& journal, const std::vector<ListEntry>& entries,
+                            const std::vector<FileAction>& actions) {
     ReadAheadPlan plan;
     RunError error;
     std::map<std::string, bool> newFolders;        // by key: made now for copies created ahead
@@ -273,7 +331,7 @@ ReadAheadPlan PlanReadAhead(InstallJournal& journal, const std::vector<ListEntry
         const EntryPaths& paths = entries[i].paths;
         const bool firstThere = places.insert(paths.destFile.Key()).second;
         plan.slotOf.push_back(ReadAheadPlan::kNotAhead);
-        if (!IsReadAhead(entries[i].sizeIsNumber, entries[i].size)) continue;
+        if (!IsCopied(actions[i]) || !IsReadAhead(entries[i].sizeIsNumber, entries[i].size)) continue;
         plan.slotOf.back() = plan.files.size();
         plan.files.push_back({paths.sourceFile, {}, lastAt[paths.destFile.Key()] == i});
         if (!firstThere) continue;
@@ -364,18 +422,26 @@ RunOutcome InstallDirectory(Session& session, UserPort& port, InstallJournal& jo
     ListWalker walker(session, port, *product, productDir, destRoot, ListWords::CopyPass);
     RunOutcome outcome;
     if (!walker.Read(outcome)) return outcome;
-    const ReadAheadPlan plan = PlanReadAhead(journal, walker.Entries());
+    const std::vector<FileAction> actions = DecideFiles(journal.Record(), walker.Entries(), PlanRulesOf(session));
+    const ReadAheadPlan plan = PlanReadAhead(journal, walker.Entries(), actions);
     std::set<std::string> reachedFolders;  // the folders of the entries reached, and their parents
     SourceReadAhead readAhead(plan.files, [&journal](const Path& copy) { journal.Drop(copy); });
     size_t index = 0;
     outcome = walker.Walk([&](const ListEntry& entry) {
-        const size_t slot = plan.slotOf[index++];
+        const size_t i = index++;
         ShowFileName(session, port, entry.paths.destFile);
         for (Path dir = entry.paths.destDir; reachedFolders.insert(dir.Key()).second && !dir.IsRoot();)
             dir = dir.Parent();
+        if (!IsCopied(actions[i]) ||
+            (actions[i] == FileAction::SaveAside && !SaveUsersFile(port, journal, entry.paths.destFile))) {
+            if (IsCopied(actions[i])) CountAsCopied(session, port, entry.size);
+            else PassInPlace(session, port, entry, actions[i]);
+            return Step{};
+        }
         Step step;
         if (!walker.MakeDestDir(journal, entry, entry.paths.sourceFile, step.outcome))
             return Step{Step::End, step.outcome};
+        const size_t slot = plan.slotOf[i];
         const std::unique_ptr<SourceBytes> ahead = slot == ReadAheadPlan::kNotAhead ? nullptr : readAhead.Take(slot);
         const CopySource source{entry.paths.sourceFile, product->ProductCode, entry.spec, ahead.get()};
         const CopyOutcome copy =
@@ -388,6 +454,7 @@ RunOutcome InstallDirectory(Session& session, UserPort& port, InstallJournal& jo
     });
     readAhead.End();
     RemoveFoldersNotReached(journal, plan, reachedFolders);
+    if (!outcome.EndsInstall()) RemoveObsolete(port, journal, *product, walker.Entries(), checking == Checking::On);
     return outcome;
 }
 

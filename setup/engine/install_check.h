@@ -125,10 +125,11 @@ std::vector<const CheckItem*> PendingItems(const Survey& survey);
 std::vector<Path> ExtraFiles(const Session& session, const Survey& survey);
 
 // The plan of an install, to the log, a line per item ("Plan: file new 1024 c:\qv\a.dll")
-// and the totals, given the free space of the install-to drive. With the record of an
-// earlier install, a file it holds that is still as written is "unchanged", and a file on
-// disk it does not hold is "replaced (not written by this installer)".
-void LogPlan(const Survey& survey, const InstallRecord* record, UserPort& port, double freeSpace);
+// and the totals, given the free space of the install-to drive. Each file is named by the
+// install's own decision (install_plan.h), made by the record of an earlier install where
+// there is one; a file the record holds that no list names any more is "obsolete".
+void LogPlan(const Session& session, const Survey& survey, const InstallRecord* record, UserPort& port,
+             double freeSpace);
 
 // How a verify came out.
 enum class VerifyResult {

@@ -99,6 +99,10 @@ void ShowInstallResult(Session& session, UserPort& port) {
         box.icon = Icon::Information;
         box.text = "\r" + Res(session, Str::InstallSucceeded) + "\r";
         if (session.RestartNeeded) box.text += Res(session, Str::InstallRestart) + "\r";
+        if (!session.SavedUserFiles.empty()) {
+            box.text += Res(session, Str::InstallSavedFiles) + "\r";
+            for (const std::string& saved : session.SavedUserFiles) box.text += saved + "\r";
+        }
     }
     port.ShowMessage(box);
 }

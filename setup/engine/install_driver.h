@@ -45,7 +45,8 @@ void ResetInstallFlags(Session& session);
 
 // The closing message: a warning that the install has not completed when InstallAborted
 // is set, the success message otherwise, and then, when RestartNeeded is set, that files
-// held open take their place when the computer restarts.
+// held open take their place when the computer restarts, and the files the user had
+// changed that were kept beside the new ones (SavedUserFiles).
 void ShowInstallResult(Session& session, UserPort& port);
 
 }  // namespace qv

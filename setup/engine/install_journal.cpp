@@ -101,6 +101,7 @@ void UndoStep(const JournalStep& step, const Confinement& places, UserPort& port
             [[fallthrough]];
         case JournalStep::Kind::Replace:
         case JournalStep::Kind::Remove:
+        case JournalStep::Kind::SaveAs:
             if (fs::IsFile(step.backup))
                 LogUndo(port, "restored", step.path, PutBack(places, step.path, step.backup, error), error);
             return;
@@ -127,7 +128,9 @@ std::vector<Path> RemoveBackups(const std::vector<JournalStep>& steps, const Con
     std::vector<Path> left;
     for (const JournalStep& step : steps) {
         // The copy of a replacement at the next restart is no backup: the system moves it in.
-        if (step.backup.empty() || step.kind == JournalStep::Kind::AtRestart) continue;
+        // A file saved aside is the user's, and stays.
+        if (step.backup.empty() || step.kind == JournalStep::Kind::AtRestart || step.kind == JournalStep::Kind::SaveAs)
+            continue;
         if (!RemoveBackup(places, step)) left.push_back(step.backup);
     }
     return left;
@@ -301,6 +304,28 @@ bool InstallJournal::PrepareFile(const Path& path, RunError& error) {
     if (!fs::MoveAside(path, backup, error)) return false;
     touched_[path.Key()] = {Touch::MovedAside, backup};
     return true;
+}
+
+bool InstallJournal::SaveAside(const Path& path, const Path& saved, RunError& error) {
+    if (Touched(path) || saved.Parent() != path.Parent() || !IsSavedName(path.Name(), saved.Name())) {
+        error = err::PathFileAccess();  // only an earlier file the run has not touched, kept beside itself
+        return false;
+    }
+    if (!MayChange(path, error) || !MayChange(saved, error)) return false;
+    if (!List(JournalStep::On(JournalStep::Kind::SaveAs, path, saved), error)) return false;
+    if (!fs::MoveAside(path, saved, error)) return false;
+    touched_[path.Key()] = {Touch::MovedAside, saved};
+    return true;
+}
+
+std::vector<Path> InstallJournal::SavedAside() const {
+    std::vector<Path> saved;
+    for (const JournalStep& step : steps_) {
+        const auto it = touched_.find(step.path.Key());
+        if (step.kind == JournalStep::Kind::SaveAs && it != touched_.end() && it->second.backup == step.backup)
+            saved.push_back(step.backup);
+    }
+    return saved;
 }
 
 bool InstallJournal::PrepareAtRestart(const Path& path, RunError& error) {
@@ -537,13 +562,44 @@ void InstallJournal::Wrote(const RecordedShortcut& s) {
     Buffer(ShortcutLine(s));
 }
 
+std::vector<Path> InstallJournal::GoingFolders() {
+    std::set<std::string> going;  // the backups that go at the commit, then the folders found to go
+    for (const JournalStep& step : steps_)
+        if ((step.kind == JournalStep::Kind::Replace || step.kind == JournalStep::Kind::Remove) && !step.backup.empty())
+            going.insert(step.backup.Key());
+    std::vector<Path> folders = emptiedFolders_;
+    std::sort(folders.begin(), folders.end(), [](const Path& a, const Path& b) { return a.str().size() > b.str().size(); });
+    std::vector<Path> gone;
+    for (const Path& folder : folders) {
+        bool onlyGoing = true;  // nothing in it but what goes
+        RunError error;
+        const bool looked = fs::IsDirectory(folder) && !fs::IsLink(folder) && places_.Allows(folder) &&
+                            fs::FindEntries(folder.str() + "\\*", [&](const fs::DirEntry& entry) {
+                                const std::optional<Path> inside = folder.Join(entry.name);
+                                onlyGoing = inside && going.count(inside->Key()) > 0;
+                                return onlyGoing;
+                            }, error);
+        if (!looked || !onlyGoing) continue;
+        going.insert(folder.Key());
+        gone.push_back(folder);
+        folderKeys_.erase(folder.Key());
+        record_.folders.erase(std::remove(record_.folders.begin(), record_.folders.end(), folder), record_.folders.end());
+    }
+    return gone;
+}
+
 bool InstallJournal::Commit(UserPort& port, RunError& error) {
+    const std::vector<Path> goingFolders = GoingFolders();
     const std::string text = recorded_ ? FormatRecord(Record()) : std::string();
     JournalStep commit = JournalStep::On(JournalStep::Kind::Commit);
     if (recorded_) commit.digest = Sha256Hex(text);
     if (!List(commit, error)) return false;
     Flush();
     leftBehind_ = RemoveBackups(steps_, places_);
+    for (const Path& folder : goingFolders) {
+        RunError ignored;
+        if (fs::RemoveDir(folder, ignored)) port.LogStep("Removed folder " + folder.str() + " (emptied)");
+    }
     for (const Path& path : ReplacedAtRestart()) port.LogStep("Replaced at the next restart: " + path);
     Close();
     if (!recorded_) return true;  // kept in memory only: no record to write

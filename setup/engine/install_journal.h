@@ -68,6 +68,13 @@ public:
     // holds open, or one reached through a link stays, and the call fails with the error.
     // What this run wrote there itself goes. The new file is then created where nothing is.
     [[nodiscard]] bool PrepareFile(const Path& path, RunError& error);
+    // Makes room for a new file at path whose earlier file the user changed since the
+    // install: it is moved to `saved`, a free name beside it (SavedName), where it stays when
+    // the run commits. It comes back to its place when the new file is not installed after
+    // all (Restore) and when the run is rolled back.
+    [[nodiscard]] bool SaveAside(const Path& path, const Path& saved, RunError& error);
+    // The files this run keeps under a saved name, each beside the new file at its place.
+    std::vector<Path> SavedAside() const;
     // Makes room for a new file at path whose earlier file another program holds open, so
     // that it can be neither moved aside nor replaced now (a file this run has not touched):
     // the new file is written to a copy beside it (CopyPathFor), which the system puts in its
@@ -98,6 +105,15 @@ public:
     // removed when the run commits, and comes back if it is rolled back. False, with why,
     // when it cannot be moved aside (held open, refused).
     [[nodiscard]] bool Remove(const Path& path, RunError& error);
+    // The record forgets the file at path, which stays where it is: one this run no longer
+    // installs, and that is no longer as an install wrote it.
+    void Forget(const Path& path) { ListGone(path); }
+    // A folder an install made, from which this run removed files: it goes when the run
+    // commits if nothing is left in it then (this run's backups and folders that go too
+    // aside), and the record forgets it.
+    void RemoveFolderIfEmptied(const Path& folder) {
+        if (emptied_.insert(folder.Key()).second) emptiedFolders_.push_back(folder);
+    }
     // A file about to be edited in place (a profile, a configuration): a copy of the
     // earlier one is kept beside it, to be put back by a rollback.
     [[nodiscard]] bool PrepareEdit(const Path& path, RunError& error);
@@ -185,6 +201,11 @@ private:
     int backups_ = 0;
     std::vector<Path> leftBehind_;
     std::optional<std::set<std::string>> restartTargets_;  // read once, when first asked
+    std::set<std::string> emptied_;      // RemoveFolderIfEmptied, by key
+    std::vector<Path> emptiedFolders_;   // the same, in the order given
+    // The folders of RemoveFolderIfEmptied that hold nothing but what goes at the commit,
+    // innermost first; the record forgets them.
+    std::vector<Path> GoingFolders();
 };
 
 // Whether `path` may be changed: it lies where `places` allows, and not through a link.

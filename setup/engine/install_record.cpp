@@ -37,14 +37,24 @@ std::vector<std::string> SplitTabs(const std::string& line) {
     }
 }
 
-bool ParseCount(const std::string& text, int64_t& value) {
-    if (text.empty() || text.size() > 15) return false;
+// Digits only, up to 18 of them: the value fits 63 bits.
+bool ParseWhole(const std::string& text, int64_t& value) {
+    if (text.empty() || text.size() > 18) return false;
     value = 0;
     for (char c : text) {
         if (c < '0' || c > '9') return false;
         value = value * 10 + (c - '0');
     }
     return true;
+}
+
+bool ParseCount(const std::string& text, int64_t& value) { return text.size() <= 15 && ParseWhole(text, value); }
+
+// A file time as the record writes it: a whole number that fits 63 bits, or empty for one
+// not known (0).
+bool ParseTime(const std::string& text, int64_t& value) {
+    value = 0;
+    return text.empty() || ParseWhole(text, value);
 }
 
 bool ParseFlag(const std::string& text, bool& value) {
@@ -177,6 +187,18 @@ bool IsBackupName(std::string_view name) {
            std::all_of(name.begin() + 1, name.end(), [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z'); });
 }
 
+std::string SavedName(std::string_view name, int n) {
+    return std::string(name) + ".qvsave" + (n > 1 ? std::to_string(n) : std::string());
+}
+
+bool IsSavedName(std::string_view name, std::string_view saved) {
+    const std::string stem = std::string(name) + ".qvsave";
+    if (saved.size() < stem.size() || !EqualsNoCase(saved.substr(0, stem.size()), stem)) return false;
+    const std::string_view count = saved.substr(stem.size());
+    return count.empty() || (count.size() <= 6 && count[0] != '0' && count != "1" &&
+                             std::all_of(count.begin(), count.end(), [](char c) { return c >= '0' && c <= '9'; }));
+}
+
 std::string EscapeField(const std::string& text) {
     std::string out;
     out.reserve(text.size());
@@ -224,6 +246,7 @@ std::string JournalLine(const JournalStep& step) {
         case JournalStep::Kind::Replace: return Line({"replace", step.path, step.backup});
         case JournalStep::Kind::Remove: return Line({"remove", step.path, step.backup});
         case JournalStep::Kind::Save: return Line({"save", step.path, step.backup});
+        case JournalStep::Kind::SaveAs: return Line({"saveas", step.path, step.backup});
         case JournalStep::Kind::AtRestart: return Line({"atrestart", step.path, step.backup});
         case JournalStep::Kind::Register: return Line({"register", step.key, step.existed ? "existed" : ""});
         case JournalStep::Kind::Commit: return Line({"commit", step.digest});
@@ -233,7 +256,7 @@ std::string JournalLine(const JournalStep& step) {
 
 std::string FileLine(const RecordedFile& f) {
     return Line({"file", f.path, std::to_string(f.size), f.checksum, f.product, f.spec, Flag(f.earlier), Flag(f.edited),
-                 Flag(f.archive)});
+                 Flag(f.archive), f.time > 0 ? std::to_string(f.time) : std::string()});
 }
 std::string EntryLine(const RecordedEntry& e) { return Line({"entry", e.file, e.section, e.key, e.value}); }
 std::string DbCodeLine(const RecordedDbCode& c) { return Line({"dbcode", c.file, c.key, c.value}); }
@@ -432,11 +455,11 @@ private:
 // The number of fields each kind of line has, its name first; journal steps only in a journal.
 const std::map<std::string, size_t> kFieldCounts = {
     {"installdir", 2}, {"source", 2}, {"language", 3}, {"platform", 2}, {"type", 2},     {"answer", 3}, {"scope", 2},
-    {"product", 3},    {"folder", 2}, {"file", 9},     {"entry", 5},    {"dbcode", 4},   {"outside", 4},
+    {"product", 3},    {"folder", 2}, {"file", 10},     {"entry", 5},    {"dbcode", 4},   {"outside", 4},
     {"group", 5},      {"shortcut", 6}, {"uninstall", 3},
 };
 const std::map<std::string, size_t> kJournalFieldCounts = {
-    {"gone", 2}, {"create", 2}, {"replace", 3}, {"remove", 3}, {"save", 3}, {"atrestart", 3}, {"register", 3},
+    {"gone", 2}, {"create", 2}, {"replace", 3}, {"remove", 3}, {"save", 3}, {"saveas", 3}, {"atrestart", 3}, {"register", 3},
     {"commit", 2},
 };
 
@@ -448,7 +471,9 @@ bool RecordReader::Apply(const std::vector<std::string>& f, std::string& why) {
         why = journalOnly ? "\"" + f[0] + "\" outside the journal of a run" : "unknown item \"" + f[0] + "\"";
         return false;
     }
-    if (f.size() != count->second) {
+    // A record written before files kept their time has one field fewer on its file lines.
+    const bool withoutTime = f[0] == "file" && f.size() + 1 == count->second;
+    if (f.size() != count->second && !withoutTime) {
         why = "\"" + f[0] + "\" has " + std::to_string(f.size() - 1) + " fields, not " +
               std::to_string(count->second - 1);
         return false;
@@ -505,8 +530,9 @@ bool RecordReader::ApplyFile(const std::vector<std::string>& f, std::string& why
         RecordedFile file{{}, 0, f[3], f[4], f[5]};
         if (!TakeInside(f[1], file.path, why)) return false;
         if (!ParseCount(f[2], file.size) || !IsChecksumText(f[3]) || !ParseFlag(f[6], file.earlier) ||
-            !ParseFlag(f[7], file.edited) || !ParseFlag(f[8], file.archive)) {
-            why = "a size, checksum or mark that is not one";
+            !ParseFlag(f[7], file.edited) || !ParseFlag(f[8], file.archive) ||
+            (f.size() > 9 && !ParseTime(f[9], file.time))) {
+            why = "a size, checksum, mark or time that is not one";
             return false;
         }
         files_.Put(std::move(file));
@@ -593,6 +619,7 @@ bool RecordReader::ApplyStep(const std::vector<std::string>& f, std::string& why
         {"folder", JournalStep::Kind::Folder}, {"create", JournalStep::Kind::Create},
         {"replace", JournalStep::Kind::Replace}, {"remove", JournalStep::Kind::Remove},
         {"save", JournalStep::Kind::Save},     {"atrestart", JournalStep::Kind::AtRestart},
+        {"saveas", JournalStep::Kind::SaveAs},
         {"register", JournalStep::Kind::Register}, {"commit", JournalStep::Kind::Commit}};
     const auto kind = kKinds.find(f[0]);
     if (kind == kKinds.end()) return false;
@@ -630,13 +657,15 @@ bool RecordReader::CheckStep(const JournalStep& step, std::string& why) const {
         return false;
     }
     const bool needsBackup = step.kind == JournalStep::Kind::Replace || step.kind == JournalStep::Kind::Remove ||
-                             step.kind == JournalStep::Kind::AtRestart;
+                             step.kind == JournalStep::Kind::AtRestart || step.kind == JournalStep::Kind::SaveAs;
     if (step.backup.empty()) {
         if (needsBackup) why = "\"" + step.path.str() + "\" is moved aside to no backup";
         return !needsBackup;
     }
     if (step.kind == JournalStep::Kind::Folder || step.kind == JournalStep::Kind::Create ||
-        step.backup.Parent() != step.path.Parent() || !IsBackupName(step.backup.Name())) {
+        step.backup.Parent() != step.path.Parent() ||
+        !(step.kind == JournalStep::Kind::SaveAs ? IsSavedName(step.path.Name(), step.backup.Name())
+                                                 : IsBackupName(step.backup.Name()))) {
         why = "the backup of \"" + step.path.str() + "\" is not a backup in its folder";
         return false;
     }

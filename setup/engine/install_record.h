@@ -52,6 +52,7 @@ struct RecordedFile {
     bool earlier = false;   // another file was at its place when an install first wrote it
     bool edited = false;    // copied, then edited by the install: judged by its entries, not its bytes
     bool archive = false;   // put there by a compressed product's archive program
+    int64_t time = 0;       // the last-write time it was given (fs::WriteTimeOf); 0 when not known
 };
 
 // A workstation configuration entry as the install set it.
@@ -162,6 +163,8 @@ struct JournalStep {
         Replace,  // an earlier file about to be moved aside to `backup`
         Remove,   // an earlier file moved aside to `backup` and not put back (its entry was skipped)
         Save,     // a file about to be written anew; `backup` holds a copy of the earlier one (empty when none)
+        SaveAs,   // a file the user changed about to be moved to `backup` ("<name>.qvsave"), which
+                  // stays when the run commits: the user's own, kept beside the new file
         AtRestart,  // a file held open by another program: its new copy about to be written to `backup`,
                     // which the system puts in its place at the next restart
         Register, // the Apps & features entry `key` ("HKLM\<key>") about to be written; `existed`
@@ -235,5 +238,11 @@ bool UnescapeField(const std::string& text, std::string& value);
 
 // Whether `name` is one a journal gives a file moved aside: "~" and a count.
 bool IsBackupName(std::string_view name);
+
+// The name a file the user changed is kept under, beside the file an install puts in its
+// place: "<name>.qvsave", then "<name>.qvsave2", "<name>.qvsave3" and on, the n-th.
+std::string SavedName(std::string_view name, int n);
+// Whether `saved` is one of those names for `name`.
+bool IsSavedName(std::string_view name, std::string_view saved);
 
 }  // namespace qv

@@ -1,5 +1,10 @@
 // The plan and the verify as the install log tells them.
+#include <algorithm>
+#include <map>
+#include <set>
+
 #include "setup/engine/install_check.h"
+#include "setup/engine/install_plan.h"
 #include "setup/session/text_util.h"
 
 namespace qv {
@@ -39,36 +44,59 @@ std::string UncheckedLine(const CheckItem& item) {
     return "Unchecked: " + what + " cannot be checked (" + item.cause.description + ")" + SystemCause(item.cause);
 }
 
-// What an install would do with a file: the plan's word for it. With a record, a file the
-// record holds that is still as it was written counts as unchanged, and one it does not
-// hold was put there by someone else.
-std::string PlanWord(const CheckItem& f, const InstallRecord* record) {
-    if (f.state == ItemState::Missing) return "new";
-    if (f.state == ItemState::Intact) return "unchanged";
-    if (!record) return "replaced";
-    const RecordedFile* held = record->FindFile(f.path);
-    if (!held) return "replaced (not written by this installer)";
-    int64_t size = -1;
-    RunError ignored;
-    return CheckFile(f.path, held->size, held->checksum, size, ignored) == ItemState::Intact ? "unchanged" : "replaced";
+// The chosen products whose files an install copies from their lists, by code.
+std::vector<std::string> CopiedProducts(const Session& session) {
+    std::vector<std::string> codes;
+    const int count = std::clamp<int>(session.ProductCount, 0, kMaxProducts);
+    for (int i = 1; i <= count; ++i) {
+        const ProductRec& product = session.ListedProducts[static_cast<size_t>(i)];
+        if (product.Chosen == -1 && product.Compress != 1) codes.push_back(product.ProductCode);
+    }
+    return codes;
+}
+
+// The files of the record that an install would take away or leave, as no list names them
+// any more: "obsolete" where they are still as written, kept otherwise. The bytes freed.
+int64_t LogObsolete(const Session& session, const Survey& survey, const InstallRecord& record, UserPort& port) {
+    std::set<std::string> listed;
+    for (const CheckItem& f : survey.files) listed.insert(f.path.Key());
+    int64_t freed = 0;
+    for (const std::string& code : CopiedProducts(session))
+        for (const RecordedFile* file : ObsoleteFiles(record, code, listed)) {
+            const OnDisk state = JudgeOnDisk(*file, PlanRulesOf(session).readChecksums);
+            if (state == OnDisk::Nothing) continue;
+            const bool goes = state == OnDisk::AsWritten;
+            port.LogStep(std::string("Plan: file ") + (goes ? "obsolete " : "kept (changed since the install) ") +
+                         std::to_string(file->size) + " " + file->path);
+            if (goes) freed += file->size;
+        }
+    return freed;
 }
 
 }  // namespace
 
-void LogPlan(const Survey& survey, const InstallRecord* record, UserPort& port, double freeSpace) {
+void LogPlan(const Session& session, const Survey& survey, const InstallRecord* record, UserPort& port,
+             double freeSpace) {
+    static const InstallRecord kNone;
+    const InstallRecord& held = record ? *record : kNone;
+    std::map<std::string, const RecordedFile*> heldFiles;
+    for (const RecordedFile& file : held.files) heldFiles[file.path.Key()] = &file;
     int files = 0;
     int64_t toCopy = 0, inPlace = 0, replaced = 0;
     for (const CheckItem& f : survey.files) {
-        const std::string what = PlanWord(f, record);
-        port.LogStep("Plan: file " + what + " " + std::to_string(f.expectedSize) + " " + f.name);
-        if (what == "unchanged") {
+        const auto found = heldFiles.find(f.path.Key());
+        const FileAction action = DecideFile(found == heldFiles.end() ? nullptr : found->second, f.path,
+                                             f.expectedSize, f.checksum, PlanRulesOf(session));
+        port.LogStep("Plan: file " + PlanWord(action, f.path) + " " + std::to_string(f.expectedSize) + " " + f.name);
+        if (action == FileAction::Unchanged || action == FileAction::Keep) {
             inPlace += f.expectedSize;
             continue;
         }
         ++files;
         toCopy += f.expectedSize;
-        if (f.foundSize > 0) replaced += f.foundSize;
+        if (f.foundSize > 0 && action != FileAction::SaveAside) replaced += f.foundSize;
     }
+    replaced += LogObsolete(session, survey, held, port);
     for (const Path& d : survey.directories) port.LogStep("Plan: directory " + d);
     for (const std::string& a : survey.archiveLines) port.LogStep("Plan: archive " + a);
     if (!survey.handOver.empty()) port.LogStep("Plan: hand-over " + survey.handOver);

@@ -43,6 +43,7 @@ RunOutcome EndRecordedInstall(Session& session, UserPort& port, InstallJournal& 
                               const RecordedRunOptions& options, RunOutcome outcome) {
     RunError error;
     outcome.restartNeeded = !journal.ReplacedAtRestart().empty();
+    outcome.savedAside = journal.SavedAside();
     if (!outcome.EndsInstall()) {
         KeepUninstaller(journal, port, InstallDirPath(session));
         RegisterUninstallEntry(journal, port, InstallDateOf(port.Now()));
@@ -59,6 +60,7 @@ RunOutcome EndRecordedInstall(Session& session, UserPort& port, InstallJournal& 
     port.LogStep("The install did not complete: it is rolled back");
     journal.Rollback(port);
     outcome.restartNeeded = false;  // the replacements at the restart were taken back
+    outcome.savedAside.clear();     // and the saved files moved back
     return outcome;
 }
 

@@ -25,14 +25,23 @@ struct RunOutcome {
     // Files held open by another program take their new copies' place at the next restart:
     // the run is finished by it.
     bool restartNeeded = false;
+    // The files the user had changed, kept beside the new ones under their saved names.
+    std::vector<Path> savedAside;
 
     bool EndsInstall() const { return result != RunResult::Completed; }
 };
 
-inline RunOutcome Cancelled() { return {RunResult::Cancelled, {}, {}}; }
-inline RunOutcome Busy() { return {RunResult::Busy, {}, {}}; }
-inline RunOutcome AbortedAt(const Path& file) { return {RunResult::Aborted, {}, file}; }
-inline RunOutcome FailedWith(const RunError& error) { return {RunResult::Failed, error, {}}; }
+inline RunOutcome EndedAs(RunResult result, const RunError& error = {}, const Path& at = {}) {
+    RunOutcome outcome;
+    outcome.result = result;
+    outcome.error = error;
+    outcome.at = at;
+    return outcome;
+}
+inline RunOutcome Cancelled() { return EndedAs(RunResult::Cancelled); }
+inline RunOutcome Busy() { return EndedAs(RunResult::Busy); }
+inline RunOutcome AbortedAt(const Path& file) { return EndedAs(RunResult::Aborted, {}, file); }
+inline RunOutcome FailedWith(const RunError& error) { return EndedAs(RunResult::Failed, error); }
 
 // The session's record of how the run ended, as the windows and the exit code read it:
 // InstallAborted when it did not complete, InstallFailed too when it failed rather than
@@ -43,6 +52,7 @@ inline void SetOutcomeFlags(Session& session, const RunOutcome& outcome) {
     session.InstallFailed = outcome.result == RunResult::Failed;
     session.DirectoryHeld = outcome.result == RunResult::Busy;
     session.RestartNeeded = outcome.restartNeeded;
+    session.SavedUserFiles.assign(outcome.savedAside.begin(), outcome.savedAside.end());
 }
 
 }  // namespace qv

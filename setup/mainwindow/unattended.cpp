@@ -130,7 +130,7 @@ public:
             Confinement places = ConfinementFor(session_, InstallDirPath(session_), completion_.Shortcuts());
             const FoundRecord found = ReadInstallRecord(places, port_, /*finish=*/false);
             const InstallRecord* record = found.state == FoundRecord::State::Read ? &found.record : nullptr;
-            if (survey.complete) LogPlan(survey, record, port_, FreeSpace(session_.InstallDir.substr(0, 2) + "\\"));
+            if (survey.complete) LogPlan(session_, survey, record, port_, FreeSpace(session_.InstallDir.substr(0, 2) + "\\"));
             return;
         }
         if (atStart_) atStart_();

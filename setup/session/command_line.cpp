@@ -181,6 +181,8 @@ constexpr Switch kSwitches[] = {
     {.id = SwitchId::Modify, .name = "MODIFY", .early = true, .selects = RunMode::Modify},
     // An install that does not complete keeps what it copied instead of being rolled back.
     {.id = SwitchId::NoRollback, .name = "NOROLLBACK", .flag = &O::noRollback},
+    // Every chosen file is copied, also one that is still as an install wrote it.
+    {.id = SwitchId::Reinstall, .name = "REINSTALL", .flag = &O::reinstall},
     // The same as /S, under the name other installers give it.
     {.id = SwitchId::Quiet, .name = "QUIET", .early = true, .flag = &O::silent},
     // Accepted for packagers who add it: the installer never restarts the machine; a run that
@@ -513,6 +515,7 @@ bool ParseCommandLine(Session& session, UserPort& port, const std::string& comma
     if (!fs::IsDirectory(*temp)) PassOver(fs::CreateDir(*temp, ignored));
     session.TempDir = temp->Unslashed();
     session.Scope = options.scope;
+    session.Reinstall = options.reinstall;
     return true;
 }
 

@@ -63,6 +63,7 @@ struct StartupOptions {
     std::string saveInfPath;   // empty: no answer file written
     std::string loadInfPath;   // empty: no answer file read
     bool noRollback = false;   // an install that does not complete keeps what it copied
+    bool reinstall = false;    // every chosen file is copied, also one still as an install wrote it
     bool noRestart = false;    // /NORESTART, accepted: the installer never restarts the machine
     InstallScope scope = InstallScope::AsAllowed;  // /ALLUSERS, /CURRENTUSER
 
@@ -79,7 +80,7 @@ struct StartupOptions {
 // The switches, one id each, in the order of the usage text.
 enum class SwitchId {
     Silent, Lang, Db, Type, Products, Dir, Group, NoGroup, DbDir, Crc, Log, Plan, Verify, Repair, Passive, SaveInf,
-    LoadInf, Uninstall, Modify, NoRollback, Quiet, NoRestart, AllUsers, CurrentUser
+    LoadInf, Uninstall, Modify, NoRollback, Reinstall, Quiet, NoRestart, AllUsers, CurrentUser
 };
 
 // A switch's value as given, for the switch's own reading.

@@ -41,6 +41,16 @@ bool IsLink(const std::string& path);
 // True when anything at all stands at the path: a file, a folder, or a link, one that
 // points nowhere included. One look-up, the link itself never followed.
 bool Occupied(const std::string& path);
+// What one look-up tells of a file, enough to judge whether it is still as a run left it:
+// its size and its last-write time, in the terms of FileTimes (WriteTimeOf).
+struct FileStamp {
+    int64_t size = 0;
+    int64_t writeTime = 0;
+};
+// The stamp of the file at path; nothing when no file stands there (a folder, nothing, or a
+// link, which is never followed).
+std::optional<FileStamp> StampOf(const std::string& path);
+
 // True when a folder between `root` (itself not included) and `path` (itself not
 // included) is a link: a change made through such a path would land wherever the link
 // points. `path` must lie within `root`.
@@ -186,6 +196,9 @@ Handle OpenForAppend(const Path& path, RunError& error);
 struct FileTimes {
     int64_t values[4] = {};
 };
+// The last-write time among them, as FileStamp gives it: natively counted, as in Windows,
+// in 100 nanoseconds.
+int64_t WriteTimeOf(const FileTimes& times);
 // Reads the times of the open file, and gives them to another.
 [[nodiscard]] bool GetFileTimes(Handle file, FileTimes& times, RunError& error);
 [[nodiscard]] bool SetFileTimes(Handle file, const FileTimes& times, RunError& error);

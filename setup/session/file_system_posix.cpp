@@ -52,6 +52,17 @@ bool Occupied(const std::string& path) {
     return lstat(NativePath(path).c_str(), &st) == 0;
 }
 
+namespace {
+// A time as a count of 100 nanoseconds, as Windows counts file times.
+int64_t Ticks(int64_t seconds, int64_t nanoseconds) { return seconds * 10000000 + nanoseconds / 100; }
+}  // namespace
+
+std::optional<FileStamp> StampOf(const std::string& path) {
+    struct stat st;
+    if (lstat(NativePath(path).c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+    return FileStamp{st.st_size, Ticks(st.st_mtim.tv_sec, st.st_mtim.tv_nsec)};
+}
+
 bool FindEntries(const std::string& pattern, const std::function<bool(const DirEntry&)>& visit, RunError& error) {
     // The folder part is opened; the last part is matched as Windows does, without
     // regard to case.
@@ -291,6 +302,8 @@ bool Size(Handle file, int64_t& size, RunError& error) {
 }
 
 bool Close(Handle file, RunError& error) { return close(Fd(file)) == 0 || Fail(error); }
+
+int64_t WriteTimeOf(const FileTimes& times) { return Ticks(times.values[2], times.values[3]); }
 
 bool GetFileTimes(Handle file, FileTimes& times, RunError& error) {
     // The creation time has no native counterpart.

@@ -382,6 +382,16 @@ int64_t AsValue(const FILETIME& time) {
 
 }  // namespace
 
+int64_t WriteTimeOf(const FileTimes& times) { return times.values[2]; }
+
+std::optional<FileStamp> StampOf(const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return std::nullopt;
+    if (data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) return std::nullopt;
+    const int64_t size = (static_cast<int64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    return FileStamp{size, AsValue(data.ftLastWriteTime)};
+}
+
 bool GetFileTimes(Handle file, FileTimes& times, RunError& error) {
     FILETIME created, accessed, written;
     if (!GetFileTime(AsHandle(file), &created, &accessed, &written)) return Fail(error);

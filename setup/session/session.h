@@ -97,6 +97,8 @@ struct Session {
     // /PASSIVE): where a person would be asked to close the program that holds a file open,
     // the file is replaced at the next restart instead.
     bool Unattended = false;
+    // /REINSTALL: every chosen file is copied, also one that is still as an install wrote it.
+    bool Reinstall = false;
 
     // Install engine.
     bool InstallRunning = false;  // from the start of RunInstall to its end
@@ -113,6 +115,9 @@ struct Session {
     // Set when the last install or repair left files held open by another program, whose new
     // copies take their place at the next restart.
     bool RestartNeeded = false;
+    // The files the user had changed that the last install kept beside the new ones, under
+    // their saved names.
+    std::vector<std::string> SavedUserFiles;
     InstallScope Scope = InstallScope::AsAllowed;  // from the command line
     int16_t CurrentProduct = 0;
     int16_t HasCompressed = 0;

@@ -224,7 +224,7 @@ TEST(Switches, EachBadWordIsNamedAndLeavesTheOptionsAlone) {
     const std::string valid =
         "Valid switches: /S /LANG=<code> /DB=<code> /TYPE=<0-6> /PRODUCTS=<code>,<code> /DIR=<path> "
         "/GROUP=<title> /NOGROUP /DBDIR=<path> /CRC /LOG=<file> /PLAN /VERIFY /REPAIR /PASSIVE /SAVEINF=<file> "
-        "/LOADINF=<file> /UNINSTALL /MODIFY /NOROLLBACK /QUIET /NORESTART /ALLUSERS /CURRENTUSER.";
+        "/LOADINF=<file> /UNINSTALL /MODIFY /NOROLLBACK /REINSTALL /QUIET /NORESTART /ALLUSERS /CURRENTUSER.";
     const std::string title31(31, 't');
     const std::pair<std::string, std::string> cases[] = {
         {"x /FOO", "Unknown switch \"/FOO\".\r\n" + valid},
@@ -281,7 +281,7 @@ TEST_F(CommandLineTest, BadSwitchIsToldInOneLoadErrorBox) {
     EXPECT_EQ(port.messages[0].text,
               "Load Error\r\nUnknown switch \"/foo\".\r\nValid switches: /S /LANG=<code> /DB=<code> /TYPE=<0-6> "
               "/PRODUCTS=<code>,<code> /DIR=<path> /GROUP=<title> /NOGROUP /DBDIR=<path> /CRC /LOG=<file> "
-              "/PLAN /VERIFY /REPAIR /PASSIVE /SAVEINF=<file> /LOADINF=<file> /UNINSTALL /MODIFY /NOROLLBACK /QUIET "
+              "/PLAN /VERIFY /REPAIR /PASSIVE /SAVEINF=<file> /LOADINF=<file> /UNINSTALL /MODIFY /NOROLLBACK /REINSTALL /QUIET "
               "/NORESTART /ALLUSERS /CURRENTUSER.");
     EXPECT_EQ(port.messages[0].title, "Marrowvale CD-ROM Installation");
     EXPECT_EQ(port.messages[0].icon, Icon::Exclamation);

@@ -79,7 +79,7 @@ TEST_F(InstallCheck, APlanOfAnEmptyDirectoryNamesEverythingNewAndWritesNothing) 
     EXPECT_EQ(plan.entries.size(), 30u);  // 29 entries and the ledger's database code
     EXPECT_EQ(plan.shortcuts.size(), 5u);
     port.steps.clear();
-    LogPlan(plan, nullptr, port, 1e9);
+    LogPlan(s, plan, nullptr, port, 1e9);
     EXPECT_EQ(port.steps.front(), "Plan: file new 70000 " + dest + "\\bin\\client\\winx86\\qvcfg.exe");
     EXPECT_EQ(port.steps.back(), "Plan: totals 4 files, 110,038 bytes to copy, 0 bytes in place, 999,889,962 bytes free after");
     EXPECT_FALSE(tree.exists("inst"));

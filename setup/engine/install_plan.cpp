@@ -1,0 +1,89 @@
+#include "setup/engine/install_plan.h"
+
+#include <map>
+
+#include "setup/engine/checksum.h"
+#include "setup/session/file_system.h"
+#include "setup/session/text_util.h"
+
+namespace qv {
+
+OnDisk JudgeOnDisk(const RecordedFile& held, bool readChecksums) {
+    const std::optional<fs::FileStamp> stamp = fs::StampOf(held.path);
+    if (!stamp) return fs::Occupied(held.path) ? OnDisk::Unknown : OnDisk::Nothing;
+    if (stamp->size != held.size) return OnDisk::Changed;
+    const bool sameTime = held.time != 0 && stamp->writeTime == held.time;
+    if (sameTime && !readChecksums) return OnDisk::AsWritten;
+    if (held.checksum.empty()) return sameTime ? OnDisk::AsWritten : OnDisk::Changed;
+    int64_t size = 0;
+    int32_t crc = 0;
+    RunError ignored;
+    if (!FileChecksum(held.path, size, crc, ignored)) return OnDisk::Unknown;
+    return size == held.size && ChecksumText(crc) == held.checksum ? OnDisk::AsWritten : OnDisk::Changed;
+}
+
+PlanRules PlanRulesOf(const Session& session) { return {!session.NoCrcCheck, session.Reinstall}; }
+
+FileAction DecideFile(const RecordedFile* held, const Path& path, int64_t size, const std::string& checksum,
+                      const PlanRules& rules) {
+    if (!held) return fs::Occupied(path) ? FileAction::Foreign : FileAction::New;
+    // A file the install edits after its copy, or that an archive program wrote, is judged
+    // by more than its bytes: it is copied as ever.
+    const OnDisk onDisk = rules.reinstall || held->edited || held->archive ? OnDisk::Unknown : JudgeOnDisk(*held, rules.readChecksums);
+    if (onDisk == OnDisk::Nothing || (onDisk == OnDisk::Unknown && !fs::Occupied(path))) return FileAction::New;
+    if (onDisk == OnDisk::Unknown) return FileAction::Replace;
+    const bool releaseSame = size >= 0 && size == held->size && !held->checksum.empty() && checksum == held->checksum;
+    if (onDisk == OnDisk::AsWritten) return releaseSame ? FileAction::Unchanged : FileAction::Replace;
+    return releaseSame ? FileAction::Keep : FileAction::SaveAside;
+}
+
+std::vector<FileAction> DecideFiles(const InstallRecord& record, const std::vector<ListEntry>& entries,
+                                    const PlanRules& rules) {
+    std::map<std::string, size_t> held;  // record.files by the path's key
+    for (size_t i = 0; i < record.files.size(); ++i) held[record.files[i].path.Key()] = i;
+    std::set<std::string> copiedTo;      // the places an earlier entry copies to
+    std::vector<FileAction> actions;
+    actions.reserve(entries.size());
+    for (const ListEntry& entry : entries) {
+        const std::string key = entry.paths.destFile.Key();
+        const auto found = held.find(key);
+        FileAction action = DecideFile(found == held.end() ? nullptr : &record.files[found->second], entry.paths.destFile,
+                                       entry.sizeIsNumber ? entry.size : -1, entry.checksum, rules);
+        if (copiedTo.count(key)) action = FileAction::Replace;
+        if (action != FileAction::Unchanged && action != FileAction::Keep) copiedTo.insert(key);
+        actions.push_back(action);
+    }
+    return actions;
+}
+
+Path SavedPathFor(const Path& path) {
+    // A folder that answers every name as taken gets none rather than an endless search.
+    for (int n = 1; n < 100000; ++n) {
+        const std::optional<Path> saved = path.Parent().Join(SavedName(path.Name(), n));
+        if (!saved || !fs::Occupied(*saved)) return saved.value_or(Path());
+    }
+    return {};
+}
+
+std::vector<const RecordedFile*> ObsoleteFiles(const InstallRecord& record, const std::string& product,
+                                               const std::set<std::string>& listed) {
+    std::vector<const RecordedFile*> obsolete;
+    for (const RecordedFile& file : record.files)
+        if (!file.archive && EqualsNoCase(file.product, product) && !listed.count(file.path.Key()))
+            obsolete.push_back(&file);
+    return obsolete;
+}
+
+std::string PlanWord(FileAction action, const Path& path) {
+    switch (action) {
+        case FileAction::New: return "new";
+        case FileAction::Replace: return "replaced";
+        case FileAction::Foreign: return "replaced (not written by this installer)";
+        case FileAction::Unchanged: return "unchanged";
+        case FileAction::Keep: return "kept (changed since the install)";
+        case FileAction::SaveAside: return "saved as " + std::string(SavedPathFor(path).Name());
+    }
+    return {};
+}
+
+}  // namespace qv

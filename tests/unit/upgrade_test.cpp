@@ -1,0 +1,134 @@
+// An install over an earlier one decides each file by the record and the disk: what is
+// still as written and given again is not copied, what the user changed is kept (beside the
+// release's file where the release changed it), and what the release no longer lists goes.
+// A rolled-back upgrade leaves the first release exactly.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "setup/engine/install_run.h"
+#include "support/engine_fixture.h"
+#include "support/fake_shortcuts.h"
+
+namespace qv {
+namespace {
+
+using qvtest::PatternBytes;
+using qvtest::ReadTree;
+using Tree = std::map<std::string, std::string>;
+
+struct Upgrade : qvtest::EngineFixture {
+    qvtest::FakeShortcuts shortcuts;
+
+    void SetUp() override {
+        EngineFixture::SetUp();
+        s.InstallStartTime = port.Now();
+        Release({{"same.txt", "same"},
+                 {"changed.txt", "release 1"},
+                 {"edited.txt", "as shipped"},
+                 {"conflict.txt", "release 1 conflict"},
+                 {"old\\gone.txt", "only in release 1"},
+                 {"dropped.txt", "dropped by release 2"}});
+        Install();
+        ASSERT_FALSE(s.InstallAborted) << ::testing::PrintToString(port.steps);
+    }
+    // The CD's product folder holds this release alone: its list names every file there.
+    void Release(const std::vector<qvtest::CdFile>& files) {
+        std::filesystem::remove_all(qvtest::HostPath(cd + "\\P"));
+        AddProduct(1, "P", files);
+    }
+    // Release 2: one file changed, two dropped, one added; the user has edited two files and
+    // one of those that are dropped.
+    void UpgradeSetUp() {
+        tree.write("inst\\edited.txt", "the user's edit");
+        tree.write("inst\\conflict.txt", "the user's conflict");
+        tree.write("inst\\dropped.txt", "the user's own now");
+        Release({{"same.txt", "same"},
+                 {"changed.txt", "release 2"},
+                 {"edited.txt", "as shipped"},
+                 {"conflict.txt", "release 2 conflict"},
+                 {"new.txt", "new in release 2"}});
+    }
+    void Install(const RecordedRunOptions& options = {}) {
+        s.InstallAborted = s.InstallFailed = false;
+        port.steps.clear();
+        SetOutcomeFlags(s, RunRecordedInstall(s, port, shortcuts, options, {}));
+    }
+    bool Logged(const std::string& line) const {
+        return std::find(port.steps.begin(), port.steps.end(), line) != port.steps.end();
+    }
+    std::string Dst(const std::string& spec) const { return dest + "\\" + spec; }
+    std::string Record() { return tree.read("inst\\setup\\qvinstall.rec"); }
+};
+
+TEST_F(Upgrade, EachFileIsDecidedByTheRecordAndTheDisk) {
+    UpgradeSetUp();
+    const auto sameTime = std::filesystem::last_write_time(qvtest::HostPath(Dst("same.txt")));
+    Install();
+    ASSERT_FALSE(s.InstallAborted) << ::testing::PrintToString(port.steps);
+    Tree expected = {{"same.txt", "same"},
+                     {"changed.txt", "release 2"},
+                     {"edited.txt", "the user's edit"},
+                     {"conflict.txt", "release 2 conflict"},
+                     {"conflict.txt.qvsave", "the user's conflict"},
+                     {"dropped.txt", "the user's own now"},
+                     {"new.txt", "new in release 2"}};
+    Tree found = ReadTree(dest);
+    for (auto it = found.begin(); it != found.end();) it = it->first.rfind("setup\\", 0) == 0 ? found.erase(it) : ++it;
+    EXPECT_EQ(found, expected);
+    EXPECT_FALSE(std::filesystem::exists(qvtest::HostPath(Dst("old")))) << "the folder made for it goes with it";
+    EXPECT_EQ(std::filesystem::last_write_time(qvtest::HostPath(Dst("same.txt"))), sameTime);
+
+    EXPECT_TRUE(Logged("Unchanged: " + Dst("same.txt")));
+    EXPECT_TRUE(Logged("Kept: " + Dst("edited.txt") + " (changed since the install)"));
+    EXPECT_TRUE(Logged("Saved: " + Dst("conflict.txt") + " as conflict.txt.qvsave (changed since the install)"));
+    EXPECT_TRUE(Logged("Removed: " + Dst("old\\gone.txt") + " (no longer listed)"));
+    EXPECT_TRUE(Logged("Kept: " + Dst("dropped.txt") + " (changed since the install; no longer listed)"));
+    EXPECT_EQ(s.SavedUserFiles, std::vector<std::string>{Dst("conflict.txt.qvsave")});
+
+    // The record holds what the upgrade leaves: the kept edit as installed (verify calls it
+    // drift), nothing of what went or became the user's, and not the saved file.
+    const std::string record = Record();
+    EXPECT_NE(record.find(Dst("edited.txt") + "\t10\t"), std::string::npos);
+    for (const char* gone : {"gone.txt", "dropped.txt", "qvsave", "\\old\r"})
+        EXPECT_EQ(record.find(gone), std::string::npos) << gone;
+}
+
+TEST_F(Upgrade, ARolledBackUpgradeLeavesTheFirstReleaseExactly) {
+    UpgradeSetUp();
+    const Tree before = ReadTree(dest);
+    const std::string record = Record();
+    // A second product's file fails its checksum after the first product's pass, removals
+    // and saved files included, is done.
+    AddProduct(2, "Q", {{"q.txt", "q"}});
+    qvtest::WriteFile(cd + "\\Q\\q.txt", "Q");
+    port.answers = {Answer::Abort};
+    Install();
+    ASSERT_TRUE(s.InstallAborted);
+    ASSERT_TRUE(Logged("Removed: " + Dst("old\\gone.txt") + " (no longer listed)"));
+    EXPECT_EQ(ReadTree(dest), before);
+    EXPECT_EQ(Record(), record);
+    EXPECT_TRUE(s.SavedUserFiles.empty());
+}
+
+// With checksums read, a file that keeps its size and time but not its bytes is the
+// user's; /REINSTALL copies every file, as an install without a record does.
+TEST_F(Upgrade, ChecksumsAreReadWithChecksAndReinstallCopiesEverything) {
+    const auto host = qvtest::HostPath(Dst("same.txt"));
+    const auto stamped = std::filesystem::last_write_time(host);
+    tree.write("inst\\same.txt", "SAME");
+    std::filesystem::last_write_time(host, stamped);
+    s.NoCrcCheck = true;
+    Install();
+    EXPECT_TRUE(Logged("Unchanged: " + Dst("same.txt")));
+    s.NoCrcCheck = false;
+    Install();
+    EXPECT_TRUE(Logged("Kept: " + Dst("same.txt") + " (changed since the install)"));
+    s.Reinstall = true;
+    Install();
+    EXPECT_EQ(tree.read("inst\\same.txt"), "same");
+    EXPECT_EQ(std::count_if(port.steps.begin(), port.steps.end(), [](const std::string& l) { return l.rfind("Copied ", 0) == 0; }), 6);
+}
+
+}  // namespace
+}  // namespace qv
