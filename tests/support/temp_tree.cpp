@@ -9,13 +9,23 @@
 #include "setup/session/disk_utils.h"
 #include "setup/session/file_system.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace qvtest {
 namespace {
 
 // The same path in the form of the machine the test runs on.
 std::filesystem::path HostPath(const std::string& path) {
 #ifdef _WIN32
-    return std::filesystem::path(path);
+    // The program's paths are in the ANSI code page, which the library's own narrow paths
+    // need not be.
+    std::wstring wide(path.size() + 1, L'\0');
+    const int n = MultiByteToWideChar(CP_ACP, 0, path.data(), static_cast<int>(path.size()), wide.data(),
+                                      static_cast<int>(wide.size()));
+    wide.resize(static_cast<size_t>(n > 0 ? n : 0));
+    return std::filesystem::path(wide);
 #else
     std::string p = path;
     for (char& c : p)
