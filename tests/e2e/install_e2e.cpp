@@ -91,6 +91,33 @@ TEST_F(InstallTest, ConfirmationCancelThenProceedInstallsEveryFile) {
     ExpectExitCode(0);
 }
 
+// An install over an earlier one through the windows: a file the user changed, which the
+// new release changes too, is kept beside the new file, and the closing message names it.
+TEST_F(InstallTest, AnUpgradeKeepsTheUsersChangeBesideTheNewFileAndTheClosingMessageSaysSo) {
+    TestProduct product = SmallProduct("first", "First Product", 1);
+    cd.Add(product);
+    StartSetup("/S /DIR=\"" + Target() + "\"");
+    ExpectExitCode(0);
+    const std::string readme = Target() + "\\first\\readme.txt";
+    qvtest::WriteFile(readme, "The user's notes.\r\n");
+    qvtest::WriteFile(cd.root() + "\\first\\first\\readme.txt", "Read me, release 2.\r\n");
+
+    StartSetup();
+    WaitForMain();
+    ChooseTargetAndInstall();
+    HWND confirmation = WaitForConfirmation();
+    ASSERT_NE(confirmation, nullptr);
+    ASSERT_TRUE(ClickButton(confirmation, "Proceed"));
+    ExpectBox(kTitle,
+              std::string(kSuccess) + "These files were changed since the installation: they have been kept beside "
+                                      "the new ones, under these names:\r" + readme + ".qvsave\r",
+              {"OK"}, BoxIcon::Asterisk, "OK", "upgraded");
+    ASSERT_TRUE(ClickButton(main, "Exit"));
+    ExpectExitCode(0);
+    EXPECT_EQ(ReadFile(readme), "Read me, release 2.\r\n");
+    EXPECT_EQ(ReadFile(readme + ".qvsave"), "The user's notes.\r\n");
+}
+
 // An install that Cancel stops at a point the test controls: two products of small
 // files, and with /CRC two files of the first whose listed checksums are spoiled, so that
 // the copy stands still at a "File Copy Error" box for each.

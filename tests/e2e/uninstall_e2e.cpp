@@ -2,7 +2,7 @@
 // registers in Apps & features, where Wine's own uninstaller lists it; its quiet uninstall
 // command removes the folder, the shortcuts and the entry and keeps and names what changed
 // or was added; with the windows it asks first and says at the end what was kept; and an
-// install killed half-way is rolled back by the next run, even a verify.
+// upgrade killed half-way is rolled back by the next run, even a verify.
 #include <shlobj.h>
 
 #include <algorithm>
@@ -174,29 +174,39 @@ TEST_F(UninstallTest, WithTheWindowsItAsksFirstAndNamesWhatItKept) {
     EXPECT_EQ(Tree(Target()), (std::vector<std::string>{"ledger\\notes.txt"}));
 }
 
-TEST_F(UninstallTest, AnInstallKilledHalfWayIsRolledBackByTheNextRunEvenAVerify) {
+TEST_F(UninstallTest, AnUpgradeKilledHalfWayIsRolledBackByTheNextRunEvenAVerify) {
     ASSERT_EQ(RunSilent(Switches()), 0u);
+    // The user changes a file that the second release changes too.
+    const std::string qvcfg = Target() + "\\bin\\client\\winx86\\qvcfg.exe";
+    qvtest::WriteFile(qvcfg, "the user's own build");
+    qvtest::WriteFile(cd.root() + "\\tools\\bin\\client\\winx86\\qvcfg.exe", FileBytes(70000, 9));
+    qvtest::WriteFile(cd.root() + "\\ledger\\ledger\\b.dat", FileBytes(9000, 9));
+    std::string error;
+    ASSERT_TRUE(cd.Master(error)) << error;
     std::map<std::string, std::string> before;
     for (const std::string& path : Tree(Target())) before[path] = *ReadFile(Target() + "\\" + path);
 
-    // The same install again, held at its first checksum and killed there.
+    // The upgrade, held at its first checksum, the copy of the release's qvcfg.exe once the
+    // user's has been saved beside it, and killed there. Without /CRC the files still as
+    // written are judged by their stamps, and no checksum comes before.
     const std::string program = scratch_.path("program");
     ASSERT_TRUE(HeldInstall::MakeProgramFolder(program));
     HeldInstall held;
     Environment environment = TempEnvironment();
     environment.push_back(held.Variable());
-    ASSERT_TRUE(app.Start(program + "\\" + kSetupExe, "\"" + cd.root() + "\" x /S /CRC " + Switches(), program,
+    ASSERT_TRUE(app.Start(program + "\\" + kSetupExe, "\"" + cd.root() + "\" x /S " + Switches(), program,
                           &environment))
         << app.error();
     ASSERT_TRUE(held.WaitUntilHeld(app)) << app.Describe();
     app.Kill();
+    EXPECT_EQ(ReadFile(qvcfg + ".qvsave"), "the user's own build");
 
-    EXPECT_EQ(RunSilent("/VERIFY " + Switches(), false), 0u);
+    EXPECT_EQ(RunSilent("/VERIFY " + Switches(), false), 6u) << "the user's change is drift";
     EXPECT_TRUE(HasLine(Log(), "An earlier run into " + Target() + " ended before it finished: it is rolled back"))
         << ::testing::PrintToString(Log());
     std::map<std::string, std::string> after;
     for (const std::string& path : Tree(Target())) after[path] = *ReadFile(Target() + "\\" + path);
-    EXPECT_TRUE(after == before) << "the earlier install is not as it was";
+    EXPECT_TRUE(after == before) << "the first release is not as it was";
 }
 
 TEST_F(UninstallTest, AForgedRecordAndJournalMakeNoRunTouchAFileOutsideTheInstallDirectory) {
