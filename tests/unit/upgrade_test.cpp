@@ -111,6 +111,24 @@ TEST_F(Upgrade, ARolledBackUpgradeLeavesTheFirstReleaseExactly) {
     EXPECT_TRUE(s.SavedUserFiles.empty());
 }
 
+// An install that ended part-way under /NOROLLBACK is continued by the next run, which
+// copies only what is missing or different.
+TEST_F(Upgrade, ARunAfterAnInstallLeftPartWayCopiesOnlyWhatIsMissing) {
+    RecordedRunOptions keep;
+    keep.rollback = false;
+    Release({{"a.txt", "alpha"}, {"b.txt", "beta"}, {"c.txt", "gamma"}});
+    qvtest::WriteFile(cd + "\\P\\b.txt", "BETA");  // damaged on the CD: Abort there
+    port.answers = {Answer::Abort};
+    Install(keep);
+    ASSERT_TRUE(s.InstallAborted);
+    Release({{"a.txt", "alpha"}, {"b.txt", "beta"}, {"c.txt", "gamma"}});
+    Install();
+    ASSERT_FALSE(s.InstallAborted) << ::testing::PrintToString(port.steps);
+    EXPECT_TRUE(Logged("Unchanged: " + Dst("a.txt")));
+    EXPECT_EQ(std::count_if(port.steps.begin(), port.steps.end(), [](const std::string& l) { return l.rfind("Copied ", 0) == 0; }), 2);
+    EXPECT_EQ(tree.read("inst\\c.txt"), "gamma");
+}
+
 // With checksums read, a file that keeps its size and time but not its bytes is the
 // user's; /REINSTALL copies every file, as an install without a record does.
 TEST_F(Upgrade, ChecksumsAreReadWithChecksAndReinstallCopiesEverything) {
