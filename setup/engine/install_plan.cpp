@@ -8,6 +8,11 @@
 
 namespace qv {
 
+bool StampedAsWritten(const Path& path, int64_t size, int64_t time) {
+    const std::optional<fs::FileStamp> stamp = time != 0 ? fs::StampOf(path) : std::nullopt;
+    return stamp && stamp->size == size && stamp->writeTime == time;
+}
+
 OnDisk JudgeOnDisk(const RecordedFile& held, bool readChecksums) {
     const std::optional<fs::FileStamp> stamp = fs::StampOf(held.path);
     if (!stamp) return fs::Occupied(held.path) ? OnDisk::Unknown : OnDisk::Nothing;

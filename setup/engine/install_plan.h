@@ -45,6 +45,10 @@ enum class OnDisk {
     Unknown,     // it cannot be told: no file of its own (a folder, a link) or it cannot be read
 };
 
+// True when the file at path has the size and the last-write time (not 0: known) that an
+// install gave it: one look-up, nothing read.
+bool StampedAsWritten(const Path& path, int64_t size, int64_t time);
+
 // Compares the file at the record's place with what the record says: its size and the
 // time stamped (with readChecksums also its checksum, read from the disk). A file whose
 // time differs, or whose time the record does not know, is judged by its checksum.

@@ -6,6 +6,7 @@
 #include "setup/engine/install_check.h"
 #include "setup/engine/install_driver.h"
 #include "setup/engine/install_journal.h"
+#include "setup/engine/install_plan.h"
 #include "setup/engine/install_run.h"
 #include "setup/engine/progress.h"
 #include "setup/engine/uninstall_entry.h"
@@ -32,13 +33,13 @@ public:
     bool RemoveItems() {
         const InstallRecord& r = outcome_.record;
         for (const RecordedFile& f : r.files)
-            if (!RemoveFile(f.path, f.size, f.checksum)) return false;
+            if (!RemoveFile(f.path, f.size, f.checksum, f.time)) return false;
         for (const RecordedOutside& o : r.outside) {
             if (o.path != journal_.Places().transferConfig) {
                 Kept(o.path, "not in the TEMP of this run");
                 continue;
             }
-            if (!RemoveFile(o.path, o.size, o.checksum)) return false;
+            if (!RemoveFile(o.path, o.size, o.checksum, 0)) return false;
         }
         RemoveDbCodes();
         RemoveShortcuts();
@@ -59,9 +60,10 @@ public:
     void Undo() { journal_.Rollback(port_); }
 
 private:
-    // A file goes when it still holds what was written; one that changed stays and is named,
-    // one that is held open goes at the next restart.
-    bool RemoveFile(const Path& path, int64_t size, const std::string& checksum) {
+    // A file goes when it still holds what was written (its size and the time stamped, or
+    // else its checksum); one that changed stays and is named, one that is held open goes at
+    // the next restart.
+    bool RemoveFile(const Path& path, int64_t size, const std::string& checksum, int64_t time) {
         ShowFileName(session_, port_, path);
         int64_t found = -1;
         RunError cause;
@@ -73,8 +75,12 @@ private:
             Held(path, cause);
             return Progressed(size);
         }
-        const ItemState state =
-            !reachable || fs::IsLink(path) ? ItemState::Changed : CheckFile(path, size, checksum, found, cause);
+        // A file stamped as written is no link (a stamp is never a link's); one that is not is
+        // judged by its bytes.
+        const ItemState state = !reachable                          ? ItemState::Changed
+                                : StampedAsWritten(path, size, time) ? ItemState::Intact
+                                : fs::IsLink(path)                   ? ItemState::Changed
+                                                                     : CheckFile(path, size, checksum, found, cause);
         if (!reachable) {
             Kept(path, "it is reached through a link");
         } else if (state == ItemState::Intact) {

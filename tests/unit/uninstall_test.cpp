@@ -68,14 +68,16 @@ TEST_F(Uninstall, RemovesWhatWasWrittenAndKeepsAndNamesWhatChangedOrWasAdded) {
     ASSERT_TRUE(reg::KeyExists(reg::Root::LocalMachine, EntryKey()));
     EXPECT_EQ(reg::ReadString(reg::Root::LocalMachine, EntryKey(), "QuietUninstallString"), QuietUninstall());
     tree.write("inst\\bin\\c.txt", "changed");
+    tree.write("inst\\a.txt", "ALPHA");  // the size it had, another time stamped: judged by its bytes
     tree.write("inst\\bin\\mine.txt", "the user's");
 
     const UninstallOutcome outcome = RunUninstall(s, port, shortcuts, Dest());
     EXPECT_EQ(outcome.end, UninstallOutcome::End::Removed);
-    EXPECT_EQ(outcome.kept, (std::vector<Path>{qvtest::P(Dst("bin\\c.txt"))}));
-    EXPECT_EQ(ReadTree(dest), (Tree{{"bin\\c.txt", "changed"}, {"bin\\mine.txt", "the user's"}}));
+    EXPECT_EQ(outcome.kept, (std::vector<Path>{qvtest::P(Dst("a.txt")), qvtest::P(Dst("bin\\c.txt"))}));
+    EXPECT_EQ(ReadTree(dest), (Tree{{"a.txt", "ALPHA"}, {"bin\\c.txt", "changed"}, {"bin\\mine.txt", "the user's"}}));
     EXPECT_FALSE(reg::KeyExists(reg::Root::LocalMachine, EntryKey()));
-    EXPECT_EQ(FilesLeftIn(Dest()), (std::vector<Path>{qvtest::P(Dst("bin\\c.txt")), qvtest::P(Dst("bin\\mine.txt"))}));
+    EXPECT_EQ(FilesLeftIn(Dest()), (std::vector<Path>{qvtest::P(Dst("a.txt")), qvtest::P(Dst("bin\\c.txt")),
+                                                       qvtest::P(Dst("bin\\mine.txt"))}));
 
     // Nothing left to remove: the next uninstall finds no record.
     EXPECT_EQ(RunUninstall(s, port, shortcuts, Dest()).end, UninstallOutcome::End::NoRecord);
