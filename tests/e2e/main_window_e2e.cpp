@@ -22,6 +22,11 @@ protected:
         RedrawWindow(figure, nullptr, nullptr, RDW_UPDATENOW);
         return PixelOf(figure, 4, 4);
     }
+    // True once the background shows `colour`: on a busy machine the screen may take a moment
+    // to show a repaint.
+    bool RemainingBackgroundTurns(uint32_t colour) {
+        return WaitUntil([&] { return RemainingBackground() == colour; });
+    }
 
     std::vector<std::string> ProductItems() { return ListBoxItems(Main(mw::ProductBox)).value_or(std::vector<std::string>{}); }
 };
@@ -53,7 +58,7 @@ TEST_F(MainWindowTest, CaptionsProductsAndFiguresAtStartUp) {
     EXPECT_EQ(Text(Main(mw::lblQvver)), "c:\\qv");
     EXPECT_EQ(Text(Main(mw::ProductSize)), "1,500");
     EXPECT_NE(Text(Main(mw::DiskSize)), "-1");
-    EXPECT_EQ(RemainingBackground(), kWhite);
+    EXPECT_TRUE(RemainingBackgroundTurns(kWhite)) << RemainingBackground().value_or(0);
     EXPECT_TRUE(IsEnabled(Main(mw::btnInstall)));
 
     // Choosing the other product adds its size.
@@ -130,12 +135,12 @@ TEST_F(MainWindowTest, SizesPastTwoGigabytesAndAnUnreadableDriveTurnTheFigureRed
     EXPECT_TRUE(WaitForText(Main(mw::DiskSize), "-1")) << Text(Main(mw::DiskSize));
     EXPECT_EQ(Text(Main(mw::SpaceRemaining)), "-4,000,000,001");
     EXPECT_FALSE(IsEnabled(Main(mw::btnInstall)));
-    EXPECT_EQ(RemainingBackground(), kRed);
+    EXPECT_TRUE(RemainingBackgroundTurns(kRed)) << RemainingBackground().value_or(0);
     Shot("space-exhausted");
 
     SetInstallTo("c:\\qv");
     EXPECT_TRUE(WaitUntil([&] { return Text(Main(mw::DiskSize)) != "-1"; }));
-    EXPECT_EQ(RemainingBackground(), kWhite);
+    EXPECT_TRUE(RemainingBackgroundTurns(kWhite)) << RemainingBackground().value_or(0);
 }
 
 TEST_F(MainWindowTest, InstallButtonRefusals) {
