@@ -22,8 +22,13 @@ std::string ChecksumLibraryPath();
 inline RunError DllLoadError() { return {48, "Error in loading DLL"}; }
 inline RunError DllEntryPointError() { return {453, "Specified DLL function not found"}; }
 
+// Binds the checksum library now, on this thread, so that other threads may take checksums
+// after it. False, with the error, as GetCRC.
+[[nodiscard]] bool BindChecksumLibrary(RunError& error);
+
 // The CRC-32 of a whole file through the checksum library, read in large blocks, and its
 // size. False, with the error, when the file cannot be read or the library cannot be bound.
+// Once the library is bound, threads may call it side by side.
 [[nodiscard]] bool FileChecksum(const std::string& path, int64_t& size, int32_t& checksum, RunError& error);
 
 // The checksum as the file lists write it: the decimal text of a signed 32-bit value.

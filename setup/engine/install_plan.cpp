@@ -1,6 +1,9 @@
 #include "setup/engine/install_plan.h"
 
+#include <atomic>
+#include <exception>
 #include <map>
+#include <thread>
 
 #include "setup/engine/checksum.h"
 #include "setup/session/file_system.h"
@@ -29,12 +32,17 @@ OnDisk JudgeOnDisk(const RecordedFile& held, bool readChecksums) {
 
 PlanRules PlanRulesOf(const Session& session) { return {!session.NoCrcCheck, session.Reinstall}; }
 
-FileAction DecideFile(const RecordedFile* held, const Path& path, int64_t size, const std::string& checksum,
-                      const PlanRules& rules) {
+namespace {
+
+// A file the install edits after its copy, or that an archive program wrote, is judged by
+// more than its bytes: it is copied as ever, as is every file with /REINSTALL.
+bool Judged(const RecordedFile& held, const PlanRules& rules) {
+    return !rules.reinstall && !held.edited && !held.archive;
+}
+
+FileAction DecideJudged(const RecordedFile* held, OnDisk onDisk, const Path& path, int64_t size,
+                        const std::string& checksum) {
     if (!held) return fs::Occupied(path) ? FileAction::Foreign : FileAction::New;
-    // A file the install edits after its copy, or that an archive program wrote, is judged
-    // by more than its bytes: it is copied as ever.
-    const OnDisk onDisk = rules.reinstall || held->edited || held->archive ? OnDisk::Unknown : JudgeOnDisk(*held, rules.readChecksums);
     if (onDisk == OnDisk::Nothing || (onDisk == OnDisk::Unknown && !fs::Occupied(path))) return FileAction::New;
     if (onDisk == OnDisk::Unknown) return FileAction::Replace;
     const bool releaseSame = size >= 0 && size == held->size && !held->checksum.empty() && checksum == held->checksum;
@@ -42,18 +50,73 @@ FileAction DecideFile(const RecordedFile* held, const Path& path, int64_t size, 
     return releaseSame ? FileAction::Keep : FileAction::SaveAside;
 }
 
+// Judges every file of `held`, in its order. Where checksums are read, a second thread
+// judges beside this one: under Wine a file costs more in its opening than in its bytes,
+// and one thread opens a file while the other reads.
+std::vector<OnDisk> JudgeAllOnDisk(const std::vector<const RecordedFile*>& held, bool readChecksums) {
+    std::vector<OnDisk> states(held.size(), OnDisk::Unknown);
+    std::atomic<size_t> next{0};
+    const auto judge = [&] {
+        for (size_t i = next++; i < held.size(); i = next++) states[i] = JudgeOnDisk(*held[i], readChecksums);
+    };
+    RunError unbound;
+    if (!readChecksums || held.size() < 2 || !BindChecksumLibrary(unbound)) {
+        judge();
+        return states;
+    }
+    std::exception_ptr failure;
+    std::thread beside([&] {
+        try {
+            judge();
+        } catch (...) {
+            failure = std::current_exception();
+            next = held.size();
+        }
+    });
+    try {
+        judge();
+    } catch (...) {
+        next = held.size();
+        beside.join();
+        throw;
+    }
+    beside.join();
+    if (failure) std::rethrow_exception(failure);
+    return states;
+}
+
+}  // namespace
+
+FileAction DecideFile(const RecordedFile* held, const Path& path, int64_t size, const std::string& checksum,
+                      const PlanRules& rules) {
+    const OnDisk onDisk = held && Judged(*held, rules) ? JudgeOnDisk(*held, rules.readChecksums) : OnDisk::Unknown;
+    return DecideJudged(held, onDisk, path, size, checksum);
+}
+
 std::vector<FileAction> DecideFiles(const InstallRecord& record, const std::vector<ListEntry>& entries,
                                     const PlanRules& rules) {
-    std::map<std::string, size_t> held;  // record.files by the path's key
-    for (size_t i = 0; i < record.files.size(); ++i) held[record.files[i].path.Key()] = i;
-    std::set<std::string> copiedTo;      // the places an earlier entry copies to
+    std::map<std::string, const RecordedFile*> byKey;
+    for (const RecordedFile& file : record.files) byKey[file.path.Key()] = &file;
+    std::vector<const RecordedFile*> held(entries.size(), nullptr);
+    std::vector<const RecordedFile*> toJudge;
+    for (size_t i = 0; i < entries.size(); ++i) {
+        const auto found = byKey.find(entries[i].paths.destFile.Key());
+        if (found == byKey.end()) continue;
+        held[i] = found->second;
+        if (Judged(*held[i], rules)) toJudge.push_back(held[i]);
+    }
+    const std::vector<OnDisk> states = JudgeAllOnDisk(toJudge, rules.readChecksums);
+
+    std::set<std::string> copiedTo;  // the places an earlier entry copies to
     std::vector<FileAction> actions;
     actions.reserve(entries.size());
-    for (const ListEntry& entry : entries) {
+    size_t judged = 0;
+    for (size_t i = 0; i < entries.size(); ++i) {
+        const ListEntry& entry = entries[i];
+        const OnDisk onDisk = held[i] && Judged(*held[i], rules) ? states[judged++] : OnDisk::Unknown;
         const std::string key = entry.paths.destFile.Key();
-        const auto found = held.find(key);
-        FileAction action = DecideFile(found == held.end() ? nullptr : &record.files[found->second], entry.paths.destFile,
-                                       entry.sizeIsNumber ? entry.size : -1, entry.checksum, rules);
+        FileAction action = DecideJudged(held[i], onDisk, entry.paths.destFile, entry.sizeIsNumber ? entry.size : -1,
+                                         entry.checksum);
         if (copiedTo.count(key)) action = FileAction::Replace;
         if (action != FileAction::Unchanged && action != FileAction::Keep) copiedTo.insert(key);
         actions.push_back(action);
