@@ -7,6 +7,7 @@
 #include "setup/engine/install_journal.h"
 #include "setup/engine/open_files.h"
 #include "setup/engine/progress.h"
+#include "setup/engine/flush_behind.h"
 #include "setup/engine/read_ahead.h"
 #include "setup/session/disk_utils.h"
 #include "setup/session/file_system.h"
@@ -36,9 +37,10 @@ enum class Attempt { Copied, Cancelled, Failed };
 class CopyAttempt {
 public:
     CopyAttempt(Session& session, UserPort& port, const std::string& source, SourceBytes* ahead,
-                const Path& dest, Checking checking, const std::string* expected, bool flush)
+                const Path& dest, Checking checking, const std::string* expected, bool flush,
+                FlushBehind* flushBehind)
         : session_(session), port_(port), source_(source), ahead_(ahead), dest_(dest), checking_(checking),
-          expected_(expected), flush_(flush) {}
+          expected_(expected), flush_(flush), flushBehind_(flushBehind) {}
 
     // Sets the outcome's checksum (not known with checking off and no checksum library) and
     // the size copied.
@@ -180,14 +182,20 @@ private:
         return true;
     }
 
-    // A copy that replaces an earlier file reaches the disk before the earlier file may go.
-    // A new copy of bytes read ahead that holds what it is compared with is closed by the
-    // reading's thread: nothing in the pass touches its place again. Any other copy is
-    // closed here, so that what comes after it (a removal, a Retry) finds it closed.
+    // A copy that replaces an earlier file reaches the disk before the earlier file may go:
+    // flushed behind the pass where it holds what it is compared with and nothing in the
+    // pass touches its place again, flushed here otherwise. A new copy of bytes read ahead
+    // that holds what it is compared with is closed by the reading's thread, on the same
+    // terms. Any other copy is closed here, so that what comes after it (a removal, a Retry)
+    // finds it closed.
     bool Finish(int32_t checksum, RunError& error) {
         from_.Close();
-        if (flush_ && !to_.Flush(error)) return false;
         const bool matches = !expected_ || (summing_ && ChecksumText(checksum) == *expected_);
+        if (flush_ && flushBehind_ && matches) {
+            flushBehind_->Hand(to_.Release(), dest_);
+            return true;
+        }
+        if (flush_ && !to_.Flush(error)) return false;
         if (!flush_ && ahead_ && ahead_->closer && matches) {
             ahead_->closer->CloseLater(to_.Release());
             return true;
@@ -203,21 +211,27 @@ private:
     const Checking checking_;
     const std::string* const expected_;
     const bool flush_;
+    FlushBehind* const flushBehind_;
     bool summing_ = true;
     OpenFile from_;
     OpenFile to_;
 };
 
-Answer AskAfterCopyFailure(Session& session, UserPort& port, const std::string& source, const Path& dest,
-                           const RunError& error) {
+// FileCP's box for the copy failure `error` of `copied` (the source and the destination).
+Message CopyFailureBox(Session& session, const std::string& copied, const RunError& error) {
     Message box;
     box.title = "FileCP";
     box.text = Res(session, Str::FileCopyError) + " : " + std::to_string(error.number) + "\n" + error.description +
-               "\r" + source + " -> " + dest;
+               "\r" + copied;
     box.buttons = Buttons::AbortRetryIgnore;
     box.icon = Icon::Exclamation;
     box.cause = error;
-    return port.ShowMessage(box);
+    return box;
+}
+
+Answer AskAfterCopyFailure(Session& session, UserPort& port, const std::string& source, const Path& dest,
+                           const RunError& error) {
+    return port.ShowMessage(CopyFailureBox(session, source + " -> " + dest, error));
 }
 
 Answer AskAfterChecksumMismatch(Session& session, UserPort& port, const Path& destFile,
@@ -308,13 +322,17 @@ bool MakeRoom(Session& session, UserPort& port, InstallJournal& journal, const s
 // Copies source to dest, with FileCP's dialog on a failure: Retry starts the copy again,
 // reading the source itself, Ignore gives it up (both mark the outcome retried), Abort gives
 // the install up. The first attempt takes the source's bytes from `ahead` where not null.
-Copied CopyWithDialogs(Session& session, UserPort& port, InstallJournal& journal, const std::string& source,
+Copied CopyWithDialogs(Session& session, UserPort& port, InstallJournal& journal, const CopySource& from,
                        SourceBytes* ahead, const Path& dest, Checking checking, const std::string* expected,
                        CopyOutcome& outcome) {
+    const std::string& source = from.path;
     for (;; ahead = nullptr) {
         if (!MakeRoom(session, port, journal, source, ahead, dest, outcome)) return Copied::Ended;
         const Path target = journal.CopyPathFor(dest);
-        CopyAttempt attempt(session, port, source, ahead, target, checking, expected, journal.HasEarlier(dest));
+        // A copy written beside a file held open is handed over afterwards: it is closed here.
+        FlushBehind* const flushBehind = target == dest ? from.flushBehind : nullptr;
+        CopyAttempt attempt(session, port, source, ahead, target, checking, expected, journal.HasEarlier(dest),
+                            flushBehind);
         RunError error;
         switch (attempt.Run(outcome, error)) {
             case Attempt::Copied: return Copied::Whole;
@@ -424,7 +442,7 @@ RecordedFile Copy(const CopySource& from, const Path& dest, const CopyOutcome& o
 CopyOutcome FileCP(Session& session, UserPort& port, InstallJournal& journal, const CopySource& source,
                    const Path& dest, Checking checking) {
     CopyOutcome outcome;
-    switch (CopyWithDialogs(session, port, journal, source.path, source.ahead, dest, checking, nullptr, outcome)) {
+    switch (CopyWithDialogs(session, port, journal, source, source.ahead, dest, checking, nullptr, outcome)) {
         case Copied::Whole:
             if (!HandOver(session, port, journal, dest, outcome)) break;
             journal.Wrote(Copy(source, dest, outcome));
@@ -456,7 +474,7 @@ CopyOutcome VerifiedCopy(Session& session, UserPort& port, InstallJournal& journ
     for (SourceBytes* ahead = source.ahead;; ahead = nullptr) {
         const std::string* compared = checking == Checking::On ? &expected : nullptr;
         const Copied copied =
-            CopyWithDialogs(session, port, journal, source.path, ahead, destFile, checking, compared, outcome);
+            CopyWithDialogs(session, port, journal, source, ahead, destFile, checking, compared, outcome);
         if (copied == Copied::Ended) return outcome;
         // An ignored copy error leaves the checksum at 0: with checking on, it is compared
         // like any other.
@@ -484,6 +502,18 @@ CopyOutcome VerifiedCopy(Session& session, UserPort& port, InstallJournal& journ
         }
         UpdateProgress(session, port, -RoundToCluster(session, size));
     }
+}
+
+void SettleFlushes(Session& session, UserPort& port, FlushBehind& flushBehind, RunOutcome& outcome) {
+    Path at;
+    RunError error;
+    if (flushBehind.Settle(at, error) || outcome.EndsInstall()) return;
+    port.LogStep("Not written to the disk: " + at + " (" + error.description + ")" + SystemCause(error));
+    Message box = CopyFailureBox(session, at, error);
+    box.buttons = Buttons::Ok;
+    PassOver(port.ShowMessage(box) == Answer::Ok);
+    port.UnloadProgress();
+    outcome = AbortedAt(at);
 }
 
 }  // namespace qv

@@ -8,6 +8,7 @@
 
 #include "setup/engine/archive_launcher.h"
 #include "setup/engine/file_copy.h"
+#include "setup/engine/flush_behind.h"
 #include "setup/engine/install_plan.h"
 #include "setup/engine/open_files.h"
 #include "setup/engine/progress.h"
@@ -304,6 +305,16 @@ void RemoveObsolete(UserPort& port, InstallJournal& journal, const ProductRec& p
     }
 }
 
+// For each entry of a list, whether it is the last that lands on its place: after its copy,
+// nothing in the pass touches that place again.
+std::vector<bool> LastAtTheirPlaces(const std::vector<ListEntry>& entries) {
+    std::map<std::string, size_t> lastAt;  // by key: the last entry that lands there
+    for (size_t i = 0; i < entries.size(); ++i) lastAt[entries[i].paths.destFile.Key()] = i;
+    std::vector<bool> last(entries.size(), false);
+    for (const auto& place : lastAt) last[place.second] = true;
+    return last;
+}
+
 // The small files of a list, read ahead of their copies in list order; see PlanReadAhead.
 struct ReadAheadPlan {
     std::vector<ReadAheadFile> files;
@@ -319,12 +330,10 @@ struct ReadAheadPlan {
 // and only the last has its copy closed by the reading. A folder that cannot be made is
 // passed over here: the pass itself reports it when it gets there.
 ReadAheadPlan PlanReadAhead(InstallJournal& journal, const std::vector<ListEntry>& entries,
-                            const std::vector<FileAction>& actions) {
+                            const std::vector<FileAction>& actions, const std::vector<bool>& lastThere) {
     ReadAheadPlan plan;
     RunError error;
     std::map<std::string, bool> newFolders;        // by key: made now for copies created ahead
-    std::map<std::string, size_t> lastAt;          // by key: the last entry that lands there
-    for (size_t i = 0; i < entries.size(); ++i) lastAt[entries[i].paths.destFile.Key()] = i;
     std::set<std::string> places;                  // the keys of the destinations listed so far
     std::vector<Path> created;
     for (size_t i = 0; i < entries.size(); ++i) {
@@ -333,7 +342,7 @@ ReadAheadPlan PlanReadAhead(InstallJournal& journal, const std::vector<ListEntry
         plan.slotOf.push_back(ReadAheadPlan::kNotAhead);
         if (!IsCopied(actions[i]) || !IsReadAhead(entries[i].sizeIsNumber, entries[i].size)) continue;
         plan.slotOf.back() = plan.files.size();
-        plan.files.push_back({paths.sourceFile, {}, lastAt[paths.destFile.Key()] == i});
+        plan.files.push_back({paths.sourceFile, {}, lastThere[i]});
         if (!firstThere) continue;
         const auto folder = newFolders.emplace(paths.destDir.Key(), false);
         if (folder.second) {
@@ -423,8 +432,10 @@ RunOutcome InstallDirectory(Session& session, UserPort& port, InstallJournal& jo
     RunOutcome outcome;
     if (!walker.Read(outcome)) return outcome;
     const std::vector<FileAction> actions = DecideFiles(journal.Record(), walker.Entries(), PlanRulesOf(session));
-    const ReadAheadPlan plan = PlanReadAhead(journal, walker.Entries(), actions);
+    const std::vector<bool> lastThere = LastAtTheirPlaces(walker.Entries());
+    const ReadAheadPlan plan = PlanReadAhead(journal, walker.Entries(), actions, lastThere);
     std::set<std::string> reachedFolders;  // the folders of the entries reached, and their parents
+    FlushBehind flushBehind;
     SourceReadAhead readAhead(plan.files, [&journal](const Path& copy) { journal.Drop(copy); });
     size_t index = 0;
     outcome = walker.Walk([&](const ListEntry& entry) {
@@ -443,7 +454,8 @@ RunOutcome InstallDirectory(Session& session, UserPort& port, InstallJournal& jo
             return Step{Step::End, step.outcome};
         const size_t slot = plan.slotOf[i];
         const std::unique_ptr<SourceBytes> ahead = slot == ReadAheadPlan::kNotAhead ? nullptr : readAhead.Take(slot);
-        const CopySource source{entry.paths.sourceFile, product->ProductCode, entry.spec, ahead.get()};
+        const CopySource source{entry.paths.sourceFile, product->ProductCode, entry.spec, ahead.get(),
+                                lastThere[i] ? &flushBehind : nullptr};
         const CopyOutcome copy =
             VerifiedCopy(session, port, journal, source, entry.paths.destFile, entry.checksum, entry.size, checking);
         if (copy.result == CopyResult::Cancelled) return EndWith(Cancelled());
@@ -453,6 +465,7 @@ RunOutcome InstallDirectory(Session& session, UserPort& port, InstallJournal& jo
         return Step{copy.retried ? Step::AfterRetry : Step::Next, {}};
     });
     readAhead.End();
+    SettleFlushes(session, port, flushBehind, outcome);
     RemoveFoldersNotReached(journal, plan, reachedFolders);
     if (!outcome.EndsInstall()) RemoveObsolete(port, journal, *product, walker.Entries(), checking == Checking::On);
     return outcome;
