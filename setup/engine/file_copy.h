@@ -9,6 +9,7 @@
 #include <string>
 
 #include "setup/engine/install_journal.h"
+#include "setup/engine/run_outcome.h"
 #include "setup/session/run_error.h"
 #include "setup/session/session.h"
 #include "setup/session/user_port.h"
@@ -60,6 +61,7 @@ struct CopyOutcome {
 };
 
 struct SourceBytes;
+class FlushBehind;
 
 // Where a copy comes from: the source file, and the list entry that names it.
 struct CopySource {
@@ -69,6 +71,9 @@ struct CopySource {
     // The source's bytes and times where they were read ahead: the first attempt at the
     // copy takes them instead of reading the file.
     SourceBytes* ahead = nullptr;
+    // Where not null, a copy that replaces an earlier file is flushed and closed by it,
+    // behind the pass: for the last entry of a list that lands on its place.
+    FlushBehind* flushBehind = nullptr;
 };
 
 // Copies source to dest. The copy is written under dest's own name, where the journal has
@@ -96,5 +101,11 @@ void CountAsCopied(Session& session, UserPort& port, int64_t size);
 
 // The checking of an install run: off when the session's NoCrcCheck is set.
 inline Checking InstallChecking(const Session& session) { return session.NoCrcCheck ? Checking::Off : Checking::On; }
+
+// Waits for the copies flushed behind a pass that came to `outcome`. When one of them could
+// not be written to the disk and the install would go on, says so in FileCP's box (OK
+// alone: the copy is over), and the outcome becomes the end of the install at that file,
+// as after Abort.
+void SettleFlushes(Session& session, UserPort& port, FlushBehind& flushBehind, RunOutcome& outcome);
 
 }  // namespace qv

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "setup/engine/record_trust.h"
+#include "setup/engine/two_threads.h"
 #include "setup/engine/uninstall_entry.h"
 #include "setup/session/digest.h"
 #include "setup/session/disk_utils.h"
@@ -125,14 +126,18 @@ void UndoSteps(const std::vector<JournalStep>& steps, const Confinement& places,
 }
 
 std::vector<Path> RemoveBackups(const std::vector<JournalStep>& steps, const Confinement& places) {
-    std::vector<Path> left;
+    std::vector<const JournalStep*> going;
     for (const JournalStep& step : steps) {
         // The copy of a replacement at the next restart is no backup: the system moves it in.
         // A file saved aside is the user's, and stays.
-        if (step.backup.empty() || step.kind == JournalStep::Kind::AtRestart || step.kind == JournalStep::Kind::SaveAs)
-            continue;
-        if (!RemoveBackup(places, step)) left.push_back(step.backup);
+        if (!step.backup.empty() && step.kind != JournalStep::Kind::AtRestart && step.kind != JournalStep::Kind::SaveAs)
+            going.push_back(&step);
     }
+    std::vector<char> removed(going.size(), false);
+    OnTwoThreads(going.size(), [&](size_t i) { removed[i] = RemoveBackup(places, *going[i]); });
+    std::vector<Path> left;
+    for (size_t i = 0; i < going.size(); ++i)
+        if (!removed[i]) left.push_back(going[i]->backup);
     return left;
 }
 

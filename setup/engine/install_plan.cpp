@@ -1,11 +1,9 @@
 #include "setup/engine/install_plan.h"
 
-#include <atomic>
-#include <exception>
 #include <map>
-#include <thread>
 
 #include "setup/engine/checksum.h"
+#include "setup/engine/two_threads.h"
 #include "setup/session/file_system.h"
 #include "setup/session/text_util.h"
 
@@ -50,38 +48,16 @@ FileAction DecideJudged(const RecordedFile* held, OnDisk onDisk, const Path& pat
     return releaseSame ? FileAction::Keep : FileAction::SaveAside;
 }
 
-// Judges every file of `held`, in its order. Where checksums are read, a second thread
-// judges beside this one: under Wine a file costs more in its opening than in its bytes,
-// and one thread opens a file while the other reads.
+// Judges every file of `held`, in its order; where checksums are read, on two threads.
 std::vector<OnDisk> JudgeAllOnDisk(const std::vector<const RecordedFile*>& held, bool readChecksums) {
     std::vector<OnDisk> states(held.size(), OnDisk::Unknown);
-    std::atomic<size_t> next{0};
-    const auto judge = [&] {
-        for (size_t i = next++; i < held.size(); i = next++) states[i] = JudgeOnDisk(*held[i], readChecksums);
-    };
+    const auto judge = [&](size_t i) { states[i] = JudgeOnDisk(*held[i], readChecksums); };
     RunError unbound;
-    if (!readChecksums || held.size() < 2 || !BindChecksumLibrary(unbound)) {
-        judge();
-        return states;
+    if (readChecksums && BindChecksumLibrary(unbound)) {
+        OnTwoThreads(held.size(), judge);
+    } else {
+        for (size_t i = 0; i < held.size(); ++i) judge(i);
     }
-    std::exception_ptr failure;
-    std::thread beside([&] {
-        try {
-            judge();
-        } catch (...) {
-            failure = std::current_exception();
-            next = held.size();
-        }
-    });
-    try {
-        judge();
-    } catch (...) {
-        next = held.size();
-        beside.join();
-        throw;
-    }
-    beside.join();
-    if (failure) std::rethrow_exception(failure);
     return states;
 }
 
