@@ -63,39 +63,41 @@ std::vector<OnDisk> JudgeAllOnDisk(const std::vector<const RecordedFile*>& held,
 
 }  // namespace
 
-FileAction DecideFile(const RecordedFile* held, const Path& path, int64_t size, const std::string& checksum,
-                      const PlanRules& rules) {
-    const OnDisk onDisk = held && Judged(*held, rules) ? JudgeOnDisk(*held, rules.readChecksums) : OnDisk::Unknown;
-    return DecideJudged(held, onDisk, path, size, checksum);
-}
-
-std::vector<FileAction> DecideFiles(const InstallRecord& record, const std::vector<ListEntry>& entries,
-                                    const PlanRules& rules) {
+std::vector<FileAction> DecideEach(const InstallRecord& record, const std::vector<ListedFile>& files,
+                                   const PlanRules& rules) {
     std::map<std::string, const RecordedFile*> byKey;
     for (const RecordedFile& file : record.files) byKey[file.path.Key()] = &file;
-    std::vector<const RecordedFile*> held(entries.size(), nullptr);
+    std::vector<const RecordedFile*> held(files.size(), nullptr);
     std::vector<const RecordedFile*> toJudge;
-    for (size_t i = 0; i < entries.size(); ++i) {
-        const auto found = byKey.find(entries[i].paths.destFile.Key());
+    for (size_t i = 0; i < files.size(); ++i) {
+        const auto found = byKey.find(files[i].path->Key());
         if (found == byKey.end()) continue;
         held[i] = found->second;
         if (Judged(*held[i], rules)) toJudge.push_back(held[i]);
     }
     const std::vector<OnDisk> states = JudgeAllOnDisk(toJudge, rules.readChecksums);
-
-    std::set<std::string> copiedTo;  // the places an earlier entry copies to
     std::vector<FileAction> actions;
-    actions.reserve(entries.size());
+    actions.reserve(files.size());
     size_t judged = 0;
-    for (size_t i = 0; i < entries.size(); ++i) {
-        const ListEntry& entry = entries[i];
+    for (size_t i = 0; i < files.size(); ++i) {
         const OnDisk onDisk = held[i] && Judged(*held[i], rules) ? states[judged++] : OnDisk::Unknown;
-        const std::string key = entry.paths.destFile.Key();
-        FileAction action = DecideJudged(held[i], onDisk, entry.paths.destFile, entry.sizeIsNumber ? entry.size : -1,
-                                         entry.checksum);
-        if (copiedTo.count(key)) action = FileAction::Replace;
-        if (action != FileAction::Unchanged && action != FileAction::Keep) copiedTo.insert(key);
-        actions.push_back(action);
+        actions.push_back(DecideJudged(held[i], onDisk, *files[i].path, files[i].size, *files[i].checksum));
+    }
+    return actions;
+}
+
+std::vector<FileAction> DecideFiles(const InstallRecord& record, const std::vector<ListEntry>& entries,
+                                    const PlanRules& rules) {
+    std::vector<ListedFile> files;
+    files.reserve(entries.size());
+    for (const ListEntry& entry : entries)
+        files.push_back({&entry.paths.destFile, entry.sizeIsNumber ? entry.size : -1, &entry.checksum});
+    std::vector<FileAction> actions = DecideEach(record, files, rules);
+    std::set<std::string> copiedTo;  // the places an earlier entry copies to
+    for (size_t i = 0; i < entries.size(); ++i) {
+        const std::string key = entries[i].paths.destFile.Key();
+        if (copiedTo.count(key)) actions[i] = FileAction::Replace;
+        if (actions[i] != FileAction::Unchanged && actions[i] != FileAction::Keep) copiedTo.insert(key);
     }
     return actions;
 }

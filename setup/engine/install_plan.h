@@ -57,10 +57,19 @@ OnDisk JudgeOnDisk(const RecordedFile& held, bool readChecksums);
 // The rules of a session: checksums read with checking on (/CRC), and /REINSTALL.
 PlanRules PlanRulesOf(const Session& session);
 
-// The decision for a file at `path` that the list gives with `size` (negative: no number)
-// and `checksum`, given what the record holds there (null: nothing).
-FileAction DecideFile(const RecordedFile* held, const Path& path, int64_t size, const std::string& checksum,
-                      const PlanRules& rules);
+// A file an install would write: its place, and the size (negative: no number) and the
+// checksum its list gives.
+struct ListedFile {
+    const Path* path;
+    int64_t size;
+    const std::string* checksum;
+};
+
+// The decision for each file, in order, from what the record holds at its place (if
+// anything) and how that stands on disk. The files the record holds are judged first, all
+// together (JudgeOnDisk; where checksums are read, on two threads).
+std::vector<FileAction> DecideEach(const InstallRecord& record, const std::vector<ListedFile>& files,
+                                   const PlanRules& rules);
 
 // The decision for every entry of a product's list, in list order. An entry whose place an
 // earlier entry of the list copies to is replaced: the record's judgement is of the disk

@@ -1,6 +1,5 @@
 // The plan and the verify as the install log tells them.
 #include <algorithm>
-#include <map>
 #include <set>
 
 #include "setup/engine/install_check.h"
@@ -61,9 +60,10 @@ int64_t LogObsolete(const Session& session, const Survey& survey, const InstallR
     std::set<std::string> listed;
     for (const CheckItem& f : survey.files) listed.insert(f.path.Key());
     int64_t freed = 0;
+    const bool readChecksums = PlanRulesOf(session).readChecksums;
     for (const std::string& code : CopiedProducts(session))
         for (const RecordedFile* file : ObsoleteFiles(record, code, listed)) {
-            const OnDisk state = JudgeOnDisk(*file, PlanRulesOf(session).readChecksums);
+            const OnDisk state = JudgeOnDisk(*file, readChecksums);
             if (state == OnDisk::Nothing) continue;
             const bool goes = state == OnDisk::AsWritten;
             port.LogStep(std::string("Plan: file ") + (goes ? "obsolete " : "kept (changed since the install) ") +
@@ -79,14 +79,15 @@ void LogPlan(const Session& session, const Survey& survey, const InstallRecord* 
              double freeSpace) {
     static const InstallRecord kNone;
     const InstallRecord& held = record ? *record : kNone;
-    std::map<std::string, const RecordedFile*> heldFiles;
-    for (const RecordedFile& file : held.files) heldFiles[file.path.Key()] = &file;
+    std::vector<ListedFile> listed;
+    listed.reserve(survey.files.size());
+    for (const CheckItem& f : survey.files) listed.push_back({&f.path, f.expectedSize, &f.checksum});
+    const std::vector<FileAction> actions = DecideEach(held, listed, PlanRulesOf(session));
     int files = 0;
     int64_t toCopy = 0, inPlace = 0, replaced = 0;
-    for (const CheckItem& f : survey.files) {
-        const auto found = heldFiles.find(f.path.Key());
-        const FileAction action = DecideFile(found == heldFiles.end() ? nullptr : found->second, f.path,
-                                             f.expectedSize, f.checksum, PlanRulesOf(session));
+    for (size_t i = 0; i < survey.files.size(); ++i) {
+        const CheckItem& f = survey.files[i];
+        const FileAction action = actions[i];
         port.LogStep("Plan: file " + PlanWord(action, f.path) + " " + std::to_string(f.expectedSize) + " " + f.name);
         if (action == FileAction::Unchanged || action == FileAction::Keep) {
             inPlace += f.expectedSize;
