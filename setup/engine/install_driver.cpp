@@ -99,10 +99,12 @@ void ShowInstallResult(Session& session, UserPort& port) {
         box.icon = Icon::Information;
         box.text = "\r" + Res(session, Str::InstallSucceeded) + "\r";
         if (session.RestartNeeded) box.text += Res(session, Str::InstallRestart) + "\r";
-        if (!session.SavedUserFiles.empty()) {
-            box.text += Res(session, Str::InstallSavedFiles) + "\r";
-            for (const std::string& saved : session.SavedUserFiles) box.text += saved + "\r";
-        }
+    }
+    // An install that did not complete and was not rolled back (/NOROLLBACK) may have saved
+    // some as well: they stay, and the user is told where.
+    if (!session.SavedUserFiles.empty()) {
+        box.text += Res(session, Str::InstallSavedFiles) + "\r";
+        for (const std::string& saved : session.SavedUserFiles) box.text += saved + "\r";
     }
     port.ShowMessage(box);
 }

@@ -560,6 +560,10 @@ TEST_F(Engine, CancelDuringTheSecondOfThreeProducts) {
               "\nWARNING:  The Marrowvale CD-ROM has NOT completed installation.\nYou may continue the installation "
               "process at a later date by restarting SETUP.EXE.\n");
     EXPECT_EQ(port.messages.back().icon, Icon::Exclamation);
+    // Not rolled back, it names the user's files it kept beside the new ones.
+    s.SavedUserFiles = {"C:\\inst\\a.txt.qvsave"};
+    ShowInstallResult(s, port);
+    EXPECT_NE(port.messages.back().text.find("under these names:\rC:\\inst\\a.txt.qvsave\r"), std::string::npos);
 }
 
 TEST_F(Engine, CompressedProductsWeighTheProgress) {
