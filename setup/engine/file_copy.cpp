@@ -4,10 +4,10 @@
 #include <memory>
 
 #include "setup/engine/checksum.h"
+#include "setup/engine/flush_behind.h"
 #include "setup/engine/install_journal.h"
 #include "setup/engine/open_files.h"
 #include "setup/engine/progress.h"
-#include "setup/engine/flush_behind.h"
 #include "setup/engine/read_ahead.h"
 #include "setup/session/disk_utils.h"
 #include "setup/session/file_system.h"
