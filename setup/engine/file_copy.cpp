@@ -507,8 +507,9 @@ CopyOutcome VerifiedCopy(Session& session, UserPort& port, InstallJournal& journ
 void SettleFlushes(Session& session, UserPort& port, FlushBehind& flushBehind, RunOutcome& outcome) {
     Path at;
     RunError error;
-    if (flushBehind.Settle(at, error) || outcome.EndsInstall()) return;
+    if (flushBehind.Settle(at, error)) return;
     port.LogStep("Not written to the disk: " + at + " (" + error.description + ")" + SystemCause(error));
+    if (outcome.EndsInstall()) return;  // the install ends anyway: no box of its own
     Message box = CopyFailureBox(session, at, error);
     box.buttons = Buttons::Ok;
     PassOver(port.ShowMessage(box) == Answer::Ok);

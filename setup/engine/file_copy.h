@@ -103,9 +103,9 @@ void CountAsCopied(Session& session, UserPort& port, int64_t size);
 inline Checking InstallChecking(const Session& session) { return session.NoCrcCheck ? Checking::Off : Checking::On; }
 
 // Waits for the copies flushed behind a pass that came to `outcome`. When one of them could
-// not be written to the disk and the install would go on, says so in FileCP's box (OK
-// alone: the copy is over), and the outcome becomes the end of the install at that file,
-// as after Abort.
+// not be written to the disk, the log says so; where the install would go on, so does
+// FileCP's box (OK alone: the copy is over), and the outcome becomes the end of the install
+// at that file, as after Abort.
 void SettleFlushes(Session& session, UserPort& port, FlushBehind& flushBehind, RunOutcome& outcome);
 
 }  // namespace qv
