@@ -1,6 +1,7 @@
 #include "setup/engine/uninstall.h"
 
 #include <algorithm>
+#include <variant>
 
 #include "setup/config/profile_edit.h"
 #include "setup/engine/install_check.h"
@@ -9,6 +10,7 @@
 #include "setup/engine/install_plan.h"
 #include "setup/engine/install_run.h"
 #include "setup/engine/progress.h"
+#include "setup/engine/removal_plan.h"
 #include "setup/engine/uninstall_entry.h"
 #include "setup/session/disk_utils.h"
 #include "setup/session/file_system.h"
@@ -18,7 +20,8 @@
 namespace qv {
 namespace {
 
-// One removal: the record, the journal that moves each file aside, and what it found.
+// One removal: the record, the journal that moves each item aside, and what it found. It
+// applies the plan of the removal one step at a time (each step is one of its operator()s).
 class Removal {
 public:
     Removal(Session& session, UserPort& port, ShortcutLibrary& shortcuts, const Confinement& places,
@@ -28,42 +31,30 @@ public:
 
     bool Start(const std::string& digest, RunError& error) { return journal_.Open(outcome_.record, digest, error); }
 
-    // The files, the transfer configuration, the database codes and the shortcuts. False
-    // when the Cancel button stopped it.
-    bool RemoveItems() {
-        const InstallRecord& r = outcome_.record;
-        for (const RecordedFile& f : r.files)
-            if (!RemoveFile(f.path, f.size, f.checksum, f.time)) return false;
-        for (const RecordedOutside& o : r.outside) {
-            if (o.path != journal_.Places().transferConfig) {
-                Kept(o.path, "not in the TEMP of this run");
-                continue;
-            }
-            if (!RemoveFile(o.path, o.size, o.checksum, 0)) return false;
-        }
-        RemoveDbCodes();
-        RemoveShortcuts();
+    // Every step in order. False when the Cancel button stopped the removal before its
+    // commit: Undo then puts back what it removed.
+    bool Apply(const std::vector<RemovalStep>& plan) {
+        for (const RemovalStep& step : plan)
+            if (!std::visit(*this, step)) return false;
         return true;
-    }
-
-    // What a removal that ended well leaves to do: the moved-aside files go, then the Apps &
-    // features entry, the record, and the folders the installs made, deepest first.
-    void Finish() {
-        RunError error;
-        PassOver(journal_.Commit(port_, error));
-        for (const Path& left : journal_.LeftBehind()) outcome_.held.push_back(left);
-        RemoveUninstallEntry();
-        RemoveRecord();
-        RemoveFolders();
     }
 
     void Undo() { journal_.Rollback(port_); }
 
-private:
+    // The group's folder in this run's Programs folder that the shortcuts were made in.
+    Path GroupFolder() const {
+        const std::optional<RecordedGroup>& group = outcome_.record.group;
+        const std::optional<ProgramsFolder> programs = group ? shortcuts_.FindProgramsFolder(group->common ? 1 : 0) : std::nullopt;
+        const std::optional<Path> folder = programs ? Path::Parse(programs->path, nullptr, PathForms{true}) : std::nullopt;
+        if (!folder || group->title.empty()) return folder.value_or(Path());
+        return folder->Join(group->title).value_or(Path());
+    }
+
     // A file goes when it still holds what was written (its size and the time stamped, or
     // else its checksum); one that changed stays and is named, one that is held open goes at
-    // the next restart.
-    bool RemoveFile(const Path& path, int64_t size, const std::string& checksum, int64_t time) {
+    // the next restart. False when the Cancel button stopped the removal.
+    bool operator()(const RemoveFile& file) {
+        const Path& path = file.path;
         ShowFileName(session_, port_, path);
         int64_t found = -1;
         RunError cause;
@@ -73,14 +64,14 @@ private:
             // An install's copy takes its place at the next restart: it goes then, after it.
             cause.description = "its new copy takes its place at the next restart";
             Held(path, cause);
-            return Progressed(size);
+            return Progressed(file.size);
         }
         // A file stamped as written is no link (a stamp is never a link's); one that is not is
         // judged by its bytes.
-        const ItemState state = !reachable                          ? ItemState::Changed
-                                : StampedAsWritten(path, size, time) ? ItemState::Intact
-                                : fs::IsLink(path)                   ? ItemState::Changed
-                                                                     : CheckFile(path, size, checksum, found, cause);
+        const ItemState state = !reachable                                    ? ItemState::Changed
+                                : StampedAsWritten(path, file.size, file.time) ? ItemState::Intact
+                                : fs::IsLink(path)                             ? ItemState::Changed
+                                : CheckFile(path, file.size, file.checksum, found, cause);
         if (!reachable) {
             Kept(path, "it is reached through a link");
         } else if (state == ItemState::Intact) {
@@ -91,9 +82,83 @@ private:
         } else if (state != ItemState::Missing) {
             Kept(path, "changed since the install");
         }
-        return Progressed(size);
+        return Progressed(file.size);
     }
 
+    bool operator()(const KeepFile& file) {
+        Kept(file.path, file.why);
+        return true;
+    }
+
+    bool operator()(const RemoveDbCode& step) {
+        const RecordedDbCode& c = step.code;
+        RunError error;
+        if (ReadLegacyProfileString("dbcodes", c.key, c.file) != c.value || !journal_.PrepareEdit(c.file, error))
+            return true;
+        if (DeleteProfileText("dbcodes", c.key, c.file)) port_.LogStep("Removed database code " + c.key + " from " + c.file);
+        editedCodeFiles_.insert(c.file.Key());
+        return true;
+    }
+
+    bool operator()(const RemoveEmptyCodesFile& step) {
+        std::string text;
+        RunError error;
+        if (!editedCodeFiles_.count(step.file.Key()) || !fs::ReadWholeFile(step.file, text, error) ||
+            text.find('=') != std::string::npos)
+            return true;
+        PassOver(journal_.Remove(step.file, error));
+        return true;
+    }
+
+    // A shortcut is judged where the library reads it, and that link is what goes.
+    bool operator()(const RemoveShortcut& step) {
+        const RecordedGroup& group = *outcome_.record.group;
+        if (!fs::IsFile(step.link)) return true;
+        const std::optional<ShortcutTarget> found = shortcuts_.ReadShortCut(group.common ? 1 : 0, group.title, step.shortcut.name);
+        RunError error;
+        if (!found || !EqualsNoCase(found->target, step.shortcut.target)) Kept(step.link, "points elsewhere since the install");
+        else if (!journal_.Remove(step.link, error)) Held(step.link, error);
+        else port_.LogStep("Removed " + step.link);
+        return true;
+    }
+
+    // The moved-aside files go; one held open goes at the next restart.
+    bool operator()(const CommitRemoval&) {
+        RunError error;
+        PassOver(journal_.Commit(port_, error));
+        for (const Path& left : journal_.LeftBehind()) outcome_.held.push_back(left);
+        return true;
+    }
+
+    bool operator()(const RemoveUninstallEntry& step) {
+        const RecordedUninstallEntry& entry = step.entry;
+        const reg::Root root = entry.root == "HKLM" ? reg::Root::LocalMachine : reg::Root::CurrentUser;
+        RunError error;
+        if (reg::DeleteKey(root, std::string(kUninstallKeyRoot) + "\\" + entry.key, error))
+            port_.LogStep("Removed the Apps & features entry " + entry.root + "\\" + entry.key);
+        else
+            port_.LogStep("Could not remove the Apps & features entry " + entry.key + SystemCause(error));
+        return true;
+    }
+
+    bool operator()(const RemoveRecord& step) {
+        RunError error;
+        if (MayChange(journal_.Places(), step.path, error) && fs::RemoveFile(step.path, error))
+            port_.LogStep("Removed the install record " + step.path);
+        else
+            Held(step.path, error);
+        return true;
+    }
+
+    bool operator()(const RemoveFolder& step) {
+        RunError error;
+        if (fs::IsDirectory(step.folder) && MayChange(journal_.Places(), step.folder, error) &&
+            fs::RemoveDir(step.folder, error))
+            port_.LogStep("Removed folder " + step.folder);
+        return true;
+    }
+
+private:
     // One more file of `size` bytes done; false when the Cancel button stopped the removal.
     bool Progressed(int64_t size) {
         UpdateProgress(session_, port_, RoundToCluster(session_, std::max<int64_t>(size, 1)));
@@ -111,87 +176,13 @@ private:
         port_.LogStep("Kept: " + path + " (" + why + ")");
     }
 
-    // The codes the installs wrote and that still say what was written; a file of codes
-    // that holds nothing else afterwards goes too.
-    void RemoveDbCodes() {
-        std::vector<Path> files;
-        for (const RecordedDbCode& c : outcome_.record.dbCodes) {
-            RunError ignored;
-            if (ReadLegacyProfileString("dbcodes", c.key, c.file) != c.value || !journal_.PrepareEdit(c.file, ignored)) continue;
-            if (DeleteProfileText("dbcodes", c.key, c.file)) port_.LogStep("Removed database code " + c.key + " from " + c.file);
-            if (std::find(files.begin(), files.end(), c.file) == files.end()) files.push_back(c.file);
-        }
-        for (const Path& file : files) {
-            std::string text;
-            RunError error;
-            if (!fs::ReadWholeFile(file, text, error) || text.find('=') != std::string::npos) continue;
-            PassOver(journal_.Remove(file, error));
-        }
-    }
-
-    // The group's folder in this run's Programs folder that the shortcuts were made in.
-    Path GroupFolder() const {
-        const std::optional<RecordedGroup>& group = outcome_.record.group;
-        const std::optional<ProgramsFolder> programs = group ? shortcuts_.FindProgramsFolder(group->common ? 1 : 0) : std::nullopt;
-        const std::optional<Path> folder = programs ? Path::Parse(programs->path, nullptr, PathForms{true}) : std::nullopt;
-        if (!folder || group->title.empty()) return folder.value_or(Path());
-        return folder->Join(group->title).value_or(Path());
-    }
-
-    // Each shortcut is judged where the library reads it, and that link is what goes.
-    void RemoveShortcuts() {
-        const Path folder = GroupFolder();
-        if (folder.empty()) return;
-        const RecordedGroup& group = *outcome_.record.group;
-        for (const RecordedShortcut& s : outcome_.record.shortcuts) {
-            const std::optional<Path> link = folder.Join(s.name + ".LNK");
-            if (!link || !fs::IsFile(*link)) continue;
-            const std::optional<ShortcutTarget> found = shortcuts_.ReadShortCut(group.common ? 1 : 0, group.title, s.name);
-            RunError error;
-            if (!found || !EqualsNoCase(found->target, s.target)) Kept(*link, "points elsewhere since the install");
-            else if (!journal_.Remove(*link, error)) Held(*link, error);
-            else port_.LogStep("Removed " + *link);
-        }
-    }
-
-    void RemoveUninstallEntry() {
-        const std::optional<RecordedUninstallEntry>& entry = outcome_.record.uninstallEntry;
-        if (!entry) return;
-        const reg::Root root = entry->root == "HKLM" ? reg::Root::LocalMachine : reg::Root::CurrentUser;
-        RunError error;
-        if (reg::DeleteKey(root, std::string(kUninstallKeyRoot) + "\\" + entry->key, error))
-            port_.LogStep("Removed the Apps & features entry " + entry->root + "\\" + entry->key);
-        else
-            port_.LogStep("Could not remove the Apps & features entry " + entry->key + SystemCause(error));
-    }
-
-    void RemoveRecord() {
-        RunError error;
-        const Path path = RecordPath(journal_.Places().installDir);
-        if (MayChange(journal_.Places(), path, error) && fs::RemoveFile(path, error))
-            port_.LogStep("Removed the install record " + path);
-        else
-            Held(path, error);
-    }
-
-    void RemoveFolders() {
-        std::vector<Path> folders = outcome_.record.folders;
-        const Path group = GroupFolder();
-        if (outcome_.record.group && outcome_.record.group->created && !group.empty()) folders.push_back(group);
-        std::sort(folders.begin(), folders.end(), [](const Path& a, const Path& b) { return a.str().size() > b.str().size(); });
-        for (const Path& folder : folders) {
-            RunError error;
-            if (fs::IsDirectory(folder) && MayChange(journal_.Places(), folder, error) && fs::RemoveDir(folder, error))
-                port_.LogStep("Removed folder " + folder);
-        }
-    }
-
     Session& session_;
     UserPort& port_;
     ShortcutLibrary& shortcuts_;
     InstallJournal journal_;
     UninstallOutcome& outcome_;
     const std::set<std::string> restartTargets_;  // files an install's copy replaces at the next restart
+    std::set<std::string> editedCodeFiles_;       // files of codes this removal took a code from
 };
 
 void StartProgress(Session& session, UserPort& port, const InstallRecord& record) {
@@ -234,7 +225,7 @@ UninstallOutcome Uninstaller::Remove(UserPort& port) {
     if (!removal.Start(digest_, error))
         port.LogStep("Could not keep the journal of the removal (" + error.description + ")" + SystemCause(error) +
                      ": a removal that is killed now cannot be rolled back by the next run");
-    if (!removal.RemoveItems()) {
+    if (!removal.Apply(PlanRemoval(outcome_.record, places_, removal.GroupFolder()))) {
         port.LogStep("The removal was cancelled: it is rolled back");
         removal.Undo();
         outcome_.kept.clear();
@@ -242,7 +233,6 @@ UninstallOutcome Uninstaller::Remove(UserPort& port) {
         outcome_.end = UninstallOutcome::End::Cancelled;
         return outcome_;
     }
-    removal.Finish();
     lock_.Release();
     return outcome_;
 }

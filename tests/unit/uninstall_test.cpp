@@ -5,6 +5,7 @@
 
 #include "setup/engine/install_run.h"
 #include "setup/engine/record_trust.h"
+#include "setup/engine/removal_plan.h"
 #include "setup/session/digest.h"
 #include "setup/engine/uninstall.h"
 #include "setup/engine/uninstall_entry.h"
@@ -108,6 +109,51 @@ TEST_F(Uninstall, AFileWaitingForTheRestartIsReplacedAndRemovedAfterTheEarlierCo
     EXPECT_EQ(outcome.held, std::vector<Path>{a});
     EXPECT_TRUE(outcome.kept.empty());
     for (const fs::PendingReplacement& p : pending) EXPECT_TRUE(fs::CancelReplaceAtRestart(p.from, p.to, error));
+}
+
+// The plan takes the items back to front of how an install makes them: the files and the
+// codes while Cancel can still undo them, then the entry, the record and the folders,
+// deepest first. A file outside this run's TEMP is only named.
+TEST(RemovalPlan, RemovesItemsBeforeTheCommitAndFoldersDeepestFirstAfterIt) {
+    using qvtest::P;
+    InstallRecord r;
+    r.installDir = P("c:\\qv");
+    r.files.resize(2);
+    r.files[0].path = P("c:\\qv\\a.txt");
+    r.files[1].path = P("c:\\qv\\x\\b.txt");
+    r.outside = {{P("c:\\temp\\qvxfr.cfg"), 9, "c3"}, {P("c:\\other\\qvxfr.cfg"), 9, "c4"}};
+    r.dbCodes = {{P("c:\\qv\\d.inf"), "K1", "1"}, {P("c:\\qv\\e.inf"), "K2", "2"}, {P("c:\\qv\\D.INF"), "K3", "3"}};
+    r.group = RecordedGroup{"QV", P("c:\\progs\\QV"), true, true};
+    r.shortcuts = {{P("c:\\progs\\QV\\Run.LNK"), "Run", "c:\\qv\\run.exe", "", ""}};
+    r.folders = {P("c:\\qv\\x"), P("c:\\qv\\x\\deep")};
+    r.uninstallEntry = RecordedUninstallEntry{"HKLM", "K"};
+    Confinement places;
+    places.installDir = r.installDir;
+    places.transferConfig = P("c:\\temp\\qvxfr.cfg");
+
+    std::vector<std::string> steps;
+    for (const RemovalStep& step : PlanRemoval(r, places, P("c:\\progs\\QV"))) {
+        steps.push_back(std::visit(
+            [](const auto& s) -> std::string {
+                using T = std::decay_t<decltype(s)>;
+                if constexpr (std::is_same_v<T, RemoveFile>) return "file " + s.path.str();
+                else if constexpr (std::is_same_v<T, KeepFile>) return "keep " + s.path.str() + ": " + s.why;
+                else if constexpr (std::is_same_v<T, RemoveDbCode>) return "code " + s.code.key;
+                else if constexpr (std::is_same_v<T, RemoveEmptyCodesFile>) return "codes file " + s.file.str();
+                else if constexpr (std::is_same_v<T, RemoveShortcut>) return "shortcut " + s.link.str();
+                else if constexpr (std::is_same_v<T, CommitRemoval>) return "commit";
+                else if constexpr (std::is_same_v<T, RemoveUninstallEntry>) return "entry " + s.entry.key;
+                else if constexpr (std::is_same_v<T, RemoveRecord>) return "record";
+                else return "folder " + s.folder.str();
+            },
+            step));
+    }
+    EXPECT_EQ(steps, (std::vector<std::string>{
+                         "file c:\\qv\\a.txt", "file c:\\qv\\x\\b.txt", "file c:\\temp\\qvxfr.cfg",
+                         "keep c:\\other\\qvxfr.cfg: not in the TEMP of this run", "code K1", "code K2", "code K3",
+                         "codes file c:\\qv\\d.inf", "codes file c:\\qv\\e.inf", "shortcut c:\\progs\\QV\\Run.LNK",
+                         "commit", "entry K", "record", "folder c:\\qv\\x\\deep", "folder c:\\progs\\QV",
+                         "folder c:\\qv\\x"}));
 }
 
 // Detection rules name the entry by its key, worked out from the directory as the README
