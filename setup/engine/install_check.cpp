@@ -89,6 +89,7 @@ public:
         }
         if (!tools) return;
         survey.group = group;
+        survey.groupCommon = GroupCommonOf(session_.Scope);
         survey.transferConfig = TransferConfigPath(session_);
         const Path config = WorkstationConfigPath(session_);
         const std::vector<std::string> lines = ConfigLinesOf(config);
@@ -98,7 +99,7 @@ public:
         }
         if (!group.createGroup) return;
         for (const GroupShortcut& s : GroupShortcuts(destRoot_, group))
-            survey.shortcuts.push_back(ShortcutItem(shortcuts, 1, group.groupTitle, s));
+            survey.shortcuts.push_back(ShortcutItem(shortcuts, survey.groupCommon, group.groupTitle, s));
     }
 
 private:

@@ -77,6 +77,7 @@ struct Survey {
     Path transferConfig;         // the transfer configuration it would write; empty: none
     Path handOver;               // the Supply Chain setup it would start; empty: none
     GroupChoice group;           // the program group it would make (createGroup false: none)
+    int32_t groupCommon = 1;     // the Programs folder of the group, as the library takes it
     bool complete = true;        // false when a list could not be walked (the user was told)
     bool fromRecord = false;     // judged by the install record
 };

@@ -56,11 +56,11 @@ std::vector<GroupShortcut> GroupShortcuts(const std::string& destRoot, const Gro
     };
 }
 
+int32_t GroupCommonOf(InstallScope scope) { return scope == InstallScope::CurrentUser ? 0 : 1; }
+
 namespace {
 
-// The Programs folder an install's group goes to, as the library takes it: the user's for
-// an install for the user alone, else the all-users one where the system has one.
-int32_t GroupCommon(InstallJournal& journal) { return journal.Record().scope == InstallScope::CurrentUser ? 0 : 1; }
+int32_t GroupCommon(InstallJournal& journal) { return GroupCommonOf(journal.Record().scope); }
 
 // The group's folder, recorded, then made (and listed) where it is missing; empty when the
 // shell does not say where the group goes.

@@ -67,6 +67,10 @@ struct GroupShortcut {
 // The five shortcuts of the program group, in the order they are made.
 std::vector<GroupShortcut> GroupShortcuts(const std::string& destRoot, const GroupChoice& choice);
 
+// The Programs folder an install's group goes to, as the library takes it: the user's (0)
+// for an install for the user alone, else the all-users one (1) where the system has one.
+int32_t GroupCommonOf(InstallScope scope);
+
 // Makes the five shortcuts of the program group, the group's folder and every link listed
 // in the journal first (an earlier link moved aside); the install log gets each one's result.
 void MakeGroupShortcuts(ShortcutLibrary& library, UserPort& port, InstallJournal& journal, const Path& destRoot,

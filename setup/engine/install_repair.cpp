@@ -86,7 +86,8 @@ void RepairEntries(Session& session, UserPort& port, InstallJournal& journal, co
     }
 }
 
-// Makes the shortcuts that are missing or start something else again.
+// Makes the shortcuts that are missing or start something else again, in the Programs
+// folder the survey found them in.
 void RepairShortcuts(UserPort& port, const Survey& survey, const std::vector<const CheckItem*>& drifted,
                      ShortcutLibrary& shortcuts) {
     std::vector<const CheckItem*> links;
@@ -97,7 +98,7 @@ void RepairShortcuts(UserPort& port, const Survey& survey, const std::vector<con
     for (const CheckItem* link : links) {
         const GroupShortcut& s = link->shortcut;
         const ShortcutResult result =
-            shortcuts.MakeShortCut(1, survey.group.groupTitle, s.name, s.target, s.workdir, s.args);
+            shortcuts.MakeShortCut(survey.groupCommon, survey.group.groupTitle, s.name, s.target, s.workdir, s.args);
         port.LogStep("Shortcut " + Quoted(link->name) + " to " + s.target + ": " +
                      (result == ShortcutResult::Made ? "made again" : "not made"));
     }

@@ -86,9 +86,10 @@ void AddCompletion(const InstallRecord& record, ShortcutLibrary& shortcuts, Surv
     for (const RecordedDbCode& code : record.dbCodes) survey.entries.push_back(DbCodeItem(code.file, code.key, code.value));
     if (!record.group) return;
     survey.group = {true, record.group->title, {}};
+    survey.groupCommon = record.group->common ? 1 : 0;
     for (const RecordedShortcut& s : record.shortcuts)
         survey.shortcuts.push_back(
-            ShortcutItem(shortcuts, record.group->common ? 1 : 0, record.group->title, {s.name, s.target, s.workdir, s.args}));
+            ShortcutItem(shortcuts, survey.groupCommon, record.group->title, {s.name, s.target, s.workdir, s.args}));
 }
 
 }  // namespace

@@ -14,6 +14,7 @@ struct FakeShortcuts : qv::ShortcutLibrary {
     std::vector<std::string> calls;
     std::map<std::string, qv::ShortcutTarget> made;  // "<group>\<name>"
     std::string failing = "Server Transfer";         // the name whose shortcut is not made
+    std::string userPrograms;                        // the user's Programs folder; empty: none
 
     void OleInit() override { calls.push_back("OleInit"); }
     qv::ShortcutResult MakeShortCut(int32_t common, const std::string& group, const std::string& name,
@@ -25,6 +26,10 @@ struct FakeShortcuts : qv::ShortcutLibrary {
         return qv::ShortcutResult::Made;
     }
     void OleUninit() override { calls.push_back("OleUninit"); }
+    std::optional<qv::ProgramsFolder> FindProgramsFolder(int32_t common) override {
+        if (common || userPrograms.empty()) return std::nullopt;
+        return qv::ProgramsFolder{userPrograms, false};
+    }
     std::optional<qv::ShortcutTarget> ReadShortCut(int32_t, const std::string& group,
                                                    const std::string& name) override {
         const auto found = made.find(group + "\\" + name);

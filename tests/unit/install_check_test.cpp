@@ -123,6 +123,19 @@ TEST_F(InstallCheck, AVerifyNamesExactlyWhatDriftedAndARepairPutsBackOnlyThat) {
     EXPECT_EQ(port.steps, (std::vector<std::string>{"Nothing to repair: the installation is intact"}));
 }
 
+// An install for the user alone has its group in the user's Programs folder: a repair
+// makes a lost shortcut there again, not in the all-users folder.
+TEST_F(InstallCheck, ARepairMakesAShortcutAgainWhereTheInstallMadeIt) {
+    s.Scope = InstallScope::CurrentUser;
+    shortcuts.userPrograms = tree.path("programs");
+    InstallRecorded();
+    shortcuts.made.erase("Marrowvale\\Data Ferry");
+    shortcuts.calls.clear();
+    EXPECT_EQ(RepairInstall(s, port, SurveyForVerify(s, port, group, shortcuts), shortcuts).result, RunResult::Completed);
+    ASSERT_EQ(shortcuts.calls.size(), 3u);  // OleInit, the shortcut, OleUninit
+    EXPECT_EQ(shortcuts.calls[1].substr(0, 23), "0|Marrowvale|Data Ferry");
+}
+
 TEST_F(InstallCheck, TheRecordJudgesByWhatTheLastWriterLeftWhateverTheVerifyingRunsTemp) {
     // A later product writes the same file as the ledger: it wins, as in install order.
     AddProduct(3, "PATCH", {{"gl\\a.dat", PatternBytes(300, 9)}}).SoftwareType = "Application";
