@@ -249,9 +249,6 @@ const ProductRec* CurrentProductOf(const Session& session) {
 
 Step EndWith(const RunOutcome& outcome) { return {Step::End, outcome}; }
 
-// Whether the entry's file is copied: not when it stays as it is.
-bool IsCopied(FileAction action) { return action != FileAction::Unchanged && action != FileAction::Keep; }
-
 // An entry whose file stays as it is: its bytes count as done.
 void PassInPlace(Session& session, UserPort& port, const ListEntry& entry, FileAction action) {
     port.LogStep(action == FileAction::Unchanged ? "Unchanged: " + entry.paths.destFile

@@ -1,5 +1,6 @@
 #include "setup/engine/install_plan.h"
 
+#include <cstdint>
 #include <map>
 
 #include "setup/engine/checksum.h"
@@ -67,20 +68,23 @@ std::vector<FileAction> DecideEach(const InstallRecord& record, const std::vecto
                                    const PlanRules& rules) {
     std::map<std::string, const RecordedFile*> byKey;
     for (const RecordedFile& file : record.files) byKey[file.path.Key()] = &file;
+    constexpr size_t kNotJudged = SIZE_MAX;
     std::vector<const RecordedFile*> held(files.size(), nullptr);
+    std::vector<size_t> judgedAs(files.size(), kNotJudged);  // its index in toJudge
     std::vector<const RecordedFile*> toJudge;
     for (size_t i = 0; i < files.size(); ++i) {
         const auto found = byKey.find(files[i].path->Key());
         if (found == byKey.end()) continue;
         held[i] = found->second;
-        if (Judged(*held[i], rules)) toJudge.push_back(held[i]);
+        if (!Judged(*held[i], rules)) continue;
+        judgedAs[i] = toJudge.size();
+        toJudge.push_back(held[i]);
     }
     const std::vector<OnDisk> states = JudgeAllOnDisk(toJudge, rules.readChecksums);
     std::vector<FileAction> actions;
     actions.reserve(files.size());
-    size_t judged = 0;
     for (size_t i = 0; i < files.size(); ++i) {
-        const OnDisk onDisk = held[i] && Judged(*held[i], rules) ? states[judged++] : OnDisk::Unknown;
+        const OnDisk onDisk = judgedAs[i] == kNotJudged ? OnDisk::Unknown : states[judgedAs[i]];
         actions.push_back(DecideJudged(held[i], onDisk, *files[i].path, files[i].size, *files[i].checksum));
     }
     return actions;
@@ -97,7 +101,7 @@ std::vector<FileAction> DecideFiles(const InstallRecord& record, const std::vect
     for (size_t i = 0; i < entries.size(); ++i) {
         const std::string key = entries[i].paths.destFile.Key();
         if (copiedTo.count(key)) actions[i] = FileAction::Replace;
-        if (actions[i] != FileAction::Unchanged && actions[i] != FileAction::Keep) copiedTo.insert(key);
+        if (IsCopied(actions[i])) copiedTo.insert(key);
     }
     return actions;
 }

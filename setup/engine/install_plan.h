@@ -28,6 +28,9 @@ enum class FileAction {
                 // saved name, and the release's file copied
 };
 
+// Whether the file of an entry so decided is copied: not when it stays as it is.
+inline bool IsCopied(FileAction action) { return action != FileAction::Unchanged && action != FileAction::Keep; }
+
 // How a decision is made.
 struct PlanRules {
     // The checksum of a file that looks as written is read from the disk too (/CRC); without
