@@ -13,6 +13,7 @@
 #include "setup/engine/archive_launcher.h"
 #include "setup/engine/check_items.h"
 #include "setup/engine/checksum.h"
+#include "setup/engine/install_plan.h"
 #include "setup/engine/install_run.h"
 #include "setup/engine/open_files.h"
 #include "setup/engine/progress.h"
@@ -66,28 +67,23 @@ public:
     }
 
     void Completion(Survey& survey, const GroupChoice& group, ShortcutLibrary& shortcuts) {
-        const int count = std::clamp<int>(session_.ProductCount, 0, kMaxProducts);
-        bool tools = false, supplyChain = false;
-        for (int i = 1; i <= count; ++i) {
-            const ProductRec& product = session_.ListedProducts[static_cast<size_t>(i)];
-            if (HasDbCodes(product)) {
-                survey.entries.push_back(DbCodeItem(DbCodesPath(session_), product.ProductCode, DbCodesValue(product)));
-                survey.entries.back().product = i;
-            }
-            if (product.Chosen != -1) continue;
-            tools = tools || product.SoftwareType == "Marrowtools";
-            supplyChain = supplyChain || product.SoftwareType == "Supply Chain";
+        const InstallOutline outline = OutlineInstall(session_);
+        for (const ProductStep& step : outline.steps) {
+            if (step.kind != ProductStep::Kind::DbCodes) continue;
+            const ProductRec& product = session_.ListedProducts[static_cast<size_t>(step.product)];
+            survey.entries.push_back(DbCodeItem(DbCodesPath(session_), product.ProductCode, DbCodesValue(product)));
+            survey.entries.back().product = step.product;
         }
         // The completion hands over to a Supply Chain product's own setup when there is one.
         const Path setup = destRoot_.Join("setup.exe").value_or(Path());
         const bool setupThere = fs::IsFile(setup) || std::any_of(survey.files.begin(), survey.files.end(), [&](const CheckItem& f) {
                                     return f.path == setup;
                                 });
-        if (supplyChain && setupThere) {
+        if (outline.supplyChain && setupThere) {
             survey.handOver = setup;
             return;
         }
-        if (!tools) return;
+        if (!outline.tools) return;
         survey.group = group;
         survey.groupCommon = GroupCommonOf(session_.Scope);
         survey.transferConfig = TransferConfigPath(session_);

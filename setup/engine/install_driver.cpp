@@ -6,6 +6,7 @@
 #include "setup/config/db_codes.h"
 #include "setup/config/profile_edit.h"
 #include "setup/engine/file_list.h"
+#include "setup/engine/install_plan.h"
 #include "setup/engine/progress.h"
 #include "setup/session/disk_utils.h"
 #include "setup/session/res_strings.h"
@@ -34,7 +35,6 @@ namespace {
 // first (a copy of the earlier one kept) and the code recorded once it is there.
 void WriteDbCodesRecorded(Session& session, InstallJournal& journal, int index) {
     const ProductRec& product = session.ListedProducts[static_cast<size_t>(index)];
-    if (product.ProductCode.empty()) return;
     const Path path = DbCodesPath(session);
     if (path.empty()) return;
     RunError error;  // failures are passed over, as the codes' own are
@@ -46,46 +46,47 @@ void WriteDbCodesRecorded(Session& session, InstallJournal& journal, int index) 
         journal.Wrote(RecordedDbCode{path, product.ProductCode, value});
 }
 
+// One chosen product's pass, with the progress window set for it.
+RunOutcome InstallProduct(Session& session, UserPort& port, InstallJournal& journal, const ProductStep& step,
+                          const Path& destRoot) {
+    const ProductRec& p = session.ListedProducts[static_cast<size_t>(step.product)];
+    journal.AddProduct({p.ProductCode, p.ProductName});
+    session.CurrentProduct = static_cast<int16_t>(step.product);
+    if (p.SoftwareType == "Marrowtools") session.ToolsInstalled = true;
+
+    port.RepaintProgress();
+    session.ModuleBytesDone = 0;
+    ResetModuleProgress(session, port);
+    session.ModuleBytes = p.Size;
+    port.ShowModuleName(p.ProductName);
+    port.RepaintProgress();
+    port.LogStep("Installing " + p.ProductName + " from " + p.ProductDir);
+
+    const RunOutcome outcome = step.kind == ProductStep::Kind::Expand
+                                   ? ExpandDirectory(session, port, journal, p.ProductDir, destRoot)
+                                   : InstallDirectory(session, port, journal, p.ProductDir, destRoot);
+    session.ModuleBytesDone = 0;
+    journal.Flush();
+    return outcome;
+}
+
 }  // namespace
 
 RunOutcome RunInstall(Session& session, UserPort& port, InstallJournal& journal, const InstallCompletion& completion) {
     const RunningInstall running(session);
     ResetInstallFlags(session);
-    bool supplyChain = false;
     const Path destRoot = InstallDirPath(session);
-
-    const int count = std::clamp<int>(session.ProductCount, 0, kMaxProducts);
-    for (int i = 1; i <= count; ++i) {
-        const ProductRec& p = session.ListedProducts[static_cast<size_t>(i)];
-        if (p.Chosen == -1 && p.Compress == 1) session.HasCompressed = 1;
-    }
-
-    for (int i = 1; i <= count; ++i) {
-        const ProductRec& p = session.ListedProducts[static_cast<size_t>(i)];
-        if (p.SoftwareType == "Application" || p.SoftwareType == "Database") WriteDbCodesRecorded(session, journal, i);
-        if (p.Chosen != -1) continue;
-        journal.AddProduct({p.ProductCode, p.ProductName});
-
-        session.CurrentProduct = static_cast<int16_t>(i);
-        if (p.SoftwareType == "Marrowtools") session.ToolsInstalled = true;
-        if (p.SoftwareType == "Supply Chain") supplyChain = true;
-
-        port.RepaintProgress();
-        session.ModuleBytesDone = 0;
-        ResetModuleProgress(session, port);
-        session.ModuleBytes = p.Size;
-        port.ShowModuleName(p.ProductName);
-        port.RepaintProgress();
-        port.LogStep("Installing " + p.ProductName + " from " + p.ProductDir);
-
-        const RunOutcome outcome = p.Compress == 1
-                                        ? ExpandDirectory(session, port, journal, p.ProductDir, destRoot)
-                                        : InstallDirectory(session, port, journal, p.ProductDir, destRoot);
-        session.ModuleBytesDone = 0;
-        journal.Flush();
+    const InstallOutline outline = OutlineInstall(session);
+    if (outline.compressed) session.HasCompressed = 1;
+    for (const ProductStep& step : outline.steps) {
+        if (step.kind == ProductStep::Kind::DbCodes) {
+            WriteDbCodesRecorded(session, journal, step.product);
+            continue;
+        }
+        const RunOutcome outcome = InstallProduct(session, port, journal, step, destRoot);
         if (outcome.EndsInstall()) return outcome;
     }
-    if (completion) completion(destRoot, supplyChain);
+    if (completion) completion(destRoot, outline.supplyChain);
     return {};
 }
 

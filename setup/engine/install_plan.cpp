@@ -1,8 +1,10 @@
 #include "setup/engine/install_plan.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <map>
 
+#include "setup/config/db_codes.h"
 #include "setup/engine/checksum.h"
 #include "setup/engine/two_threads.h"
 #include "setup/session/file_system.h"
@@ -27,6 +29,21 @@ OnDisk JudgeOnDisk(const RecordedFile& held, bool readChecksums) {
     RunError ignored;
     if (!FileChecksum(held.path, size, crc, ignored)) return OnDisk::Unknown;
     return size == held.size && ChecksumText(crc) == held.checksum ? OnDisk::AsWritten : OnDisk::Changed;
+}
+
+InstallOutline OutlineInstall(const Session& session) {
+    InstallOutline outline;
+    const int count = std::clamp<int>(session.ProductCount, 0, kMaxProducts);
+    for (int i = 1; i <= count; ++i) {
+        const ProductRec& p = session.ListedProducts[static_cast<size_t>(i)];
+        if (HasDbCodes(p)) outline.steps.push_back({ProductStep::Kind::DbCodes, i});
+        if (p.Chosen != -1) continue;
+        outline.steps.push_back({p.Compress == 1 ? ProductStep::Kind::Expand : ProductStep::Kind::Copy, i});
+        outline.tools = outline.tools || p.SoftwareType == "Marrowtools";
+        outline.supplyChain = outline.supplyChain || p.SoftwareType == "Supply Chain";
+        outline.compressed = outline.compressed || p.Compress == 1;
+    }
+    return outline;
 }
 
 PlanRules PlanRulesOf(const Session& session) { return {!session.NoCrcCheck, session.Reinstall}; }

@@ -17,6 +17,26 @@
 
 namespace qv {
 
+// One step of an install, for a product of ListedProducts.
+struct ProductStep {
+    enum class Kind {
+        DbCodes,  // its database codes are written (a listed application or database, chosen or not)
+        Copy,     // the copy pass over its list
+        Expand,   // the expansion pass of a compressed product
+    } kind;
+    int product;  // its index in ListedProducts
+};
+
+// The steps of an install of the session's chosen products, in the order it takes them,
+// and what they tell the completion that follows them.
+struct InstallOutline {
+    std::vector<ProductStep> steps;
+    bool tools = false;        // a Marrowtools product is chosen: the workstation is configured
+    bool supplyChain = false;  // a Supply Chain product is chosen: its own setup takes over
+    bool compressed = false;   // a chosen product is compressed
+};
+InstallOutline OutlineInstall(const Session& session);
+
 // What an install does with the file of one list entry.
 enum class FileAction {
     New,        // nothing is there: copied
