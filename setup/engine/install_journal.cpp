@@ -141,6 +141,15 @@ std::vector<Path> RemoveBackups(const std::vector<JournalStep>& steps, const Con
     return left;
 }
 
+void RemoveEmptiedFolders(const std::vector<Path>& folders, const Confinement& places, UserPort& port) {
+    for (const Path& folder : folders) {
+        RunError ignored;  // a folder that holds something again, or cannot go, stays
+        if (fs::IsDirectory(folder) && !fs::IsLink(folder) && MayChange(places, folder, ignored) &&
+            fs::RemoveDir(folder, ignored))
+            port.LogStep("Removed folder " + folder.str() + " (emptied)");
+    }
+}
+
 bool WriteRecordText(const Path& path, const std::string& text, RunError& error) {
     const Path scratch = path.WithSuffix(".~new");
     RunError ignored;
@@ -595,16 +604,16 @@ std::vector<Path> InstallJournal::GoingFolders() {
 
 bool InstallJournal::Commit(UserPort& port, RunError& error) {
     const std::vector<Path> goingFolders = GoingFolders();
+    // Listed with the commit, so that a run killed after it still removes them, and the
+    // record it vouches for is the one without them.
+    for (const Path& folder : goingFolders) Buffer(EmptiedLine(folder));
     const std::string text = recorded_ ? FormatRecord(Record()) : std::string();
     JournalStep commit = JournalStep::On(JournalStep::Kind::Commit);
     if (recorded_) commit.digest = Sha256Hex(text);
     if (!List(commit, error)) return false;
     Flush();
     leftBehind_ = RemoveBackups(steps_, places_);
-    for (const Path& folder : goingFolders) {
-        RunError ignored;
-        if (fs::RemoveDir(folder, ignored)) port.LogStep("Removed folder " + folder.str() + " (emptied)");
-    }
+    RemoveEmptiedFolders(goingFolders, places_, port);
     for (const Path& path : ReplacedAtRestart()) port.LogStep("Replaced at the next restart: " + path);
     Close();
     if (!recorded_) return true;  // kept in memory only: no record to write

@@ -224,6 +224,10 @@ void UndoSteps(const std::vector<JournalStep>& steps, const Confinement& places,
 // given back.
 std::vector<Path> RemoveBackups(const std::vector<JournalStep>& steps, const Confinement& places);
 
+// Removes the folders a committed run emptied (deepest first) where they still hold
+// nothing, each only where `places` allows it and not through a link. The log names each.
+void RemoveEmptiedFolders(const std::vector<Path>& folders, const Confinement& places, UserPort& port);
+
 // Writes a record file anew: into a scratch file beside it, through to the disk, then in
 // its place in one step.
 [[nodiscard]] bool WriteRecordText(const Path& path, const std::string& text, RunError& error);

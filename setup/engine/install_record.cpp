@@ -270,6 +270,7 @@ std::string ShortcutLine(const RecordedShortcut& s) {
     return Line({"shortcut", s.link, s.name, s.target, s.workdir, s.args});
 }
 std::string GoneLine(const Path& path) { return Line({"gone", path}); }
+std::string EmptiedLine(const Path& folder) { return Line({"emptied", folder}); }
 std::string UninstallLine(const RecordedUninstallEntry& u) { return Line({"uninstall", u.root, u.key}); }
 
 std::string RunLines(const InstallRecord& r) {
@@ -459,7 +460,7 @@ const std::map<std::string, size_t> kFieldCounts = {
     {"group", 5},      {"shortcut", 6}, {"uninstall", 3},
 };
 const std::map<std::string, size_t> kJournalFieldCounts = {
-    {"gone", 2}, {"create", 2}, {"replace", 3}, {"remove", 3}, {"save", 3}, {"saveas", 3}, {"atrestart", 3}, {"register", 3},
+    {"gone", 2}, {"emptied", 2}, {"create", 2}, {"replace", 3}, {"remove", 3}, {"save", 3}, {"saveas", 3}, {"atrestart", 3}, {"register", 3},
     {"commit", 2},
 };
 
@@ -540,6 +541,13 @@ bool RecordReader::ApplyFile(const std::vector<std::string>& f, std::string& why
         Path path;
         if (!TakeInside(f[1], path, why)) return false;
         files_.Drop(path.Key());
+    } else if (f[0] == "emptied") {
+        Path folder;
+        if (!TakeInside(f[1], folder, why)) return false;
+        if (folderKeys_.erase(folder.Key()))
+            written_.folders.erase(std::remove(written_.folders.begin(), written_.folders.end(), folder),
+                                   written_.folders.end());
+        journal_->emptied.push_back(folder);
     } else if (f[0] == "entry") {
         RecordedEntry entry{{}, f[2], f[3], f[4]};
         if (!TakeInside(f[1], entry.file, why)) return false;

@@ -193,6 +193,7 @@ struct JournalFile {
     std::vector<JournalStep> steps;    // in the order they were taken
     bool committed = false;            // the journal ends with Commit: the run had ended well
     InstallRecord written;             // the record it began on with what the run wrote
+    std::vector<Path> emptied;         // folders the run emptied, that go at its commit, deepest first
     const JournalStep* CommitStep() const { return committed ? &steps.back() : nullptr; }
 };
 
@@ -228,6 +229,9 @@ std::string GroupLine(const RecordedGroup& group);
 std::string ShortcutLine(const RecordedShortcut& shortcut);
 std::string UninstallLine(const RecordedUninstallEntry& entry);
 std::string GoneLine(const Path& path);
+// A journal line: a folder an install made, emptied by this run, goes at its commit, and
+// the record forgets it.
+std::string EmptiedLine(const Path& folder);
 // The lines of where a run installs from and to, its language, platform, type and answers.
 std::string RunLines(const InstallRecord& run);
 std::string ProductLine(const RecordedProduct& product);

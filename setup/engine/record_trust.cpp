@@ -115,6 +115,7 @@ void FinishEarlierRun(const FoundJournal& found, Confinement& confinement, Found
     if (journal.committed) {
         port.LogStep("An earlier run into " + dir + " ended before it finished: its install is completed");
         RemoveBackups(journal.steps, confinement);
+        RemoveEmptiedFolders(journal.emptied, confinement, port);
         CompleteCommit(journal, confinement, record, port);
     } else {
         port.LogStep("An earlier run into " + dir + " ended before it finished: it is rolled back");

@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "setup/engine/install_run.h"
+#include "setup/engine/record_trust.h"
 #include "support/engine_fixture.h"
 #include "support/fake_shortcuts.h"
 
@@ -109,6 +110,21 @@ TEST_F(Upgrade, ARolledBackUpgradeLeavesTheFirstReleaseExactly) {
     EXPECT_EQ(ReadTree(dest), before);
     EXPECT_EQ(Record(), record);
     EXPECT_TRUE(s.SavedUserFiles.empty());
+}
+
+// A run that ended after its commit, before its record was written and the folder it
+// emptied went, is finished by the next: the record it vouched for written, the folder gone.
+TEST_F(Upgrade, TheNextRunFinishesTheCommitOfAnUpgradeThatEmptiedAFolder) {
+    UpgradeSetUp();
+    tree.mkdir("inst\\setup\\qvinstall.rec.~new");  // the record cannot be written
+    Install();
+    ASSERT_TRUE(s.InstallFailed);
+    std::filesystem::remove(qvtest::HostPath(Dst("setup\\qvinstall.rec.~new")));
+    tree.mkdir("inst\\old");  // as a run killed before the folder went leaves it
+    Confinement places = ConfinementFor(s, Dest(), shortcuts);
+    EXPECT_EQ(ReadInstallRecord(places, port, /*finish=*/true).state, FoundRecord::State::Read);
+    EXPECT_FALSE(std::filesystem::exists(qvtest::HostPath(Dst("old"))));
+    for (const char* gone : {"gone.txt", "\\old\r"}) EXPECT_EQ(Record().find(gone), std::string::npos) << gone;
 }
 
 // An install that ended part-way under /NOROLLBACK is continued by the next run, which
