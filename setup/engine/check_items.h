@@ -3,6 +3,7 @@
 // on disk.
 #pragma once
 
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -24,6 +25,16 @@ CheckItem DbCodeItem(const Path& file, const std::string& key, const std::string
 // A shortcut of `group` against what it should start; common as the library takes it.
 CheckItem ShortcutItem(ShortcutLibrary& shortcuts, int32_t common, const std::string& group,
                        const GroupShortcut& shortcut);
+
+// The copies the system puts in the place of files at the next restart, by the key of the
+// file they replace: read once for a whole survey. Where two replace one file, the last
+// does, as at the restart.
+std::map<std::string, Path> ReplacementsAtRestart();
+
+// A file that another program held open while it was installed is as the install leaves it
+// once the machine restarts, when the copy that then takes its place is: an item that is not
+// intact becomes pending, not drifted, where its copy in `later` holds what it should.
+void JudgePendingReplacement(CheckItem& item, const std::map<std::string, Path>& later);
 
 // The workstation configuration of the session's install directory.
 Path WorkstationConfigPath(const Session& session);

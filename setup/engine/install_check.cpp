@@ -124,6 +124,7 @@ private:
         item.editedAfterCopy = item.path == WorkstationConfigPath(session_);
         ShowFileName(session_, port_, item.name);
         item.state = CheckFile(item.name, entry.size, entry.checksum, item.foundSize, item.cause);
+        JudgePendingReplacement(item, later_);
         ShowShare(std::max<int64_t>(entry.size, 0));
         port_.DoEvents();
         return item;
@@ -155,6 +156,7 @@ private:
     Session& session_;
     UserPort& port_;
     const Path destRoot_;
+    const std::map<std::string, Path> later_ = ReplacementsAtRestart();  // copies that take files' places at the restart
     std::set<std::string> foldersSeen_;  // the folders of files, looked up
     std::set<std::string> missing_;      // the folders found missing
     int64_t bytesChecked_ = 0;
@@ -199,6 +201,22 @@ CheckItem DbCodeItem(const Path& file, const std::string& key, const std::string
     item.found = found.value_or("");
     item.state = StateOfValue(found, expected);
     return item;
+}
+
+std::map<std::string, Path> ReplacementsAtRestart() {
+    std::map<std::string, Path> copies;
+    for (const fs::PendingReplacement& pending : fs::PendingReplacements()) copies[pending.to.Key()] = pending.from;
+    return copies;
+}
+
+void JudgePendingReplacement(CheckItem& item, const std::map<std::string, Path>& later) {
+    const auto copy = later.find(item.path.Key());
+    if (item.state == ItemState::Intact || copy == later.end()) return;
+    int64_t size = -1;
+    RunError cause;
+    if (CheckFile(copy->second, item.expectedSize, item.checksum, size, cause) != ItemState::Intact) return;
+    item.state = ItemState::PendingRestart;
+    item.replacement = copy->second;
 }
 
 CheckItem ShortcutItem(ShortcutLibrary& shortcuts, int32_t common, const std::string& group,

@@ -27,25 +27,6 @@ bool IsChosen(const Session& session, const std::string& code) {
     return index > 0 && session.ListedProducts[static_cast<size_t>(index)].Chosen == -1;
 }
 
-// The copies the system puts in the place of files at the next restart, by the key of the
-// file they replace: read once for all the files of a record. Where two replace one file, the
-// last does, as at the restart.
-std::map<std::string, Path> ReplacementsAtRestart() {
-    std::map<std::string, Path> copies;
-    for (const fs::PendingReplacement& pending : fs::PendingReplacements()) copies[pending.to.Key()] = pending.from;
-    return copies;
-}
-
-// A file that another program held open while it was installed is as the install leaves it
-// once the machine restarts, when the copy that then takes its place is: pending, not drifted.
-void JudgeReplacement(CheckItem& item, const RecordedFile& file, const Path& copy) {
-    int64_t size = -1;
-    RunError cause;
-    if (CheckFile(copy, file.size, file.checksum, size, cause) != ItemState::Intact) return;
-    item.state = ItemState::PendingRestart;
-    item.replacement = copy;
-}
-
 CheckItem RecordedFileItem(const Session& session, const RecordedFile& file, const std::map<std::string, Path>& later) {
     CheckItem item;
     item.name = file.path;
@@ -58,8 +39,7 @@ CheckItem RecordedFileItem(const Session& session, const RecordedFile& file, con
     item.product = ListedIndexOf(session, file.product);
     if (item.product > 0) item.source = session.ListedProducts[static_cast<size_t>(item.product)].ProductDir + file.spec;
     item.state = CheckFile(file.path, file.size, file.checksum, item.foundSize, item.cause);
-    const auto copy = later.find(file.path.Key());
-    if (item.state != ItemState::Intact && copy != later.end()) JudgeReplacement(item, file, copy->second);
+    JudgePendingReplacement(item, later);
     return item;
 }
 

@@ -43,7 +43,13 @@ bool MakeLink(const std::string& link, const std::string& target) {
     WaitForSingleObject(process.hProcess, 10000);
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
-    return (GetFileAttributesA(link.c_str()) & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    // Wine does not wait for a host program: the link is looked for until it is there.
+    for (int waited = 0; waited < 10000; waited += 10) {
+        const DWORD a = GetFileAttributesA(link.c_str());
+        if (a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_REPARSE_POINT)) return true;
+        Sleep(10);
+    }
+    return false;
 }
 
 struct Confined : qvtest::EngineFixture {
