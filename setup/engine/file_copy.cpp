@@ -31,16 +31,19 @@ constexpr int64_t kChunkSize = 32 * int64_t{kBlockSize};
 enum class Attempt { Copied, Cancelled, Failed };
 
 // One attempt at the copy, from opening both files to carrying the times over. The copy is
-// created under the destination's own name, where the journal has made room for it. Its
-// bytes come from the source file, or from what was read of it ahead (`ahead`, not null).
-// `expected` is the checksum the copy is compared with afterwards (null: none).
+// created under the destination's own name, where the journal has made room for it, or
+// written into the copy created there ahead (`madeAhead`). Its bytes come from the source
+// file, or from what was read of it ahead (`ahead`, not null). `expected` is the checksum
+// the copy is compared with afterwards (null: none).
 class CopyAttempt {
 public:
     CopyAttempt(Session& session, UserPort& port, const std::string& source, SourceBytes* ahead,
-                const Path& dest, Checking checking, const std::string* expected, bool flush,
+                fs::Handle madeAhead, const Path& dest, Checking checking, const std::string* expected, bool flush,
                 FlushBehind* flushBehind)
         : session_(session), port_(port), source_(source), ahead_(ahead), dest_(dest), checking_(checking),
-          expected_(expected), flush_(flush), flushBehind_(flushBehind) {}
+          expected_(expected), flush_(flush), flushBehind_(flushBehind) {
+        to_.TakeOver(madeAhead);
+    }
 
     // Sets the outcome's checksum (not known with checking off and no checksum library) and
     // the size copied.
@@ -50,7 +53,7 @@ public:
         outcome.size = 0;
         outcome.time = 0;
         if (!ahead_ && !from_.OpenRead(source_, error)) return Attempt::Failed;
-        if (!TakeCopyCreatedAhead() && !to_.CreateNew(dest_, error)) return Attempt::Failed;
+        if (!to_.IsOpen() && !to_.CreateNew(dest_, error)) return Attempt::Failed;
         int64_t length = 0;
         if (!SourceSize(length, error)) return Attempt::Failed;
         if (length == 0) {
@@ -76,13 +79,6 @@ public:
     }
 
 private:
-    bool TakeCopyCreatedAhead() {
-        if (!ahead_ || !ahead_->copy) return false;
-        to_.TakeOver(ahead_->copy->TakeOver());
-        ahead_->copy.reset();
-        return true;
-    }
-
     bool SourceSize(int64_t& length, RunError& error) {
         if (!ahead_) return from_.Size(length, error);
         length = static_cast<int64_t>(ahead_->bytes.size());
@@ -185,21 +181,17 @@ private:
     // A copy that replaces an earlier file reaches the disk before the earlier file may go:
     // flushed behind the pass where it holds what it is compared with and nothing in the
     // pass touches its place again, flushed here otherwise. A new copy of bytes read ahead
-    // that holds what it is compared with is closed by the reading's thread, on the same
-    // terms. Any other copy is closed here, so that what comes after it (a removal, a Retry)
-    // finds it closed.
+    // is closed behind the pass, on the same terms. Any other copy is closed here, so that
+    // what comes after it (a removal, a Retry) finds it closed.
     bool Finish(int32_t checksum, RunError& error) {
         from_.Close();
         const bool matches = !expected_ || (summing_ && ChecksumText(checksum) == *expected_);
-        if (flush_ && flushBehind_ && matches) {
-            flushBehind_->Hand(to_.Release(), dest_);
+        if (flushBehind_ && matches && (flush_ || ahead_)) {
+            if (flush_) flushBehind_->Hand(to_.Release(), dest_);
+            else flushBehind_->HandToClose(to_.Release());
             return true;
         }
         if (flush_ && !to_.Flush(error)) return false;
-        if (!flush_ && ahead_ && ahead_->closer && matches) {
-            ahead_->closer->CloseLater(to_.Release());
-            return true;
-        }
         return to_.Close(error);
     }
 
@@ -291,11 +283,20 @@ bool ReplaceAfterEarlierRun(UserPort& port, InstallJournal& journal, const Path&
 // it was (Skipped), Abort gives the install up. An earlier file held open is replaced at the
 // next restart instead: at once in an unattended run, where no one can close the program
 // that holds it, and after Ignore with the windows, where the earlier file would otherwise
-// stay for good. True once there is room. A copy created ahead (listed in the journal before
-// it was) is the room.
+// stay for good. True once there is room. A copy made ahead (listed in the journal before it
+// was) is the room: the copy takes it over (`madeAhead`: the handle of the file created
+// there, where there is one), and an earlier file moved aside for it is the run's to bring
+// back, as if PrepareFile had moved it.
 bool MakeRoom(Session& session, UserPort& port, InstallJournal& journal, const std::string& source,
-              const SourceBytes* ahead, const Path& dest, CopyOutcome& outcome) {
-    if (ahead && ahead->copy) return true;
+              SourceBytes* ahead, const Path& dest, fs::Handle& madeAhead, CopyOutcome& outcome) {
+    madeAhead = fs::kNoHandle;
+    if (ahead && ahead->copy) {
+        const CopyMadeAhead::Made made = ahead->copy->TakeOver();
+        ahead->copy.reset();
+        if (!made.earlier.empty()) journal.MovedAside(dest, made.earlier);
+        madeAhead = made.handle;
+        return true;
+    }
     if (ReplaceAfterEarlierRun(port, journal, dest)) return true;
     for (;;) {
         RunError error;
@@ -327,12 +328,13 @@ Copied CopyWithDialogs(Session& session, UserPort& port, InstallJournal& journal
                        CopyOutcome& outcome) {
     const std::string& source = from.path;
     for (;; ahead = nullptr) {
-        if (!MakeRoom(session, port, journal, source, ahead, dest, outcome)) return Copied::Ended;
+        fs::Handle madeAhead = fs::kNoHandle;
+        if (!MakeRoom(session, port, journal, source, ahead, dest, madeAhead, outcome)) return Copied::Ended;
         const Path target = journal.CopyPathFor(dest);
         // A copy written beside a file held open is handed over afterwards: it is closed here.
         FlushBehind* const flushBehind = target == dest ? from.flushBehind : nullptr;
-        CopyAttempt attempt(session, port, source, ahead, target, checking, expected, journal.HasEarlier(dest),
-                            flushBehind);
+        CopyAttempt attempt(session, port, source, ahead, madeAhead, target, checking, expected,
+                            journal.HasEarlier(dest), flushBehind);
         RunError error;
         switch (attempt.Run(outcome, error)) {
             case Attempt::Copied: return Copied::Whole;

@@ -320,27 +320,34 @@ struct ReadAheadPlan {
     static constexpr size_t kNotAhead = SIZE_MAX;
 };
 
-// The small files among a list's entries, to read ahead. Where the pass makes a copy's
-// folder itself, nothing else can stand there: those folders are made now (each listed in
-// the journal before it is), the copies in them listed, and the reading creates them
-// ahead. Only the first entry of the list to land on a place has its copy created ahead,
-// and only the last has its copy closed by the reading. A folder that cannot be made is
-// passed over here: the pass itself reports it when it gets there.
+// The small files among a list's entries, to read ahead, and the copies to make ahead for
+// them, each listed in the journal first. Where the pass makes a copy's folder itself,
+// nothing else can stand there: those folders are made now (each listed in the journal
+// before it is), and the copies in them are created ahead. Where the record's file, as
+// written, is replaced, it is moved aside ahead and its copy created in its place. Only the
+// first entry of the list to land on a place has its copy made ahead. A folder that cannot
+// be made is passed over here: the pass itself reports it when it gets there.
 ReadAheadPlan PlanReadAhead(InstallJournal& journal, const std::vector<ListEntry>& entries,
-                            const std::vector<FileAction>& actions, const std::vector<bool>& lastThere) {
+                            const std::vector<FileAction>& actions) {
     ReadAheadPlan plan;
     RunError error;
-    std::map<std::string, bool> newFolders;        // by key: made now for copies created ahead
-    std::set<std::string> places;                  // the keys of the destinations listed so far
-    std::vector<Path> created;
+    std::map<std::string, bool> newFolders;  // by key: made now for copies created ahead
+    std::set<std::string> places;            // the keys of the destinations listed so far
+    std::vector<Path> created, replaced;
+    std::vector<size_t> replacedSlots;
     for (size_t i = 0; i < entries.size(); ++i) {
         const EntryPaths& paths = entries[i].paths;
         const bool firstThere = places.insert(paths.destFile.Key()).second;
         plan.slotOf.push_back(ReadAheadPlan::kNotAhead);
         if (!IsCopied(actions[i]) || !IsReadAhead(entries[i].sizeIsNumber, entries[i].size)) continue;
         plan.slotOf.back() = plan.files.size();
-        plan.files.push_back({paths.sourceFile, {}, lastThere[i]});
+        plan.files.push_back({paths.sourceFile, {}, {}});
         if (!firstThere) continue;
+        if (actions[i] == FileAction::Replace && !journal.WaitsForRestart(paths.destFile)) {
+            replaced.push_back(paths.destFile);
+            replacedSlots.push_back(plan.files.size() - 1);
+            continue;
+        }
         const auto folder = newFolders.emplace(paths.destDir.Key(), false);
         if (folder.second) {
             const size_t before = plan.folders.size();
@@ -352,7 +359,30 @@ ReadAheadPlan PlanReadAhead(InstallJournal& journal, const std::vector<ListEntry
     }
     if (!created.empty() && !journal.ListCreates(created, error))
         for (ReadAheadFile& file : plan.files) file.createCopy = {};
+    std::vector<Path> backups;
+    if (replaced.empty() || !journal.ListMovesAside(replaced, backups, error)) return plan;
+    for (size_t i = 0; i < replaced.size(); ++i) {
+        if (backups[i].empty()) continue;
+        plan.files[replacedSlots[i]].createCopy = replaced[i];
+        plan.files[replacedSlots[i]].moveEarlierTo = backups[i];
+    }
     return plan;
+}
+
+// How the copies made ahead are made and undone: as the journal listed them. An earlier file
+// is checked again just before it moves, as PrepareFile checks it: the reading may get to it
+// long after it was listed.
+CopiesAhead CopiesAheadThrough(InstallJournal& journal) {
+    CopiesAhead copies;
+    copies.moveAside = [&places = journal.Places()](const Path& from, const Path& to) {
+        RunError refused;
+        return MayChange(places, from, refused) && fs::MoveAside(from, to, refused);
+    };
+    copies.discard = [&journal](const Path& copy, const Path& earlier) {
+        if (earlier.empty()) journal.Drop(copy);
+        else journal.BringBack(copy, earlier);
+    };
+    return copies;
 }
 
 // After the pass: the folders made for copies created ahead that no entry the pass got to
@@ -430,10 +460,10 @@ RunOutcome InstallDirectory(Session& session, UserPort& port, InstallJournal& jo
     if (!walker.Read(outcome)) return outcome;
     const std::vector<FileAction> actions = DecideFiles(journal.Record(), walker.Entries(), PlanRulesOf(session));
     const std::vector<bool> lastThere = LastAtTheirPlaces(walker.Entries());
-    const ReadAheadPlan plan = PlanReadAhead(journal, walker.Entries(), actions, lastThere);
+    const ReadAheadPlan plan = PlanReadAhead(journal, walker.Entries(), actions);
     std::set<std::string> reachedFolders;  // the folders of the entries reached, and their parents
     FlushBehind flushBehind;
-    SourceReadAhead readAhead(plan.files, [&journal](const Path& copy) { journal.Drop(copy); });
+    SourceReadAhead readAhead(plan.files, CopiesAheadThrough(journal));
     size_t index = 0;
     outcome = walker.Walk([&](const ListEntry& entry) {
         const size_t i = index++;

@@ -1,6 +1,7 @@
 #include "setup/engine/flush_behind.h"
 
 #include <system_error>
+#include <utility>
 
 namespace qv {
 
@@ -17,10 +18,14 @@ FlushBehind::~FlushBehind() {
     flusher_.join();
 }
 
-void FlushBehind::Hand(fs::Handle copy, const Path& path) {
+void FlushBehind::Hand(fs::Handle copy, const Path& path) { Take({copy, path, true}); }
+
+void FlushBehind::HandToClose(fs::Handle copy) { Take({copy, {}, false}); }
+
+void FlushBehind::Take(Handed handed) {
     {
         const std::lock_guard<std::mutex> lock(mutex_);
-        waiting_.emplace_back(copy, path);
+        waiting_.push_back(std::move(handed));
     }
     if (!flusher_.joinable()) {
         try {
@@ -50,20 +55,20 @@ void FlushBehind::FlushAll() {
     for (;;) {
         handed_.wait(lock, [this] { return ending_ || !waiting_.empty(); });
         if (waiting_.empty()) return;
-        const std::pair<fs::Handle, Path> copy = std::move(waiting_.front());
+        const Handed copy = std::move(waiting_.front());
         waiting_.pop_front();
         busy_ = true;
         lock.unlock();
         // The close comes whatever the flush came to: the copy is the caller's no more.
         RunError error;
-        const bool flushed = fs::Flush(copy.first, error);
+        const bool flushed = !copy.flush || fs::Flush(copy.copy, error);
         RunError closing;
-        const bool closed = fs::Close(copy.first, closing);
+        const bool closed = fs::Close(copy.copy, closing) || !copy.flush;
         if (flushed && !closed) error = closing;
         lock.lock();
         busy_ = false;
         if (!(flushed && closed) && failedAt_.empty()) {
-            failedAt_ = copy.second;
+            failedAt_ = copy.path;
             failure_ = error;
         }
         if (waiting_.empty()) settled_.notify_all();

@@ -293,6 +293,36 @@ bool InstallJournal::ListCreates(const std::vector<Path>& paths, RunError& error
     return true;
 }
 
+bool InstallJournal::ListMovesAside(const std::vector<Path>& paths, std::vector<Path>& backups, RunError& error) {
+    backups.assign(paths.size(), Path());
+    std::string lines;
+    std::vector<JournalStep> steps;
+    for (size_t i = 0; i < paths.size(); ++i) {
+        RunError refused;
+        if (Touched(paths[i]) || !MayChange(paths[i], refused) || !FreeBackupName(paths[i], backups[i], refused)) {
+            backups[i] = {};
+            continue;
+        }
+        steps.push_back(JournalStep::On(JournalStep::Kind::Replace, paths[i], backups[i]));
+        lines += JournalLine(steps.back());
+    }
+    if (!Append(lines, error)) {
+        backups.assign(paths.size(), Path());
+        return false;
+    }
+    steps_.insert(steps_.end(), steps.begin(), steps.end());
+    return true;
+}
+
+void InstallJournal::MovedAside(const Path& path, const Path& backup) {
+    touched_[path.Key()] = {Touch::MovedAside, backup};
+}
+
+void InstallJournal::BringBack(const Path& path, const Path& backup) {
+    RunError ignored;  // what cannot come back now, a rollback brings back
+    PassOver(qv::PutBack(places_, path, backup, ignored));
+}
+
 bool InstallJournal::Touched(const Path& path) const { return touched_.count(path.Key()) > 0; }
 
 bool InstallJournal::PrepareFile(const Path& path, RunError& error) {

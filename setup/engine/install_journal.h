@@ -63,6 +63,19 @@ public:
     // in any order), in one write.
     [[nodiscard]] bool ListCreates(const std::vector<Path>& paths, RunError& error);
 
+    // Lists earlier files about to be moved aside, each to a free backup beside it, so that
+    // new files can be created in their places ahead of the pass (by anyone, in any order),
+    // in one write. `backups` gets each one's backup, in order: empty for one that this run
+    // has touched already or may not change, which is not listed. Until MovedAside says
+    // that a file did go, the run has not touched its place.
+    [[nodiscard]] bool ListMovesAside(const std::vector<Path>& paths, std::vector<Path>& backups, RunError& error);
+    // The earlier file at path went to its backup (listed by ListMovesAside) and a new file
+    // takes its place: from here on the place is the run's, as after PrepareFile.
+    void MovedAside(const Path& path, const Path& backup);
+    // The earlier file moved to backup for a new file that no one wrote comes back to its
+    // place, in the stead of whatever was created there.
+    void BringBack(const Path& path, const Path& backup);
+
     // Makes room for a new file at path. An earlier file that this run has not written is
     // moved aside to a backup beside it; a read-only one, a folder, one another program
     // holds open, or one reached through a link stays, and the call fails with the error.

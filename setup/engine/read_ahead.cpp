@@ -1,24 +1,24 @@
 #include "setup/engine/read_ahead.h"
 
 #include <system_error>
+#include <utility>
 
 namespace qv {
 
 CopyMadeAhead::~CopyMadeAhead() {
-    if (handle_ == fs::kNoHandle) return;
+    if (!owned_) return;
     RunError ignored;
-    PassOver(fs::Close(handle_, ignored));
-    if (discard_) discard_(path_);
+    if (handle_ != fs::kNoHandle) PassOver(fs::Close(handle_, ignored));
+    if (discard_) discard_(path_, earlier_);
 }
 
-fs::Handle CopyMadeAhead::TakeOver() {
-    const fs::Handle handle = handle_;
-    handle_ = fs::kNoHandle;
-    return handle;
+CopyMadeAhead::Made CopyMadeAhead::TakeOver() {
+    owned_ = false;
+    return {std::exchange(handle_, fs::kNoHandle), earlier_};
 }
 
-SourceReadAhead::SourceReadAhead(std::vector<ReadAheadFile> files, DiscardCopy discard, ReadAheadWindow window)
-    : files_(std::move(files)), discard_(std::move(discard)), window_(window), slots_(files_.size()) {
+SourceReadAhead::SourceReadAhead(std::vector<ReadAheadFile> files, CopiesAhead copies, ReadAheadWindow window)
+    : files_(std::move(files)), copies_(std::move(copies)), window_(window), slots_(files_.size()) {
     if (files_.empty()) return;
     try {
         reader_ = std::thread([this] { ReadAll(); });
@@ -43,31 +43,6 @@ void SourceReadAhead::Stop() {
     }
     room_.notify_one();
     reader_.join();
-    std::unique_lock<std::mutex> lock(mutex_);
-    CloseWaiting(lock);
-}
-
-void SourceReadAhead::CloseLater(fs::Handle handle) {
-    {
-        const std::lock_guard<std::mutex> lock(mutex_);
-        if (reader_.joinable() && !readerDone_) {
-            toClose_.push_back(handle);
-            return;
-        }
-    }
-    RunError ignored;
-    PassOver(fs::Close(handle, ignored));
-}
-
-// Closes the handles handed over so far, outside the lock.
-void SourceReadAhead::CloseWaiting(std::unique_lock<std::mutex>& lock) {
-    if (toClose_.empty()) return;
-    std::vector<fs::Handle> handles;
-    handles.swap(toClose_);
-    lock.unlock();
-    RunError ignored;
-    for (const fs::Handle handle : handles) PassOver(fs::Close(handle, ignored));
-    lock.lock();
 }
 
 std::unique_ptr<SourceBytes> SourceReadAhead::Take(size_t index) {
@@ -118,16 +93,12 @@ void SourceReadAhead::ReadAll() {
         for (Slot& slot : slots_) slot.done = true;
         ready_.notify_one();
     }
-    std::unique_lock<std::mutex> lock(mutex_);
-    readerDone_ = true;
-    CloseWaiting(lock);
 }
 
 void SourceReadAhead::ReadEach() {
     for (size_t at = 0; at < files_.size(); ++at) {
         {
             std::unique_lock<std::mutex> lock(mutex_);
-            CloseWaiting(lock);
             readerAt_ = at;
             readerWaiting_ = true;
             room_.wait(lock, [&] { return stopping_ || HasRoom(at); });
@@ -137,8 +108,8 @@ void SourceReadAhead::ReadEach() {
         }
         std::unique_ptr<SourceBytes> file = ReadAhead(files_[at]);
         const std::lock_guard<std::mutex> lock(mutex_);
-        // A copy created for a source the copies have passed meanwhile is still handed to
-        // the slot: only the copies' thread discards what was created ahead.
+        // A copy made for a source the copies have passed meanwhile is still handed to the
+        // slot: only the copies' thread discards what was made ahead.
         if (file && at < first_) file->bytes = std::string();
         if (file) bytesHeld_ += file->bytes.size();
         slots_[at].file = std::move(file);
@@ -147,17 +118,25 @@ void SourceReadAhead::ReadEach() {
     }
 }
 
-// A source read whole, with its copy created ahead where it is to be. Only a copy whose
-// bytes are at hand is created ahead: no copy waits empty for a source that cannot be read.
+// A source read whole, with its copy made ahead where it is to be. Only a copy whose bytes
+// are at hand is made ahead: no earlier file leaves its place, and no copy waits empty, for
+// a source that cannot be read.
 std::unique_ptr<SourceBytes> SourceReadAhead::ReadAhead(const ReadAheadFile& file) {
     std::unique_ptr<SourceBytes> bytes = ReadWhole(file.source);
-    if (!bytes) return nullptr;
-    if (!file.createCopy.empty()) {
-        const fs::Handle copy = CreateEmpty(file.createCopy);
-        if (copy != fs::kNoHandle) bytes->copy = std::make_unique<CopyMadeAhead>(file.createCopy, copy, discard_);
-    }
-    if (file.closeLater) bytes->closer = this;
+    if (bytes && !file.createCopy.empty()) bytes->copy = MakeCopy(file);
     return bytes;
+}
+
+// The copy in its place: the earlier file moved aside first where there is one (one that
+// cannot be, held open or read-only, is the copy's to deal with: nothing is made), then the
+// copy created. An earlier file moved aside for a copy that could not be created is still
+// the object's, to come back with it.
+std::unique_ptr<CopyMadeAhead> SourceReadAhead::MakeCopy(const ReadAheadFile& file) const {
+    if (!file.moveEarlierTo.empty() && !(copies_.moveAside && copies_.moveAside(file.createCopy, file.moveEarlierTo)))
+        return nullptr;
+    const fs::Handle copy = CreateEmpty(file.createCopy);
+    if (copy == fs::kNoHandle && file.moveEarlierTo.empty()) return nullptr;
+    return std::make_unique<CopyMadeAhead>(file.createCopy, file.moveEarlierTo, copy, copies_.discard);
 }
 
 fs::Handle SourceReadAhead::CreateEmpty(const Path& path) {

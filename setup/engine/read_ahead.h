@@ -3,10 +3,11 @@
 // reads the next small sources of a list, in list order and a bounded way ahead, while the
 // copy writes the current one (the large files of a list, above all); the copy takes their
 // bytes and times instead of opening the source itself. Where the pass has listed a new
-// copy in the journal and made its folder, the thread also creates that copy, empty, under
-// its own name, for the copy to write into, and it closes the copies that are written and
-// verified. What could not be read or created ahead, the copy reads or creates itself,
-// with its own dialogs: reading ahead never reports anything.
+// copy in the journal, the thread also makes that copy, empty, under its own name, for the
+// copy to write into: in a folder the pass made, or in the place of an earlier file that it
+// moves aside first. Each copy made ahead is an object that owns what was made for it until
+// a copy takes it over. What could not be read or made ahead, the copy reads or makes
+// itself, with its own dialogs: reading ahead never reports anything.
 #pragma once
 
 #include <condition_variable>
@@ -23,48 +24,63 @@
 
 namespace qv {
 
-class SourceReadAhead;
+// How a copy made ahead that no copy took over goes, on the copies' thread. `earlier` is
+// where the earlier file at `copy` was moved aside for it (empty: nothing was there).
+using DiscardCopy = std::function<void(const Path& copy, const Path& earlier)>;
 
-// How a copy created ahead that no copy took over goes: the pass removes it the way it
-// listed it (through the journal).
-using DiscardCopy = std::function<void(const Path&)>;
+// How the pass makes and undoes copies ahead, as its journal listed them.
+struct CopiesAhead {
+    // Moves the earlier file in a copy's place (from) aside (to): false where it may not go
+    // (through a link, out of the places the run may change) or cannot (held open,
+    // read-only). Called on the reading's thread.
+    std::function<bool(const Path& from, const Path& to)> moveAside;
+    DiscardCopy discard;
+};
 
-// A copy created ahead, empty and open for writing. It owns its handle and its file until a
-// copy takes them over; when it goes before that, it is closed and discarded, so that
-// nothing created ahead is left behind by a pass that did not get to it.
+// A copy made ahead: an earlier file moved aside where there was one, and the copy created
+// in its place, empty and open for writing (where it could be created). It owns both until
+// a copy takes them over; when it goes before that, the copy is closed and discarded and
+// the earlier file comes back, so that nothing made ahead is left behind by a pass that did
+// not get to it.
 class CopyMadeAhead {
 public:
-    CopyMadeAhead(Path path, fs::Handle handle, const DiscardCopy& discard)
-        : path_(std::move(path)), handle_(handle), discard_(discard) {}
+    CopyMadeAhead(Path path, Path earlier, fs::Handle handle, const DiscardCopy& discard)
+        : path_(std::move(path)), earlier_(std::move(earlier)), handle_(handle), discard_(discard) {}
     CopyMadeAhead(const CopyMadeAhead&) = delete;
     CopyMadeAhead& operator=(const CopyMadeAhead&) = delete;
     ~CopyMadeAhead();
 
-    // The handle, for the copy that writes the file: from here on the file is the copy's.
-    fs::Handle TakeOver();
+    // What a copy takes over: the handle of the copy created (kNoHandle: the copy creates
+    // it itself) and where the earlier file waits (empty: nothing was there). From here on
+    // both are the copy's.
+    struct Made {
+        fs::Handle handle;
+        Path earlier;
+    };
+    Made TakeOver();
 
 private:
     const Path path_;
+    const Path earlier_;
     fs::Handle handle_;
+    bool owned_ = true;
     const DiscardCopy& discard_;
 };
 
-// A source file's bytes and times, as read ahead of its copy, and the copy created ahead
-// for it where there is one. `closer` is set where the written copy may be closed by the
-// reading (no later entry of the list goes to the same place).
+// A source file's bytes and times, as read ahead of its copy, and the copy made ahead for
+// it where there is one.
 struct SourceBytes {
     std::string bytes;
     fs::FileTimes times;
     std::unique_ptr<CopyMadeAhead> copy;
-    SourceReadAhead* closer = nullptr;
 };
 
-// A source to read ahead, where its copy is to be created ahead (empty: nowhere), and
-// whether the reading may close its copy once written.
+// A source to read ahead, where its copy is to be created ahead (empty: nowhere), and where
+// the earlier file in that place is moved aside first (empty: nothing is there).
 struct ReadAheadFile {
     std::string source;
     Path createCopy;
-    bool closeLater = false;
+    Path moveEarlierTo;
 };
 
 // How far ahead of the copies the reading goes: this many files, and this many bytes held
@@ -87,8 +103,8 @@ inline bool IsReadAhead(bool sizeIsNumber, int64_t size) {
 class SourceReadAhead {
 public:
     // Starts reading `files` (in the order their copies will ask for them); with none, no
-    // thread is started. A copy created ahead and not taken over goes through `discard`.
-    SourceReadAhead(std::vector<ReadAheadFile> files, DiscardCopy discard, ReadAheadWindow window = {});
+    // thread is started. Copies are made ahead, and undone, through `copies`.
+    SourceReadAhead(std::vector<ReadAheadFile> files, CopiesAhead copies, ReadAheadWindow window = {});
     // Stops the reading and waits for the file it may be in the middle of; what was read
     // and not taken goes, and so do the copies created for it.
     ~SourceReadAhead();
@@ -102,26 +118,19 @@ public:
     // the copies' thread, and ends the run as any other would.
     std::unique_ptr<SourceBytes> Take(size_t index);
 
-    // Closes the handle of a copy whose every byte is written and verified, on the
-    // reading's thread while it still reads, else at once: the copy loses nothing whenever
-    // it is closed, and the copies' thread saves the call. Every such handle is closed
-    // before the reading ends. A failure to close is passed over.
-    void CloseLater(fs::Handle handle);
-
-    // Ends the reading once the copies are done: every handle handed over is closed, and
-    // what was not taken goes, with the copies created for it. An exception that ended the
-    // reading's thread is thrown here.
+    // Ends the reading once the copies are done: what was not taken goes, with the copies
+    // made for it. An exception that ended the reading's thread is thrown here.
     void End();
 
 private:
     void Stop();
     void ReadAll();
     void ReadEach();
-    void CloseWaiting(std::unique_lock<std::mutex>& lock);
     void WakeReader();
     bool HasRoom(size_t at) const;
     void Drop(size_t at);
     std::unique_ptr<SourceBytes> ReadAhead(const ReadAheadFile& file);
+    std::unique_ptr<CopyMadeAhead> MakeCopy(const ReadAheadFile& file) const;
     static std::unique_ptr<SourceBytes> ReadWhole(const std::string& path);
     static fs::Handle CreateEmpty(const Path& path);
 
@@ -131,7 +140,7 @@ private:
     };
 
     const std::vector<ReadAheadFile> files_;
-    const DiscardCopy discard_;
+    const CopiesAhead copies_;
     const ReadAheadWindow window_;
     std::mutex mutex_;
     std::condition_variable room_;   // the reader waits for room in its window
@@ -143,9 +152,7 @@ private:
     bool readerWaiting_ = false;
     bool takerWaiting_ = false;
     bool stopping_ = false;
-    bool readerDone_ = false;          // the reader has read its last source, or failed
-    std::exception_ptr failure_;       // what ended the reader's thread
-    std::vector<fs::Handle> toClose_;  // handed over by CloseLater
+    std::exception_ptr failure_;     // what ended the reader's thread
     std::thread reader_;
 };
 

@@ -145,6 +145,23 @@ TEST_F(Upgrade, ARunAfterAnInstallLeftPartWayCopiesOnlyWhatIsMissing) {
     EXPECT_EQ(tree.read("inst\\c.txt"), "gamma");
 }
 
+// The earlier files of the entries an upgrade did not get to stay, also those moved aside
+// ahead for their copies: an upgrade that ends part-way and keeps what it did
+// (/NOROLLBACK) commits nothing it did not do.
+TEST_F(Upgrade, AnUpgradeEndedPartWayKeepsTheEarlierFilesItDidNotGetTo) {
+    RecordedRunOptions keep;
+    keep.rollback = false;
+    Release({{"a.txt", "release 2 a"}, {"changed.txt", "release 2"}, {"same.txt", "same 2"}, {"edited.txt", "2"}});
+    qvtest::WriteFile(cd + "\\P\\changed.txt", "RELEASE 2");  // damaged on the CD: Abort there
+    port.answers = {Answer::Abort};
+    Install(keep);
+    ASSERT_TRUE(s.InstallAborted);
+    EXPECT_EQ(tree.read("inst\\a.txt"), "release 2 a");
+    for (const auto& [spec, content] : Tree{{"changed.txt", "release 1"}, {"same.txt", "same"}, {"edited.txt", "as shipped"}})
+        EXPECT_EQ(tree.read("inst\\" + spec), content) << spec;
+    for (const auto& [path, content] : ReadTree(dest)) EXPECT_EQ(path.find('~'), std::string::npos) << path << " left behind";
+}
+
 // With checksums read, a file that keeps its size and time but not its bytes is the
 // user's; /REINSTALL copies every file, as an install without a record does.
 TEST_F(Upgrade, ChecksumsAreReadWithChecksAndReinstallCopiesEverything) {
