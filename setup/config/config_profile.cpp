@@ -229,10 +229,9 @@ std::optional<std::string> GetREGParm(const std::vector<std::string>& lines, con
     return std::nullopt;
 }
 
-bool WriteWorkstationConfig(Session& session, UserPort& port, const Path& path,
-                            const std::string& connectivityDir) {
+bool WriteWorkstationConfig(Session& session, UserPort& port, const Path& path, const std::vector<ConfigEntry>& entries) {
     if (!LoadFile(session, port, path)) return false;
-    for (const ConfigEntry& e : WorkstationConfigEntries(session, connectivityDir))
+    for (const ConfigEntry& e : entries)
         SetREGParm(session, e.key, e.value, e.section);
     return SaveFile(session, port, path);
 }

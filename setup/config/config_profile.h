@@ -49,10 +49,9 @@ std::vector<ConfigEntry> WorkstationConfigEntries(const Session& session, const 
 std::optional<std::string> GetREGParm(const std::vector<std::string>& lines, const std::string& key,
                                       const std::string& section);
 
-// Sets the 29 entries of this installation in the configuration file at path and saves
-// it; does nothing when the file cannot be read. connectivityDir is the database client's
-// programs directory chosen in the program group dialog. True when the file was saved.
-bool WriteWorkstationConfig(Session& session, UserPort& port, const Path& path,
-                            const std::string& connectivityDir);
+// Sets the entries of this installation (WorkstationConfigEntries) in the configuration file
+// at path and saves it; does nothing when the file cannot be read. True when the file was
+// saved.
+bool WriteWorkstationConfig(Session& session, UserPort& port, const Path& path, const std::vector<ConfigEntry>& entries);
 
 }  // namespace qv

@@ -36,7 +36,4 @@ std::map<std::string, Path> ReplacementsAtRestart();
 // intact becomes pending, not drifted, where its copy in `later` holds what it should.
 void JudgePendingReplacement(CheckItem& item, const std::map<std::string, Path>& later);
 
-// The workstation configuration of the session's install directory.
-Path WorkstationConfigPath(const Session& session);
-
 }  // namespace qv

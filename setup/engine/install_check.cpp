@@ -9,7 +9,6 @@
 #include "setup/config/config_profile.h"
 #include "setup/config/db_codes.h"
 #include "setup/config/profile_edit.h"
-#include "setup/config/transfer_config.h"
 #include "setup/engine/archive_launcher.h"
 #include "setup/engine/check_items.h"
 #include "setup/engine/checksum.h"
@@ -84,18 +83,17 @@ public:
             return;
         }
         if (!outline.tools) return;
-        survey.group = group;
-        survey.groupCommon = GroupCommonOf(session_.Scope);
-        survey.transferConfig = TransferConfigPath(session_);
-        const Path config = WorkstationConfigPath(session_);
-        const std::vector<std::string> lines = ConfigLinesOf(config);
-        for (const ConfigEntry& e : WorkstationConfigEntries(session_, group.connectivityDir)) {
-            survey.entries.push_back(EntryItem(config, lines, e.section, e.key, e.value));
+        const CompletionPlan plan = PlanCompletion(session_, destRoot_, group);
+        survey.group = plan.group;
+        survey.groupCommon = plan.groupCommon;
+        survey.transferConfig = plan.transferConfig;
+        const std::vector<std::string> lines = ConfigLinesOf(plan.workstationConfig);
+        for (const ConfigEntry& e : plan.entries) {
+            survey.entries.push_back(EntryItem(plan.workstationConfig, lines, e.section, e.key, e.value));
             survey.entries.back().judged = !FromRunEnvironment(e);
         }
-        if (!group.createGroup) return;
-        for (const GroupShortcut& s : GroupShortcuts(destRoot_, group))
-            survey.shortcuts.push_back(ShortcutItem(shortcuts, survey.groupCommon, group.groupTitle, s));
+        for (const GroupShortcut& s : plan.shortcuts)
+            survey.shortcuts.push_back(ShortcutItem(shortcuts, plan.groupCommon, plan.group.groupTitle, s));
     }
 
 private:
@@ -169,11 +167,6 @@ std::vector<std::string> ConfigLinesOf(const std::string& path) {
     RunError ignored;
     if (!ReadConfigLines(path, lines, ignored)) lines.clear();
     return lines;
-}
-
-Path WorkstationConfigPath(const Session& session) {
-    const Path root = InstallDirPath(session);
-    return root.empty() ? Path() : *root.Join(std::string("setup\\") + kWorkstationConfigName);
 }
 
 CheckItem EntryItem(const Path& file, const std::vector<std::string>& lines, const std::string& section,

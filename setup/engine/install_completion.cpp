@@ -58,14 +58,29 @@ std::vector<GroupShortcut> GroupShortcuts(const std::string& destRoot, const Gro
 
 int32_t GroupCommonOf(InstallScope scope) { return scope == InstallScope::CurrentUser ? 0 : 1; }
 
-namespace {
+Path WorkstationConfigPath(const Session& session) {
+    const Path root = InstallDirPath(session);
+    return root.empty() ? Path() : *root.Join(std::string("setup\\") + kWorkstationConfigName);
+}
 
-int32_t GroupCommon(InstallJournal& journal) { return GroupCommonOf(journal.Record().scope); }
+CompletionPlan PlanCompletion(const Session& session, const Path& destRoot, const GroupChoice& group) {
+    CompletionPlan plan;
+    plan.group = group;
+    plan.transferConfig = TransferConfigPath(session);
+    plan.workstationConfig = WorkstationConfigPath(session);
+    plan.entries = WorkstationConfigEntries(session, group.connectivityDir);
+    plan.groupCommon = GroupCommonOf(session.Scope);
+    if (group.createGroup) plan.shortcuts = GroupShortcuts(destRoot, group);
+    return plan;
+}
+
+namespace {
 
 // The group's folder, recorded, then made (and listed) where it is missing; empty when the
 // shell does not say where the group goes.
-Path RecordGroupFolder(ShortcutLibrary& library, InstallJournal& journal, const std::string& title) {
-    const std::optional<ProgramsFolder> programs = library.FindProgramsFolder(GroupCommon(journal));
+Path RecordGroupFolder(ShortcutLibrary& library, InstallJournal& journal, const CompletionPlan& plan) {
+    const std::string& title = plan.group.groupTitle;
+    const std::optional<ProgramsFolder> programs = library.FindProgramsFolder(plan.groupCommon);
     const std::optional<Path> programsPath = programs ? Path::Parse(programs->path, nullptr, PathForms{true}) : std::nullopt;
     const std::optional<Path> folder = !programsPath ? std::nullopt : title.empty() ? programsPath : programsPath->Join(title);
     if (!folder) return {};
@@ -85,32 +100,8 @@ const char* ShortcutResultText(ShortcutResult result) {
     return "";
 }
 
-}  // namespace
-
-void MakeGroupShortcuts(ShortcutLibrary& library, UserPort& port, InstallJournal& journal, const Path& destRoot,
-                        const GroupChoice& choice) {
-    const std::string& group = choice.groupTitle;
-    const OleSession ole(library);
-    const Path folder = RecordGroupFolder(library, journal, group);
-    for (const GroupShortcut& s : GroupShortcuts(destRoot, choice)) {
-        const Path link = folder.empty() ? Path() : folder.Join(s.name + ".LNK").value_or(Path());
-        RunError ignored;  // a link that cannot be made room for is not made: the library says so
-        if (!link.empty()) PassOver(journal.PrepareFile(link, ignored));
-        const ShortcutResult result =
-            library.MakeShortCut(GroupCommon(journal), group, s.name, s.target, s.workdir, s.args);
-        if (!link.empty() && result == ShortcutResult::Made)
-            journal.Wrote(RecordedShortcut{link, s.name, s.target, s.workdir, s.args});
-        else if (!link.empty())
-            journal.Restore(link);
-        port.LogStep("Shortcut \"" + group + "\\" + s.name + "\" to " + s.target + ": " + ShortcutResultText(result));
-    }
-}
-
-namespace {
-
 // The transfer configuration in TEMP, a copy of an earlier one kept, and recorded.
-void WriteTransferConfigRecorded(Session& session, UserPort& port, InstallJournal& journal) {
-    const Path transfer = TransferConfigPath(session);
+void WriteTransferConfigRecorded(Session& session, UserPort& port, InstallJournal& journal, const Path& transfer) {
     RunError error = err::PathNotFound();
     if (!transfer.empty()) PassOver(journal.PrepareEdit(transfer, error));  // without a copy, the write is all the same tried
     if (transfer.empty() || !WriteTransferConfig(session, transfer, error)) {
@@ -132,12 +123,11 @@ void WriteTransferConfigRecorded(Session& session, UserPort& port, InstallJourna
 // The workstation configuration: its entries set, each recorded, and the file recorded as
 // edited, so that it is judged by its entries from here on.
 void WriteWorkstationConfigRecorded(Session& session, UserPort& port, InstallJournal& journal,
-                                    const std::string& connectivityDir) {
-    const Path root = InstallDirPath(session);
-    const Path workstation = root.empty() ? Path() : *root.Join(std::string("setup\\") + kWorkstationConfigName);
+                                    const CompletionPlan& plan) {
+    const Path& workstation = plan.workstationConfig;
     RunError error;
     if (!workstation.empty()) PassOver(journal.PrepareEdit(workstation, error));  // without a copy, the write is all the same tried
-    if (workstation.empty() || !WriteWorkstationConfig(session, port, workstation, connectivityDir)) {
+    if (workstation.empty() || !WriteWorkstationConfig(session, port, workstation, plan.entries)) {
         port.LogStep("Could not write (missing or unreadable) " + workstation);
         return;
     }
@@ -146,7 +136,7 @@ void WriteWorkstationConfigRecorded(Session& session, UserPort& port, InstallJou
     // there in its short form.
     std::vector<std::string> lines;
     if (!ReadConfigLines(workstation, lines, error)) lines.clear();
-    for (const ConfigEntry& e : WorkstationConfigEntries(session, connectivityDir))
+    for (const ConfigEntry& e : plan.entries)
         journal.Wrote(RecordedEntry{workstation, e.section, e.key, GetREGParm(lines, e.key, e.section).value_or(e.value)});
     const RecordedFile* copied = journal.Record().FindFile(workstation);
     RecordedFile file;
@@ -159,6 +149,23 @@ void WriteWorkstationConfigRecorded(Session& session, UserPort& port, InstallJou
 }
 
 }  // namespace
+
+void MakeGroupShortcuts(ShortcutLibrary& library, UserPort& port, InstallJournal& journal, const CompletionPlan& plan) {
+    const std::string& group = plan.group.groupTitle;
+    const OleSession ole(library);
+    const Path folder = RecordGroupFolder(library, journal, plan);
+    for (const GroupShortcut& s : plan.shortcuts) {
+        const Path link = folder.empty() ? Path() : folder.Join(s.name + ".LNK").value_or(Path());
+        RunError ignored;  // a link that cannot be made room for is not made: the library says so
+        if (!link.empty()) PassOver(journal.PrepareFile(link, ignored));
+        const ShortcutResult result = library.MakeShortCut(plan.groupCommon, group, s.name, s.target, s.workdir, s.args);
+        if (!link.empty() && result == ShortcutResult::Made)
+            journal.Wrote(RecordedShortcut{link, s.name, s.target, s.workdir, s.args});
+        else if (!link.empty())
+            journal.Restore(link);
+        port.LogStep("Shortcut \"" + group + "\\" + s.name + "\" to " + s.target + ": " + ShortcutResultText(result));
+    }
+}
 
 CompletionOutcome FinishInstall(Session& session, UserPort& port, CompletionServices& services,
                                 InstallJournal& journal, const Path& destRoot, bool supplyChain) {
@@ -175,21 +182,17 @@ CompletionOutcome FinishInstall(Session& session, UserPort& port, CompletionServ
         port.LogStep("Could not start " + supplyChainSetup + " (" + error.description + ")" + SystemCause(error));
     }
 
-    GroupChoice choice;
-    if (session.ToolsInstalled) {
-        choice = services.ShowGroupDialog();
-        session.CreateGroup = choice.createGroup;
-        port.LogStep(std::string("Program group: ") +
-                     (choice.createGroup ? "\"" + choice.groupTitle + "\"" : std::string("none")) +
-                     ", connectivity directory " + choice.connectivityDir);
-        WriteTransferConfigRecorded(session, port, journal);
-        WriteWorkstationConfigRecorded(session, port, journal, choice.connectivityDir);
-    } else {
-        session.CreateGroup = false;
-    }
-
+    session.CreateGroup = false;
+    if (!session.ToolsInstalled) return CompletionOutcome::Returned;
+    const GroupChoice choice = services.ShowGroupDialog();
+    session.CreateGroup = choice.createGroup;
+    port.LogStep(std::string("Program group: ") + (choice.createGroup ? "\"" + choice.groupTitle + "\"" : std::string("none")) +
+                 ", connectivity directory " + choice.connectivityDir);
+    const CompletionPlan plan = PlanCompletion(session, destRoot, choice);
+    WriteTransferConfigRecorded(session, port, journal, plan.transferConfig);
+    WriteWorkstationConfigRecorded(session, port, journal, plan);
     if (session.CreateGroup) {
-        MakeGroupShortcuts(services.Shortcuts(), port, journal, destRoot, choice);
+        MakeGroupShortcuts(services.Shortcuts(), port, journal, plan);
         services.CloseWaitWindow();
     }
     return CompletionOutcome::Returned;

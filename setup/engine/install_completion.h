@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "setup/config/config_profile.h"
 #include "setup/engine/install_journal.h"
 #include "setup/engine/shortcut_library.h"
 #include "setup/session/session.h"
@@ -71,9 +72,25 @@ std::vector<GroupShortcut> GroupShortcuts(const std::string& destRoot, const Gro
 // for an install for the user alone, else the all-users one (1) where the system has one.
 int32_t GroupCommonOf(InstallScope scope);
 
-// Makes the five shortcuts of the program group, the group's folder and every link listed
+// The workstation configuration of the session's install directory.
+Path WorkstationConfigPath(const Session& session);
+
+// What the completion of an install that configures the workstation does once the program
+// group is chosen, in the order it does it: the transfer configuration, the workstation
+// configuration's entries, then the group and its shortcuts. The install applies it, and the
+// plan and the verify of an install without a record judge by it.
+struct CompletionPlan {
+    GroupChoice group;
+    Path transferConfig;                   // in TEMP; empty: this run has no place for it
+    Path workstationConfig;                // below the install directory
+    std::vector<ConfigEntry> entries;      // the workstation configuration's, as they are set
+    int32_t groupCommon = 1;               // the Programs folder of the group, as the library takes it
+    std::vector<GroupShortcut> shortcuts;  // none without a group
+};
+CompletionPlan PlanCompletion(const Session& session, const Path& destRoot, const GroupChoice& group);
+
+// Makes the shortcuts of the plan's program group, the group's folder and every link listed
 // in the journal first (an earlier link moved aside); the install log gets each one's result.
-void MakeGroupShortcuts(ShortcutLibrary& library, UserPort& port, InstallJournal& journal, const Path& destRoot,
-                        const GroupChoice& choice);
+void MakeGroupShortcuts(ShortcutLibrary& library, UserPort& port, InstallJournal& journal, const CompletionPlan& plan);
 
 }  // namespace qv

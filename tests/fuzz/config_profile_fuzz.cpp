@@ -15,7 +15,7 @@ bool WriteConfig(const std::string& path, std::string& content) {
     session.Languages = {qv::EnglishLanguage()};
     session.DbConfigName = "SQLBASE";
     qvfuzz::AnsweringPort port;
-    if (!qv::WriteWorkstationConfig(session, port, qvfuzz::PathOf(path), "c:\\sqlbase")) return false;
+    if (!qv::WriteWorkstationConfig(session, port, qvfuzz::PathOf(path), qv::WorkstationConfigEntries(session, "c:\\sqlbase"))) return false;
     QV_FUZZ_CHECK(port.messages == 0 && session.ConfigLines.empty());
     qv::RunError error;
     QV_FUZZ_CHECK(qv::fs::ReadWholeFile(path, content, error));

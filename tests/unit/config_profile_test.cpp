@@ -73,7 +73,7 @@ TEST_F(ProfileTest, MissingSectionsAreAppendedAndGrow) {
 
 TEST_F(ProfileTest, MissingFileIsSkippedInSilence) {
     session.InstallDir = "c:\\qv";
-    WriteWorkstationConfig(session, port, tree.at("setup\\qvtools8.cfg"), "c:\\db");
+    WriteWorkstationConfig(session, port, tree.at("setup\\qvtools8.cfg"), WorkstationConfigEntries(session, "c:\\db"));
     EXPECT_TRUE(port.messages.empty());
     EXPECT_FALSE(tree.exists("setup\\qvtools8.cfg"));
     EXPECT_FALSE(tree.exists("setup"));
@@ -111,7 +111,7 @@ TEST_F(ProfileTest, WorkstationConfigurationHoldsAllEntriesInOrder) {
     session.DbConfigName = "ORACLE";
     session.Languages = {{"English", "ENG", 0}};
     tree.write("qvtools8.cfg", "; Marrowvale tools\r\n[Startup]\r\nDBType=REG_SZ=SQLBASE\r\n\r\n[QVIDE]\r\n");
-    WriteWorkstationConfig(session, port, tree.at("qvtools8.cfg"), "c:\\orawin\\bin");
+    WriteWorkstationConfig(session, port, tree.at("qvtools8.cfg"), WorkstationConfigEntries(session, "c:\\orawin\\bin"));
     EXPECT_TRUE(port.messages.empty());
     const std::string written = tree.read("qvtools8.cfg");
     const Lines expected = {
