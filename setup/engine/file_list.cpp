@@ -81,50 +81,84 @@ struct Step {
     RunOutcome outcome;
 };
 
-// One walk over a product's file list, as every pass makes it. The list is read once, at
-// the start: the lines a pass works on (comments, blank lines and lines the selection
-// rules exclude passed over), each spec and its paths checked. A line that ends the pass
-// (a spec it refuses, a read that fails) is reported when the walk gets there, after the
-// entries before it, as a pass that read line by line would. The walk also makes the
-// folders of the entries and reports the list-level failures.
-class ListWalker {
+// Reads a product's list: the lines a pass works on, each spec and its paths checked, up to
+// the line that ends the reading.
+class ListReading {
 public:
-    ListWalker(const Session& session, UserPort& port, const ProductRec& product, const std::string& productDir,
-               const Path& destRoot, ListWords words)
-        : session_(session), port_(port), product_(product), productDir_(productDir), destRoot_(destRoot),
-          listPath_(productDir + kFileListName), words_(words) {}
+    ListReading(const Session& session, const ProductRec& product, ProductList& list, const Path& destRoot)
+        : session_(session), product_(product), list_(list), destRoot_(destRoot) {}
 
-    // Reads the list. False, with the failure reported and in `outcome`, when it is missing
-    // or cannot be opened.
-    bool Read(RunOutcome& outcome) {
-        CloseAllOpenFiles();
+    void Read() {
         RunError error;
-        if (fs::KindOf(listPath_, error) == fs::EntryKind::None) {
-            outcome = Fail(product_.ProductName + "\n" + listPath_ + "\n" + Res(session_, Str::FileNotFound), kPassTitle,
-                           Icon::Exclamation, error);
-            return false;
-        }
-        LineReader list;
-        if (!list.Open(listPath_, error)) {
-            outcome = FailReading(error, lineNumber_);
-            return false;
-        }
+        if (fs::KindOf(list_.path, error) == fs::EntryKind::None) return End(ListEnd::Kind::Missing, error);
+        LineReader file;
+        if (!file.Open(list_.path, error)) return End(ListEnd::Kind::Unreadable, error);
         std::string line;
-        while (NextLine(list, line, error)) {
+        while (NextLine(file, line, error)) {
             ListEntry entry;
-            if (!TakeEntry(line, entry)) return true;
-            entries_.push_back(std::move(entry));
+            if (!TakeEntry(line, entry)) return;
+            list_.entries.push_back(std::move(entry));
         }
-        if (error.number != 0) endsWith_ = [this, error, line = lineNumber_] { return FailReading(error, line); };
+        if (error.number != 0) End(ListEnd::Kind::Unreadable, error);
+    }
+
+private:
+    void End(ListEnd::Kind kind, const RunError& error = {}, const std::string& text = {}) {
+        list_.end = {kind, error, lineNumber_, text};
+    }
+
+    // Reads up to the next line that the pass works on: not a comment, not blank and
+    // selected. False at the end of the list or on a read error (error.number set).
+    bool NextLine(LineReader& file, std::string& line, RunError& error) {
+        for (;;) {
+            if (!file.ReadLine(line, error)) return false;
+            line = FromCdText(line);
+            ++lineNumber_;
+            if (IsWorkedOn(session_, product_, line)) return true;
+        }
+    }
+
+    // The entry of a line. A spec that would leave the install directory or break a
+    // command line, or a path the file calls cannot take, ends the reading before anything
+    // of the entry is done: false.
+    bool TakeEntry(const std::string& line, ListEntry& entry) {
+        entry.spec = ReadListField(line, 1);
+        entry.sizeIsNumber = ParseSize(ReadListField(line, 3), entry.size);
+        if (!entry.sizeIsNumber) entry.size = 0;
+        entry.checksum = ReadListField(line, 4);
+        entry.line = lineNumber_;
+        if (!TakeSafePaths(product_, list_.productDir, destRoot_, entry.spec, entry.paths)) {
+            End(ListEnd::Kind::InvalidName, {}, entry.spec);
+            return false;
+        }
+        if (const std::string* tooLong = TooLongPath(entry.paths)) {
+            End(ListEnd::Kind::PathTooLong, err::PathNotFound(), *tooLong);
+            return false;
+        }
         return true;
     }
 
-    // The entries that the walk will visit, in list order.
-    const std::vector<ListEntry>& Entries() const { return entries_; }
+    const Session& session_;
+    const ProductRec& product_;
+    ProductList& list_;
+    const Path& destRoot_;
+    int lineNumber_ = 0;  // the line read last
+};
+
+// One walk over a product's list, read before, as every pass makes it. A line that ended
+// the reading (a spec the pass refuses, a read that fails) is reported when the walk gets
+// there, after the entries before it, as a pass that read line by line would. The walk
+// also makes the folders of the entries and reports the list-level failures.
+class ListWalker {
+public:
+    ListWalker(const Session& session, UserPort& port, const ProductList& list, ListWords words)
+        : session_(session), port_(port), list_(list),
+          product_(session.ListedProducts[static_cast<size_t>(list.product)]), words_(words) {}
 
     // Visits every entry read, then reports the line that ended the reading, if one did.
     RunOutcome Walk(const std::function<Step(const ListEntry&)>& visit) {
-        for (const ListEntry& entry : entries_) {
+        CloseAllOpenFiles();
+        for (const ListEntry& entry : list_.entries) {
             const Step step = visit(entry);
             if (step.kind == Step::End) return step.outcome;
             if (step.kind == Step::AfterRetry) {
@@ -132,15 +166,9 @@ public:
                 CloseAllOpenFiles();
             }
         }
-        if (endsWith_) return endsWith_();
+        if (list_.end.kind != ListEnd::Kind::Whole) return ReportEnd();
         CloseAllOpenFiles();
         return {};
-    }
-
-    // Reads the list and walks it.
-    RunOutcome ReadAndWalk(const std::function<Step(const ListEntry&)>& visit) {
-        RunOutcome outcome;
-        return Read(outcome) ? Walk(visit) : outcome;
     }
 
     // Creates the entry's directory when nothing of that name exists, each folder listed in
@@ -156,10 +184,11 @@ public:
             knownDir_ = dir;
             return true;
         }
-        outcome = Fail(Res(session_, Str::DirectoryError) + " : " + std::to_string(error.number) + "\r" + productDir_ +
-                           "\r" + error.description + "\r" + "sourcefilepath : " + sourceShown + "\n" +
-                           "destfilepath : " + entry.paths.destFile + "\r" + "Line: " + std::to_string(entry.line),
-                       kPassTitle, Icon::Exclamation, error);
+        const std::string text = Res(session_, Str::DirectoryError) + " : " + std::to_string(error.number) + "\r" +
+                                 list_.productDir + "\r" + error.description + "\r" + "sourcefilepath : " + sourceShown +
+                                 "\n" + "destfilepath : " + entry.paths.destFile + "\r" + "Line: " +
+                                 std::to_string(entry.line);
+        outcome = Fail(text, kPassTitle, Icon::Exclamation, error);
         return false;
     }
 
@@ -170,49 +199,26 @@ public:
     }
 
 private:
-    // Reads up to the next line that the pass works on: not a comment, not blank and
-    // selected. False at the end of the list or on a read error (error.number set).
-    bool NextLine(LineReader& list, std::string& line, RunError& error) {
-        for (;;) {
-            if (!list.ReadLine(line, error)) return false;
-            line = FromCdText(line);
-            ++lineNumber_;
-            if (IsWorkedOn(session_, product_, line)) return true;
+    // The pass's report of the line that ended the reading of its list.
+    RunOutcome ReportEnd() {
+        const ListEnd& end = list_.end;
+        const std::string at = product_.ProductName + "\n" + list_.path + "\n";
+        const std::string lineShown = "\nLine " + std::to_string(end.line);
+        switch (end.kind) {
+            case ListEnd::Kind::Missing:
+                return Fail(at + Res(session_, Str::FileNotFound), kPassTitle, Icon::Exclamation, end.error);
+            case ListEnd::Kind::InvalidName:
+                return Fail(at + "Invalid File Name : " + end.text + lineShown, kPassTitle, Icon::Exclamation);
+            case ListEnd::Kind::PathTooLong:
+                return Fail(at + "Path Too Long : " + end.text + lineShown, kPassTitle, Icon::Exclamation, end.error);
+            case ListEnd::Kind::Unreadable:
+            case ListEnd::Kind::Whole: break;
         }
-    }
-
-    // The entry of a line. A spec that would leave the install directory or break a
-    // command line, or a path the file calls cannot take, ends the pass before anything
-    // of the entry is done: false, with the report kept for when the walk gets there.
-    bool TakeEntry(const std::string& line, ListEntry& entry) {
-        entry.spec = ReadListField(line, 1);
-        entry.sizeIsNumber = ParseSize(ReadListField(line, 3), entry.size);
-        if (!entry.sizeIsNumber) entry.size = 0;
-        entry.checksum = ReadListField(line, 4);
-        entry.line = lineNumber_;
-        const std::string at = product_.ProductName + "\n" + listPath_ + "\n";
-        const std::string lineShown = "\nLine " + std::to_string(lineNumber_);
-        if (!TakeSafePaths(product_, productDir_, destRoot_, entry.spec, entry.paths)) {
-            endsWith_ = [this, text = at + "Invalid File Name : " + entry.spec + lineShown] {
-                return Fail(text, kPassTitle, Icon::Exclamation);
-            };
-            return false;
-        }
-        if (const std::string* tooLong = TooLongPath(entry.paths)) {
-            endsWith_ = [this, text = at + "Path Too Long : " + *tooLong + lineShown] {
-                return Fail(text, kPassTitle, Icon::Exclamation, err::PathNotFound());
-            };
-            return false;
-        }
-        return true;
-    }
-
-    // The pass's report of a list that cannot be opened or read.
-    RunOutcome FailReading(const RunError& error, int line) {
-        if (words_ == ListWords::ExpansionPass) return FailTooManyUsers(error);
-        return Fail(Res(session_, Str::Error) + " : " + std::to_string(error.number) + "\r" + error.description + "\r" +
-                        Res(session_, Str::Reading) + " : " + listPath_ + "\r" + "Line " + std::to_string(line),
-                    kAppTitle, Icon::Exclamation, error);
+        if (words_ == ListWords::ExpansionPass) return FailTooManyUsers(end.error);
+        const std::string text = Res(session_, Str::Error) + " : " + std::to_string(end.error.number) + "\r" +
+                                 end.error.description + "\r" + Res(session_, Str::Reading) + " : " + list_.path +
+                                 "\r" + "Line " + std::to_string(end.line);
+        return Fail(text, kAppTitle, Icon::Exclamation, end.error);
     }
 
     // Ends the pass on a failure: every open file is closed and the message tells the user.
@@ -229,31 +235,27 @@ private:
 
     const Session& session_;
     UserPort& port_;
+    const ProductList& list_;
     const ProductRec& product_;
-    const std::string& productDir_;
-    const Path& destRoot_;
-    const std::string listPath_;
     const ListWords words_;
-    std::vector<ListEntry> entries_;
-    int lineNumber_ = 0;  // the line read last
-    std::function<RunOutcome()> endsWith_;  // the report of the line that ended the reading
     Path knownDir_;
 };
 
-// The product a pass of the install works on: ListedProducts(CurrentProduct), or none
-// when CurrentProduct is out of range.
-const ProductRec* CurrentProductOf(const Session& session) {
-    if (session.CurrentProduct < 1 || session.CurrentProduct > kMaxProducts) return nullptr;
-    return &session.ListedProducts[static_cast<size_t>(session.CurrentProduct)];
-}
-
 Step EndWith(const RunOutcome& outcome) { return {Step::End, outcome}; }
 
-// An entry whose file stays as it is: its bytes count as done.
-void PassInPlace(Session& session, UserPort& port, const ListEntry& entry, FileAction action) {
+// An entry whose file stays as it is: its bytes count as done. The record names the product
+// of this entry as its writer, as a copy would: the last product of the install to list it.
+void PassInPlace(Session& session, UserPort& port, InstallJournal& journal, const ProductRec& product,
+                 const ListEntry& entry, FileAction action) {
     port.LogStep(action == FileAction::Unchanged ? "Unchanged: " + entry.paths.destFile
                                                  : "Kept: " + entry.paths.destFile + " (changed since the install)");
     CountAsCopied(session, port, entry.size);
+    const RecordedFile* held = journal.Record().FindFile(entry.paths.destFile);
+    if (!held || (held->product == product.ProductCode && held->spec == entry.spec)) return;
+    RecordedFile adopted = *held;
+    adopted.product = product.ProductCode;
+    adopted.spec = entry.spec;
+    journal.Wrote(adopted);
 }
 
 // Before the release's file is copied to its place, the file the user changed there is kept
@@ -272,19 +274,15 @@ bool SaveUsersFile(UserPort& port, InstallJournal& journal, const Path& path) {
     return false;
 }
 
-// After a product's pass: the files it wrote before that its list no longer names go where
-// they are still as written, and the folders an install made for them go with the last.
-// One changed since is kept, and the record forgets it.
-void RemoveObsolete(UserPort& port, InstallJournal& journal, const ProductRec& product,
-                    const std::vector<ListEntry>& entries, bool readChecksums) {
-    std::set<std::string> listed;
-    for (const ListEntry& entry : entries) listed.insert(entry.paths.destFile.Key());
-    std::vector<RecordedFile> obsolete;  // copied: the record changes as they go
-    for (const RecordedFile* file : ObsoleteFiles(journal.Record(), product.ProductCode, listed))
-        if (!journal.Touched(file->path)) obsolete.push_back(*file);
+// After a product's pass: the files it wrote before that no list of the install names any
+// more go where they are still as written, and the folders an install made for them go with
+// the last. One changed since is kept, and the record forgets it.
+void RemoveObsolete(UserPort& port, InstallJournal& journal, const std::vector<RecordedFile>& obsolete,
+                    bool readChecksums) {
     std::set<std::string> madeFolders;
     for (const Path& folder : journal.Record().folders) madeFolders.insert(folder.Key());
     for (const RecordedFile& file : obsolete) {
+        if (journal.Touched(file.path)) continue;
         const OnDisk state = JudgeOnDisk(file, readChecksums);
         RunError error;
         if (state == OnDisk::Changed || state == OnDisk::Nothing) {
@@ -450,22 +448,42 @@ bool MakeEntryPaths(const ProductRec& product, const std::string& productDir, co
     return true;
 }
 
-RunOutcome InstallDirectory(Session& session, UserPort& port, InstallJournal& journal, const std::string& productDir,
-                             const Path& destRoot) {
-    const ProductRec* product = CurrentProductOf(session);
-    if (!product) return FailedWith({});
+ProductList ReadProductList(const Session& session, int product, const std::string& productDir, const Path& destRoot) {
+    ProductList list;
+    list.product = product;
+    list.productDir = productDir;
+    list.path = productDir + kFileListName;
+    list.destRoot = destRoot;
+    if (product < 1 || product > kMaxProducts) {
+        list.end.kind = ListEnd::Kind::Missing;
+        return list;
+    }
+    ListReading(session, session.ListedProducts[static_cast<size_t>(product)], list, destRoot).Read();
+    return list;
+}
+
+RunOutcome WalkProductList(const Session& session, UserPort& port, const ProductList& list,
+                           const std::function<void(const ListEntry&)>& visit) {
+    ListWalker walker(session, port, list, ListWords::CopyPass);
+    return walker.Walk([&](const ListEntry& entry) {
+        visit(entry);
+        return Step{};
+    });
+}
+
+RunOutcome InstallDirectory(Session& session, UserPort& port, InstallJournal& journal, const ProductPass& pass) {
+    const ProductRec& product = session.ListedProducts[static_cast<size_t>(pass.list.product)];
+    const std::vector<ListEntry>& entries = pass.list.entries;
+    const std::vector<FileAction> actions = ActionsNow(session, journal.Record(), pass);
     const Checking checking = InstallChecking(session);
-    ListWalker walker(session, port, *product, productDir, destRoot, ListWords::CopyPass);
-    RunOutcome outcome;
-    if (!walker.Read(outcome)) return outcome;
-    const std::vector<FileAction> actions = DecideFiles(journal.Record(), walker.Entries(), PlanRulesOf(session));
-    const std::vector<bool> lastThere = LastAtTheirPlaces(walker.Entries());
-    const ReadAheadPlan plan = PlanReadAhead(journal, walker.Entries(), actions);
+    ListWalker walker(session, port, pass.list, ListWords::CopyPass);
+    const std::vector<bool> lastThere = LastAtTheirPlaces(entries);
+    const ReadAheadPlan plan = PlanReadAhead(journal, entries, actions);
     std::set<std::string> reachedFolders;  // the folders of the entries reached, and their parents
     FlushBehind flushBehind;
     SourceReadAhead readAhead(plan.files, CopiesAheadThrough(journal));
     size_t index = 0;
-    outcome = walker.Walk([&](const ListEntry& entry) {
+    RunOutcome outcome = walker.Walk([&](const ListEntry& entry) {
         const size_t i = index++;
         ShowFileName(session, port, entry.paths.destFile);
         for (Path dir = entry.paths.destDir; reachedFolders.insert(dir.Key()).second && !dir.IsRoot();)
@@ -473,7 +491,7 @@ RunOutcome InstallDirectory(Session& session, UserPort& port, InstallJournal& jo
         if (!IsCopied(actions[i]) ||
             (actions[i] == FileAction::SaveAside && !SaveUsersFile(port, journal, entry.paths.destFile))) {
             if (IsCopied(actions[i])) CountAsCopied(session, port, entry.size);
-            else PassInPlace(session, port, entry, actions[i]);
+            else PassInPlace(session, port, journal, product, entry, actions[i]);
             return Step{};
         }
         Step step;
@@ -481,7 +499,7 @@ RunOutcome InstallDirectory(Session& session, UserPort& port, InstallJournal& jo
             return Step{Step::End, step.outcome};
         const size_t slot = plan.slotOf[i];
         const std::unique_ptr<SourceBytes> ahead = slot == ReadAheadPlan::kNotAhead ? nullptr : readAhead.Take(slot);
-        const CopySource source{entry.paths.sourceFile, product->ProductCode, entry.spec, ahead.get(),
+        const CopySource source{entry.paths.sourceFile, product.ProductCode, entry.spec, ahead.get(),
                                 lastThere[i] ? &flushBehind : nullptr};
         const CopyOutcome copy =
             VerifiedCopy(session, port, journal, source, entry.paths.destFile, entry.checksum, entry.size, checking);
@@ -494,31 +512,41 @@ RunOutcome InstallDirectory(Session& session, UserPort& port, InstallJournal& jo
     readAhead.End();
     SettleFlushes(session, port, flushBehind, outcome);
     RemoveFoldersNotReached(journal, plan, reachedFolders);
-    if (!outcome.EndsInstall()) RemoveObsolete(port, journal, *product, walker.Entries(), checking == Checking::On);
+    if (!outcome.EndsInstall()) RemoveObsolete(port, journal, pass.obsolete, checking == Checking::On);
     return outcome;
 }
 
-RunOutcome WalkFileList(const Session& session, UserPort& port, const ProductRec& product,
-                         const Path& destRoot, const std::function<bool(const ListEntry&)>& visit) {
-    ListWalker walker(session, port, product, product.ProductDir, destRoot, ListWords::CopyPass);
-    return walker.ReadAndWalk([&](const ListEntry& entry) { return visit(entry) ? Step{} : EndWith({}); });
-}
-
-RunOutcome ExpandDirectory(Session& session, UserPort& port, InstallJournal& journal, const std::string& productDir,
+RunOutcome ExpandDirectory(Session& session, UserPort& port, InstallJournal& journal, const ProductList& list,
                             const Path& destRoot) {
-    const ProductRec* product = CurrentProductOf(session);
-    if (!product) return FailedWith({});
-    ListWalker walker(session, port, *product, productDir, destRoot, ListWords::ExpansionPass);
-    return walker.ReadAndWalk([&](const ListEntry& entry) {
+    const ProductRec& product = session.ListedProducts[static_cast<size_t>(list.product)];
+    ListWalker walker(session, port, list, ListWords::ExpansionPass);
+    return walker.Walk([&](const ListEntry& entry) {
         ShowFileName(session, port, entry.paths.destFile);
         if (!entry.sizeIsNumber) return Step{Step::End, walker.FailTooManyUsers()};
         Step step;
         if (!walker.MakeDestDir(journal, entry, entry.spec, step.outcome)) return Step{Step::End, step.outcome};
-        if (!RunArchiveProgram(session, port, journal, *product, destRoot, entry))
+        if (!RunArchiveProgram(session, port, journal, product, destRoot, entry))
             return Step{Step::End, walker.FailTooManyUsers()};
         if (session.Cancel.Requested()) return EndWith(Cancelled());
         return Step{};
     });
+}
+
+RunOutcome InstallDirectory(Session& session, UserPort& port, InstallJournal& journal, const std::string& productDir,
+                             const Path& destRoot) {
+    if (session.CurrentProduct < 1 || session.CurrentProduct > kMaxProducts) return FailedWith({});
+    std::vector<ProductPass> passes(1);
+    passes[0].step = {ProductStep::Kind::Copy, session.CurrentProduct};
+    passes[0].list = ReadProductList(session, session.CurrentProduct, productDir, destRoot);
+    DecidePasses(session, journal.Record(), passes);
+    return InstallDirectory(session, port, journal, passes[0]);
+}
+
+RunOutcome ExpandDirectory(Session& session, UserPort& port, InstallJournal& journal, const std::string& productDir,
+                            const Path& destRoot) {
+    if (session.CurrentProduct < 1 || session.CurrentProduct > kMaxProducts) return FailedWith({});
+    const ProductList list = ReadProductList(session, session.CurrentProduct, productDir, destRoot);
+    return ExpandDirectory(session, port, journal, list, destRoot);
 }
 
 }  // namespace qv

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "setup/engine/install_journal.h"
 #include "setup/engine/run_outcome.h"
@@ -59,24 +60,60 @@ struct ListEntry {
     int line = 0;          // its line in the list, counted from 1
 };
 
-// The copy pass over the list in productDir for the product ListedProducts(CurrentProduct);
-// destRoot is the install directory. Every selected entry is copied
-// with VerifiedCopy, checked unless NoCrcCheck is set, and every folder and file is listed
-// in the journal before it is made. Failures are reported here or in the copy.
-RunOutcome InstallDirectory(Session& session, UserPort& port, InstallJournal& journal, const std::string& productDir,
-                             const Path& destRoot);
+// How the reading of a list ended: whole, or at a line that its pass reports when the walk
+// gets there, after the entries before it, as a pass that read line by line would.
+struct ListEnd {
+    enum class Kind {
+        Whole,        // every line was read
+        Missing,      // there is no list
+        Unreadable,   // it could not be opened or read on (error)
+        InvalidName,  // the spec (text) leaves the install directory or breaks a command line
+        PathTooLong,  // a path of the entry (text) is longer than the file calls take
+    } kind = Kind::Whole;
+    RunError error;
+    int line = 0;      // the line it ended at (0: before the first)
+    std::string text;
+};
 
-// The expansion pass of a compressed product: the archive program is started for every
-// selected entry.
-RunOutcome ExpandDirectory(Session& session, UserPort& port, InstallJournal& journal, const std::string& productDir,
+// A product's file list, read once: the entries a pass works on (comments, blank lines and
+// lines the selection rules exclude passed over, each spec and its paths checked), in list
+// order, and how the reading ended.
+struct ProductList {
+    int product = 0;         // its index in ListedProducts
+    std::string productDir;  // where its files are, with a trailing "\"
+    std::string path;        // the list: productDir + "QVSETUP.INF"
+    Path destRoot;           // the install directory its entries' paths are below
+    std::vector<ListEntry> entries;
+    ListEnd end;
+};
+
+// Reads the list in productDir of ListedProducts(product) for an install into destRoot.
+ProductList ReadProductList(const Session& session, int product, const std::string& productDir, const Path& destRoot);
+
+// Visits the entries of a list read before in order, as a copy pass gets to them, without
+// copying or starting anything; then reports the line that ended its reading, as the copy
+// pass reports it, and ends as Failed.
+RunOutcome WalkProductList(const Session& session, UserPort& port, const ProductList& list,
+                           const std::function<void(const ListEntry&)>& visit);
+
+struct ProductPass;
+
+// The copy pass of a product as its install plan has it (install_plan.h): every entry
+// worked on as decided, the copies verified with VerifiedCopy unless NoCrcCheck is set,
+// every folder and file listed in the journal before it is made; then the files its earlier
+// install wrote that no list names any more go. Failures are reported here or in the copy.
+RunOutcome InstallDirectory(Session& session, UserPort& port, InstallJournal& journal, const ProductPass& pass);
+
+// The expansion pass of a compressed product over its list: the archive program is started
+// for every entry.
+RunOutcome ExpandDirectory(Session& session, UserPort& port, InstallJournal& journal, const ProductList& list,
                             const Path& destRoot);
 
-// Walks the entries of the list in productDir that an install of `product` would work on,
-// in list order, without copying or starting anything: comments, blank lines and entries
-// the platform excludes are passed over, and each spec is checked as the passes check it.
-// A list that is missing or cannot be read, and a spec the passes refuse, are reported as
-// the copy pass reports them and end the walk as Failed. visit returns false to stop.
-RunOutcome WalkFileList(const Session& session, UserPort& port, const ProductRec& product,
-                         const Path& destRoot, const std::function<bool(const ListEntry&)>& visit);
+// The same passes for the product ListedProducts(CurrentProduct) alone, over the list in
+// productDir, planned on their own against the journal's record.
+RunOutcome InstallDirectory(Session& session, UserPort& port, InstallJournal& journal, const std::string& productDir,
+                             const Path& destRoot);
+RunOutcome ExpandDirectory(Session& session, UserPort& port, InstallJournal& journal, const std::string& productDir,
+                            const Path& destRoot);
 
 }  // namespace qv

@@ -50,23 +50,21 @@ class Surveyor {
 public:
     Surveyor(Session& session, UserPort& port) : session_(session), port_(port), destRoot_(InstallDirPath(session)) {}
 
-    void Files(Survey& survey) {
-        const int count = std::clamp<int>(session_.ProductCount, 0, kMaxProducts);
-        for (int i = 1; i <= count && survey.complete; ++i) {
-            const ProductRec& product = session_.ListedProducts[static_cast<size_t>(i)];
-            if (product.Chosen != -1) continue;
+    void Files(Survey& survey, const InstallPlan& plan) {
+        for (const ProductPass& pass : plan.passes) {
+            const ProductRec& product = session_.ListedProducts[static_cast<size_t>(pass.list.product)];
             port_.ShowModuleName(product.ProductName);
-            const RunOutcome walked = WalkFileList(session_, port_, product, destRoot_, [&](const ListEntry& entry) {
-                survey.files.push_back(FileItem(survey, product, i, entry));
-                return true;
+            const RunOutcome walked = WalkProductList(session_, port_, pass.list, [&](const ListEntry& entry) {
+                survey.files.push_back(FileItem(survey, product, pass.list.product, entry));
             });
-            if (walked.EndsInstall()) survey.complete = false;
+            survey.complete = !walked.EndsInstall();
+            if (!survey.complete) break;
         }
         KeepLastWriters(survey.files);
     }
 
-    void Completion(Survey& survey, const GroupChoice& group, ShortcutLibrary& shortcuts) {
-        const InstallOutline outline = OutlineInstall(session_);
+    void Completion(Survey& survey, const InstallOutline& outline, const GroupChoice& group,
+                    ShortcutLibrary& shortcuts) {
         for (const ProductStep& step : outline.steps) {
             if (step.kind != ProductStep::Kind::DbCodes) continue;
             const ProductRec& product = session_.ListedProducts[static_cast<size_t>(step.product)];
@@ -275,12 +273,13 @@ ItemState CheckFile(const std::string& path, int64_t size, const std::string& ch
     return ChecksumText(crc) == checksum ? ItemState::Intact : ItemState::ChecksumDiffers;
 }
 
-Survey SurveyInstall(Session& session, UserPort& port, const GroupChoice& group, ShortcutLibrary& shortcuts) {
+Survey SurveyInstall(Session& session, UserPort& port, const InstallPlan& plan, const GroupChoice& group,
+                     ShortcutLibrary& shortcuts) {
     Survey survey;
     session.Shown = {};
     Surveyor surveyor(session, port);
-    surveyor.Files(survey);
-    if (survey.complete) surveyor.Completion(survey, group, shortcuts);
+    surveyor.Files(survey, plan);
+    if (survey.complete) surveyor.Completion(survey, plan.outline, group, shortcuts);
     return survey;
 }
 

@@ -12,6 +12,7 @@
 
 #include "setup/engine/file_list.h"
 #include "setup/engine/install_completion.h"
+#include "setup/engine/install_plan.h"
 #include "setup/engine/install_record.h"
 #include "setup/engine/shortcut_library.h"
 #include "setup/session/run_error.h"
@@ -95,13 +96,14 @@ GroupChoice GroupOnDisk(Session& session, ShortcutLibrary& shortcuts);
 ItemState CheckFile(const std::string& path, int64_t size, const std::string& checksum, int64_t& foundSize,
                     RunError& cause);
 
-// Surveys what an install of the chosen products would leave: every file of their lists
+// Surveys what the install of `plan` (PlanInstall) would leave: every file of its lists
 // (for a compressed product, where its archive program puts it; a destination two lists
 // name counts once, as its last writer in install order leaves it), the folders, archive
 // programs, configuration entries, database codes and shortcuts, each compared with what is
 // on disk. Nothing is written or started. group is the program group the completion would
 // make. The file being checked and the share of the bytes checked go to the port.
-Survey SurveyInstall(Session& session, UserPort& port, const GroupChoice& group, ShortcutLibrary& shortcuts);
+Survey SurveyInstall(Session& session, UserPort& port, const InstallPlan& plan, const GroupChoice& group,
+                     ShortcutLibrary& shortcuts);
 
 // Surveys what the record says the installs wrote, for the chosen products: their files
 // (by size and checksum), the entries and database codes (by the value written), the
@@ -127,10 +129,10 @@ std::vector<Path> ExtraFiles(const Session& session, const Survey& survey);
 
 // The plan of an install, to the log, a line per item ("Plan: file new 1024 c:\qv\a.dll")
 // and the totals, given the free space of the install-to drive. Each file is named by the
-// install's own decision (install_plan.h), made by the record of an earlier install where
-// there is one; a file the record holds that no list names any more is "obsolete".
-void LogPlan(const Session& session, const Survey& survey, const InstallRecord* record, UserPort& port,
-             double freeSpace);
+// plan's decision (install_plan.h), made by the record of an earlier install where there is
+// one; a file the record holds that no list names any more is "obsolete". `survey` is the
+// plan's (SurveyInstall).
+void LogPlan(const Session& session, const InstallPlan& plan, const Survey& survey, UserPort& port, double freeSpace);
 
 // How a verify came out.
 enum class VerifyResult {

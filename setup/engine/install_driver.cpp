@@ -47,11 +47,11 @@ void WriteDbCodesRecorded(Session& session, InstallJournal& journal, int index) 
 }
 
 // One chosen product's pass, with the progress window set for it.
-RunOutcome InstallProduct(Session& session, UserPort& port, InstallJournal& journal, const ProductStep& step,
+RunOutcome InstallProduct(Session& session, UserPort& port, InstallJournal& journal, const ProductPass& pass,
                           const Path& destRoot) {
-    const ProductRec& p = session.ListedProducts[static_cast<size_t>(step.product)];
+    const ProductRec& p = session.ListedProducts[static_cast<size_t>(pass.step.product)];
     journal.AddProduct({p.ProductCode, p.ProductName});
-    session.CurrentProduct = static_cast<int16_t>(step.product);
+    session.CurrentProduct = static_cast<int16_t>(pass.step.product);
     if (p.SoftwareType == "Marrowtools") session.ToolsInstalled = true;
 
     port.RepaintProgress();
@@ -62,9 +62,9 @@ RunOutcome InstallProduct(Session& session, UserPort& port, InstallJournal& jour
     port.RepaintProgress();
     port.LogStep("Installing " + p.ProductName + " from " + p.ProductDir);
 
-    const RunOutcome outcome = step.kind == ProductStep::Kind::Expand
-                                   ? ExpandDirectory(session, port, journal, p.ProductDir, destRoot)
-                                   : InstallDirectory(session, port, journal, p.ProductDir, destRoot);
+    const RunOutcome outcome = pass.step.kind == ProductStep::Kind::Expand
+                                   ? ExpandDirectory(session, port, journal, pass.list, destRoot)
+                                   : InstallDirectory(session, port, journal, pass);
     session.ModuleBytesDone = 0;
     journal.Flush();
     return outcome;
@@ -76,17 +76,18 @@ RunOutcome RunInstall(Session& session, UserPort& port, InstallJournal& journal,
     const RunningInstall running(session);
     ResetInstallFlags(session);
     const Path destRoot = InstallDirPath(session);
-    const InstallOutline outline = OutlineInstall(session);
-    if (outline.compressed) session.HasCompressed = 1;
-    for (const ProductStep& step : outline.steps) {
+    const InstallPlan plan = PlanInstall(session, journal.Record());
+    if (plan.outline.compressed) session.HasCompressed = 1;
+    auto pass = plan.passes.begin();
+    for (const ProductStep& step : plan.outline.steps) {
         if (step.kind == ProductStep::Kind::DbCodes) {
             WriteDbCodesRecorded(session, journal, step.product);
             continue;
         }
-        const RunOutcome outcome = InstallProduct(session, port, journal, step, destRoot);
+        const RunOutcome outcome = InstallProduct(session, port, journal, *pass++, destRoot);
         if (outcome.EndsInstall()) return outcome;
     }
-    if (completion) completion(destRoot, outline.supplyChain);
+    if (completion) completion(destRoot, plan.outline.supplyChain);
     return {};
 }
 

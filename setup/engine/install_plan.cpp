@@ -5,8 +5,10 @@
 #include <map>
 
 #include "setup/config/db_codes.h"
+#include "setup/engine/archive_launcher.h"
 #include "setup/engine/checksum.h"
 #include "setup/engine/two_threads.h"
+#include "setup/session/disk_utils.h"
 #include "setup/session/file_system.h"
 #include "setup/session/text_util.h"
 
@@ -107,20 +109,134 @@ std::vector<FileAction> DecideEach(const InstallRecord& record, const std::vecto
     return actions;
 }
 
-std::vector<FileAction> DecideFiles(const InstallRecord& record, const std::vector<ListEntry>& entries,
-                                    const PlanRules& rules) {
+namespace {
+
+// An entry as DecideEach takes it, where its file goes (`place`).
+ListedFile Listed(const ListEntry& entry, const Path& place) {
+    return {&place, entry.sizeIsNumber ? entry.size : -1, &entry.checksum};
+}
+
+// Every entry of the copy passes, in install order, as DecideEach takes them.
+std::vector<ListedFile> CopiedEntries(const std::vector<ProductPass>& passes) {
     std::vector<ListedFile> files;
-    files.reserve(entries.size());
-    for (const ListEntry& entry : entries)
-        files.push_back({&entry.paths.destFile, entry.sizeIsNumber ? entry.size : -1, &entry.checksum});
-    std::vector<FileAction> actions = DecideEach(record, files, rules);
-    std::set<std::string> copiedTo;  // the places an earlier entry copies to
-    for (size_t i = 0; i < entries.size(); ++i) {
-        const std::string key = entries[i].paths.destFile.Key();
-        if (copiedTo.count(key)) actions[i] = FileAction::Replace;
-        if (IsCopied(actions[i])) copiedTo.insert(key);
+    for (const ProductPass& pass : passes) {
+        if (pass.step.kind != ProductStep::Kind::Copy) continue;
+        for (const ListEntry& entry : pass.list.entries) files.push_back(Listed(entry, entry.paths.destFile));
+    }
+    return files;
+}
+
+// What an earlier entry of the install copies to a place.
+struct CopiedTo {
+    size_t pass;
+    int64_t size;
+    const std::string* checksum;
+};
+
+// The decisions of each copy pass, from the judgement of the record's files (`judged`, in
+// the order of CopiedEntries) and what earlier entries copy.
+void DecideInTurn(std::vector<ProductPass>& passes, const std::vector<FileAction>& judged) {
+    std::map<std::string, CopiedTo> copied;  // by key: the last entry so far that copies there
+    size_t at = 0;
+    for (size_t p = 0; p < passes.size(); ++p) {
+        if (passes[p].step.kind != ProductStep::Kind::Copy) continue;
+        for (const ListEntry& entry : passes[p].list.entries) {
+            FileAction action = judged[at++];
+            const int64_t size = entry.sizeIsNumber ? entry.size : -1;
+            const auto earlier = copied.find(entry.paths.destFile.Key());
+            if (earlier != copied.end()) {
+                const CopiedTo& before = earlier->second;
+                const bool same = before.pass != p && size >= 0 && size == before.size && !entry.checksum.empty() &&
+                                  entry.checksum == *before.checksum;
+                action = same ? FileAction::Unchanged : FileAction::Replace;
+                if (before.pass != p) passes[p].afterEarlier.push_back(passes[p].actions.size());
+            }
+            if (IsCopied(action)) copied[entry.paths.destFile.Key()] = {p, size, &entry.checksum};
+            passes[p].actions.push_back(action);
+        }
+    }
+}
+
+// Where the archive program of an expansion pass puts each entry.
+std::vector<Path> ArchivePlaces(const Session& session, const ProductPass& pass) {
+    const std::string& code = session.ListedProducts[static_cast<size_t>(pass.list.product)].ProductCode;
+    std::vector<Path> places;
+    for (const ListEntry& entry : pass.list.entries)
+        places.push_back(BuildArchiveCommand(pass.list.productDir, pass.list.destRoot, code, entry.spec).shownPath);
+    return places;
+}
+
+// What the archive programs of the expansion passes find at their entries' places.
+void DecideArchivePlaces(const Session& session, const InstallRecord& record, std::vector<ProductPass>& passes) {
+    for (ProductPass& pass : passes) {
+        if (pass.step.kind != ProductStep::Kind::Expand) continue;
+        pass.archivePlaces = ArchivePlaces(session, pass);
+        std::vector<ListedFile> files;
+        for (size_t i = 0; i < pass.archivePlaces.size(); ++i)
+            files.push_back(Listed(pass.list.entries[i], pass.archivePlaces[i]));
+        pass.actions = DecideEach(record, files, PlanRulesOf(session));
+    }
+}
+
+// The keys of every place a pass of the install puts a file: a copy's destination, or where
+// an archive program puts its entry.
+std::set<std::string> PlacesWritten(const std::vector<ProductPass>& passes) {
+    std::set<std::string> places;
+    for (const ProductPass& pass : passes) {
+        for (const ListEntry& entry : pass.list.entries) places.insert(entry.paths.destFile.Key());
+        for (const Path& place : pass.archivePlaces) places.insert(place.Key());
+    }
+    return places;
+}
+
+}  // namespace
+
+void DecidePasses(const Session& session, const InstallRecord& record, std::vector<ProductPass>& passes) {
+    for (ProductPass& pass : passes) {
+        pass.actions.clear();
+        pass.afterEarlier.clear();
+    }
+    DecideInTurn(passes, DecideEach(record, CopiedEntries(passes), PlanRulesOf(session)));
+    DecideArchivePlaces(session, record, passes);
+    const std::set<std::string> written = PlacesWritten(passes);
+    for (ProductPass& pass : passes) {
+        pass.obsolete.clear();
+        if (pass.step.kind != ProductStep::Kind::Copy) continue;
+        const std::string& code = session.ListedProducts[static_cast<size_t>(pass.list.product)].ProductCode;
+        for (const RecordedFile& file : record.files)
+            if (!file.archive && EqualsNoCase(file.product, code) && !written.count(file.path.Key()))
+                pass.obsolete.push_back(file);
+    }
+}
+
+std::vector<FileAction> ActionsNow(const Session& session, const InstallRecord& record, const ProductPass& pass) {
+    std::vector<FileAction> actions = pass.actions;
+    if (pass.afterEarlier.empty()) return actions;
+    std::vector<ListedFile> files;
+    for (const size_t i : pass.afterEarlier)
+        files.push_back(Listed(pass.list.entries[i], pass.list.entries[i].paths.destFile));
+    const std::vector<FileAction> now = DecideEach(record, files, PlanRulesOf(session));
+    for (size_t k = 0; k < now.size(); ++k) actions[pass.afterEarlier[k]] = now[k];
+    std::set<std::string> copied;  // an entry whose place an earlier entry of the list copies to is replaced
+    for (size_t i = 0; i < actions.size(); ++i) {
+        const std::string key = pass.list.entries[i].paths.destFile.Key();
+        if (copied.count(key)) actions[i] = FileAction::Replace;
+        if (IsCopied(actions[i])) copied.insert(key);
     }
     return actions;
+}
+
+InstallPlan PlanInstall(const Session& session, const InstallRecord& record) {
+    InstallPlan plan;
+    plan.outline = OutlineInstall(session);
+    const Path destRoot = InstallDirPath(session);
+    for (const ProductStep& step : plan.outline.steps) {
+        if (step.kind == ProductStep::Kind::DbCodes) continue;
+        const ProductRec& product = session.ListedProducts[static_cast<size_t>(step.product)];
+        plan.passes.push_back({step, ReadProductList(session, step.product, product.ProductDir, destRoot), {}, {}, {}, {}});
+    }
+    DecidePasses(session, record, plan.passes);
+    return plan;
 }
 
 Path SavedPathFor(const Path& path) {
@@ -130,15 +246,6 @@ Path SavedPathFor(const Path& path) {
         if (!saved || !fs::Occupied(*saved)) return saved.value_or(Path());
     }
     return {};
-}
-
-std::vector<const RecordedFile*> ObsoleteFiles(const InstallRecord& record, const std::string& product,
-                                               const std::set<std::string>& listed) {
-    std::vector<const RecordedFile*> obsolete;
-    for (const RecordedFile& file : record.files)
-        if (!file.archive && EqualsNoCase(file.product, product) && !listed.count(file.path.Key()))
-            obsolete.push_back(&file);
-    return obsolete;
 }
 
 std::string PlanWord(FileAction action, const Path& path) {

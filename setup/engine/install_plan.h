@@ -94,21 +94,51 @@ struct ListedFile {
 std::vector<FileAction> DecideEach(const InstallRecord& record, const std::vector<ListedFile>& files,
                                    const PlanRules& rules);
 
-// The decision for every entry of a product's list, in list order. An entry whose place an
-// earlier entry of the list copies to is replaced: the record's judgement is of the disk
-// before the list.
-std::vector<FileAction> DecideFiles(const InstallRecord& record, const std::vector<ListEntry>& entries,
-                                    const PlanRules& rules);
+// One chosen product's pass of an install, planned: its list, read once, and for a copy pass
+// what it does with each entry and which files its earlier install wrote that no list of the
+// install names any more (they go after the pass, where they are still as written).
+struct ProductPass {
+    ProductStep step;                    // Copy or Expand
+    ProductList list;
+    // One for each entry of the list: what a copy pass does with it; for an expansion pass,
+    // what the archive program's entry finds at its place (it is started all the same).
+    std::vector<FileAction> actions;
+    std::vector<Path> archivePlaces;     // Expand: where the archive program puts each entry
+    std::vector<RecordedFile> obsolete;  // Copy: in record order
+    // Copy: the entries whose place an earlier pass copies to (the first of the list at each
+    // such place). Their decisions are made again when this pass comes (ActionsNow), by the
+    // record and the disk as the earlier passes left them: a copy there may have failed.
+    std::vector<size_t> afterEarlier;
+};
+
+// The plan of an install of the session's chosen products: its steps, and the pass of each
+// product, in the order the install takes them. /PLAN prints it; the install applies it.
+struct InstallPlan {
+    InstallOutline outline;
+    std::vector<ProductPass> passes;  // the outline's Copy and Expand steps, in its order
+};
+
+// Reads the list of every chosen product once and decides the passes (DecidePasses) by
+// `record`, the earlier installs' record, and the disk.
+InstallPlan PlanInstall(const Session& session, const InstallRecord& record);
+
+// The decisions of a copy pass when it comes: the plan's, but for the entries it decides
+// again by `record`, the record as the earlier passes of the install left it.
+std::vector<FileAction> ActionsNow(const Session& session, const InstallRecord& record, const ProductPass& pass);
+
+// Decides the copy passes among `passes` (their lists read), in turn, as the install takes
+// them: every entry by what the record holds at its place and how that stands on disk (all
+// the record's files judged together, DecideEach), where no earlier entry of the install
+// copies to that place. An entry whose place an earlier entry of its own list copies to is
+// replaced; one whose place an earlier pass copies to is unchanged where it gives what that
+// pass copies (the same size and checksum), and replaced otherwise. A file of the record is
+// obsolete for the product that wrote it when no pass of the install puts anything at its
+// place; one an archive program put there is left alone.
+void DecidePasses(const Session& session, const InstallRecord& record, std::vector<ProductPass>& passes);
 
 // The free saved name beside path: SavedName(path's name, n) for the least n that names
 // nothing; empty when there is none.
 Path SavedPathFor(const Path& path);
-
-// The files of the record whose last writer is `product` (its code) and whose places no
-// entry of the product's list names any more (`listed`: their keys), in record order. A file
-// an archive program put there is left alone: its product's list does not name its place.
-std::vector<const RecordedFile*> ObsoleteFiles(const InstallRecord& record, const std::string& product,
-                                               const std::set<std::string>& listed);
 
 // The plan's word for a decision: "new", "replaced", "replaced (not written by this
 // installer)", "unchanged", "kept (changed since the install)", "saved as <name>".

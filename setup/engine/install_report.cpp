@@ -1,6 +1,6 @@
 // The plan and the verify as the install log tells them.
 #include <algorithm>
-#include <set>
+#include <map>
 
 #include "setup/engine/install_check.h"
 #include "setup/engine/install_plan.h"
@@ -43,51 +43,45 @@ std::string UncheckedLine(const CheckItem& item) {
     return "Unchecked: " + what + " cannot be checked (" + item.cause.description + ")" + SystemCause(item.cause);
 }
 
-// The chosen products whose files an install copies from their lists, by code.
-std::vector<std::string> CopiedProducts(const Session& session) {
-    std::vector<std::string> codes;
-    const int count = std::clamp<int>(session.ProductCount, 0, kMaxProducts);
-    for (int i = 1; i <= count; ++i) {
-        const ProductRec& product = session.ListedProducts[static_cast<size_t>(i)];
-        if (product.Chosen == -1 && product.Compress != 1) codes.push_back(product.ProductCode);
-    }
-    return codes;
-}
-
-// The files of the record that an install would take away or leave, as no list names them
-// any more: "obsolete" where they are still as written, kept otherwise. The bytes freed.
-int64_t LogObsolete(const Session& session, const Survey& survey, const InstallRecord& record, UserPort& port) {
-    std::set<std::string> listed;
-    for (const CheckItem& f : survey.files) listed.insert(f.path.Key());
+// The files of the record that the plan's passes would take away or leave, as no list names
+// them any more: "obsolete" where they are still as written, kept otherwise. The bytes freed.
+int64_t LogObsolete(const Session& session, const InstallPlan& plan, UserPort& port) {
     int64_t freed = 0;
     const bool readChecksums = PlanRulesOf(session).readChecksums;
-    for (const std::string& code : CopiedProducts(session))
-        for (const RecordedFile* file : ObsoleteFiles(record, code, listed)) {
-            const OnDisk state = JudgeOnDisk(*file, readChecksums);
+    for (const ProductPass& pass : plan.passes)
+        for (const RecordedFile& file : pass.obsolete) {
+            const OnDisk state = JudgeOnDisk(file, readChecksums);
             if (state == OnDisk::Nothing) continue;
             const bool goes = state == OnDisk::AsWritten;
             port.LogStep(std::string("Plan: file ") + (goes ? "obsolete " : "kept (changed since the install) ") +
-                         std::to_string(file->size) + " " + file->path);
-            if (goes) freed += file->size;
+                         std::to_string(file.size) + " " + file.path);
+            if (goes) freed += file.size;
         }
     return freed;
 }
 
+// What the plan does at each place its passes put a file, by key: the decision of the first
+// entry that copies there, else that of the last entry there (a file that stays).
+std::map<std::string, FileAction> ActionsByPlace(const InstallPlan& plan) {
+    std::map<std::string, FileAction> byPlace;
+    for (const ProductPass& pass : plan.passes)
+        for (size_t i = 0; i < pass.actions.size(); ++i) {
+            const Path& place = pass.archivePlaces.empty() ? pass.list.entries[i].paths.destFile : pass.archivePlaces[i];
+            const auto placed = byPlace.emplace(place.Key(), pass.actions[i]);
+            if (!placed.second && !IsCopied(placed.first->second)) placed.first->second = pass.actions[i];
+        }
+    return byPlace;
+}
+
 }  // namespace
 
-void LogPlan(const Session& session, const Survey& survey, const InstallRecord* record, UserPort& port,
-             double freeSpace) {
-    static const InstallRecord kNone;
-    const InstallRecord& held = record ? *record : kNone;
-    std::vector<ListedFile> listed;
-    listed.reserve(survey.files.size());
-    for (const CheckItem& f : survey.files) listed.push_back({&f.path, f.expectedSize, &f.checksum});
-    const std::vector<FileAction> actions = DecideEach(held, listed, PlanRulesOf(session));
+void LogPlan(const Session& session, const InstallPlan& plan, const Survey& survey, UserPort& port, double freeSpace) {
+    const std::map<std::string, FileAction> byPlace = ActionsByPlace(plan);
     int files = 0;
     int64_t toCopy = 0, inPlace = 0, replaced = 0;
-    for (size_t i = 0; i < survey.files.size(); ++i) {
-        const CheckItem& f = survey.files[i];
-        const FileAction action = actions[i];
+    for (const CheckItem& f : survey.files) {
+        const auto decided = byPlace.find(f.path.Key());
+        const FileAction action = decided == byPlace.end() ? FileAction::New : decided->second;
         port.LogStep("Plan: file " + PlanWord(action, f.path) + " " + std::to_string(f.expectedSize) + " " + f.name);
         if (action == FileAction::Unchanged || action == FileAction::Keep) {
             inPlace += f.expectedSize;
@@ -97,7 +91,7 @@ void LogPlan(const Session& session, const Survey& survey, const InstallRecord* 
         toCopy += f.expectedSize;
         if (f.foundSize > 0 && action != FileAction::SaveAside) replaced += f.foundSize;
     }
-    replaced += LogObsolete(session, survey, held, port);
+    replaced += LogObsolete(session, plan, port);
     for (const Path& d : survey.directories) port.LogStep("Plan: directory " + d);
     for (const std::string& a : survey.archiveLines) port.LogStep("Plan: archive " + a);
     if (!survey.handOver.empty()) port.LogStep("Plan: hand-over " + survey.handOver);

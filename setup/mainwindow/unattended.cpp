@@ -125,12 +125,14 @@ public:
     void ShowInstallStatus() override {
         installRan_ = true;
         if (plan_) {
-            const Survey survey = SurveyInstall(session_, port_, completion_.ShowGroupDialog(), completion_.Shortcuts());
             // The plan writes nothing: a run that was interrupted is left for the install to finish.
             Confinement places = ConfinementFor(session_, InstallDirPath(session_), completion_.Shortcuts());
             const FoundRecord found = ReadInstallRecord(places, port_, /*finish=*/false);
-            const InstallRecord* record = found.state == FoundRecord::State::Read ? &found.record : nullptr;
-            if (survey.complete) LogPlan(session_, survey, record, port_, FreeSpace(session_.InstallDir.substr(0, 2) + "\\"));
+            const InstallPlan plan =
+                PlanInstall(session_, found.state == FoundRecord::State::Read ? found.record : InstallRecord());
+            const Survey survey =
+                SurveyInstall(session_, port_, plan, completion_.ShowGroupDialog(), completion_.Shortcuts());
+            if (survey.complete) LogPlan(session_, plan, survey, port_, FreeSpace(session_.InstallDir.substr(0, 2) + "\\"));
             return;
         }
         if (atStart_) atStart_();

@@ -45,7 +45,7 @@ struct InstallCheck : qvtest::EngineFixture {
         ledger.SoftwareType = "Application";
     }
 
-    Survey Check() { return SurveyInstall(s, port, group, shortcuts); }
+    Survey Check() { return SurveyInstall(s, port, PlanInstall(s, InstallRecord()), group, shortcuts); }
     // An install as a run makes it, with its record.
     void InstallRecorded() {
         Services services(*this);
@@ -71,15 +71,16 @@ struct InstallCheck : qvtest::EngineFixture {
 };
 
 TEST_F(InstallCheck, APlanOfAnEmptyDirectoryNamesEverythingNewAndWritesNothing) {
-    const Survey plan = Check();
-    ASSERT_TRUE(plan.complete);
-    ASSERT_EQ(plan.files.size(), 4u);
-    for (const CheckItem& f : plan.files) EXPECT_EQ(f.state, ItemState::Missing) << f.name;
-    EXPECT_EQ(plan.directories.front().str(), dest);
-    EXPECT_EQ(plan.entries.size(), 30u);  // 29 entries and the ledger's database code
-    EXPECT_EQ(plan.shortcuts.size(), 5u);
+    const InstallPlan plan = PlanInstall(s, InstallRecord());
+    const Survey survey = SurveyInstall(s, port, plan, group, shortcuts);
+    ASSERT_TRUE(survey.complete);
+    ASSERT_EQ(survey.files.size(), 4u);
+    for (const CheckItem& f : survey.files) EXPECT_EQ(f.state, ItemState::Missing) << f.name;
+    EXPECT_EQ(survey.directories.front().str(), dest);
+    EXPECT_EQ(survey.entries.size(), 30u);  // 29 entries and the ledger's database code
+    EXPECT_EQ(survey.shortcuts.size(), 5u);
     port.steps.clear();
-    LogPlan(s, plan, nullptr, port, 1e9);
+    LogPlan(s, plan, survey, port, 1e9);
     EXPECT_EQ(port.steps.front(), "Plan: file new 70000 " + dest + "\\bin\\client\\winx86\\qvcfg.exe");
     EXPECT_EQ(port.steps.back(), "Plan: totals 4 files, 110,038 bytes to copy, 0 bytes in place, 999,889,962 bytes free after");
     EXPECT_FALSE(tree.exists("inst"));

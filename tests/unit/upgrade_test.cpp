@@ -145,6 +145,23 @@ TEST_F(Upgrade, ARunAfterAnInstallLeftPartWayCopiesOnlyWhatIsMissing) {
     EXPECT_EQ(tree.read("inst\\c.txt"), "gamma");
 }
 
+// The install is planned whole: a file one product no longer lists and another still does is
+// no product's obsolete file. It stays as it is, and the record names the product that lists
+// it as its writer, so that a later install of the first product alone leaves it.
+TEST_F(Upgrade, AFileAnotherProductStillListsIsNotObsolete) {
+    AddProduct(2, "Q", {{"same.txt", "same"}});
+    Release({{"changed.txt", "release 2"}});
+    Install();
+    ASSERT_FALSE(s.InstallAborted) << ::testing::PrintToString(port.steps);
+    EXPECT_TRUE(Logged("Unchanged: " + Dst("same.txt")));
+    EXPECT_FALSE(Logged("Removed: " + Dst("same.txt") + " (no longer listed)"));
+    EXPECT_NE(Record().find(Dst("same.txt") + "\t4\t"), std::string::npos);
+    EXPECT_NE(Record().find("\tQ\tsame.txt\t"), std::string::npos) << Record();
+    s.ListedProducts[2].Chosen = 0;
+    Install();
+    EXPECT_EQ(tree.read("inst\\same.txt"), "same");
+}
+
 // The earlier files of the entries an upgrade did not get to stay, also those moved aside
 // ahead for their copies: an upgrade that ends part-way and keeps what it did
 // (/NOROLLBACK) commits nothing it did not do.
