@@ -262,15 +262,24 @@ ItemState CheckFile(const std::string& path, int64_t size, const std::string& ch
         case fs::EntryKind::Directory: return ItemState::SizeDiffers;  // a folder in its place
         case fs::EntryKind::File: break;
     }
-    OpenFile file;
-    if (!file.OpenRead(path, cause) || !file.Size(foundSize, cause)) return ItemState::Unreadable;
-    file.Close();
-    if (foundSize != size) return ItemState::SizeDiffers;
-    if (checksum.empty()) return ItemState::Intact;  // a checksum that was never known: the size says it
+    // Where the look-up gives the size to compare and there is a checksum to read, the file
+    // is opened once, for the checksum: its opening tells as well whether it can be read.
+    const std::optional<fs::FileStamp> stamp = fs::StampOf(path);
+    if (!stamp || stamp->size != size || checksum.empty()) {
+        OpenFile file;
+        if (!file.OpenRead(path, cause) || !file.Size(foundSize, cause)) return ItemState::Unreadable;
+        file.Close();
+        if (foundSize != size) return ItemState::SizeDiffers;
+        if (checksum.empty()) return ItemState::Intact;  // a checksum that was never known: the size says it
+    }
     int64_t readSize = 0;
     int32_t crc = 0;
-    if (!FileChecksum(path, readSize, crc, cause)) return ItemState::Unreadable;
-    return ChecksumText(crc) == checksum ? ItemState::Intact : ItemState::ChecksumDiffers;
+    if (!FileChecksum(path, readSize, crc, cause)) {
+        foundSize = -1;
+        return ItemState::Unreadable;
+    }
+    foundSize = readSize;
+    return readSize == size && ChecksumText(crc) == checksum ? ItemState::Intact : ItemState::ChecksumDiffers;
 }
 
 Survey SurveyInstall(Session& session, UserPort& port, const InstallPlan& plan, const GroupChoice& group,

@@ -11,6 +11,7 @@
 #include "setup/engine/install_run.h"
 #include "setup/engine/progress.h"
 #include "setup/engine/removal_plan.h"
+#include "setup/engine/two_threads.h"
 #include "setup/engine/uninstall_entry.h"
 #include "setup/session/disk_utils.h"
 #include "setup/session/file_system.h"
@@ -31,12 +32,19 @@ public:
 
     bool Start(const std::string& digest, RunError& error) { return journal_.Open(outcome_.record, digest, error); }
 
-    // Every step in order. False when the Cancel button stopped the removal before its
-    // commit: Undo then puts back what it removed.
+    // Every step in order, the files a batch at a time (RemoveFiles). False when the Cancel
+    // button stopped the removal before its commit: Undo then puts back what it removed.
     bool Apply(const std::vector<RemovalStep>& plan) {
-        for (const RemovalStep& step : plan)
-            if (!std::visit(*this, step)) return false;
-        return true;
+        std::vector<const RemoveFile*> files;
+        for (const RemovalStep& step : plan) {
+            const RemoveFile* file = std::get_if<RemoveFile>(&step);
+            if (file) files.push_back(file);
+            if (file && files.size() < kFilesAtOnce) continue;
+            if (!RemoveFiles(files)) return false;
+            files.clear();
+            if (!file && !std::visit(*this, step)) return false;
+        }
+        return RemoveFiles(files);
     }
 
     void Undo() { journal_.Rollback(port_); }
@@ -52,38 +60,40 @@ public:
 
     // A file goes when it still holds what was written (its size and the time stamped, or
     // else its checksum); one that changed stays and is named, one that is held open goes at
-    // the next restart. False when the Cancel button stopped the removal.
-    bool operator()(const RemoveFile& file) {
-        const Path& path = file.path;
-        ShowFileName(session_, port_, path);
-        int64_t found = -1;
-        RunError cause;
-        // What lies behind a link is not the install's: it is never judged, nor removed.
-        const bool reachable = MayChange(journal_.Places(), path, cause);
-        if (reachable && restartTargets_.count(path.Key())) {
-            // An install's copy takes its place at the next restart: it goes then, after it.
-            cause.description = "its new copy takes its place at the next restart";
-            Held(path, cause);
-            return Progressed(file.size);
+    // the next restart. Files go a batch at a time: each is judged in turn, those that go are
+    // listed in the journal in one write and moved aside on two threads (under Wine a move
+    // waits for the server), and then each is named in the log in turn. False when the
+    // Cancel button stopped the removal.
+    bool RemoveFiles(const std::vector<const RemoveFile*>& files) {
+        std::vector<Verdict> verdicts;
+        std::vector<Path> going;
+        for (const RemoveFile* file : files) {
+            verdicts.push_back(Judge(*file));
+            if (verdicts.back().kind == Verdict::Goes) going.push_back(file->path);
         }
-        // A file stamped as written is no link (a stamp is never a link's); one that is not is
-        // judged by its bytes.
-        const ItemState state = !reachable                                    ? ItemState::Changed
-                                : StampedAsWritten(path, file.size, file.time) ? ItemState::Intact
-                                : fs::IsLink(path)                             ? ItemState::Changed
-                                : CheckFile(path, file.size, file.checksum, found, cause);
-        if (!reachable) {
-            Kept(path, "it is reached through a link");
-        } else if (state == ItemState::Intact) {
-            if (journal_.Remove(path, cause)) port_.LogStep("Removed " + path);
-            else Held(path, cause);
-        } else if (state == ItemState::Unreadable) {
-            Held(path, cause);
-        } else if (state != ItemState::Missing) {
-            Kept(path, "changed since the install");
+        const std::vector<Move> moves = MoveAside(going);
+        size_t next = 0;  // the next of `going`
+        for (size_t i = 0; i < files.size(); ++i) {
+            const Path& path = files[i]->path;
+            const Verdict& verdict = verdicts[i];
+            ShowFileName(session_, port_, path);
+            switch (verdict.kind) {
+                case Verdict::Goes: {
+                    const Move& move = moves[next++];
+                    if (move.went) port_.LogStep("Removed " + path);
+                    else Held(path, move.why);
+                    break;
+                }
+                case Verdict::Stays: Held(path, verdict.cause); break;
+                case Verdict::Kept: Kept(path, verdict.why); break;
+                case Verdict::Gone: break;
+            }
+            if (!Progressed(files[i]->size)) return false;
         }
-        return Progressed(file.size);
+        return true;
     }
+
+    bool operator()(const RemoveFile& file) { return RemoveFiles({&file}); }
 
     bool operator()(const KeepFile& file) {
         Kept(file.path, file.why);
@@ -159,6 +169,75 @@ public:
     }
 
 private:
+    static constexpr size_t kFilesAtOnce = 256;
+
+    // What becomes of a file of the record.
+    struct Verdict {
+        enum Kind {
+            Goes,   // it still holds what was written
+            Stays,  // held open, or it cannot be checked (cause): it goes at the next restart
+            Kept,   // changed since the install, or where this run may not go (why)
+            Gone,   // nothing is there
+        } kind;
+        RunError cause;
+        std::string why;
+    };
+
+    Verdict Judge(const RemoveFile& file) const {
+        const Path& path = file.path;
+        RunError cause;
+        // What lies behind a link is not the install's: it is never judged, nor removed.
+        if (!MayChange(journal_.Places(), path, cause)) return {Verdict::Kept, {}, "it is reached through a link"};
+        if (restartTargets_.count(path.Key())) {
+            // An install's copy takes its place at the next restart: it goes then, after it.
+            cause.description = "its new copy takes its place at the next restart";
+            return {Verdict::Stays, cause, {}};
+        }
+        // A file stamped as written is no link (a stamp is never a link's); one that is not is
+        // judged by its bytes.
+        int64_t found = -1;
+        const ItemState state = StampedAsWritten(path, file.size, file.time) ? ItemState::Intact
+                                : fs::IsLink(path)                            ? ItemState::Changed
+                                : CheckFile(path, file.size, file.checksum, found, cause);
+        switch (state) {
+            case ItemState::Intact: return {Verdict::Goes, {}, {}};
+            case ItemState::Unreadable: return {Verdict::Stays, cause, {}};
+            case ItemState::Missing: return {Verdict::Gone, {}, {}};
+            default: return {Verdict::Kept, {}, "changed since the install"};
+        }
+    }
+
+    // What became of a file that was to go.
+    struct Move {
+        bool went = false;
+        RunError why;  // where it did not
+    };
+
+    // Moves the files aside, each listed in the journal first, in one write: the removal goes
+    // on from there as after InstallJournal::Remove. One the journal would not list goes
+    // through Remove, for its own error.
+    std::vector<Move> MoveAside(const std::vector<Path>& paths) {
+        std::vector<Move> moves(paths.size());
+        std::vector<Path> backups;
+        RunError error;
+        if (!journal_.ListMovesAside(paths, backups, error)) backups.assign(paths.size(), Path());
+        const Confinement& places = journal_.Places();
+        OnTwoThreads(paths.size(), [&](size_t i) {
+            Move& move = moves[i];
+            move.went = !backups[i].empty() && MayChange(places, paths[i], move.why) &&
+                        fs::MoveAside(paths[i], backups[i], move.why);
+        });
+        for (size_t i = 0; i < paths.size(); ++i) {
+            if (backups[i].empty()) {
+                moves[i].went = journal_.Remove(paths[i], moves[i].why);
+            } else if (moves[i].went) {
+                journal_.MovedAside(paths[i], backups[i]);
+                journal_.Forget(paths[i]);
+            }
+        }
+        return moves;
+    }
+
     // One more file of `size` bytes done; false when the Cancel button stopped the removal.
     bool Progressed(int64_t size) {
         UpdateProgress(session_, port_, RoundToCluster(session_, std::max<int64_t>(size, 1)));
