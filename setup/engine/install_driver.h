@@ -1,6 +1,6 @@
-// The install proper: every chosen product of the listed ones, in list order, through its
-// file list, with the database codes of every listed application or database product,
-// then the install completion; and the closing message.
+// The install proper: planned whole, then every chosen product of the listed ones, in list
+// order, through its file list, with the database codes of every listed application or
+// database product, then the install completion; and the closing message.
 #pragma once
 
 #include <functional>
@@ -36,10 +36,12 @@ private:
 // ToolsInstalled, HasCompressed and the time estimate start afresh.
 void ResetInstallFlags(Session& session);
 
-// Installs the chosen products of ListedProducts(1..ProductCount), every step listed in
-// the journal, with the database codes of every listed application or database product.
-// Stops at once when a product's pass ends the install (the completion does not run then),
-// and says how the install ended. The journal is neither committed nor rolled back here.
+// Installs the chosen products of ListedProducts(1..ProductCount): plans the install whole
+// by the journal's record and the disk (PlanInstall), then applies the plan, every step
+// listed in the journal, with the database codes of every listed application or database
+// product. Stops at once when a product's pass ends the install (the completion does not
+// run then), and says how the install ended. The journal is neither committed nor rolled
+// back here.
 [[nodiscard]] RunOutcome RunInstall(Session& session, UserPort& port, InstallJournal& journal,
                                     const InstallCompletion& completion = {});
 

@@ -1,9 +1,10 @@
-// What an install does with each file, decided before anything is copied, from the list,
-// the install record and the disk. A file the record holds that is still as it was written,
-// and that the list gives again, is not copied. A file the user changed since the install
-// is kept where the release did not change it, and kept beside the release's file, under
-// a saved name, where it did. Files this product wrote that its list no longer names go.
-// The same decisions are what /PLAN prints.
+// The plan of an install, made whole before anything is copied: its steps, each chosen
+// product's list read once, and what the install does with each file, decided from the
+// lists, the install record and the disk. A file the record holds that is still as it was
+// written, and that the list gives again, is not copied. A file the user changed since the
+// install is kept where the release did not change it, and kept beside the release's file,
+// under a saved name, where it did. Files a product wrote that no list of the install names
+// any more go. The install applies the plan; /PLAN prints it.
 #pragma once
 
 #include <cstdint>
