@@ -162,6 +162,25 @@ TEST_F(Upgrade, AFileAnotherProductStillListsIsNotObsolete) {
     EXPECT_EQ(tree.read("inst\\same.txt"), "same");
 }
 
+// A place an earlier product of the install copies to is judged as that copy left it: a
+// later product that gives the same file leaves it, one that gives another copies it again.
+TEST_F(Upgrade, ALaterProductIsJudgedByWhatAnEarlierOneCopied) {
+    const auto copies = [&] {
+        return std::count_if(port.steps.begin(), port.steps.end(),
+                             [&](const std::string& l) { return l.rfind("Copied " + Dst("changed.txt") + " (", 0) == 0; });
+    };
+    Release({{"changed.txt", "release 2"}});
+    AddProduct(2, "Q", {{"changed.txt", "release 2"}});
+    Install();
+    EXPECT_EQ(copies(), 1);
+    EXPECT_TRUE(Logged("Unchanged: " + Dst("changed.txt")));
+    Release({{"changed.txt", "release 3"}});
+    AddProduct(2, "Q", {{"changed.txt", "Q's own"}});
+    Install();
+    EXPECT_EQ(copies(), 2);
+    EXPECT_EQ(tree.read("inst\\changed.txt"), "Q's own");
+}
+
 // The earlier files of the entries an upgrade did not get to stay, also those moved aside
 // ahead for their copies: an upgrade that ends part-way and keeps what it did
 // (/NOROLLBACK) commits nothing it did not do.
