@@ -96,12 +96,13 @@ GroupChoice GroupOnDisk(Session& session, ShortcutLibrary& shortcuts);
 ItemState CheckFile(const std::string& path, int64_t size, const std::string& checksum, int64_t& foundSize,
                     RunError& cause);
 
-// Surveys what the install of `plan` (PlanInstall) would leave: every file of its lists
-// (for a compressed product, where its archive program puts it; a destination two lists
-// name counts once, as its last writer in install order leaves it), the folders, archive
-// programs, configuration entries, database codes and shortcuts, each compared with what is
-// on disk. Nothing is written or started. group is the program group the completion would
-// make. The file being checked and the share of the bytes checked go to the port.
+// Surveys what the install of `plan` (PlanInstall, or ReadInstallLists) would leave: every
+// file of its lists (for a compressed product, where its archive program puts it; a
+// destination two lists name counts once, as its last writer in install order leaves it),
+// the folders, archive programs, configuration entries, database codes and shortcuts, each
+// compared with what is on disk. Nothing is written or started. group is the program group
+// the completion would make. The file being checked and the share of the bytes checked go
+// to the port.
 Survey SurveyInstall(Session& session, UserPort& port, const InstallPlan& plan, const GroupChoice& group,
                      ShortcutLibrary& shortcuts);
 

@@ -227,6 +227,12 @@ std::vector<FileAction> ActionsNow(const Session& session, const InstallRecord& 
 }
 
 InstallPlan PlanInstall(const Session& session, const InstallRecord& record) {
+    InstallPlan plan = ReadInstallLists(session);
+    DecidePasses(session, record, plan.passes);
+    return plan;
+}
+
+InstallPlan ReadInstallLists(const Session& session) {
     InstallPlan plan;
     plan.outline = OutlineInstall(session);
     const Path destRoot = InstallDirPath(session);
@@ -235,7 +241,6 @@ InstallPlan PlanInstall(const Session& session, const InstallRecord& record) {
         const ProductRec& product = session.ListedProducts[static_cast<size_t>(step.product)];
         plan.passes.push_back({step, ReadProductList(session, step.product, product.ProductDir, destRoot), {}, {}, {}, {}});
     }
-    DecidePasses(session, record, plan.passes);
     return plan;
 }
 

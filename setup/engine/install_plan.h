@@ -122,6 +122,8 @@ struct InstallPlan {
 // Reads the list of every chosen product once and decides the passes (DecidePasses) by
 // `record`, the earlier installs' record, and the disk.
 InstallPlan PlanInstall(const Session& session, const InstallRecord& record);
+// The same without deciding anything: the steps, and each pass's list read.
+InstallPlan ReadInstallLists(const Session& session);
 
 // The decisions of a copy pass when it comes: the plan's, but for the entries it decides
 // again by `record`, the record as the earlier passes of the install left it.

@@ -110,7 +110,7 @@ Survey SurveyForVerify(Session& session, UserPort& port, const GroupChoice& grou
         return SurveyRecord(session, port, found.record, shortcuts);
     }
     port.LogStep("No install record to judge by: the chosen products are surveyed on the CD");
-    return SurveyInstall(session, port, PlanInstall(session, InstallRecord()), group, shortcuts);
+    return SurveyInstall(session, port, ReadInstallLists(session), group, shortcuts);
 }
 
 }  // namespace qv

@@ -45,7 +45,7 @@ struct InstallCheck : qvtest::EngineFixture {
         ledger.SoftwareType = "Application";
     }
 
-    Survey Check() { return SurveyInstall(s, port, PlanInstall(s, InstallRecord()), group, shortcuts); }
+    Survey Check() { return SurveyInstall(s, port, ReadInstallLists(s), group, shortcuts); }
     // An install as a run makes it, with its record.
     void InstallRecorded() {
         Services services(*this);
