@@ -250,7 +250,7 @@ void PassInPlace(Session& session, UserPort& port, InstallJournal& journal, cons
     port.LogStep(action == FileAction::Unchanged ? "Unchanged: " + entry.paths.destFile
                                                  : "Kept: " + entry.paths.destFile + " (changed since the install)");
     CountAsCopied(session, port, entry.size);
-    const RecordedFile* held = journal.Record().FindFile(entry.paths.destFile);
+    const RecordedFile* held = journal.FindFile(entry.paths.destFile);
     if (!held || (held->product == product.ProductCode && held->spec == entry.spec)) return;
     RecordedFile adopted = *held;
     adopted.product = product.ProductCode;

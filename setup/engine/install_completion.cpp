@@ -138,7 +138,7 @@ void WriteWorkstationConfigRecorded(Session& session, UserPort& port, InstallJou
     if (!ReadConfigLines(workstation, lines, error)) lines.clear();
     for (const ConfigEntry& e : plan.entries)
         journal.Wrote(RecordedEntry{workstation, e.section, e.key, GetREGParm(lines, e.key, e.section).value_or(e.value)});
-    const RecordedFile* copied = journal.Record().FindFile(workstation);
+    const RecordedFile* copied = journal.FindFile(workstation);
     RecordedFile file;
     if (copied) file = *copied;
     file.path = workstation;

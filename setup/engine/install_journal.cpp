@@ -482,6 +482,12 @@ const InstallRecord& InstallJournal::Record() {
     return record_;
 }
 
+const RecordedFile* InstallJournal::FindFile(const Path& path) {
+    const InstallRecord& record = Record();
+    const auto found = files_.find(path.Key());
+    return found == files_.end() ? nullptr : &record.files[found->second];
+}
+
 bool InstallJournal::PrepareEdit(const Path& path, RunError& error) {
     if (Touched(path)) return true;
     if (!MayChange(path, error)) return false;

@@ -156,6 +156,8 @@ public:
     void Wrote(const RecordedUninstallEntry& entry);
     // The record as it stands: what was found, merged with what this run wrote.
     const InstallRecord& Record();
+    // The file the record holds at path, looked up by name (null: none).
+    const RecordedFile* FindFile(const Path& path);
 
     // Writes what is listed so far through to the disk (at product boundaries).
     void Flush();
