@@ -34,6 +34,15 @@ bool FromRunEnvironment(const ConfigEntry& entry) {
     return entry.key == "TEMP" || entry.key == "LogDir" || entry.key == "ReportOutputDir";
 }
 
+// A file by its size alone, from one look-up, as a plan sees it: the size found (-1: no file
+// of its own there).
+ItemState SizeOnDisk(const Path& path, int64_t size, int64_t& foundSize) {
+    const std::optional<fs::FileStamp> stamp = fs::StampOf(path);
+    foundSize = stamp ? stamp->size : -1;
+    if (!stamp) return fs::Occupied(path) ? ItemState::Unreadable : ItemState::Missing;
+    return stamp->size == size ? ItemState::Intact : ItemState::SizeDiffers;
+}
+
 // Keeps the last of the items that name the same file: a destination two lists name is as
 // its last writer in install order leaves it.
 void KeepLastWriters(std::vector<CheckItem>& files) {
@@ -48,7 +57,8 @@ void KeepLastWriters(std::vector<CheckItem>& files) {
 // Walks everything an install of the chosen products leaves and compares it with the disk.
 class Surveyor {
 public:
-    Surveyor(Session& session, UserPort& port) : session_(session), port_(port), destRoot_(InstallDirPath(session)) {}
+    Surveyor(Session& session, UserPort& port, SurveyDepth depth)
+        : session_(session), port_(port), destRoot_(InstallDirPath(session)), depth_(depth) {}
 
     void Files(Survey& survey, const InstallPlan& plan) {
         for (const ProductPass& pass : plan.passes) {
@@ -119,7 +129,9 @@ private:
         if (!folder.empty()) AddMissingFolders(folder, survey.directories);
         item.editedAfterCopy = item.path == WorkstationConfigPath(session_);
         ShowFileName(session_, port_, item.name);
-        item.state = CheckFile(item.name, entry.size, entry.checksum, item.foundSize, item.cause);
+        item.state = depth_ == SurveyDepth::Checksums
+                         ? CheckFile(item.name, entry.size, entry.checksum, item.foundSize, item.cause)
+                         : SizeOnDisk(item.path, entry.size, item.foundSize);
         JudgePendingReplacement(item, later_);
         ShowShare(std::max<int64_t>(entry.size, 0));
         port_.DoEvents();
@@ -152,6 +164,7 @@ private:
     Session& session_;
     UserPort& port_;
     const Path destRoot_;
+    const SurveyDepth depth_;
     const std::map<std::string, Path> later_ = ReplacementsAtRestart();  // copies that take files' places at the restart
     std::set<std::string> foldersSeen_;  // the folders of files, looked up
     std::set<std::string> missing_;      // the folders found missing
@@ -283,10 +296,10 @@ ItemState CheckFile(const std::string& path, int64_t size, const std::string& ch
 }
 
 Survey SurveyInstall(Session& session, UserPort& port, const InstallPlan& plan, const GroupChoice& group,
-                     ShortcutLibrary& shortcuts) {
+                     ShortcutLibrary& shortcuts, SurveyDepth depth) {
     Survey survey;
     session.Shown = {};
-    Surveyor surveyor(session, port);
+    Surveyor surveyor(session, port, depth);
     surveyor.Files(survey, plan);
     if (survey.complete) surveyor.Completion(survey, plan.outline, group, shortcuts);
     return survey;

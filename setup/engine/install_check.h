@@ -100,11 +100,13 @@ ItemState CheckFile(const std::string& path, int64_t size, const std::string& ch
 // file of its lists (for a compressed product, where its archive program puts it; a
 // destination two lists name counts once, as its last writer in install order leaves it),
 // the folders, archive programs, configuration entries, database codes and shortcuts, each
-// compared with what is on disk. Nothing is written or started. group is the program group
-// the completion would make. The file being checked and the share of the bytes checked go
-// to the port.
+// compared with what is on disk: a file by its size and checksum, or for a plan, which
+// decides files by the record, by its size alone (depth). Nothing is written or started.
+// group is the program group the completion would make. The file being checked and the
+// share of the bytes checked go to the port.
+enum class SurveyDepth { Checksums, Sizes };
 Survey SurveyInstall(Session& session, UserPort& port, const InstallPlan& plan, const GroupChoice& group,
-                     ShortcutLibrary& shortcuts);
+                     ShortcutLibrary& shortcuts, SurveyDepth depth = SurveyDepth::Checksums);
 
 // Surveys what the record says the installs wrote, for the chosen products: their files
 // (by size and checksum), the entries and database codes (by the value written), the

@@ -130,8 +130,8 @@ public:
             const FoundRecord found = ReadInstallRecord(places, port_, /*finish=*/false);
             const InstallPlan plan =
                 PlanInstall(session_, found.state == FoundRecord::State::Read ? found.record : InstallRecord());
-            const Survey survey =
-                SurveyInstall(session_, port_, plan, completion_.ShowGroupDialog(), completion_.Shortcuts());
+            const Survey survey = SurveyInstall(session_, port_, plan, completion_.ShowGroupDialog(),
+                                                completion_.Shortcuts(), SurveyDepth::Sizes);
             if (survey.complete) LogPlan(session_, plan, survey, port_, FreeSpace(session_.InstallDir.substr(0, 2) + "\\"));
             return;
         }

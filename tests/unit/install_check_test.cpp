@@ -72,7 +72,7 @@ struct InstallCheck : qvtest::EngineFixture {
 
 TEST_F(InstallCheck, APlanOfAnEmptyDirectoryNamesEverythingNewAndWritesNothing) {
     const InstallPlan plan = PlanInstall(s, InstallRecord());
-    const Survey survey = SurveyInstall(s, port, plan, group, shortcuts);
+    const Survey survey = SurveyInstall(s, port, plan, group, shortcuts, SurveyDepth::Sizes);
     ASSERT_TRUE(survey.complete);
     ASSERT_EQ(survey.files.size(), 4u);
     for (const CheckItem& f : survey.files) EXPECT_EQ(f.state, ItemState::Missing) << f.name;
