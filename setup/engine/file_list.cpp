@@ -251,7 +251,7 @@ void PassInPlace(Session& session, UserPort& port, InstallJournal& journal, cons
                                                  : "Kept: " + entry.paths.destFile + " (changed since the install)");
     CountAsCopied(session, port, entry.size);
     const RecordedFile* held = journal.FindFile(entry.paths.destFile);
-    if (!held || (held->product == product.ProductCode && held->spec == entry.spec)) return;
+    if (!held || (EqualsNoCase(held->product, product.ProductCode) && held->spec == entry.spec)) return;
     RecordedFile adopted = *held;
     adopted.product = product.ProductCode;
     adopted.spec = entry.spec;
