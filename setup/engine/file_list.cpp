@@ -367,14 +367,12 @@ ReadAheadPlan PlanReadAhead(InstallJournal& journal, const std::vector<ListEntry
     return plan;
 }
 
-// How the copies made ahead are made and undone: as the journal listed them. An earlier file
-// is checked again just before it moves, as PrepareFile checks it: the reading may get to it
-// long after it was listed.
+// How the copies made ahead are made and undone: as the journal listed them.
 CopiesAhead CopiesAheadThrough(InstallJournal& journal) {
     CopiesAhead copies;
     copies.moveAside = [&places = journal.Places()](const Path& from, const Path& to) {
         RunError refused;
-        return MayChange(places, from, refused) && fs::MoveAside(from, to, refused);
+        return MoveAsideWithin(places, from, to, refused);
     };
     copies.discard = [&journal](const Path& copy, const Path& earlier) {
         if (earlier.empty()) journal.Drop(copy);

@@ -20,6 +20,10 @@ bool MayChange(const Confinement& places, const Path& path, RunError& error) {
     return false;
 }
 
+bool MoveAsideWithin(const Confinement& places, const Path& from, const Path& to, RunError& error) {
+    return MayChange(places, from, error) && fs::MoveAside(from, to, error);
+}
+
 namespace {
 
 void RemoveIfThere(const Confinement& places, const Path& path) {

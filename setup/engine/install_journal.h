@@ -227,6 +227,11 @@ private:
 // False, with the error ("Permission denied" and why), where it may not.
 [[nodiscard]] bool MayChange(const Confinement& places, const Path& path, RunError& error);
 
+// Moves the earlier file `from` aside to `to`, a backup that InstallJournal::ListMovesAside
+// listed, where `places` allows it and not through a link, checked again just before the
+// move: for a move made off the journal's own thread, perhaps long after it was listed.
+[[nodiscard]] bool MoveAsideWithin(const Confinement& places, const Path& from, const Path& to, RunError& error);
+
 // The files below installDir that an earlier run's copy beside them replaces at the next
 // restart, by key.
 std::set<std::string> RestartTargets(const Path& installDir);

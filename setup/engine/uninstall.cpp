@@ -224,8 +224,7 @@ private:
         const Confinement& places = journal_.Places();
         OnTwoThreads(paths.size(), [&](size_t i) {
             Move& move = moves[i];
-            move.went = !backups[i].empty() && MayChange(places, paths[i], move.why) &&
-                        fs::MoveAside(paths[i], backups[i], move.why);
+            move.went = !backups[i].empty() && MoveAsideWithin(places, paths[i], backups[i], move.why);
         });
         for (size_t i = 0; i < paths.size(); ++i) {
             if (backups[i].empty()) {
