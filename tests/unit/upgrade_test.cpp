@@ -6,6 +6,7 @@
 
 #include <filesystem>
 
+#include "setup/engine/install_check.h"
 #include "setup/engine/install_run.h"
 #include "setup/engine/record_trust.h"
 #include "support/engine_fixture.h"
@@ -93,6 +94,25 @@ TEST_F(Upgrade, EachFileIsDecidedByTheRecordAndTheDisk) {
     EXPECT_NE(record.find(Dst("edited.txt") + "\t10\t"), std::string::npos);
     for (const char* gone : {"gone.txt", "dropped.txt", "qvsave", "\\old\r"})
         EXPECT_EQ(record.find(gone), std::string::npos) << gone;
+}
+
+// /PLAN prints the install's own plan: each decision that EachFileIsDecidedByTheRecordAndTheDisk
+// sees the install make, in the plan's words.
+TEST_F(Upgrade, ThePlanNamesEachDecisionOfTheInstall) {
+    UpgradeSetUp();
+    Confinement places = ConfinementFor(s, Dest(), shortcuts);
+    const FoundRecord found = ReadInstallRecord(places, port, /*finish=*/false);
+    ASSERT_EQ(found.state, FoundRecord::State::Read);
+    const InstallPlan plan = PlanInstall(s, found.record);
+    const Survey survey = SurveyInstall(s, port, plan, {}, shortcuts, SurveyDepth::Sizes);
+    port.steps.clear();
+    LogPlan(s, plan, survey, port, 1e9);
+    for (const std::string& line : {"unchanged 4 " + Dst("same.txt"), "replaced 9 " + Dst("changed.txt"),
+                                    "kept (changed since the install) 10 " + Dst("edited.txt"),
+                                    "saved as conflict.txt.qvsave 18 " + Dst("conflict.txt"),
+                                    "new 16 " + Dst("new.txt"), "obsolete 17 " + Dst("old\\gone.txt"),
+                                    "kept (changed since the install) 20 " + Dst("dropped.txt")})
+        EXPECT_TRUE(Logged("Plan: file " + line)) << line << ::testing::PrintToString(port.steps);
 }
 
 TEST_F(Upgrade, ARolledBackUpgradeLeavesTheFirstReleaseExactly) {
