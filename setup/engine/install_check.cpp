@@ -236,9 +236,7 @@ CheckItem ShortcutItem(ShortcutLibrary& shortcuts, int32_t common, const std::st
         return item;
     }
     item.found = found->target;
-    const bool same =
-        EqualsNoCase(found->target, s.target) && EqualsNoCase(found->workdir, s.workdir) && found->args == s.args;
-    item.state = same ? ItemState::Intact : ItemState::Changed;
+    item.state = StartsAsPlanned(*found, s) ? ItemState::Intact : ItemState::Changed;
     return item;
 }
 

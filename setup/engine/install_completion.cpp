@@ -1,5 +1,7 @@
 #include "setup/engine/install_completion.h"
 
+#include <algorithm>
+
 #include "setup/config/config_profile.h"
 #include "setup/config/transfer_config.h"
 #include "setup/engine/checksum.h"
@@ -71,7 +73,12 @@ CompletionPlan PlanCompletion(const Session& session, const Path& destRoot, cons
     plan.entries = WorkstationConfigEntries(session, group.connectivityDir);
     plan.groupCommon = GroupCommonOf(session.Scope);
     if (group.createGroup) plan.shortcuts = GroupShortcuts(destRoot, group);
+    plan.remakeAll = session.Reinstall;
     return plan;
+}
+
+bool StartsAsPlanned(const ShortcutTarget& found, const GroupShortcut& s) {
+    return EqualsNoCase(found.target, s.target) && EqualsNoCase(found.workdir, s.workdir) && found.args == s.args;
 }
 
 namespace {
@@ -148,6 +155,17 @@ void WriteWorkstationConfigRecorded(Session& session, UserPort& port, InstallJou
     journal.Wrote(file);
 }
 
+// True when the record holds the shortcut at link as the plan makes it, and the shortcut
+// there still starts that: saving it again would change nothing but its time.
+bool StillAsRecorded(ShortcutLibrary& library, const InstallRecord& record, const CompletionPlan& plan,
+                     const Path& link, const GroupShortcut& s) {
+    const auto held = std::find_if(record.shortcuts.begin(), record.shortcuts.end(),
+                                   [&](const RecordedShortcut& r) { return r.link == link; });
+    if (held == record.shortcuts.end() || !StartsAsPlanned({held->target, held->workdir, held->args}, s)) return false;
+    const std::optional<ShortcutTarget> found = library.ReadShortCut(plan.groupCommon, plan.group.groupTitle, s.name);
+    return found && StartsAsPlanned(*found, s);
+}
+
 }  // namespace
 
 void MakeGroupShortcuts(ShortcutLibrary& library, UserPort& port, InstallJournal& journal, const CompletionPlan& plan) {
@@ -156,6 +174,11 @@ void MakeGroupShortcuts(ShortcutLibrary& library, UserPort& port, InstallJournal
     const Path folder = RecordGroupFolder(library, journal, plan);
     for (const GroupShortcut& s : plan.shortcuts) {
         const Path link = folder.empty() ? Path() : folder.Join(s.name + ".LNK").value_or(Path());
+        if (!link.empty() && !plan.remakeAll && StillAsRecorded(library, journal.Record(), plan, link, s)) {
+            journal.Wrote(RecordedShortcut{link, s.name, s.target, s.workdir, s.args});
+            port.LogStep("Shortcut \"" + group + "\\" + s.name + "\" to " + s.target + ": unchanged");
+            continue;
+        }
         RunError ignored;  // a link that cannot be made room for is not made: the library says so
         if (!link.empty()) PassOver(journal.PrepareFile(link, ignored));
         const ShortcutResult result = library.MakeShortCut(plan.groupCommon, group, s.name, s.target, s.workdir, s.args);

@@ -68,6 +68,10 @@ struct GroupShortcut {
 // The five shortcuts of the program group, in the order they are made.
 std::vector<GroupShortcut> GroupShortcuts(const std::string& destRoot, const GroupChoice& choice);
 
+// True when a shortcut found on disk starts what s starts: the same program (its case aside),
+// in the same folder, with the same arguments.
+bool StartsAsPlanned(const ShortcutTarget& found, const GroupShortcut& s);
+
 // The Programs folder an install's group goes to, as the library takes it: the user's (0)
 // for an install for the user alone, else the all-users one (1) where the system has one.
 int32_t GroupCommonOf(InstallScope scope);
@@ -86,11 +90,14 @@ struct CompletionPlan {
     std::vector<ConfigEntry> entries;      // the workstation configuration's, as they are set
     int32_t groupCommon = 1;               // the Programs folder of the group, as the library takes it
     std::vector<GroupShortcut> shortcuts;  // none without a group
+    bool remakeAll = false;                // /REINSTALL: a shortcut still as recorded is made again too
 };
 CompletionPlan PlanCompletion(const Session& session, const Path& destRoot, const GroupChoice& group);
 
 // Makes the shortcuts of the plan's program group, the group's folder and every link listed
 // in the journal first (an earlier link moved aside); the install log gets each one's result.
+// A shortcut that the record holds as planned and that still starts what it did stays as it
+// is, unless the plan remakes all.
 void MakeGroupShortcuts(ShortcutLibrary& library, UserPort& port, InstallJournal& journal, const CompletionPlan& plan);
 
 }  // namespace qv

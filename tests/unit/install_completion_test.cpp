@@ -95,6 +95,36 @@ TEST_F(CompletionTest, ToolsInstallEndsWithConfigurationAndFiveShortcuts) {
     EXPECT_EQ(port.steps, steps);
 }
 
+TEST_F(CompletionTest, ARunOverTheLastRemakesOnlyTheShortcutsThatNoLongerStartWhatTheRecordSays) {
+    session.ToolsInstalled = true;
+    session.Scope = InstallScope::CurrentUser;
+    services.shortcuts.userPrograms = tree.path("programs");
+    services.shortcuts.failing.clear();
+    tree.write("qv\\setup\\qvtools8.cfg", "");
+    FinishInstall(session, port, services, journal, qvtest::P(dest), false);
+    services.shortcuts.made["Marrowvale 8.01 Installation\\Data Ferry"].args = "-other";
+
+    InstallJournal again{qvtest::PlacesOf(dest)};
+    RunError error;
+    ASSERT_TRUE(again.Open(journal.Record(), "", error)) << error.description;
+    services.shortcuts.calls.clear();
+    port.steps.clear();
+    FinishInstall(session, port, services, again, qvtest::P(dest), false);
+    const std::string bin = dest + "\\bin\\client\\winx86";
+    const std::vector<std::string> remade = {
+        "OleInit", "0|Marrowvale 8.01 Installation|Data Ferry|" + bin + "\\qvdft.exe|c:\\orawin\\bin|", "OleUninit"};
+    EXPECT_EQ(services.shortcuts.calls, remade);
+    EXPECT_EQ(port.steps.back(),
+              "Shortcut \"Marrowvale 8.01 Installation\\Server Transfer\" to " + bin + "\\qvtrans: unchanged");
+    EXPECT_EQ(again.Record().shortcuts.size(), 5u);
+
+    // /REINSTALL makes every one again.
+    session.Reinstall = true;
+    services.shortcuts.calls.clear();
+    FinishInstall(session, port, services, again, qvtest::P(dest), false);
+    EXPECT_EQ(services.shortcuts.calls.size(), 7u);
+}
+
 TEST_F(CompletionTest, ClearedGroupBoxWritesConfigurationButNoShortcut) {
     session.ToolsInstalled = true;
     services.choice.createGroup = false;
