@@ -1,6 +1,7 @@
 #include "setup/engine/install_completion.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "setup/config/config_profile.h"
 #include "setup/config/transfer_config.h"
@@ -83,19 +84,28 @@ bool StartsAsPlanned(const ShortcutTarget& found, const GroupShortcut& s) {
 
 namespace {
 
+// The folder of the group `title` in the Programs folder that the library names for
+// `common`, and whether that is the all-users one; nothing when the shell does not say.
+std::optional<std::pair<Path, bool>> GroupFolderFor(ShortcutLibrary& library, int32_t common, const std::string& title) {
+    const std::optional<ProgramsFolder> programs = library.FindProgramsFolder(common);
+    const std::optional<Path> programsPath = programs ? Path::Parse(programs->path, nullptr, PathForms{true}) : std::nullopt;
+    const std::optional<Path> folder = !programsPath ? std::nullopt : title.empty() ? programsPath : programsPath->Join(title);
+    if (!folder) return std::nullopt;
+    return std::make_pair(*folder, programs->common);
+}
+
 // The group's folder, recorded, then made (and listed) where it is missing; empty when the
 // shell does not say where the group goes.
 Path RecordGroupFolder(ShortcutLibrary& library, InstallJournal& journal, const CompletionPlan& plan) {
     const std::string& title = plan.group.groupTitle;
-    const std::optional<ProgramsFolder> programs = library.FindProgramsFolder(plan.groupCommon);
-    const std::optional<Path> programsPath = programs ? Path::Parse(programs->path, nullptr, PathForms{true}) : std::nullopt;
-    const std::optional<Path> folder = !programsPath ? std::nullopt : title.empty() ? programsPath : programsPath->Join(title);
-    if (!folder) return {};
-    const bool created = !fs::Exists(*folder);
-    journal.Wrote(RecordedGroup{title, *folder, programs->common, created});
+    const auto found = GroupFolderFor(library, plan.groupCommon, title);
+    if (!found) return {};
+    const Path& folder = found->first;
+    const bool created = !fs::Exists(folder);
+    journal.Wrote(RecordedGroup{title, folder, found->second, created});
     RunError ignored;  // the library makes what is still missing, and says when it cannot
-    PassOver(journal.MakeFolders(*folder, ignored));
-    return *folder;
+    PassOver(journal.MakeFolders(folder, ignored));
+    return folder;
 }
 
 const char* ShortcutResultText(ShortcutResult result) {
@@ -166,11 +176,38 @@ bool StillAsRecorded(ShortcutLibrary& library, const InstallRecord& record, cons
     return found && StartsAsPlanned(*found, s);
 }
 
+// The shortcuts of the record's earlier group, once the group is made in another folder:
+// each that still starts what it started goes (and comes back on a rollback), one changed
+// since stays; the earlier group's folder goes when an install made it and nothing is left
+// in it. Nothing is judged where the library no longer reads the earlier group's folder
+// (another user's Programs folder).
+void RemoveEarlierGroup(ShortcutLibrary& library, UserPort& port, InstallJournal& journal, const RecordedGroup& earlier,
+                        const std::vector<RecordedShortcut>& shortcuts) {
+    const int32_t common = earlier.common ? 1 : 0;
+    const auto readsFrom = GroupFolderFor(library, common, earlier.title);
+    if (!readsFrom || readsFrom->first != earlier.folder) return;
+    for (const RecordedShortcut& s : shortcuts) {
+        if (s.link.Parent() != earlier.folder || !fs::IsFile(s.link)) continue;
+        const std::optional<ShortcutTarget> found = library.ReadShortCut(common, earlier.title, s.name);
+        RunError error;
+        if (!found || !StartsAsPlanned(*found, {s.name, s.target, s.workdir, s.args}))
+            port.LogStep("Kept: " + s.link + " (changed since the install; a shortcut of the earlier group)");
+        else if (!journal.Remove(s.link, error))
+            port.LogStep("Not removed: " + s.link + " (a shortcut of the earlier group; " + error.description + ")" +
+                         SystemCause(error));
+        else
+            port.LogStep("Removed: " + s.link + " (a shortcut of the earlier group)");
+    }
+    if (earlier.created) journal.RemoveFolderIfEmptied(earlier.folder);
+}
+
 }  // namespace
 
 void MakeGroupShortcuts(ShortcutLibrary& library, UserPort& port, InstallJournal& journal, const CompletionPlan& plan) {
     const std::string& group = plan.group.groupTitle;
     const OleSession ole(library);
+    const std::optional<RecordedGroup> earlier = journal.Record().group;
+    const std::vector<RecordedShortcut> earlierShortcuts = journal.Record().shortcuts;
     const Path folder = RecordGroupFolder(library, journal, plan);
     for (const GroupShortcut& s : plan.shortcuts) {
         const Path link = folder.empty() ? Path() : folder.Join(s.name + ".LNK").value_or(Path());
@@ -188,6 +225,8 @@ void MakeGroupShortcuts(ShortcutLibrary& library, UserPort& port, InstallJournal
             journal.Restore(link);
         port.LogStep("Shortcut \"" + group + "\\" + s.name + "\" to " + s.target + ": " + ShortcutResultText(result));
     }
+    if (earlier && !folder.empty() && earlier->folder != folder)
+        RemoveEarlierGroup(library, port, journal, *earlier, earlierShortcuts);
 }
 
 CompletionOutcome FinishInstall(Session& session, UserPort& port, CompletionServices& services,

@@ -46,6 +46,24 @@ void WriteDbCodesRecorded(Session& session, InstallJournal& journal, int index) 
         journal.Wrote(RecordedDbCode{path, product.ProductCode, value});
 }
 
+// The database codes the install no longer writes go where their file still gives the value
+// written, with a copy of the file kept for a rollback; one changed since stays. The record
+// forgets both.
+void RemoveObsoleteDbCodes(UserPort& port, InstallJournal& journal, const std::vector<RecordedDbCode>& codes) {
+    for (const RecordedDbCode& c : codes) {
+        const std::string what = "database code " + c.key + " of " + c.file;
+        const OnDisk state = DbCodeOnDisk(c);
+        RunError error = err::PathFileAccess();
+        if (state == OnDisk::AsWritten && !(journal.PrepareEdit(c.file, error) && DeleteProfileText("dbcodes", c.key, c.file))) {
+            port.LogStep("Not removed: " + what + " (no longer written; " + error.description + ")" + SystemCause(error));
+            continue;
+        }
+        journal.ForgetDbCode(c);
+        if (state == OnDisk::AsWritten) port.LogStep("Removed: " + what + " (no longer written)");
+        if (state == OnDisk::Changed) port.LogStep("Kept: " + what + " (changed since the install; no longer written)");
+    }
+}
+
 // One chosen product's pass, with the progress window set for it.
 RunOutcome InstallProduct(Session& session, UserPort& port, InstallJournal& journal, const ProductPass& pass,
                           const Path& destRoot) {
@@ -87,6 +105,7 @@ RunOutcome RunInstall(Session& session, UserPort& port, InstallJournal& journal,
         const RunOutcome outcome = InstallProduct(session, port, journal, *pass++, destRoot);
         if (outcome.EndsInstall()) return outcome;
     }
+    RemoveObsoleteDbCodes(port, journal, plan.obsoleteDbCodes);
     if (completion) completion(destRoot, plan.outline.supplyChain);
     return {};
 }

@@ -578,6 +578,12 @@ void InstallJournal::Wrote(const RecordedEntry& e) {
     Buffer(EntryLine(e));
 }
 
+void InstallJournal::ForgetDbCode(const RecordedDbCode& c) {
+    const auto same = [&](const RecordedDbCode& held) { return held.file == c.file && EqualsNoCase(held.key, c.key); };
+    record_.dbCodes.erase(std::remove_if(record_.dbCodes.begin(), record_.dbCodes.end(), same), record_.dbCodes.end());
+    Buffer(GoneCodeLine(c));
+}
+
 void InstallJournal::Wrote(const RecordedDbCode& c) {
     Put(record_.dbCodes, c, [](const RecordedDbCode& a, const RecordedDbCode& b) {
         return a.file == b.file && EqualsNoCase(a.key, b.key);
@@ -594,6 +600,16 @@ void InstallJournal::Wrote(const RecordedGroup& g) {
     RecordedGroup group = g;
     // A group an earlier install made stays the install's to remove.
     if (record_.group && record_.group->folder == g.folder) group.created = group.created || record_.group->created;
+    // A group in another folder takes the earlier one's place, and the earlier shortcuts and
+    // the folders made for them are no longer the record's: the caller removes them or
+    // leaves them.
+    if (record_.group && record_.group->folder != g.folder) {
+        const Path& earlier = record_.group->folder;
+        std::erase_if(record_.shortcuts, [&](const RecordedShortcut& s) { return s.link.Parent() == earlier; });
+        std::erase_if(record_.folders, [&](const Path& made) {
+            return made.IsWithin(earlier) && folderKeys_.erase(made.Key()) > 0;
+        });
+    }
     record_.group = group;
     places_.AddGroup(group.title);
     Buffer(GroupLine(group));

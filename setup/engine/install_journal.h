@@ -121,6 +121,9 @@ public:
     // The record forgets the file at path, which stays where it is: one this run no longer
     // installs, and that is no longer as an install wrote it.
     void Forget(const Path& path) { ListGone(path); }
+    // The record forgets a database code: one this run removed, or that it no longer writes
+    // and that was changed since the install.
+    void ForgetDbCode(const RecordedDbCode& code);
     // A folder an install made, from which this run removed files: it goes when the run
     // commits if nothing is left in it then (this run's backups and folders that go too
     // aside), and the record forgets it.
@@ -150,7 +153,9 @@ public:
     void Wrote(const RecordedEntry& entry);
     void Wrote(const RecordedDbCode& code);
     void Wrote(const RecordedOutside& outside);
-    // The group comes before its folder and its shortcuts: they are the group's places.
+    // The group comes before its folder and its shortcuts: they are the group's places. A
+    // group in another folder than the record's takes its place, and the record forgets the
+    // earlier group's shortcuts.
     void Wrote(const RecordedGroup& group);
     void Wrote(const RecordedShortcut& shortcut);
     void Wrote(const RecordedUninstallEntry& entry);

@@ -5,6 +5,7 @@
 #include <map>
 
 #include "setup/config/db_codes.h"
+#include "setup/config/profile_edit.h"
 #include "setup/engine/archive_launcher.h"
 #include "setup/engine/checksum.h"
 #include "setup/engine/two_threads.h"
@@ -229,7 +230,26 @@ std::vector<FileAction> ActionsNow(const Session& session, const InstallRecord& 
 InstallPlan PlanInstall(const Session& session, const InstallRecord& record) {
     InstallPlan plan = ReadInstallLists(session);
     DecidePasses(session, record, plan.passes);
+    plan.obsoleteDbCodes = ObsoleteDbCodes(session, record);
     return plan;
+}
+
+std::vector<RecordedDbCode> ObsoleteDbCodes(const Session& session, const InstallRecord& record) {
+    std::vector<RecordedDbCode> obsolete;
+    const int count = std::clamp<int>(session.ProductCount, 0, kMaxProducts);
+    for (const RecordedDbCode& code : record.dbCodes)
+        for (int i = 1; i <= count; ++i) {
+            const ProductRec& p = session.ListedProducts[static_cast<size_t>(i)];
+            if (!EqualsNoCase(p.ProductCode, code.key)) continue;
+            if (!HasDbCodes(p)) obsolete.push_back(code);
+            break;
+        }
+    return obsolete;
+}
+
+OnDisk DbCodeOnDisk(const RecordedDbCode& code) {
+    const std::optional<std::string> found = ReadLegacyProfileString("dbcodes", code.key, code.file);
+    return !found ? OnDisk::Nothing : *found == code.value ? OnDisk::AsWritten : OnDisk::Changed;
 }
 
 InstallPlan ReadInstallLists(const Session& session) {

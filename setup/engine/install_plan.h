@@ -117,7 +117,17 @@ struct ProductPass {
 struct InstallPlan {
     InstallOutline outline;
     std::vector<ProductPass> passes;  // the outline's Copy and Expand steps, in its order
+    // The record's database codes of listed products that have none any more: they go after
+    // the passes, where their file still gives the value written.
+    std::vector<RecordedDbCode> obsoleteDbCodes;
 };
+
+// The database codes of `record` that an install of the session's products no longer
+// writes: those of a listed product that has none any more.
+std::vector<RecordedDbCode> ObsoleteDbCodes(const Session& session, const InstallRecord& record);
+
+// How a database code of the record stands in its file: Nothing where the file gives none.
+OnDisk DbCodeOnDisk(const RecordedDbCode& code);
 
 // Reads the list of every chosen product once and decides the passes (DecidePasses) by
 // `record`, the earlier installs' record, and the disk.

@@ -270,6 +270,7 @@ std::string ShortcutLine(const RecordedShortcut& s) {
     return Line({"shortcut", s.link, s.name, s.target, s.workdir, s.args});
 }
 std::string GoneLine(const Path& path) { return Line({"gone", path}); }
+std::string GoneCodeLine(const RecordedDbCode& c) { return Line({"gonecode", c.file, c.key}); }
 std::string EmptiedLine(const Path& folder) { return Line({"emptied", folder}); }
 std::string UninstallLine(const RecordedUninstallEntry& u) { return Line({"uninstall", u.root, u.key}); }
 
@@ -349,6 +350,8 @@ private:
         if (kind_ == Kind::Journal && lineNumber_ < 3) return Refuse("the journal is cut short", problem);
         if (written_.installDir.empty()) return Refuse("the record names no install directory", problem);
         files_.Compact();
+        dbCodes_.Compact();
+        shortcuts_.Compact();
         for (const auto& [line, folder] : folders_) {
             if (confinement_.Allows(folder)) continue;
             problem = "line " + std::to_string(line) + ": \"" + folder.str() + "\" lies outside the install directory";
@@ -399,6 +402,19 @@ private:
             return Refuse("the journal names no record it began on", problem);
         journal_->baseDigest = fields[1] == "-" ? std::string() : fields[1];
         return true;
+    }
+
+    // The record forgets the shortcuts in a group's folder and the folders made there.
+    void ForgetGroup(const Path& folder) {
+        for (const RecordedShortcut& s : written_.shortcuts)
+            if (s.link.Parent() == folder) shortcuts_.Drop(ShortcutKey(s));
+        const auto inGroup = [&](const Path& made) { return made.IsWithin(folder); };
+        for (const Path& made : written_.folders)
+            if (inGroup(made)) folderKeys_.erase(made.Key());
+        written_.folders.erase(std::remove_if(written_.folders.begin(), written_.folders.end(), inGroup),
+                               written_.folders.end());
+        folders_.erase(std::remove_if(folders_.begin(), folders_.end(), [&](const auto& f) { return inGroup(f.second); }),
+                       folders_.end());
     }
 
     bool Apply(const std::vector<std::string>& f, std::string& why);
@@ -460,7 +476,7 @@ const std::map<std::string, size_t> kFieldCounts = {
     {"group", 5},      {"shortcut", 6}, {"uninstall", 3},
 };
 const std::map<std::string, size_t> kJournalFieldCounts = {
-    {"gone", 2}, {"emptied", 2}, {"create", 2}, {"replace", 3}, {"remove", 3}, {"save", 3}, {"saveas", 3}, {"atrestart", 3}, {"register", 3},
+    {"gone", 2}, {"gonecode", 3}, {"emptied", 2}, {"create", 2}, {"replace", 3}, {"remove", 3}, {"save", 3}, {"saveas", 3}, {"atrestart", 3}, {"register", 3},
     {"commit", 2},
 };
 
@@ -541,9 +557,19 @@ bool RecordReader::ApplyFile(const std::vector<std::string>& f, std::string& why
         Path path;
         if (!TakeInside(f[1], path, why)) return false;
         files_.Drop(path.Key());
+    } else if (f[0] == "gonecode") {
+        RecordedDbCode code{{}, f[2], {}};
+        if (!TakeInside(f[1], code.file, why)) return false;
+        dbCodes_.Drop(DbCodeKey(code));
     } else if (f[0] == "emptied") {
+        // A folder an install made below the install directory, or the folder of an
+        // earlier program group.
         Path folder;
-        if (!TakeInside(f[1], folder, why)) return false;
+        if (!TakePath(f[1], folder, why)) return false;
+        if (!confinement_.Allows(folder)) {
+            why = "\"" + folder.str() + "\" lies outside the install directory and its groups";
+            return false;
+        }
         if (folderKeys_.erase(folder.Key()))
             written_.folders.erase(std::remove(written_.folders.begin(), written_.folders.end(), folder),
                                    written_.folders.end());
@@ -603,6 +629,10 @@ bool RecordReader::ApplyGroup(const std::vector<std::string>& f, std::string& wh
         return false;
     }
     confinement_.AddGroup(group.title);
+    // A group in another folder takes the place of the earlier one: the earlier group's
+    // shortcuts and folder are no longer the record's (the run that wrote this removed them
+    // or left them).
+    if (written_.group && written_.group->folder != group.folder) ForgetGroup(written_.group->folder);
     written_.group = group;
     return true;
 }

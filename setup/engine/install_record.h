@@ -229,6 +229,9 @@ std::string GroupLine(const RecordedGroup& group);
 std::string ShortcutLine(const RecordedShortcut& shortcut);
 std::string UninstallLine(const RecordedUninstallEntry& entry);
 std::string GoneLine(const Path& path);
+// A journal line: the record forgets the database code `key` of `file`, which this run
+// removed from the file or no longer writes.
+std::string GoneCodeLine(const RecordedDbCode& code);
 // A journal line: a folder an install made, emptied by this run, goes at its commit, and
 // the record forgets it.
 std::string EmptiedLine(const Path& folder);

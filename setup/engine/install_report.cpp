@@ -92,6 +92,13 @@ void LogPlan(const Session& session, const InstallPlan& plan, const Survey& surv
         if (f.foundSize > 0 && action != FileAction::SaveAside) replaced += f.foundSize;
     }
     replaced += LogObsolete(session, plan, port);
+    for (const RecordedDbCode& c : plan.obsoleteDbCodes) {
+        const OnDisk state = DbCodeOnDisk(c);
+        if (state != OnDisk::Nothing)
+            port.LogStep(std::string("Plan: database code ") +
+                         (state == OnDisk::AsWritten ? "obsolete " : "kept (changed since the install) ") + c.file +
+                         " dbcodes " + c.key);
+    }
     for (const Path& d : survey.directories) port.LogStep("Plan: directory " + d);
     for (const std::string& a : survey.archiveLines) port.LogStep("Plan: archive " + a);
     if (!survey.handOver.empty()) port.LogStep("Plan: hand-over " + survey.handOver);

@@ -1,12 +1,15 @@
 // A shortcut library for tests: it keeps the shortcuts it is asked to make, by group and
-// name, and reads them back as the shell would.
+// name, and reads them back as the shell would. Where it names a Programs folder (the
+// user's), it also writes each shortcut's link file there, in its group's folder.
 #pragma once
 
+#include <cstdio>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "setup/engine/shortcut_library.h"
+#include "setup/session/file_system.h"
 
 namespace qvtest {
 
@@ -23,6 +26,11 @@ struct FakeShortcuts : qv::ShortcutLibrary {
         calls.push_back(std::to_string(common) + "|" + group + "|" + name + "|" + target + "|" + workdir + "|" + args);
         if (name == failing) return qv::ShortcutResult::NotMade;
         made[group + "\\" + name] = {target, workdir, args};
+        if (common == 0 && !userPrograms.empty()) {
+            qv::RunError ignored;
+            if (std::FILE* link = qv::fs::OpenFile(qv::GroupFolderOf(userPrograms, group) + "\\" + name + ".LNK", "wb", ignored))
+                std::fclose(link);
+        }
         return qv::ShortcutResult::Made;
     }
     void OleUninit() override { calls.push_back("OleUninit"); }

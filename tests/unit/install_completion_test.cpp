@@ -125,6 +125,50 @@ TEST_F(CompletionTest, ARunOverTheLastRemakesOnlyTheShortcutsThatNoLongerStartWh
     EXPECT_EQ(services.shortcuts.calls.size(), 7u);
 }
 
+// A run that makes the group under another title takes the earlier group's shortcuts away
+// where they still start what they did, and the earlier group's folder with them; one the
+// user changed stays. The record then holds the new group's shortcuts alone, and reads back.
+TEST_F(CompletionTest, AGroupMadeUnderAnotherTitleTakesTheEarlierGroupsShortcutsAway) {
+    session.ToolsInstalled = true;
+    session.Scope = InstallScope::CurrentUser;
+    services.shortcuts.userPrograms = tree.path("programs");
+    services.shortcuts.failing.clear();
+    tree.write("qv\\setup\\qvtools8.cfg", "");
+    Confinement places = qvtest::PlacesOf(dest);
+    places.programsFolders = {qvtest::P(services.shortcuts.userPrograms)};
+    tree.mkdir("programs");
+    InstallJournal first{places};
+    FinishInstall(session, port, services, first, qvtest::P(dest), false);
+    InstallRecord record = first.Record();
+    const auto runAgainUnder = [&](const std::string& title) {
+        InstallJournal again{places};
+        RunError error;
+        ASSERT_TRUE(again.Open(record, "", error)) << error.description;
+        services.choice.groupTitle = title;
+        FinishInstall(session, port, services, again, qvtest::P(dest), false);
+        ASSERT_TRUE(again.Commit(port, error)) << error.description;
+        Confinement readBack = places;
+        std::string problem;
+        record = {};
+        ASSERT_TRUE(ParseRecord(tree.read("qv\\setup\\qvinstall.rec"), readBack, record, problem)) << problem;
+    };
+
+    runAgainUnder("Another");
+    EXPECT_FALSE(tree.exists("programs\\Marrowvale 8.01 Installation"));
+    ASSERT_EQ(record.shortcuts.size(), 5u);
+
+    services.shortcuts.made["Another\\Data Ferry"].target = "elsewhere";
+    runAgainUnder("Marrowvale 8.01 Installation");
+    EXPECT_TRUE(tree.exists("programs\\Another\\Data Ferry.LNK"));
+    EXPECT_FALSE(tree.exists("programs\\Another\\Setup Workstation.LNK"));
+    EXPECT_NE(std::find(port.steps.begin(), port.steps.end(),
+                        "Kept: " + tree.path("programs\\Another\\Data Ferry.LNK") +
+                            " (changed since the install; a shortcut of the earlier group)"),
+              port.steps.end());
+    ASSERT_EQ(record.shortcuts.size(), 5u);
+    for (const RecordedShortcut& s : record.shortcuts) EXPECT_EQ(s.link.Parent(), record.group->folder);
+}
+
 TEST_F(CompletionTest, ClearedGroupBoxWritesConfigurationButNoShortcut) {
     session.ToolsInstalled = true;
     services.choice.createGroup = false;

@@ -123,6 +123,27 @@ TEST(InstallRecordFile, AJournalNamesOnlyWhatThisRunMayChange) {
     EXPECT_EQ(journal.steps.size(), 1u);
 }
 
+// A run finished from its journal: a group in another folder takes the earlier group's
+// place with its shortcuts and folders, the codes the run forgot go, and an earlier group's
+// emptied folder may go; what it leaves is a record that reads back.
+TEST(InstallRecordFile, AJournalsNewGroupAndForgottenCodesLeaveARecordThatReadsBack) {
+    InstallRecord base = SampleRecord("c:\\qv");
+    const Path earlier = base.group->folder;
+    base.folders.push_back(earlier);
+    const RecordedGroup other{"Other", P("c:\\ProgramData\\Start Menu\\Programs\\Other"), true, true};
+    const std::string lines = GroupLine(other) + GoneCodeLine(base.dbCodes[0]) + EmptiedLine(earlier);
+    Confinement places = PlacesOfQv();
+    JournalFile journal;
+    std::string problem;
+    ASSERT_TRUE(ParseJournal(JournalHeader(P("c:\\qv"), "") + lines, places, base, journal, problem)) << problem;
+    EXPECT_TRUE(journal.written.shortcuts.empty());
+    EXPECT_TRUE(journal.written.dbCodes.empty());
+    EXPECT_EQ(journal.emptied, std::vector<Path>{earlier});
+    Confinement readBack = PlacesOfQv();
+    InstallRecord record;
+    EXPECT_TRUE(ParseRecord(FormatRecord(journal.written), readBack, record, problem)) << problem;
+}
+
 TEST(RestartList, IsReadInTheSystemsOwnFormAndFindsThePairOfAReplacement) {
     const Path share = *Path::Parse("\\\\srv\\share\\b.dll", nullptr, PathForms{true});
     const std::vector<std::string> names = {

@@ -6,6 +6,8 @@
 
 #include <filesystem>
 
+#include "setup/config/db_codes.h"
+#include "setup/config/profile_edit.h"
 #include "setup/engine/install_check.h"
 #include "setup/engine/install_run.h"
 #include "setup/engine/record_trust.h"
@@ -113,6 +115,21 @@ TEST_F(Upgrade, ThePlanNamesEachDecisionOfTheInstall) {
                                     "new 16 " + Dst("new.txt"), "obsolete 17 " + Dst("old\\gone.txt"),
                                     "kept (changed since the install) 20 " + Dst("dropped.txt")})
         EXPECT_TRUE(Logged("Plan: file " + line)) << line << ::testing::PrintToString(port.steps);
+}
+
+// The database code of a product that the release no longer gives any goes, and the record
+// forgets it.
+TEST_F(Upgrade, ADatabaseCodeTheReleaseNoLongerWritesGoes) {
+    s.ListedProducts[1].SoftwareType = "Application";
+    Install();
+    const Path codes = DbCodesPath(s);
+    ASSERT_TRUE(ReadLegacyProfileString("dbcodes", "P", codes));
+    s.ListedProducts[1].SoftwareType = "";
+    Install();
+    ASSERT_FALSE(s.InstallAborted) << ::testing::PrintToString(port.steps);
+    EXPECT_FALSE(ReadLegacyProfileString("dbcodes", "P", codes));
+    EXPECT_TRUE(Logged("Removed: database code P of " + codes.str() + " (no longer written)"));
+    EXPECT_EQ(Record().find("dbcode\t"), std::string::npos);
 }
 
 TEST_F(Upgrade, ARolledBackUpgradeLeavesTheFirstReleaseExactly) {
