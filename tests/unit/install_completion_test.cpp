@@ -56,6 +56,20 @@ protected:
         SetDbPlatform(session, *FindDbPlatform("ORA"));
         services.choice = {true, "Marrowvale 8.01 Installation", "c:\\orawin\\bin"};
     }
+
+    // A tools install for the user alone, into the Programs folder the library names: the
+    // places its journals may change.
+    Confinement ForTheUser() {
+        session.ToolsInstalled = true;
+        session.Scope = InstallScope::CurrentUser;
+        services.shortcuts.userPrograms = tree.path("programs");
+        services.shortcuts.failing.clear();
+        tree.write("qv\\setup\\qvtools8.cfg", "");
+        tree.mkdir("programs");
+        Confinement places = qvtest::PlacesOf(dest);
+        places.programsFolders = {qvtest::P(services.shortcuts.userPrograms)};
+        return places;
+    }
 };
 
 TEST_F(CompletionTest, ToolsInstallEndsWithConfigurationAndFiveShortcuts) {
@@ -96,17 +110,14 @@ TEST_F(CompletionTest, ToolsInstallEndsWithConfigurationAndFiveShortcuts) {
 }
 
 TEST_F(CompletionTest, ARunOverTheLastRemakesOnlyTheShortcutsThatNoLongerStartWhatTheRecordSays) {
-    session.ToolsInstalled = true;
-    session.Scope = InstallScope::CurrentUser;
-    services.shortcuts.userPrograms = tree.path("programs");
-    services.shortcuts.failing.clear();
-    tree.write("qv\\setup\\qvtools8.cfg", "");
-    FinishInstall(session, port, services, journal, qvtest::P(dest), false);
+    const Confinement places = ForTheUser();
+    InstallJournal first{places};
+    FinishInstall(session, port, services, first, qvtest::P(dest), false);
     services.shortcuts.made["Marrowvale 8.01 Installation\\Data Ferry"].args = "-other";
 
-    InstallJournal again{qvtest::PlacesOf(dest)};
+    InstallJournal again{places};
     RunError error;
-    ASSERT_TRUE(again.Open(journal.Record(), "", error)) << error.description;
+    ASSERT_TRUE(again.Open(first.Record(), "", error)) << error.description;
     services.shortcuts.calls.clear();
     port.steps.clear();
     FinishInstall(session, port, services, again, qvtest::P(dest), false);
@@ -129,14 +140,7 @@ TEST_F(CompletionTest, ARunOverTheLastRemakesOnlyTheShortcutsThatNoLongerStartWh
 // where they still start what they did, and the earlier group's folder with them; one the
 // user changed stays. The record then holds the new group's shortcuts alone, and reads back.
 TEST_F(CompletionTest, AGroupMadeUnderAnotherTitleTakesTheEarlierGroupsShortcutsAway) {
-    session.ToolsInstalled = true;
-    session.Scope = InstallScope::CurrentUser;
-    services.shortcuts.userPrograms = tree.path("programs");
-    services.shortcuts.failing.clear();
-    tree.write("qv\\setup\\qvtools8.cfg", "");
-    Confinement places = qvtest::PlacesOf(dest);
-    places.programsFolders = {qvtest::P(services.shortcuts.userPrograms)};
-    tree.mkdir("programs");
+    const Confinement places = ForTheUser();
     InstallJournal first{places};
     FinishInstall(session, port, services, first, qvtest::P(dest), false);
     InstallRecord record = first.Record();
