@@ -165,15 +165,25 @@ void WriteWorkstationConfigRecorded(Session& session, UserPort& port, InstallJou
     journal.Wrote(file);
 }
 
-// True when the record holds the shortcut at link as the plan makes it, and the shortcut
-// there still starts that: saving it again would change nothing but its time.
-bool StillAsRecorded(ShortcutLibrary& library, const InstallRecord& record, const CompletionPlan& plan,
-                     const Path& link, const GroupShortcut& s) {
+// What a run does with a shortcut of its group.
+enum class ShortcutStep {
+    Make,       // made (again)
+    Unchanged,  // the record holds it as planned and it still starts that: saving it again
+                // would change nothing but its time
+    Kept,       // the record holds it as planned, and the user made it start something else
+};
+
+// A shortcut the record holds as the plan makes it is not made again, unless the plan
+// remakes all: one missing, or that the library cannot read, is.
+ShortcutStep DecideShortcut(ShortcutLibrary& library, const InstallRecord& record, const CompletionPlan& plan,
+                            const Path& link, const GroupShortcut& s) {
     const auto held = std::find_if(record.shortcuts.begin(), record.shortcuts.end(),
                                    [&](const RecordedShortcut& r) { return r.link == link; });
-    if (held == record.shortcuts.end() || !StartsAsPlanned({held->target, held->workdir, held->args}, s)) return false;
+    if (plan.remakeAll || held == record.shortcuts.end() || !StartsAsPlanned({held->target, held->workdir, held->args}, s))
+        return ShortcutStep::Make;
     const std::optional<ShortcutTarget> found = library.ReadShortCut(plan.groupCommon, plan.group.groupTitle, s.name);
-    return found && StartsAsPlanned(*found, s);
+    if (!found) return ShortcutStep::Make;
+    return StartsAsPlanned(*found, s) ? ShortcutStep::Unchanged : ShortcutStep::Kept;
 }
 
 // The shortcuts of the record's earlier group, once the group is made in another folder:
@@ -211,9 +221,11 @@ void MakeGroupShortcuts(ShortcutLibrary& library, UserPort& port, InstallJournal
     const Path folder = RecordGroupFolder(library, journal, plan);
     for (const GroupShortcut& s : plan.shortcuts) {
         const Path link = folder.empty() ? Path() : folder.Join(s.name + ".LNK").value_or(Path());
-        if (!link.empty() && !plan.remakeAll && StillAsRecorded(library, journal.Record(), plan, link, s)) {
+        const ShortcutStep step = link.empty() ? ShortcutStep::Make : DecideShortcut(library, journal.Record(), plan, link, s);
+        if (step != ShortcutStep::Make) {
             journal.Wrote(RecordedShortcut{link, s.name, s.target, s.workdir, s.args});
-            port.LogStep("Shortcut \"" + group + "\\" + s.name + "\" to " + s.target + ": unchanged");
+            port.LogStep("Shortcut \"" + group + "\\" + s.name + "\" to " + s.target + ": " +
+                         (step == ShortcutStep::Unchanged ? "unchanged" : "kept (changed since the install)"));
             continue;
         }
         RunError ignored;  // a link that cannot be made room for is not made: the library says so

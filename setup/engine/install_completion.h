@@ -96,8 +96,8 @@ CompletionPlan PlanCompletion(const Session& session, const Path& destRoot, cons
 
 // Makes the shortcuts of the plan's program group, the group's folder and every link listed
 // in the journal first (an earlier link moved aside); the install log gets each one's result.
-// A shortcut that the record holds as planned and that still starts what it did stays as it
-// is, unless the plan remakes all.
+// A shortcut that the record holds as planned stays as it is, unless the plan remakes all:
+// unchanged where it still starts that, kept where the user made it start something else.
 void MakeGroupShortcuts(ShortcutLibrary& library, UserPort& port, InstallJournal& journal, const CompletionPlan& plan);
 
 }  // namespace qv

@@ -109,11 +109,14 @@ TEST_F(CompletionTest, ToolsInstallEndsWithConfigurationAndFiveShortcuts) {
     EXPECT_EQ(port.steps, steps);
 }
 
-TEST_F(CompletionTest, ARunOverTheLastRemakesOnlyTheShortcutsThatNoLongerStartWhatTheRecordSays) {
+// A run over the last makes again only the shortcuts that are missing: one the user made
+// start something else is kept, the others are unchanged; /REINSTALL makes them all.
+TEST_F(CompletionTest, ARunOverTheLastMakesOnlyTheMissingShortcutsAgain) {
     const Confinement places = ForTheUser();
     InstallJournal first{places};
     FinishInstall(session, port, services, first, qvtest::P(dest), false);
     services.shortcuts.made["Marrowvale 8.01 Installation\\Data Ferry"].args = "-other";
+    services.shortcuts.made.erase("Marrowvale 8.01 Installation\\Database Setup");
 
     InstallJournal again{places};
     RunError error;
@@ -122,11 +125,14 @@ TEST_F(CompletionTest, ARunOverTheLastRemakesOnlyTheShortcutsThatNoLongerStartWh
     port.steps.clear();
     FinishInstall(session, port, services, again, qvtest::P(dest), false);
     const std::string bin = dest + "\\bin\\client\\winx86";
+    const std::string setup = dest + "\\setup\\dbsetup";
     const std::vector<std::string> remade = {
-        "OleInit", "0|Marrowvale 8.01 Installation|Data Ferry|" + bin + "\\qvdft.exe|c:\\orawin\\bin|", "OleUninit"};
+        "OleInit", "0|Marrowvale 8.01 Installation|Database Setup|" + setup + "\\setup.exe|" + setup + "|", "OleUninit"};
     EXPECT_EQ(services.shortcuts.calls, remade);
-    EXPECT_EQ(port.steps.back(),
-              "Shortcut \"Marrowvale 8.01 Installation\\Server Transfer\" to " + bin + "\\qvtrans: unchanged");
+    const std::vector<std::string> logged(port.steps.end() - 2, port.steps.end());
+    const std::string g = "Shortcut \"Marrowvale 8.01 Installation\\";
+    EXPECT_EQ(logged, (std::vector<std::string>{g + "Data Ferry\" to " + bin + "\\qvdft.exe: kept (changed since the install)",
+                                                g + "Server Transfer\" to " + bin + "\\qvtrans: unchanged"}));
     EXPECT_EQ(again.Record().shortcuts.size(), 5u);
 
     // /REINSTALL makes every one again.
