@@ -103,8 +103,7 @@ public:
     bool operator()(const RemoveDbCode& step) {
         const RecordedDbCode& c = step.code;
         RunError error;
-        if (ReadLegacyProfileString("dbcodes", c.key, c.file) != c.value || !journal_.PrepareEdit(c.file, error))
-            return true;
+        if (DbCodeOnDisk(c) != OnDisk::AsWritten || !journal_.PrepareEdit(c.file, error)) return true;
         if (DeleteProfileText("dbcodes", c.key, c.file)) port_.LogStep("Removed database code " + c.key + " from " + c.file);
         editedCodeFiles_.insert(c.file.Key());
         return true;
